@@ -1,0 +1,64 @@
+// The owner of every processing buffer and all state of the audio path:
+// limiter kernel, transient smoother, requantizer, meters and calibration
+// generator. Everything is allocated once, at the capacity of the largest
+// rate class; the audio thread only reads and writes.
+#pragma once
+
+#include "dsp/AlignedBuffer.h"
+#include "dsp/KernelSettings.h"
+
+class LimiterEngine
+{
+public:
+    static constexpr int kAlignmentDelay = 31;
+    static constexpr int kMaxLookahead = 512;
+
+    LimiterEngine();
+
+    // Written by the effect; read by the kernels.
+    KernelSettings settings;
+
+    // Lookahead length L = 128 << rateClass, window length N from the
+    // transient shape step (8, 16 or 64, shifted by the rate class), smoother
+    // delay D = L - 2N + 2; prepares the window kernel for N. Call it under
+    // the processing mutex.
+    void setGeometry(int rateClass, int transShapeStep);
+    int lookahead() const { return lookaheadLength; }
+    int windowLength() const { return windowLengthN; }
+    int smootherDelay() const { return smootherDelayD; }
+    int latency() const { return lookaheadLength + kAlignmentDelay; }
+
+    // Full reset of the processing state (suspend, transient shape change).
+    void reset();
+    // Zeroes delay lines, rings, trees and block buffers but keeps indices,
+    // smoothed gains, followers, meters and the dither generator (every
+    // sample-rate call).
+    void clearBuffers();
+    // The requantizer's error-history index back to 0 (noise shape or rate change).
+    void resetNoiseShaperPosition();
+    // The held gain-reduction readings back to 1.0 (AttShow change).
+    void resetHeldGainReduction();
+
+    // One block of the limiter kernel. The right pointers may equal the left
+    // ones (mono hosts); per sample the right output is written first.
+    void process(const float* inL, const float* inR, float* outL, float* outR, int frames);
+    void process(const double* inL, const double* inR, double* outL, double* outR, int frames);
+    // One block of calibration noise; outR is null when the right output is
+    // not connected.
+    void processCalibration(float* outL, float* outR, int frames);
+
+    // Input peak L/R, output peak L/R, input level L/R, output level L/R,
+    // held gain reduction L/R; then asks the kernel to restart its holds.
+    void getMeterSnapshot(float values[10]);
+
+private:
+    template <typename Sample>
+    void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
+
+    int lookaheadLength = 128;
+    int windowLengthN = 64;
+    int smootherDelayD = 2;
+
+    AlignedBuffer<double> inputDelay; // pairs of raw input, L + 31 in use
+    int inputDelayIndex = 0;
+};

@@ -1,0 +1,442 @@
+#include "effect/Plugin.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "host/AEffEditor.h"
+#include "host/NumberText.h"
+#include "platform/Registry.h"
+
+namespace
+{
+constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
+constexpr int kMaxNameBytes = 14;   // "DetectorOrder" and its terminator
+constexpr int kMaxDisplayChars = 12; // number texts: 12 characters and a terminator
+
+// Continuous mappings see the value clamped to 0..1, so that no value a
+// host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
+double unitRange(float v)
+{
+    return v < 0.0f ? 0.0 : (v > 1.0f ? 1.0 : (double)v);
+}
+} // namespace
+
+// Waits at most 1000 ms for the processing mutex; after that the caller goes
+// on without it, as a stalled host thread must never stall the audio.
+class Plugin::ProcessingLock
+{
+public:
+    explicit ProcessingLock(std::recursive_timed_mutex& mutex) : mutex(mutex)
+    {
+        locked = mutex.try_lock() || mutex.try_lock_for(kMutexTimeout);
+    }
+    ~ProcessingLock()
+    {
+        if (locked)
+            mutex.unlock();
+    }
+
+private:
+    std::recursive_timed_mutex& mutex;
+    bool locked;
+};
+
+Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaster)
+{
+    ProcessingLock lock(processingMutex);
+
+    setNumInputs(2);
+    setNumOutputs(2);
+    setUniqueID(vstFourCharCode('Q', 'D', 'z', 'v'));
+    canProcessReplacing(true);
+    canDoubleReplacing(true);
+
+    rate = 44100;
+    rateDouble = 44100.0;
+    rateClass = 0;
+    updateRateCoefficients();
+
+    // Start-up values; program 0 overrides them below.
+    struct Initial
+    {
+        ParamId index;
+        float value;
+    };
+    const Initial initial[] = {
+        {kDrive, 0.5f}, {kOutput, 0.5f}, {kTransient, 0.5f}, {kRelease, 0.61f}, {kLink, 1.0f}, {kLeveller, 0.5f},
+    };
+    for (const Initial& i : initial)
+        applyParameter(i.index, i.value);
+    const int initialSteps[kNumParams] = {0, 0, 0, 0, 2, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0};
+    for (int i = 0; i < kNumParams; ++i)
+    {
+        const int n = kParameterTable[i].steps;
+        if (n > 0)
+        {
+            steps[i] = initialSteps[i];
+            values[i] = stepValue(initialSteps[i], n);
+            applyParameter(i, values[i]);
+        }
+    }
+
+    setWindowGeometry();
+    setInitialDelay(engine.latency());
+
+    noiseShapingTables.fill();
+    engine.settings.noiseShaping = noiseShapingTables.zeroTable();
+    suspend();
+
+    loadFactoryPresets();
+    selectPreset(0);
+    applyMeteringPreferences();
+}
+
+Plugin::~Plugin()
+{
+    // The editor reads the engine; it goes first.
+    setEditor(nullptr);
+}
+
+double Plugin::onePole(double milliseconds) const
+{
+    return 1.0 - std::exp(-1000.0 / (milliseconds * rateDouble));
+}
+
+void Plugin::updateRateCoefficients()
+{
+    KernelSettings& s = engine.settings;
+    s.kappa = 1.0 - std::exp(-188.49555921538757 / rateDouble); // one pole at 30 Hz
+    s.mu = onePole(1000.0);
+    s.meterRms = 1.0 - std::pow(0.01, 1000.0 / (rateDouble * 600.0));
+    s.fade = onePole(10.0);
+    buildAttackCoefficients();
+    buildReleaseCoefficients();
+}
+
+void Plugin::buildAttackCoefficients()
+{
+    // 32 ms down to 1 ms in seven equal steps.
+    double tau = 32.0;
+    for (int k = 0; k < kFollowerCount; ++k)
+    {
+        engine.settings.attack[k] = onePole(tau);
+        tau += 0.0 - 4.428571428571429;
+    }
+}
+
+void Plugin::buildReleaseCoefficients()
+{
+    // From the release time R down (or, below 2 ms, up) to 2 ms.
+    const double step = (releaseMs - 2.0) / 7.0;
+    double rho = releaseMs;
+    for (int k = 0; k < kFollowerCount; ++k)
+    {
+        engine.settings.release[k] = onePole(rho);
+        rho += 0.0 - step;
+    }
+}
+
+void Plugin::setWindowGeometry()
+{
+    engine.setGeometry(rateClass, steps[kTransShape]);
+}
+
+void Plugin::selectNoiseShapingTable()
+{
+    const int type = steps[kNoiseShape];
+    if (type == 0)
+    {
+        engine.settings.noiseShaping = noiseShapingTables.zeroTable();
+        return;
+    }
+    // At a rate without tables the filter in use stays in use.
+    if (const double* table = noiseShapingTables.find(type, rate))
+        engine.settings.noiseShaping = table;
+}
+
+void Plugin::applyParameter(VstInt32 index, float value)
+{
+    if (index < 0 || index >= kNumParams)
+        return;
+    KernelSettings& s = engine.settings;
+    const int n = kParameterTable[index].steps;
+    const double v = unitRange(value);
+
+    if (index == kTransShape)
+    {
+        const int oldStep = steps[kTransShape];
+        ProcessingLock lock(processingMutex);
+        values[index] = value;
+        steps[index] = stepIndex(value, 3);
+        if (steps[index] != oldStep)
+        {
+            setWindowGeometry();
+            suspend();
+        }
+        return;
+    }
+
+    values[index] = value;
+    if (n > 0)
+        steps[index] = stepIndex(value, n);
+
+    switch (index)
+    {
+    case kOutput:
+        outputGain = std::pow(2.0, (v - 1.0) * 2.0);
+        s.outputGain = outputGain;
+        break;
+    case kDrive:
+        driveGain = std::pow(2.0, (v - 0.5) * 8.0);
+        s.driveTarget = driveGain;
+        break;
+    case kTransient:
+    {
+        const double scaled = v * 1.4142136;
+        transientAmount = scaled * scaled * 0.25;
+        s.transientAmount = transientAmount;
+        buildAttackCoefficients();
+        break;
+    }
+    case kRelease:
+        releaseMs = std::pow(10.0, std::pow(v, 0.82030212) * 3.0);
+        buildReleaseCoefficients();
+        break;
+    case kLink: s.link = v; break;
+    case kOversample: s.oversample = steps[index]; break;
+    case kDetectorOrder: s.detectorOrder = steps[index]; break;
+    case kPower: s.powerTarget = steps[index] == 1 ? 1.0 : 0.0; break;
+    case kScale: s.scale = steps[index]; break;
+    case kBits: s.bits = steps[index]; break;
+    case kNoiseShape:
+        engine.resetNoiseShaperPosition();
+        selectNoiseShapingTable();
+        break;
+    case kCalibrate: s.calibrate = steps[index]; break;
+    case kLeveller:
+        levellerLevel = std::pow(2.0, (v - 1.0) * 2.0);
+        s.levellerThreshold = levellerLevel;
+        s.levellerBypassed = value == 1.0f;
+        break;
+    case kMeterOvs: s.meterOvs = steps[index]; break;
+    case kAutoOut: s.autoOut = steps[index]; break;
+    case kQuantize: s.quantize = steps[index]; break;
+    case kAutoblack: s.autoblack = steps[index]; break;
+    case kAttShow:
+        s.attShow = steps[index];
+        engine.resetHeldGainReduction();
+        break;
+    case kPostMeter: s.postMeter = steps[index]; break;
+    default: break; // Scale, MeterType and AttZoom are the editor's; 22 to 25 hold nothing
+    }
+}
+
+void Plugin::setParameter(VstInt32 index, float value)
+{
+    // A NaN is no value: taking it would make every step and gain
+    // meaningless, and a program may never hold one.
+    if (value != value)
+        return;
+    applyParameter(index, value);
+    if (index == kLayoutMarker && stepIndex(value, 100) == 0)
+        migrateLegacyParameters();
+    CPresetSystemEffect::setParameter(index, value);
+    if (editor)
+        editor->setParameter(index, value);
+}
+
+void Plugin::migrateLegacyParameters()
+{
+    // The older layout had four Bits steps (0 = requantizer off) and four
+    // Scale steps (0 = peak metering).
+    setParameter(kAutoblack, stepValue(0, 2));
+    const int bits = stepIndex(values[kBits], 4);
+    if (bits != 0)
+    {
+        setParameter(kQuantize, stepValue(1, 2));
+        setParameter(kBits, stepValue(bits - 1, 3));
+    }
+    else
+    {
+        setParameter(kQuantize, stepValue(0, 2));
+        setParameter(kBits, stepValue(1, 3));
+    }
+    setParameter(kAttShow, stepValue(7, 8));
+    setParameter(kAttZoom, stepValue(0, 2));
+    setParameter(kPostMeter, stepValue(1, 2));
+    const int scale = stepIndex(values[kScale], 4);
+    int newScale;
+    if (scale == 0)
+    {
+        setParameter(kMeterType, stepValue(0, 2));
+        newScale = 1;
+    }
+    else
+    {
+        setParameter(kMeterType, stepValue(1, 2));
+        newScale = scale - 1;
+    }
+    setParameter(kScale, stepValue(newScale, 3));
+}
+
+void Plugin::applyMeteringPreferences()
+{
+    platform::RegistryKey key;
+    if (!key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS"))
+        return;
+    struct Preference
+    {
+        const char* name;
+        ParamId index;
+        int steps;
+    };
+    const Preference preferences[] = {
+        {"Metering_Scale", kScale, 3},     {"Metering_Type", kMeterType, 2}, {"Metering_Zoom", kAttZoom, 2},
+        {"Metering_AttShow", kAttShow, 8}, {"Metering_Recon", kMeterOvs, 2}, {"Metering_Post", kPostMeter, 2},
+    };
+    for (const Preference& p : preferences)
+    {
+        uint32_t k = 0;
+        if (key.queryDword(p.name, &k))
+            setParameter(p.index, stepValue((int32_t)k, p.steps));
+    }
+}
+
+float Plugin::getParameter(VstInt32 index)
+{
+    if (index < 0 || index >= kNumParams)
+        return 0.0f;
+    if (index == kLayoutMarker)
+        return 0.015f; // the mark of the current parameter layout
+    if (index >= kDummy1)
+        return 0.0f;
+    return values[index];
+}
+
+void Plugin::getParameterName(VstInt32 index, char* text)
+{
+    if (index >= 0 && index < kNumParams)
+        copyText(text, kParameterTable[index].name, kMaxNameBytes - 1);
+}
+
+void Plugin::getParameterDisplay(VstInt32 index, char* text)
+{
+    if (index < 0 || index > kPostMeter)
+        return;
+    switch (index)
+    {
+    case kOutput: dB2string((float)outputGain, text, kMaxDisplayChars); return;
+    case kDrive: dB2string((float)driveGain, text, kMaxDisplayChars); return;
+    case kTransient: float2string((float)transientAmount, text, kMaxDisplayChars); return;
+    case kRelease: float2string((float)releaseMs, text, kMaxDisplayChars); return;
+    case kLink: float2string(values[kLink] * 100.0f, text, kMaxDisplayChars); return;
+    case kLeveller: dB2string((float)levellerLevel, text, kMaxDisplayChars); return;
+    case kAttShow:
+    {
+        const int mask = steps[kAttShow];
+        char marks[4] = {0};
+        int n = 0;
+        if (mask & 1)
+            marks[n++] = '1';
+        if (mask & 2)
+            marks[n++] = '2';
+        if (mask & 4)
+            marks[n++] = 'L';
+        copyText(text, marks, kMaxDisplayChars);
+        return;
+    }
+    default:
+    {
+        const ParameterInfo& info = kParameterTable[index];
+        const int step = steps[index];
+        if (info.stepTexts && step >= 0 && step < info.steps)
+            copyText(text, info.stepTexts[step], kMaxDisplayChars);
+        return;
+    }
+    }
+}
+
+void Plugin::getParameterLabel(VstInt32 index, char* text)
+{
+    if (index >= 0 && index < kNumParams && kParameterTable[index].label)
+        copyText(text, kParameterTable[index].label, kMaxDisplayChars);
+}
+
+void Plugin::suspend()
+{
+    engine.reset();
+}
+
+void Plugin::setSampleRate(float newRate)
+{
+    ProcessingLock lock(processingMutex);
+    AudioEffect::setSampleRate(newRate);
+    suspend();
+
+    // Out-of-range, NaN and infinite rates run with the 44100 Hz settings;
+    // the range test comes before the conversion, which would be undefined.
+    int truncated = 44100;
+    if (newRate >= 5000.0f && newRate < 200001.0f)
+    {
+        truncated = (int)newRate;
+        if (truncated > 200000)
+            truncated = 44100;
+    }
+
+    if (truncated != rate)
+    {
+        rate = truncated;
+        rateDouble = (double)truncated;
+        rateClass = rate < 80000 ? 0 : (rate < 170000 ? 1 : 2);
+        setWindowGeometry();
+        setInitialDelay(engine.latency());
+        engine.resetNoiseShaperPosition();
+        selectNoiseShapingTable();
+        updateRateCoefficients();
+        noiseShapingTables.fill();
+    }
+    engine.clearBuffers();
+}
+
+void Plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    ProcessingLock lock(processingMutex);
+    const int frames = sampleFrames > 0 ? sampleFrames : 0;
+    if (!outputs || !outputs[0])
+        return;
+    float* outL = outputs[0];
+    float* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
+    if (engine.settings.calibrate != 0)
+    {
+        engine.processCalibration(outL, outR != outL ? outR : nullptr, frames);
+        return;
+    }
+    if (!inputs || !inputs[0])
+        return;
+    const float* inL = inputs[0];
+    const float* inR = isInputConnected(1) && inputs[1] ? inputs[1] : inL;
+    engine.process(inL, inR, outL, outR, frames);
+}
+
+void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
+{
+    ProcessingLock lock(processingMutex);
+    // While calibrating the double path leaves the host's buffers alone.
+    if (engine.settings.calibrate != 0)
+        return;
+    const int frames = sampleFrames > 0 ? sampleFrames : 0;
+    if (!inputs || !inputs[0] || !outputs || !outputs[0])
+        return;
+    const double* inL = inputs[0];
+    const double* inR = isInputConnected(1) && inputs[1] ? inputs[1] : inL;
+    double* outL = outputs[0];
+    double* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
+    engine.process(inL, inR, outL, outR, frames);
+}
+
+void Plugin::getMeterSnapshot(float* values)
+{
+    if (values)
+        engine.getMeterSnapshot(values);
+}

@@ -1,0 +1,132 @@
+#include "host/AudioEffectX.h"
+
+#include <cstring>
+
+#include "host/AEffEditor.h"
+#include "host/NumberText.h"
+
+AudioEffectX::AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
+    : AudioEffect(audioMaster, numPrograms, numParams)
+{
+}
+
+VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    switch (opcode)
+    {
+    case effProcessEvents: return 0;
+    case effCanBeAutomated: return 1;
+    case effString2Parameter: return 0;
+    case effGetProgramNameIndexed:
+        return ptr && getProgramNameIndexed((VstInt32)value, index, static_cast<char*>(ptr)) ? 1 : 0;
+    case effGetInputProperties:
+    case effGetOutputProperties: return 0;
+    case effGetPlugCategory: return getPlugCategory();
+    case effOfflineNotify:
+    case effOfflinePrepare:
+    case effOfflineRun:
+    case effProcessVarIo:
+    case effSetSpeakerArrangement: return 0;
+    case effGetSpeakerArrangement:
+        // value and ptr each point to a VstSpeakerArrangement* the host wants filled.
+        if (value)
+            *reinterpret_cast<void**>(value) = nullptr;
+        if (ptr)
+            *static_cast<void**>(ptr) = nullptr;
+        return 0;
+    case effSetBypass: return 0;
+    case effGetEffectName: return ptr && getEffectName(static_cast<char*>(ptr)) ? 1 : 0;
+    case effGetVendorString: return ptr && getVendorString(static_cast<char*>(ptr)) ? 1 : 0;
+    case effGetProductString: return ptr && getProductString(static_cast<char*>(ptr)) ? 1 : 0;
+    case effGetVendorVersion: return getVendorVersion();
+    case effVendorSpecific: return 0;
+    case effCanDo: return ptr ? canDo(static_cast<char*>(ptr)) : 0;
+    case effGetTailSize: return 0;
+    case effGetParameterProperties:
+        return ptr && getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)) ? 1 : 0;
+    case effGetVstVersion: return kVstVersion;
+    case effEditKeyDown:
+    case effEditKeyUp:
+        if (editor)
+        {
+            VstKeyCode key;
+            key.character = index;
+            key.virt = (unsigned char)value;
+            key.modifier = (unsigned char)opt;
+            bool handled = opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
+            return handled ? 1 : 0;
+        }
+        return 0;
+    case effSetEditKnobMode: return editor && editor->setKnobMode((VstInt32)value) ? 1 : 0;
+    case effGetMidiProgramName:
+    case effGetMidiProgramCategory:
+    case effHasMidiProgramsChanged:
+    case effGetMidiKeyName: return 0;
+    case effGetCurrentMidiProgram: return -1;
+    case effBeginSetProgram:
+    case effEndSetProgram:
+    case effShellGetNextPlugin:
+    case effStartProcess:
+    case effStopProcess: return 0;
+    case effSetTotalSampleToProcess: return value;
+    case effSetPanLaw:
+    case effBeginLoadBank:
+    case effBeginLoadProgram:
+    case effSetProcessPrecision:
+    case effGetNumMidiInputChannels:
+    case effGetNumMidiOutputChannels: return 0;
+    default: return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
+    }
+}
+
+bool AudioEffectX::getEffectName(char* name)
+{
+    copyText(name, "QDX Zelvo", kVstMaxEffectNameLen);
+    return true;
+}
+
+bool AudioEffectX::getVendorString(char* text)
+{
+    copyText(text, "korvane.com", kVstMaxVendorStrLen);
+    return true;
+}
+
+bool AudioEffectX::getProductString(char* text)
+{
+    copyText(text, "Full band precision limiter", kVstMaxProductStrLen);
+    return true;
+}
+
+bool AudioEffectX::getParameterProperties(VstInt32, VstParameterProperties* p)
+{
+    // The same record for every index, as hosts have always read it: fine
+    // float steps and nothing else.
+    p->stepFloat = 0.0001f;
+    p->flags = kVstParameterUsesFloatStep;
+    return true;
+}
+
+bool AudioEffectX::beginEdit(VstInt32 index)
+{
+    return callHost(audioMasterBeginEdit, index) != 0;
+}
+
+bool AudioEffectX::endEdit(VstInt32 index)
+{
+    return callHost(audioMasterEndEdit, index) != 0;
+}
+
+bool AudioEffectX::canHostDo(char* text)
+{
+    return callHost(audioMasterCanDo, 0, 0, text) != 0;
+}
+
+bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height)
+{
+    return callHost(audioMasterSizeWindow, width, height) != 0;
+}
+
+bool AudioEffectX::updateDisplay()
+{
+    return callHost(audioMasterUpdateDisplay) != 0;
+}

@@ -1,0 +1,10 @@
+// The factory set: program 0 "Current" and the 23 presets.
+#pragma once
+
+struct FactoryPreset
+{
+    const char* name;
+    double values[26];
+};
+
+extern const FactoryPreset kFactoryPresets[24];
