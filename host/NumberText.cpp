@@ -69,7 +69,7 @@ void dbText(float a, char* text, int32_t maxLen)
     if (a <= 0)
         copyText(text, "-oo", maxLen);
     else
-        numberText((float)(20.0 * std::log10(a)), text, maxLen);
+        numberText((float)(20.0 * std::log10((double)a)), text, maxLen);
 }
 
 void integerText(int32_t value, char* text, int32_t maxLen)

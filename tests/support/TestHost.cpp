@@ -90,11 +90,11 @@ TestHost::~TestHost()
     close();
 }
 
-void TestHost::close()
+VstIntPtr TestHost::close()
 {
     if (!effect)
-        return;
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        return 0;
+    VstIntPtr answer = effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     std::lock_guard<std::mutex> lock(hostsMutex);
     for (auto it = liveHosts.begin(); it != liveHosts.end(); ++it)
         if (it->first == effect)
@@ -103,6 +103,7 @@ void TestHost::close()
             break;
         }
     effect = nullptr;
+    return answer;
 }
 
 VstIntPtr VSTCALLBACK TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,

@@ -59,7 +59,8 @@ public:
     std::string parameterLabel(VstInt32 index);
     std::string programName();
     void setSampleRate(float rate);
-    void close();
+    // Sends effClose and forgets the record; answers the dispatcher's result.
+    VstIntPtr close();
 
     // Processes interleaved-free stereo buffers in place of a host's.
     void process(std::vector<float>& left, std::vector<float>& right, std::vector<float>& outLeft,
