@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the Linux tests, the same tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the threading tests
+# under ThreadSanitizer, the file-reader fuzzer, and the Windows build's
+# tests under Wine. Installs the Debian packages it needs first.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${JOBS:-2}
+
+bash tools/ci/install-packages.sh || { echo "package installation failed"; exit 1; }
+
+passed=0
+failed=0
+stage_failed=0
+record() { # ctest log
+  local line
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -n 1)
+  if [ -n "$line" ]; then
+    local total bad
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+}
+
+# The editor and window tests need an X server.
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  export DISPLAY=:99
+  if ! xdpyinfo >/dev/null 2>&1; then
+    Xvfb :99 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill $xvfb_pid 2>/dev/null' EXIT
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  fi
+fi
+
+run_stage() { # name build-dir ctest-args... (configure args in $configure)
+  local name=$1 dir=$2; shift 2
+  echo "=== $name ==="
+  local start=$SECONDS
+  if ! cmake -S . -B "$dir" $configure >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"; echo "$name: configure failed"; stage_failed=1; return
+  fi
+  if ! cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1; then
+    grep -E "error|Error" "$dir.build.log" | head -n 40; echo "$name: build failed"; stage_failed=1; return
+  fi
+  (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$dir.ctest.log"
+  record "$dir.ctest.log"
+  grep -q "100% tests passed" "$dir.ctest.log" || stage_failed=1
+  echo "$name: $((SECONDS - start)) s"
+}
+
+mkdir -p build
+configure="-DCMAKE_BUILD_TYPE=Release"
+run_stage "Linux tests" build
+
+configure="-DCMAKE_BUILD_TYPE=Debug -DZELVO_SANITIZE=ON -DZELVO_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_stage "AddressSanitizer and UndefinedBehaviorSanitizer" build-asan
+
+configure="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVO_TSAN=ON -DZELVO_BUILD_BENCH=OFF -DZELVO_BUILD_TOOLS=OFF -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14"
+TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" run_stage "ThreadSanitizer (threading tests)" build-tsan -L threads
+
+if [ -x tests/fuzz/run-fuzz.sh ]; then
+  echo "=== Fuzzing the preset and bank readers ==="
+  if bash tests/fuzz/run-fuzz.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); stage_failed=1; fi
+fi
+
+if [ -f tools/build-windows.sh ]; then
+  echo "=== Windows build and tests under Wine ==="
+  bash tools/build-windows.sh 2>&1 | tee build-win.ctest.log
+  record build-win.ctest.log
+  grep -q "100% tests passed" build-win.ctest.log || stage_failed=1
+fi
+
+echo
+echo "all: $passed passed, $failed failed"
+[ "$stage_failed" -eq 0 ] && [ "$failed" -eq 0 ]
