@@ -256,3 +256,23 @@ TEST(ProcessingMutex, AStalledHolderIsGivenUpAfterOneSecond)
     host.onCall = nullptr;
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 900);
 }
+
+TEST(TransShape, OnlyAStepChangeResetsTheProcessing)
+{
+    TestHost host;
+    powerOff(host);
+    host.setParameter(4, 0.5f); // "med": a new step, so a reset
+    std::vector<float> in(100, 0.3f), outL(100), outR(100);
+    host.process(in, in, outL, outR);
+    host.setParameter(4, 0.5f); // the same step: the audio in flight stays
+    host.setParameter(4, 0.6f); // still "med"
+    std::vector<float> zero(200, 0.0f), l(200), r(200);
+    host.process(zero, zero, l, r);
+    EXPECT_EQ(l[59], 0.3f);
+    host.process(in, in, outL, outR);
+    host.setParameter(4, 0.9f); // "soft": reset
+    host.process(zero, zero, l, r);
+    for (float v : l)
+        ASSERT_EQ(v, 0.0f);
+    EXPECT_EQ(host.parameterDisplay(4), "soft");
+}
