@@ -1,68 +1,87 @@
 #include "dsp/LimiterEngine.h"
 
+#include "dsp/FloatingPointMode.h"
+
 #include <algorithm>
 
-LimiterEngine::LimiterEngine() : inputDelay(2 * (kMaxLookahead + 32))
+namespace
 {
+constexpr int kMaxSmootherDelay = 512;
+}
+
+LimiterEngine::LimiterEngine()
+    : inputDelay(2 * (kMaxLookahead + 32)),
+      lookaheadDelay(2 * kMaxLookahead),
+      followers(2 * 2 * kFollowerCount),
+      smootherDelayLine(2 * kMaxSmootherDelay)
+{
+    setGeometry(0, 2);
+    reset();
 }
 
 void LimiterEngine::setGeometry(int rateClass, int transShapeStep)
 {
     static const int baseWindow[3] = {8, 16, 64};
+    rateClass = std::clamp(rateClass, 0, 2);
     lookaheadLength = 128 << rateClass;
     windowLengthN = baseWindow[std::clamp(transShapeStep, 0, 2)] << rateClass;
     smootherDelayD = lookaheadLength - 2 * windowLengthN + 2;
+    longMaximum.setLength(lookaheadLength);
+    shortMaximum.setLength(windowLengthN);
+    smoother.prepareKernel(windowLengthN);
 }
 
 void LimiterEngine::reset()
 {
+    random.reset();
+
     inputDelayIndex = 0;
-    inputDelay.clear();
+    lookaheadIndex = 0;
+    smootherDelayIndex = 0;
+    detector.resetPosition();
+    longMaximum.resetPosition();
+    shortMaximum.resetPosition();
+    smoother.reset();
+    requantizer.reset();
+
+    meters.reset();
+    calibration.reset();
+
+    drive = settings.driveTarget;
+    // The plain Output gain, also under AutoOut: the gain then glides from
+    // there to its target.
+    output = settings.outputGain;
+    envelope = 0.00001;
+    followers.clear();
+
+    clearBuffers();
 }
 
 void LimiterEngine::clearBuffers()
 {
     inputDelay.clear();
+    lookaheadDelay.clear();
+    smootherDelayLine.clear();
+    detector.clear();
+    longMaximum.clear();
+    shortMaximum.clear();
+    smoother.clearBuffers();
+    requantizer.clearHistory();
+    meters.clearRing();
 }
 
-void LimiterEngine::resetNoiseShaperPosition() {}
+void LimiterEngine::resetNoiseShaperPosition() { requantizer.resetPosition(); }
 
-void LimiterEngine::resetHeldGainReduction() {}
+void LimiterEngine::resetHeldGainReduction() { meters.resetHeldGainReduction(); }
 
-template <typename Sample>
-void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames)
+void LimiterEngine::processCalibration(float* outL, float* outR, int frames)
 {
-    const int length = latency();
-    double* delay = inputDelay.get();
-    for (int n = 0; n < frames; ++n)
-    {
-        if (inputDelayIndex >= length)
-            inputDelayIndex = 0;
-        double* slot = delay + 2 * inputDelayIndex;
-        double tL = slot[0], tR = slot[1];
-        slot[0] = (double)inL[n];
-        slot[1] = (double)inR[n];
-        if (++inputDelayIndex >= length)
-            inputDelayIndex = 0;
-        outR[n] = (Sample)std::clamp(tR, -1.0, 1.0);
-        outL[n] = (Sample)std::clamp(tL, -1.0, 1.0);
-    }
+    if (frames <= 0)
+        return;
+    FloatingPointMode mode;
+    meters.beginBlock(settings.meterRms, false);
+    calibration.process(outL, outR, frames, settings.calibrate, settings.scale, random, meters);
+    meters.endBlock();
 }
 
-void LimiterEngine::process(const float* inL, const float* inR, float* outL, float* outR, int frames)
-{
-    runKernel(inL, inR, outL, outR, frames);
-}
-
-void LimiterEngine::process(const double* inL, const double* inR, double* outL, double* outR, int frames)
-{
-    runKernel(inL, inR, outL, outR, frames);
-}
-
-void LimiterEngine::processCalibration(float*, float*, int) {}
-
-void LimiterEngine::getMeterSnapshot(float values[10])
-{
-    for (int i = 0; i < 10; ++i)
-        values[i] = i >= 8 ? 1.0f : 0.0f;
-}
+void LimiterEngine::getMeterSnapshot(float values[10]) { meters.getSnapshot(values); }

@@ -5,7 +5,14 @@
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
+#include "dsp/BlockConvolver.h"
+#include "dsp/CalibrationGenerator.h"
+#include "dsp/DitherGenerator.h"
 #include "dsp/KernelSettings.h"
+#include "dsp/MaxTree.h"
+#include "dsp/MeterMeasurement.h"
+#include "dsp/Requantizer.h"
+#include "dsp/TruePeakInterpolator.h"
 
 class LimiterEngine
 {
@@ -59,6 +66,27 @@ private:
     int windowLengthN = 64;
     int smootherDelayD = 2;
 
-    AlignedBuffer<double> inputDelay; // pairs of raw input, L + 31 in use
+    // Smoothed gains and the leveller's envelope.
+    double drive = 1.0;    // g
+    double output = 1.0;   // h
+    double envelope = 1e-5; // e
+
+    AlignedBuffer<double> inputDelay; // raw input pairs, L + 31 in use
     int inputDelayIndex = 0;
+    // The last 64 driven and levelled pairs: source of the true-peak
+    // interpolation and, 31 samples back, of the aligned signal.
+    TruePeakInterpolator detector;
+    AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
+    int lookaheadIndex = 0;
+    MaxTree longMaximum;  // over L samples: drives the release followers
+    MaxTree shortMaximum; // over N samples: feeds the transient smoother
+    AlignedBuffer<double> followers; // 8 pairs stage 1, then 8 pairs stage 2
+    BlockConvolver smoother;
+    AlignedBuffer<double> smootherDelayLine; // D in use
+    int smootherDelayIndex = 0;
+
+    DitherGenerator random; // shared by the requantizer and the calibration noise
+    Requantizer requantizer;
+    MeterMeasurement meters;
+    CalibrationGenerator calibration;
 };

@@ -1,0 +1,47 @@
+// Real FFT of M = 2N points on two channels at once (every value is a
+// left/right pair and both lanes see the same arithmetic, so the channels
+// never mix), for N = 4 .. 256.
+//
+// The real frame is viewed as N complex points (even time + i odd time),
+// transformed with a radix-2 complex FFT that leaves its output in
+// bit-reversed order, and split into the M-point real spectrum. The inverse
+// walks the same path backwards, so the fast convolution never pays for a
+// reordering pass.
+//
+// Packed spectrum (pairs): slot 0 the real 0 Hz bin, slot 1 the real bin at
+// half the transform rate, then (real, imaginary) slot pairs for bins
+// 1 .. N - 1. Transforms are unscaled: forward -> multiply -> inverse gains
+// 4M, which the caller folds into its kernel spectrum.
+#pragma once
+
+#include "dsp/AlignedBuffer.h"
+
+class RealFft
+{
+public:
+    static constexpr int kMaxHalfSize = 256; // N; the transform is 2N points
+
+    RealFft();
+
+    // Twiddles and bit-reversal table for N (a power of two, 4 .. 256).
+    // Not for the audio thread.
+    void prepare(int halfSize);
+    int halfSize() const { return n; }
+
+    // frame: 2N pairs in time order. spectrum: 2N pairs, packed as above.
+    void forward(double* frame, double* spectrum) const;
+
+    // In place: frame (2N pairs, time order) becomes the circular convolution
+    // of itself with the signal whose packed forward spectrum is kernel,
+    // times 4M.
+    void convolve(double* frame, const double* kernel) const;
+
+private:
+    void forwardComplex(double* data) const;
+    void inverseComplex(double* data) const;
+
+    int n = 0;
+    AlignedBuffer<double> twiddleCos; // cos(2 pi m / 2N), m < N, each twice
+    AlignedBuffer<double> twiddleSin; // -sin(2 pi m / 2N), m < N, each twice
+    AlignedBuffer<int> bitReversed;   // complex index of bin m after the forward pass
+};

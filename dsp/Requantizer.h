@@ -1,0 +1,109 @@
+// Word-length reduction to 8, 16 or 24 bits: triangular dither, error-feedback
+// noise shaping with up to 12 taps, and an optional fade of the output to
+// digital silence while the signal is silent.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/AlignedBuffer.h"
+#include "dsp/DitherGenerator.h"
+#include "dsp/Pair.h"
+
+class Requantizer
+{
+public:
+    static constexpr int kTaps = 12;
+    // The fade gain after a reset: practically silent until a signal arrives.
+    static constexpr double kFadeAfterReset = 1e-20;
+    // Below this level a sample counts as silence for the fade.
+    static constexpr double kSilence = 1e-8;
+
+    Requantizer();
+
+    // Error history and its position cleared, fade gain to 1e-20.
+    void reset();
+    // Error history cleared; the position stays (every sample-rate call).
+    void clearHistory();
+    // The position of the most recent error back to 0 (the history stays).
+    void resetPosition() { position = 0; }
+
+    // Quantizer scale q = 2^7, 2^15 or 2^23 for Bits steps 0, 1, 2.
+    static double scaleForBits(int bitsStep)
+    {
+        return bitsStep <= 0 ? 128.0 : bitsStep == 1 ? 32768.0 : 8388608.0;
+    }
+
+    // Per-block constants: scale q, fade coefficient (one pole, 10 ms), and
+    // whether silence fades the output, and the shaping table in use now.
+    void beginBlock(double q, double fadeCoefficient, bool autoblack, const double* shaping)
+    {
+        inspectShaping(shaping);
+        scale = Pair(q);
+        inverseScale = Pair(1.0 / q);
+        fadeStep = fadeCoefficient;
+        fadeOnSilence = autoblack;
+    }
+
+    // One sample pair. shaping: the 12 coefficients in use, c_k weighting the
+    // error of k + 1 samples ago; null or all zero means no shaping.
+    Pair process(Pair r, const double* shaping, DitherGenerator& dither)
+    {
+        if (!fadeOnSilence || std::max(std::fabs(r.left()), std::fabs(r.right())) > kSilence)
+            fade = 1.0;
+        else
+            fade = fade - fade * fadeStep;
+        fade = (fade + 1e-30) - 1e-30;
+
+        // history holds each error twice, at p and p + 12, so the newest
+        // twelve are contiguous: newest at p + 12, oldest at p + 1.
+        double* history = errors.get();
+        Pair shaped = r;
+        if (shaping != shapingSeen)
+            inspectShaping(shaping);
+        if (!shapingIsZero)
+        {
+            const double* newest = history + 2 * (position + kTaps);
+            Pair acc = Pair(shaping[0]) * Pair::load(newest);
+            for (int k = 1; k < kTaps; ++k)
+                acc += Pair(shaping[k]) * Pair::load(newest - 2 * k);
+            shaped = r - acc;
+        }
+
+        double u1 = dither.next();
+        double u2 = dither.next();
+        double u3 = dither.next();
+        double u4 = dither.next();
+        Pair d(u1 + u2, u3 + u4);
+
+        // The +q offset keeps v non-negative for |shaped| <= 1, so the
+        // truncation floors; the dither spans one step either way.
+        Pair v = (shaped * scale + scale) + Pair(0.5) * d;
+        Pair y = (truncateToInt32(v) - scale) * inverseScale;
+
+        if (++position >= kTaps)
+            position = 0;
+        Pair error = y - shaped;
+        error.store(history + 2 * position);
+        error.store(history + 2 * (position + kTaps));
+
+        return y * Pair(fade);
+    }
+
+    double fadeGain() const { return fade; }
+
+private:
+    void inspectShaping(const double* shaping);
+
+    AlignedBuffer<double> errors; // 24 pairs: the 12 errors, twice
+    int position = 0;
+    double fade = kFadeAfterReset;
+
+    Pair scale{32768.0};
+    Pair inverseScale{1.0 / 32768.0};
+    double fadeStep = 0.0;
+    bool fadeOnSilence = false;
+
+    const double* shapingSeen = nullptr;
+    bool shapingIsZero = true;
+};
