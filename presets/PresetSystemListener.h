@@ -6,8 +6,12 @@ class PresetSystemListener
 {
 public:
     virtual ~PresetSystemListener() {}
-    // The selected program was renamed (host rename, memory recall, preset load).
+    // The selected program was renamed (host rename, memory recall, preset
+    // load): show name in the name field, as menu entry 0 and as the menu
+    // entry of the selected program.
     virtual void presetNameChanged(const char* name) = 0;
-    // Every program name may have changed (bank load); the selection is index.
+    // Every program name may have changed (bank load): take all 24 names into
+    // the menu again, make selectedIndex the current entry and show its name.
+    // The effect selects that program right after.
     virtual void programsChanged(int selectedIndex) { (void)selectedIndex; }
 };

@@ -1,0 +1,559 @@
+// Preset (.qdx) and bank (.qdb) files: their exact bytes, what a load does to
+// the programs, the live parameters and the host, and what a bad file does:
+// one message and no change at all.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "effect/Plugin.h"
+#include "presets/FactoryPresets.h"
+#include "presets/FileErrorReporter.h"
+#include "presets/PresetFileFormat.h"
+#include "presets/PresetFileOperations.h"
+#include "presets/PresetSystemListener.h"
+#include "tests/support/TestHost.h"
+
+using namespace presetfile;
+using Bytes = std::vector<unsigned char>;
+
+namespace
+{
+// One log for host calls and listener calls, so their order can be checked.
+struct Event
+{
+    std::string what; // "begin", "automate", "end", "display", "name:<text>", "programs:<index>"
+    VstInt32 index;
+    float value;
+};
+std::vector<Event>* eventLog = nullptr;
+
+VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+{
+    if (eventLog)
+    {
+        if (opcode == audioMasterBeginEdit)
+            eventLog->push_back({"begin", index, 0});
+        else if (opcode == audioMasterAutomate)
+            eventLog->push_back({"automate", index, opt});
+        else if (opcode == audioMasterEndEdit)
+            eventLog->push_back({"end", index, 0});
+        else if (opcode == audioMasterUpdateDisplay)
+            eventLog->push_back({"display", 0, 0});
+    }
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+struct LoggingListener : PresetSystemListener
+{
+    void presetNameChanged(const char* name) override { eventLog->push_back({std::string("name:") + name, 0, 0}); }
+    void programsChanged(int selected) override
+    {
+        eventLog->push_back({"programs:" + std::to_string(selected), selected, 0});
+    }
+};
+
+Bytes floatBytes(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    return {(unsigned char)bits, (unsigned char)(bits >> 8), (unsigned char)(bits >> 16), (unsigned char)(bits >> 24)};
+}
+
+void putBits(Bytes& file, size_t offset, uint32_t bits)
+{
+    for (int b = 0; b < 4; ++b)
+        file[offset + b] = (unsigned char)(bits >> (8 * b));
+}
+
+void putFloat(Bytes& file, size_t offset, float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    putBits(file, offset, bits);
+}
+
+// A record built by hand: name zero-padded, then the values.
+Bytes record(const std::string& name, const float* values)
+{
+    Bytes out(name.begin(), name.end());
+    out.resize(24, 0);
+    for (int j = 0; j < 26; ++j)
+    {
+        Bytes v = floatBytes(values[j]);
+        out.insert(out.end(), v.begin(), v.end());
+    }
+    return out;
+}
+
+Bytes header(unsigned char type, const char* magic = "vzDQ")
+{
+    return {(unsigned char)magic[0], (unsigned char)magic[1], (unsigned char)magic[2], (unsigned char)magic[3], type};
+}
+
+std::vector<float> factoryValues(int program)
+{
+    std::vector<float> v(26);
+    for (int j = 0; j < 26; ++j)
+        v[j] = (float)kFactoryPresets[program].values[j];
+    return v;
+}
+
+// A preset different from every factory program, with values strictly inside (0, 1).
+Bytes distinctPreset(const std::string& name = "From a file", const char* magic = "vzDQ")
+{
+    float values[26];
+    for (int j = 0; j < 26; ++j)
+        values[j] = 0.03f + 0.035f * (float)j;
+    values[25] = 0.015f;
+    Bytes file = header(kPresetType, magic);
+    Bytes r = record(name, values);
+    file.insert(file.end(), r.begin(), r.end());
+    return file;
+}
+
+Bytes distinctBank(const char* magic = "vzDQ")
+{
+    Bytes file = header(kBankType, magic);
+    for (int i = 0; i < 24; ++i)
+    {
+        float values[26];
+        for (int j = 0; j < 26; ++j)
+            values[j] = std::fmod(0.011f * (float)(i + 1) + 0.029f * (float)j, 1.0f);
+        values[25] = 0.015f;
+        Bytes r = record("Bank program " + std::to_string(i), values);
+        file.insert(file.end(), r.begin(), r.end());
+    }
+    return file;
+}
+
+class Files : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        useTemporarySettingsStore("files");
+        char pattern[] = "/tmp/zelvo-files-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+        chmod(directory.c_str(), 0755);
+        eventLog = &events;
+        plugin = new Plugin(recordingHost);
+        plugin->setPresetSystemListener(&listener);
+        events.clear();
+    }
+    void TearDown() override
+    {
+        delete plugin;
+        eventLog = nullptr;
+        std::system(("rm -rf '" + directory + "'").c_str());
+    }
+
+    std::string path(const std::string& name) const { return directory + "/" + name; }
+    void writeFile(const std::string& file, const Bytes& bytes)
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+    }
+    Bytes readFile(const std::string& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string name(int program)
+    {
+        char text[32];
+        plugin->getProgramRecord(program)->getName(text);
+        return text;
+    }
+    float value(int program, int index) { return plugin->getProgramRecord(program)->getParameter(index); }
+    // Everything a load may change: all programs, the selection, the live values.
+    struct State
+    {
+        Bytes bank;
+        int selected;
+        std::vector<float> live;
+        bool operator==(const State& o) const { return bank == o.bank && selected == o.selected && live == o.live; }
+    };
+    State state()
+    {
+        State s{bankBytes(*plugin), plugin->getPresetIndex(), {}};
+        for (int j = 0; j < 26; ++j)
+            s.live.push_back(plugin->getParameter(j));
+        return s;
+    }
+    size_t count(const std::string& what)
+    {
+        size_t n = 0;
+        for (const Event& e : events)
+            n += e.what == what;
+        return n;
+    }
+
+    std::string directory;
+    std::vector<Event> events;
+    LoggingListener listener;
+    RecordingFileErrorReporter reporter;
+    Plugin* plugin = nullptr;
+};
+} // namespace
+
+// ---------------------------------------------------------------- layouts
+
+TEST_F(Files, PresetOfProgram7IsExactly133HandBuiltBytes)
+{
+    plugin->selectPreset(7);
+    ASSERT_EQ(savePreset(*plugin, path("l3.qdx").c_str()), FileResult::done);
+    const Bytes file = readFile(path("l3.qdx"));
+
+    Bytes expected = {'v', 'z', 'D', 'Q', 0x21, 'L', 'o', 'u', 'd', 'n', 'e', 's', 's', ' ', '3'};
+    expected.resize(5 + 24, 0); // the terminator and 13 further zero bytes
+    for (float v : factoryValues(7))
+    {
+        Bytes b = floatBytes(v);
+        expected.insert(expected.end(), b.begin(), b.end());
+    }
+    ASSERT_EQ(file.size(), 133u);
+    EXPECT_EQ(file, expected);
+    // Spot checks independent of any float conversion here: 0.5 and 0.015.
+    EXPECT_EQ(Bytes(file.begin() + 29 + 4 * 3, file.begin() + 29 + 4 * 4), (Bytes{0x00, 0x00, 0x00, 0x3f}));
+    EXPECT_EQ(Bytes(file.begin() + 129, file.end()), (Bytes{0x8f, 0xc2, 0x75, 0x3c}));
+}
+
+TEST_F(Files, BankIs3077BytesWithRecordsAtTheirOffsets)
+{
+    ASSERT_EQ(saveBank(*plugin, path("factory.qdb").c_str()), FileResult::done);
+    const Bytes file = readFile(path("factory.qdb"));
+    ASSERT_EQ(file.size(), 3077u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 5), (Bytes{'v', 'z', 'D', 'Q', 0x37}));
+    for (int i = 0; i < 24; ++i)
+    {
+        const size_t at = 5 + 128 * (size_t)i;
+        const std::string stored(reinterpret_cast<const char*>(&file[at]));
+        EXPECT_EQ(stored, kFactoryPresets[i].name) << "program " << i;
+        for (int j = 0; j < 26; ++j)
+            EXPECT_EQ(Bytes(file.begin() + at + 24 + 4 * j, file.begin() + at + 28 + 4 * j),
+                      floatBytes((float)kFactoryPresets[i].values[j]))
+                << "program " << i << " value " << j;
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[5])), "Current");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[2949])), "Total Disorder");
+    // One name buffer serves the whole bank: "Game 1" (program 11) follows
+    // "CD Master 3 [recon]" and the tail of the longer name stays behind its
+    // terminator. Readers ignore those bytes.
+    const size_t game1 = 5 + 128 * 11;
+    EXPECT_EQ(file[game1 + 6], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[game1 + 7]), 12), "er 3 [recon]");
+}
+
+TEST_F(Files, SavedFilesReadBackToTheSamePrograms)
+{
+    plugin->selectPreset(9);
+    plugin->setParameter(kDrive, 0.77f);
+    ASSERT_EQ(saveBank(*plugin, path("b.qdb").c_str()), FileResult::done);
+    ASSERT_EQ(savePreset(*plugin, path("p.qdx").c_str()), FileResult::done);
+    const State saved = state();
+
+    Plugin other(recordingHost);
+    ASSERT_EQ(loadBank(other, path("b.qdb").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(bankBytes(other), saved.bank);
+    // The bank selects program 0, which holds the edited "CD Master 2".
+    EXPECT_EQ(other.getPresetIndex(), 0);
+    EXPECT_FLOAT_EQ(other.getParameter(kDrive), 0.77f);
+
+    other.selectPreset(3);
+    ASSERT_EQ(loadPreset(other, path("p.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(presetBytes(other), presetBytes(*plugin));
+    EXPECT_TRUE(reporter.messages.empty());
+}
+
+TEST_F(Files, NameOfExactly24CharactersSurvivesBothFormats)
+{
+    const std::string name24 = "ABCDEFGHIJKLMNOPQRSTUVWX";
+    plugin->selectPreset(4);
+    plugin->renamePreset((name24 + "YZ").c_str()); // a program never holds more than 24
+    ASSERT_EQ(savePreset(*plugin, path("n.qdx").c_str()), FileResult::done);
+    ASSERT_EQ(saveBank(*plugin, path("n.qdb").c_str()), FileResult::done);
+    const Bytes preset = readFile(path("n.qdx"));
+    EXPECT_EQ(std::string(preset.begin() + 5, preset.begin() + 29), name24); // no terminator in the file
+
+    Plugin other(recordingHost);
+    other.selectPreset(2);
+    ASSERT_EQ(loadPreset(other, path("n.qdx").c_str(), reporter), FileResult::done);
+    char text[32];
+    other.getProgramRecord(2)->getName(text);
+    EXPECT_EQ(std::string(text), name24);
+    ASSERT_EQ(loadBank(other, path("n.qdb").c_str(), reporter), FileResult::done);
+    other.getProgramRecord(4)->getName(text);
+    EXPECT_EQ(std::string(text), name24);
+}
+
+// ---------------------------------------------------------------- loading
+
+TEST_F(Files, BothByteOrdersOfTheMagicAreAccepted)
+{
+    for (const char* magic : {"vzDQ", "QDzv"})
+    {
+        SCOPED_TRACE(magic);
+        writeFile(path("p.qdx"), distinctPreset("Magic", magic));
+        writeFile(path("b.qdb"), distinctBank(magic));
+        EXPECT_EQ(loadPreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::done);
+        EXPECT_EQ(name(0), "Magic");
+        EXPECT_EQ(loadBank(*plugin, path("b.qdb").c_str(), reporter), FileResult::done);
+        EXPECT_EQ(name(23), "Bank program 23");
+        EXPECT_TRUE(reporter.messages.empty());
+    }
+}
+
+TEST_F(Files, PresetLoadedWhileProgram12IsSelectedReplacesProgram12AndReappliesIt)
+{
+    plugin->selectPreset(12);
+    const Bytes file = distinctPreset("Loaded into 12");
+    writeFile(path("p.qdx"), file);
+    const Bytes program5Before = encodePreset(programData(*plugin->getProgramRecord(5)));
+    events.clear();
+
+    ASSERT_EQ(loadPreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::done);
+
+    EXPECT_EQ(plugin->getPresetIndex(), 12);
+    EXPECT_EQ(name(12), "Loaded into 12");
+    EXPECT_EQ(name(0), "Loaded into 12");
+    ProgramData fromFile;
+    ASSERT_EQ(decodePreset(file.data(), file.size(), fromFile), FileCheck::accepted);
+    for (int j = 0; j < 26; ++j)
+    {
+        EXPECT_EQ(value(12, j), fromFile.values[j]) << j;
+        EXPECT_EQ(value(0, j), fromFile.values[j]) << j;
+    }
+    for (int j = 0; j < 22; ++j)
+        EXPECT_EQ(plugin->getParameter(j), fromFile.values[j]) << j;
+    EXPECT_EQ(encodePreset(programData(*plugin->getProgramRecord(5))), program5Before);
+
+    // The preset bar hears the name first, then every parameter reaches the
+    // host as begin, read-back, value, end.
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().what, "name:Loaded into 12");
+    EXPECT_EQ(count("begin"), 26u);
+    EXPECT_EQ(count("automate"), 52u);
+    EXPECT_EQ(count("end"), 26u);
+    EXPECT_EQ(count("programs:0"), 0u);
+}
+
+TEST_F(Files, BankLoadReplacesAll24ProgramsAndSelectsProgram0)
+{
+    plugin->selectPreset(12);
+    const Bytes file = distinctBank();
+    writeFile(path("b.qdb"), file);
+    ProgramData expected[24];
+    ASSERT_EQ(decodeBank(file.data(), file.size(), expected), FileCheck::accepted);
+    events.clear();
+
+    ASSERT_EQ(loadBank(*plugin, path("b.qdb").c_str(), reporter), FileResult::done);
+
+    EXPECT_EQ(plugin->getPresetIndex(), 0);
+    for (int i = 0; i < 24; ++i)
+    {
+        EXPECT_EQ(name(i), expected[i].name);
+        for (int j = 0; j < 26; ++j)
+            EXPECT_EQ(value(i, j), expected[i].values[j]) << i << " " << j;
+    }
+    for (int j = 0; j < 22; ++j)
+        EXPECT_EQ(plugin->getParameter(j), expected[0].values[j]) << j;
+    // Menu first, then program 0 applied and reported.
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().what, "programs:0");
+    EXPECT_EQ(count("begin"), 26u);
+    EXPECT_EQ(count("display"), 1u);
+}
+
+TEST_F(Files, ValuesOutsideTheUnitRangeAreClamped)
+{
+    Bytes file = distinctPreset("Clamped");
+    putFloat(file, 29 + 4 * 0, 2.0f);
+    putFloat(file, 29 + 4 * 1, -0.5f);
+    putFloat(file, 29 + 4 * 2, std::numeric_limits<float>::infinity());
+    putFloat(file, 29 + 4 * 3, -std::numeric_limits<float>::infinity());
+    putFloat(file, 29 + 4 * 5, 1e30f);
+    writeFile(path("p.qdx"), file);
+    ASSERT_EQ(loadPreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(value(0, 0), 1.0f);
+    EXPECT_EQ(value(0, 1), 0.0f);
+    EXPECT_EQ(value(0, 2), 1.0f);
+    EXPECT_EQ(value(0, 3), 0.0f);
+    EXPECT_EQ(value(0, 5), 1.0f);
+    EXPECT_EQ(plugin->getParameter(kOutput), 1.0f);
+    EXPECT_EQ(plugin->getParameter(kDrive), 0.0f);
+}
+
+// ---------------------------------------------------------------- bad files
+
+TEST_F(Files, WrongMagicOrTypeGivesItsMessageAndChangesNothing)
+{
+    struct Case
+    {
+        const char* what;
+        Bytes file;
+        bool bankReader;
+        const char* message;
+    };
+    Bytes swappedPairs = distinctPreset();
+    std::memcpy(swappedPairs.data(), "DQvz", 4); // neither byte order of the identifier
+    Bytes wrongCase = distinctBank();
+    wrongCase[3] = 'q';
+    Bytes presetType = distinctBank();
+    presetType[4] = kPresetType;
+    Bytes otherType = distinctPreset();
+    otherType[4] = '7' + 1;
+    const Case cases[] = {
+        {"preset to the bank reader", distinctPreset(), true, "Not a bank file!"},
+        {"bank to the preset reader", distinctBank(), false, "Not a preset file!"},
+        {"bank with the preset type byte", presetType, true, "Not a bank file!"},
+        {"unknown type byte", otherType, false, "Not a preset file!"},
+        {"magic with swapped pairs", swappedPairs, false, "Invalid file format!"},
+        {"magic with a wrong letter", wrongCase, true, "Invalid file format!"},
+        {"text file", Bytes(200, 'x'), true, "Invalid file format!"},
+    };
+    plugin->selectPreset(6);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        writeFile(path("bad"), c.file);
+        const State before = state();
+        events.clear();
+        reporter.messages.clear();
+        const FileResult result = c.bankReader ? loadBank(*plugin, path("bad").c_str(), reporter)
+                                               : loadPreset(*plugin, path("bad").c_str(), reporter);
+        EXPECT_EQ(result, FileResult::rejected);
+        ASSERT_EQ(reporter.messages.size(), 1u);
+        EXPECT_EQ(reporter.messages[0].caption, "Error...");
+        EXPECT_EQ(reporter.messages[0].text, c.message);
+        EXPECT_TRUE(state() == before);
+        EXPECT_TRUE(events.empty());
+    }
+}
+
+TEST_F(Files, TruncatedFilesOfEveryLengthChangeNothing)
+{
+    struct Case
+    {
+        Bytes file;
+        bool bankReader;
+    };
+    const Case cases[] = {{distinctPreset(), false}, {distinctBank(), true}, {distinctBank("QDzv"), true}};
+    plugin->selectPreset(3);
+    const State before = state();
+    for (const Case& c : cases)
+    {
+        for (size_t length = 0; length < c.file.size(); ++length)
+        {
+            SCOPED_TRACE(length);
+            writeFile(path("short"), Bytes(c.file.begin(), c.file.begin() + length));
+            reporter.messages.clear();
+            events.clear();
+            const FileResult result = c.bankReader ? loadBank(*plugin, path("short").c_str(), reporter)
+                                                   : loadPreset(*plugin, path("short").c_str(), reporter);
+            ASSERT_EQ(result, FileResult::rejected);
+            ASSERT_EQ(reporter.messages.size(), 1u);
+            ASSERT_EQ(reporter.messages[0].text, "Invalid file format!");
+            ASSERT_TRUE(events.empty());
+            ASSERT_TRUE(state() == before);
+        }
+    }
+    // Bytes after the layout are never read: a longer file loads.
+    Bytes longer = distinctBank();
+    longer.resize(longer.size() + 100, 0xee);
+    writeFile(path("long"), longer);
+    EXPECT_EQ(loadBank(*plugin, path("long").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(name(0), "Bank program 0");
+}
+
+TEST_F(Files, AValueThatIsNotANumberRejectsTheWholeFile)
+{
+    const uint32_t nans[] = {0x7fc00000u, 0x7f800001u, 0xffc00000u, 0xffffffffu};
+    plugin->selectPreset(8);
+    const State before = state();
+    for (uint32_t bits : nans)
+    {
+        SCOPED_TRACE(bits);
+        Bytes preset = distinctPreset();
+        putBits(preset, 29 + 4 * 13, bits);
+        Bytes bank = distinctBank();
+        putBits(bank, 5 + 128 * 23 + 24 + 4 * 25, bits); // the very last value of the bank
+        writeFile(path("p.qdx"), preset);
+        writeFile(path("b.qdb"), bank);
+        reporter.messages.clear();
+        EXPECT_EQ(loadPreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::rejected);
+        EXPECT_EQ(loadBank(*plugin, path("b.qdb").c_str(), reporter), FileResult::rejected);
+        ASSERT_EQ(reporter.messages.size(), 2u);
+        EXPECT_EQ(reporter.messages[0].text, "Invalid file format!");
+        EXPECT_EQ(reporter.messages[1].text, "Invalid file format!");
+        EXPECT_TRUE(state() == before);
+    }
+}
+
+TEST_F(Files, FilesThatCannotBeOpenedDoNothingAndSayNothing)
+{
+    const State before = state();
+    EXPECT_EQ(loadPreset(*plugin, path("missing.qdx").c_str(), reporter), FileResult::cannotOpen);
+    EXPECT_EQ(loadBank(*plugin, path("missing.qdb").c_str(), reporter), FileResult::cannotOpen);
+    EXPECT_EQ(loadBank(*plugin, directory.c_str(), reporter), FileResult::cannotOpen);
+    EXPECT_EQ(saveBank(*plugin, path("no/such/dir.qdb").c_str()), FileResult::cannotOpen);
+    EXPECT_EQ(savePreset(*plugin, directory.c_str()), FileResult::cannotOpen);
+    EXPECT_TRUE(reporter.messages.empty());
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(state() == before);
+}
+
+// Files are read only when they can be opened for update, so a read-only
+// file is left alone. Root may open any file for writing, so the check runs
+// in a child process that has given up root for an ordinary user: there a
+// file of mode 0444 really cannot be opened for update, while the same
+// bytes in a file of mode 0666 load (the control).
+TEST_F(Files, AFileThatCannotBeOpenedForUpdateIsNotRead)
+{
+    writeFile(path("readonly.qdx"), distinctPreset("Read only"));
+    writeFile(path("writable.qdx"), distinctPreset("Writable"));
+    chmod(path("readonly.qdx").c_str(), 0444);
+    chmod(path("writable.qdx").c_str(), 0666);
+
+    fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        int code = 0;
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(10);
+        if (FILE* probe = std::fopen(path("readonly.qdx").c_str(), "rb+"))
+        {
+            std::fclose(probe);
+            _exit(11); // the environment cannot make a file read-only for us
+        }
+        RecordingFileErrorReporter childReporter;
+        const State before = state();
+        if (loadPreset(*plugin, path("readonly.qdx").c_str(), childReporter) != FileResult::cannotOpen)
+            code |= 1;
+        if (!(state() == before) || !childReporter.messages.empty())
+            code |= 2;
+        if (loadPreset(*plugin, path("writable.qdx").c_str(), childReporter) != FileResult::done || name(0) != "Writable")
+            code |= 4;
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 11)
+        GTEST_SKIP() << "read-only files can be opened for update here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read-only file was read, 2: state changed or message shown, "
+                                         "4: writable file not read, 10: cannot drop privileges";
+}
