@@ -1,0 +1,109 @@
+#include "gui/aeffguieditor.h"
+
+#include "gui/cdrawcontext.h"
+#include "gui/cframe.h"
+#include "host/AudioEffectX.h"
+#include "platform/SystemTime.h"
+
+using namespace VSTGUI;
+
+VstInt32 AEffGUIEditor::knobMode = 0;
+
+namespace {
+
+// Drag loops call doIdleStuff on every pass; the real idle work runs at most
+// every 30 ms, and early calls wait 4 ms so the loop does not spin.
+constexpr uint32_t kIdleRate = 30;
+constexpr uint32_t kIdleWait = 4;
+constexpr uint32_t kIdleSlack = 15;
+
+} // namespace
+
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect), lLastTicks(platform::getTicks())
+{
+    if (effect)
+        effect->setEditor(this);
+}
+
+AEffGUIEditor::~AEffGUIEditor() = default;
+
+AudioEffectX* AEffGUIEditor::effectX() const { return dynamic_cast<AudioEffectX*>(effect); }
+
+bool AEffGUIEditor::getRect(ERect** outRect)
+{
+    *outRect = &rect;
+    return true;
+}
+
+bool AEffGUIEditor::open(void* ptr)
+{
+    systemWindow = ptr;
+    return true;
+}
+
+void AEffGUIEditor::close() { systemWindow = nullptr; }
+
+bool AEffGUIEditor::isOpen() { return systemWindow != nullptr; }
+
+void AEffGUIEditor::idle()
+{
+    if (inIdleStuff)
+        return;
+    if (frame)
+        frame->idle();
+}
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) { return frame ? frame->onKeyDown(keyCode) == 1 : false; }
+
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) { return frame ? frame->onKeyUp(keyCode) == 1 : false; }
+
+bool AEffGUIEditor::onWheel(float distance)
+{
+    if (!frame)
+        return false;
+    CDrawContext* context = frame->createDrawContext();
+    CPoint where;
+    frame->getCurrentLocation(where);
+    bool result = frame->onWheel(context, where, distance);
+    context->forget();
+    return result;
+}
+
+bool AEffGUIEditor::setKnobMode(VstInt32 mode)
+{
+    knobMode = mode;
+    return true;
+}
+
+void AEffGUIEditor::setParameter(VstInt32, float) {}
+
+void AEffGUIEditor::beginEdit(VstInt32 index)
+{
+    if (AudioEffectX* target = effectX())
+        target->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(VstInt32 index)
+{
+    if (AudioEffectX* target = effectX())
+        target->endEdit(index);
+}
+
+void AEffGUIEditor::doIdleStuff()
+{
+    uint32_t now = platform::getTicks();
+    if (static_cast<int32_t>(now - lLastTicks) < 0) {
+        platform::sleepMilliseconds(static_cast<int>(kIdleWait));
+        now += kIdleWait;
+        if (static_cast<int32_t>(lLastTicks - now) > static_cast<int32_t>(kIdleSlack))
+            return;
+    }
+    idle();
+    if (frame && frame->getPlatformWindow())
+        frame->getPlatformWindow()->dispatchPendingPaint();
+    lLastTicks = now + kIdleRate;
+    inIdleStuff = true;
+    if (effect)
+        effect->masterIdle();
+    inIdleStuff = false;
+}

@@ -1,0 +1,49 @@
+// The editor the host sees: binds a frame to the plug-in's editor interface
+// and passes the controls' edit gestures on to the effect.
+#pragma once
+
+#include "host/AEffEditor.h"
+
+#include <cstdint>
+
+class AudioEffectX;
+
+namespace VSTGUI {
+class CFrame;
+}
+
+class AEffGUIEditor : public AEffEditor
+{
+public:
+    explicit AEffGUIEditor(AudioEffect* effect);
+    ~AEffGUIEditor() override;
+
+    AudioEffect* getEffect() override { return effect; }
+    bool getRect(ERect** rect) override;
+    bool open(void* ptr) override;
+    void close() override;
+    bool isOpen() override;
+    void idle() override;
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    bool onWheel(float distance) override;
+    bool setKnobMode(VstInt32 mode) override;
+    void setParameter(VstInt32 index, float value) override;
+    virtual void beginEdit(VstInt32 index);
+    virtual void endEdit(VstInt32 index);
+    virtual void doIdleStuff();
+
+    VSTGUI::CFrame* getFrame() const { return frame; }
+    void* getParentWindow() const { return systemWindow; }
+    static VstInt32 getKnobMode() { return knobMode; }
+
+protected:
+    AudioEffectX* effectX() const;
+
+    ERect rect = {0, 0, 0, 0};
+    uint32_t lLastTicks;
+    bool inIdleStuff = false;
+    VSTGUI::CFrame* frame = nullptr;
+
+    static VstInt32 knobMode;
+};

@@ -1,0 +1,56 @@
+#include "gui/canimknob.h"
+
+#include "gui/cbitmap.h"
+
+#include <cstring>
+
+namespace VSTGUI {
+
+CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, long tag, int subPixmaps, int heightOfOneImage,
+                     CBitmap* background, const CPoint& offset)
+    : CKnob(size, listener, tag, background, nullptr, offset),
+      subPixmaps(subPixmaps),
+      heightOfOneImage(heightOfOneImage),
+      lastDrawnPoint(-1, -1)
+{
+}
+
+bool CAnimKnob::isTypeOf(const char* className) const
+{
+    return std::strcmp(className, "CAnimKnob") == 0 || CKnob::isTypeOf(className);
+}
+
+bool CAnimKnob::isDirty() const
+{
+    // Value changes too small to change the picture cause no redraw.
+    if (!bDirty) {
+        CPoint point;
+        valueToPoint(point);
+        if (point == lastDrawnPoint)
+            return false;
+    }
+    return CKnob::isDirty();
+}
+
+void CAnimKnob::draw(CDrawContext* context)
+{
+    CPoint where(0, 0);
+    if (value >= 0.0f && heightOfOneImage > 0) {
+        int last = heightOfOneImage * (subPixmaps - 1);
+        int position = static_cast<int>((bInverseBitmap ? 1.0f - value : value) * static_cast<float>(last));
+        if (position >= last)
+            where.y = last;
+        else if (position > 0)
+            where.y = position / heightOfOneImage * heightOfOneImage;
+    }
+    if (pBackground) {
+        if (bTransparencyEnabled)
+            pBackground->drawTransparent(context, size, where);
+        else
+            pBackground->draw(context, size, where);
+    }
+    valueToPoint(lastDrawnPoint);
+    setDirty(false);
+}
+
+} // namespace VSTGUI

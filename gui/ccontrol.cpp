@@ -1,0 +1,107 @@
+#include "gui/ccontrol.h"
+
+#include "gui/cbitmap.h"
+#include "gui/cdrawcontext.h"
+#include "gui/cframe.h"
+#include "platform/SystemTime.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace VSTGUI {
+
+CControl::CControl(const CRect& size, CControlListener* listener, long tag, CBitmap* background)
+    : CView(size),
+      listener(listener),
+      tag(tag),
+      doubleClickInterval(std::max(platform::getDoubleClickTime(), 250))
+{
+    setBackground(background);
+    bDirty = false;
+}
+
+CControl::~CControl() = default;
+
+bool CControl::isDirty() const { return oldValue != value || CView::isDirty(); }
+
+void CControl::setDirty(bool state)
+{
+    CView::setDirty(state);
+    if (state)
+        oldValue = value != -1.0f ? -1.0f : 0.0f;
+    else
+        oldValue = value;
+}
+
+bool CControl::isTypeOf(const char* className) const
+{
+    return std::strcmp(className, "CControl") == 0 || CView::isTypeOf(className);
+}
+
+void CControl::doIdleStuff()
+{
+    if (pParentFrame)
+        pParentFrame->doIdleStuff();
+}
+
+void CControl::beginEdit()
+{
+    if (!pParentFrame)
+        return;
+    pParentFrame->setFocusView(this);
+    pParentFrame->beginEdit(tag);
+}
+
+void CControl::endEdit()
+{
+    if (pParentFrame)
+        pParentFrame->endEdit(tag);
+}
+
+void CControl::copyBackOffset()
+{
+    backOffset.x = size.left;
+    backOffset.y = size.top;
+}
+
+void CControl::bounceValue()
+{
+    if (value > vmax)
+        value = vmax;
+    else if (value < vmin)
+        value = vmin;
+}
+
+bool CControl::checkDefaultValue(CDrawContext* context, long button)
+{
+    if (button != (kControl | kLButton))
+        return false;
+    beginEdit();
+    value = getDefaultValue();
+    if (isDirty() && listener)
+        listener->valueChanged(context, this);
+    endEdit();
+    return true;
+}
+
+bool CControl::acceptClick(CDrawContext* context, long& buttons, long requiredButtons)
+{
+    if (!bMouseEnabled)
+        return false;
+    if (buttons == -1)
+        buttons = context ? context->getMouseButtons() : 0;
+    if (listener && (buttons & (kAlt | kShift | kControl | kApple)))
+        if (listener->controlModifierClicked(context, this, buttons) != 0)
+            return false;
+    return (buttons & requiredButtons) != 0;
+}
+
+bool CControl::isDoubleClick()
+{
+    long now = pParentFrame ? static_cast<long>(pParentFrame->getTicks()) : 0;
+    bool doubleClick = lastTicks >= 0 && now - lastTicks <= doubleClickInterval;
+    lastTicks = doubleClick ? -1 : now;
+    return doubleClick;
+}
+
+} // namespace VSTGUI
