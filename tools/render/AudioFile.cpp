@@ -1,0 +1,287 @@
+#include "tools/render/AudioFile.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace
+{
+// Bits of an integer PCM sample type, 0 for every other type.
+int integerBitsOf(int subtype)
+{
+    switch (subtype)
+    {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8: return 8;
+    case SF_FORMAT_PCM_16: return 16;
+    case SF_FORMAT_PCM_24: return 24;
+    case SF_FORMAT_PCM_32: return 32;
+    default: return 0;
+    }
+}
+
+std::string lowercase(std::string text)
+{
+    for (char& c : text)
+        c = (char)std::tolower((unsigned char)c);
+    return text;
+}
+
+std::string extensionOf(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return "";
+    return lowercase(path.substr(dot + 1));
+}
+
+// The container libsndfile associates with an extension, 0 when none.
+int majorForExtension(const std::string& extension)
+{
+    if (extension.empty())
+        return 0;
+    if (extension == "aif" || extension == "aifc")
+        return SF_FORMAT_AIFF;
+    if (extension == "wave")
+        return SF_FORMAT_WAV;
+    if (extension == "oga")
+        return SF_FORMAT_OGG;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i)
+    {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension && extension == info.extension)
+            return info.format & SF_FORMAT_TYPEMASK;
+    }
+    return 0;
+}
+
+std::string subtypeName(int subtype)
+{
+    SF_FORMAT_INFO info{};
+    info.format = subtype;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name)
+        return info.name;
+    return "sample type " + std::to_string(subtype);
+}
+
+std::string majorName(int major)
+{
+    SF_FORMAT_INFO info{};
+    info.format = major;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name)
+        return info.name;
+    return "format " + std::to_string(major);
+}
+
+bool formatIsValid(int code, int channels, int sampleRate)
+{
+    SF_INFO info{};
+    info.format = code;
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    return sf_format_check(&info) != 0;
+}
+} // namespace
+
+std::string describeFormat(const AudioFormat& format)
+{
+    return majorName(format.major) + ", " + subtypeName(format.subtype);
+}
+
+AudioFormat wave24BitFormat()
+{
+    AudioFormat format;
+    format.major = SF_FORMAT_WAV;
+    format.subtype = SF_FORMAT_PCM_24;
+    return format;
+}
+
+AudioFileReader::~AudioFileReader()
+{
+    if (file)
+        sf_close(file);
+}
+
+bool AudioFileReader::open(const std::string& path, std::string& error)
+{
+    SF_INFO info{};
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+    {
+        error = "cannot read " + path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    channelCount = info.channels;
+    rate = info.samplerate;
+    frameCount = info.frames;
+    fileFormat.major = info.format & SF_FORMAT_TYPEMASK;
+    fileFormat.subtype = info.format & SF_FORMAT_SUBMASK;
+    integerBits = integerBitsOf(fileFormat.subtype);
+    if (rate <= 0)
+    {
+        error = "cannot read " + path + ": it gives no sample rate";
+        return false;
+    }
+    return true;
+}
+
+int64_t AudioFileReader::read(double* interleaved, int64_t frames, std::string& error)
+{
+    sf_count_t got = 0;
+    if (integerBits)
+    {
+        // Integers arrive left-justified in 32 bits; 2^-31 is exact for every
+        // sample of 32 bits or fewer.
+        integerBuffer.resize((size_t)(frames * channelCount));
+        got = sf_readf_int(file, integerBuffer.data(), frames);
+        const double scale = 1.0 / 2147483648.0;
+        for (sf_count_t i = 0; i < got * channelCount; ++i)
+            interleaved[i] = integerBuffer[(size_t)i] * scale;
+    }
+    else
+        got = sf_readf_double(file, interleaved, frames);
+    if (got < frames && sf_error(file) != SF_ERR_NO_ERROR)
+    {
+        error = std::string("read error: ") + sf_strerror(file);
+        return -1;
+    }
+    return got;
+}
+
+AudioFileWriter::~AudioFileWriter()
+{
+    abandon();
+}
+
+bool AudioFileWriter::create(const std::string& path, int sampleRate, int channels, const AudioFormat& format,
+                             std::string& error)
+{
+    SF_INFO info{};
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    info.format = format.code();
+    finalPath = path;
+    partialPath = path + ".part";
+    file = sf_open(partialPath.c_str(), SFM_WRITE, &info);
+    if (!file)
+    {
+        error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    channelCount = channels;
+    integerBits = integerBitsOf(format.subtype);
+    return true;
+}
+
+bool AudioFileWriter::write(const double* interleaved, int64_t frames, std::string& error)
+{
+    sf_count_t written = 0;
+    if (integerBits)
+    {
+        // Round to the file's grid and saturate, then left-justify.
+        const double full = std::ldexp(1.0, integerBits - 1);
+        const int shift = 32 - integerBits;
+        integerBuffer.resize((size_t)(frames * channelCount));
+        for (int64_t i = 0; i < frames * channelCount; ++i)
+        {
+            double q = std::nearbyint(interleaved[i] * full);
+            q = std::clamp(q, -full, full - 1.0);
+            integerBuffer[(size_t)i] = (int32_t)((int64_t)q * ((int64_t)1 << shift));
+        }
+        written = sf_writef_int(file, integerBuffer.data(), frames);
+    }
+    else
+        written = sf_writef_double(file, interleaved, frames);
+    if (written != frames)
+    {
+        error = "cannot write " + finalPath + ": " + sf_strerror(file);
+        return false;
+    }
+    return true;
+}
+
+bool AudioFileWriter::close(std::string& error)
+{
+    if (!file)
+        return false;
+    int status = sf_close(file);
+    file = nullptr;
+    if (status != 0)
+    {
+        error = "cannot finish " + finalPath + ": " + sf_error_number(status);
+        std::remove(partialPath.c_str());
+        return false;
+    }
+    if (std::rename(partialPath.c_str(), finalPath.c_str()) != 0)
+    {
+        error = "cannot rename " + partialPath + " to " + finalPath;
+        std::remove(partialPath.c_str());
+        return false;
+    }
+    return true;
+}
+
+void AudioFileWriter::abandon()
+{
+    if (!file)
+        return;
+    sf_close(file);
+    file = nullptr;
+    std::remove(partialPath.c_str());
+}
+
+bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits, int channels,
+                        int sampleRate, AudioFormat& output, std::string& note, std::string& error)
+{
+    output.major = majorForExtension(extensionOf(outputPath));
+    if (!output.major)
+        output.major = input.major;
+    switch (bits)
+    {
+    case OutputBits::pcm16: output.subtype = SF_FORMAT_PCM_16; break;
+    case OutputBits::pcm24: output.subtype = SF_FORMAT_PCM_24; break;
+    case OutputBits::float32: output.subtype = SF_FORMAT_FLOAT; break;
+    case OutputBits::followInput: output.subtype = input.subtype; break;
+    }
+    if (formatIsValid(output.code(), channels, sampleRate))
+        return true;
+    if (bits != OutputBits::followInput)
+    {
+        error = majorName(output.major) + " cannot hold " + subtypeName(output.subtype) + " samples (" +
+                outputPath + ")";
+        return false;
+    }
+    // The input's sample type does not exist in this container: keep as much
+    // resolution as the container allows.
+    const int fallbacks[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS};
+    const int wanted = output.subtype;
+    for (int subtype : fallbacks)
+    {
+        output.subtype = subtype;
+        if (formatIsValid(output.code(), channels, sampleRate))
+        {
+            note = majorName(output.major) + " cannot hold " + subtypeName(wanted) + " samples; writing " +
+                   subtypeName(subtype);
+            return true;
+        }
+    }
+    error = "no sample type of " + majorName(output.major) + " can hold this audio (" + outputPath + ")";
+    return false;
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}

@@ -1,0 +1,93 @@
+// Audio files through libsndfile, always as interleaved doubles.
+//
+// Integer PCM is converted by this class, not by libsndfile: libsndfile
+// reads 16-bit samples as s / 32768 but writes floats back as x * 32767, so
+// a file would not survive a round trip sample for sample. Here both
+// directions use 2^(bits-1), which keeps integer samples exact and matches
+// the grid of the plug-in's own requantizer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/render/RenderOptions.h"
+
+struct sf_private_tag;
+
+// A libsndfile format code: container (major) and sample type (subtype).
+struct AudioFormat
+{
+    int major = 0;
+    int subtype = 0;
+    int code() const { return major | subtype; }
+};
+
+std::string describeFormat(const AudioFormat& format);
+// WAV with 24-bit samples: what the demo input is written as.
+AudioFormat wave24BitFormat();
+
+class AudioFileReader
+{
+public:
+    AudioFileReader() = default;
+    ~AudioFileReader();
+    AudioFileReader(const AudioFileReader&) = delete;
+    AudioFileReader& operator=(const AudioFileReader&) = delete;
+
+    bool open(const std::string& path, std::string& error);
+    int channels() const { return channelCount; }
+    int sampleRate() const { return rate; }
+    int64_t frames() const { return frameCount; }
+    const AudioFormat& format() const { return fileFormat; }
+
+    // Reads up to `frames` frames into `interleaved`; returns the number read
+    // (0 at the end). A read error sets `error` and returns -1.
+    int64_t read(double* interleaved, int64_t frames, std::string& error);
+
+private:
+    sf_private_tag* file = nullptr;
+    int channelCount = 0;
+    int rate = 0;
+    int64_t frameCount = 0;
+    AudioFormat fileFormat;
+    int integerBits = 0; // bits of integer PCM, 0 for anything else
+    std::vector<int32_t> integerBuffer;
+};
+
+// Writes to PATH.part and renames it to PATH on close(), so a failed render
+// leaves neither a truncated file nor a damaged earlier one.
+class AudioFileWriter
+{
+public:
+    AudioFileWriter() = default;
+    ~AudioFileWriter();
+    AudioFileWriter(const AudioFileWriter&) = delete;
+    AudioFileWriter& operator=(const AudioFileWriter&) = delete;
+
+    bool create(const std::string& path, int sampleRate, int channels, const AudioFormat& format,
+                std::string& error);
+    bool write(const double* interleaved, int64_t frames, std::string& error);
+    bool close(std::string& error);
+    // Closes and deletes the partial file.
+    void abandon();
+
+private:
+    sf_private_tag* file = nullptr;
+    std::string finalPath, partialPath;
+    int channelCount = 0;
+    int integerBits = 0;
+    std::vector<int32_t> integerBuffer;
+};
+
+// The container for OUTPUT from its extension, or the input's when the
+// extension names none; the sample type from --bits or the input's. When the
+// input's sample type does not fit the container (float into FLAC) the
+// nearest one is taken and `note` says so. Returns false with a message when
+// no valid format results (an explicit --bits the container cannot hold).
+bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits,
+                        int channels, int sampleRate, AudioFormat& output, std::string& note,
+                        std::string& error);
+
+// True when both paths name the same existing file.
+bool sameFile(const std::string& a, const std::string& b);

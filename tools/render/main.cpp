@@ -1,0 +1,347 @@
+// qdx-render: masters audio files from the shell with the QDX Zelvo plug-in.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <climits>
+#include <unistd.h>
+#endif
+
+#include "tools/render/AudioFile.h"
+#include "tools/render/Benchmark.h"
+#include "tools/render/DemoSignal.h"
+#include "tools/render/FactoryPrograms.h"
+#include "tools/render/GainReductionEstimator.h"
+#include "tools/render/LoudnessMeter.h"
+#include "tools/render/PluginHost.h"
+#include "tools/render/RenderOptions.h"
+#include "tools/render/RenderReport.h"
+#include "tools/render/Renderer.h"
+
+namespace
+{
+constexpr int kExitFailure = 1; // a file or the plug-in failed
+constexpr int kExitUsage = 2;   // the command line asked for something that does not exist
+
+// The rates the plug-in processes at; outside them it falls back to 44100 Hz.
+constexpr int kLowestRate = 5000;
+constexpr int kHighestRate = 200000;
+
+#if defined(_WIN32)
+const char* const kPluginFileName = "QDXZelvo.dll";
+#else
+const char* const kPluginFileName = "QDXZelvo.so";
+#endif
+
+int fail(int status, const std::string& message)
+{
+    std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str());
+    return status;
+}
+
+void warn(const std::string& message)
+{
+    std::fprintf(stderr, "qdx-render: warning: %s\n", message.c_str());
+}
+
+std::string directoryOf(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// The plug-in beside this program: the renderer and the library are built
+// and installed into one folder.
+std::string defaultPluginPath(const char* argv0)
+{
+    std::string self = argv0 ? argv0 : "";
+#if !defined(_WIN32)
+    char resolved[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
+    if (length > 0)
+        self.assign(resolved, (size_t)length);
+#endif
+    return directoryOf(self) + "/" + kPluginFileName;
+}
+
+// "demo-master.wav" -> "demo-input.wav"; "x.flac" -> "x-input.flac".
+std::string demoInputPathFor(const std::string& outputPath)
+{
+    size_t slash = outputPath.find_last_of("/\\");
+    size_t dot = outputPath.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        dot = outputPath.size();
+    std::string stem = outputPath.substr(0, dot), extension = outputPath.substr(dot);
+    const std::string master = "-master";
+    if (stem.size() > master.size() && stem.compare(stem.size() - master.size(), master.size(), master) == 0)
+        stem.erase(stem.size() - master.size());
+    return stem + "-input" + extension;
+}
+
+// The program to apply: --program, else the demo's default; -1 for none.
+bool resolveProgram(const RenderOptions& options, int& program, std::string& error)
+{
+    std::string wanted = options.program;
+    if (wanted.empty() && options.demo)
+        wanted = kDemoDefaultProgram;
+    program = wanted.empty() ? -1 : findFactoryProgram(wanted);
+    if (!wanted.empty() && program < 0)
+    {
+        error = "unknown program \"" + wanted + "\" (see --list-programs)";
+        return false;
+    }
+    return true;
+}
+
+// Program first, then the single settings in command-line order.
+bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error)
+{
+    if (program >= 0)
+        applyFactoryProgram(host, program);
+    for (const ParameterSetting& setting : options.settings)
+    {
+        int index = host.findParameter(setting.name);
+        if (index < 0)
+        {
+            error = "unknown parameter \"" + setting.name + "\" (see --list-params)";
+            return false;
+        }
+        host.setParameter(index, setting.value);
+    }
+    return true;
+}
+
+bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv0, bool mono, std::string& error)
+{
+    std::string path = options.pluginPath.empty() ? defaultPluginPath(argv0) : options.pluginPath;
+    return host.load(path, mono, error);
+}
+
+std::string parameterText(PluginHost& host, const char* name)
+{
+    int index = host.findParameter(name);
+    return index < 0 ? "" : host.parameterDisplay(index);
+}
+
+int listPrograms(PluginHost& host)
+{
+    std::printf("%3s  %-22s %12s %12s %12s\n", "#", "program", "Drive", "Release", "Leveller");
+    for (int i = 0; i < kFactoryProgramCount; ++i)
+    {
+        applyFactoryProgram(host, i);
+        std::printf("%3d  %-22s %9s dB %9s ms %9s dB\n", i, kFactoryPresets[i].name,
+                    parameterText(host, "Drive").c_str(), parameterText(host, "Release").c_str(),
+                    parameterText(host, "Leveller").c_str());
+    }
+    return 0;
+}
+
+int listParams(PluginHost& host)
+{
+    std::printf("Program \"%s\"\n%3s  %-14s %8s  %s\n", host.programName().c_str(), "#", "parameter", "value",
+                "display");
+    for (int i = 0; i < host.numParams(); ++i)
+    {
+        std::string label = host.parameterLabel(i);
+        std::printf("%3d  %-14s %8.6f  %s%s%s\n", i, host.parameterName(i).c_str(), host.getParameter(i),
+                    host.parameterDisplay(i).c_str(), label.empty() ? "" : " ", label.c_str());
+    }
+    return 0;
+}
+
+// The gain the plug-in applies where it does not limit, from its own
+// display texts: Drive times Output, or unity with automatic output gain.
+GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
+{
+    GainReductionReport report{{false, 0.0, 0.0}, ""};
+    if (parameterText(host, "Power") == "off")
+        report.unavailableReason = "power is off (latency-compensated bypass)";
+    else if (parameterText(host, "Calibrate") != "off")
+        report.unavailableReason = "the calibration generator is on";
+    char* end = nullptr;
+    std::string drive = parameterText(host, "Drive"), output = parameterText(host, "Output");
+    double driveDb = std::strtod(drive.c_str(), &end);
+    bool driveRead = end && end != drive.c_str();
+    double outputDb = std::strtod(output.c_str(), &end);
+    bool outputRead = end && end != output.c_str();
+    if (report.unavailableReason.empty() && (!driveRead || !outputRead))
+        report.unavailableReason = "the plug-in's Drive and Output texts could not be read";
+    double outputGain = parameterText(host, "AutoOut") == "on" ? -driveDb : outputDb;
+    expectedGain = std::pow(10.0, (driveDb + outputGain) / 20.0);
+    return report;
+}
+
+bool writeDemoInput(const std::string& path, std::string& error)
+{
+    std::vector<double> signal = generateDemoSignal();
+    AudioFormat wav;
+    std::string note;
+    if (!chooseOutputFormat(wave24BitFormat(), path, OutputBits::pcm24, 2, DemoSignal::kSampleRate, wav, note, error))
+        return false;
+    AudioFileWriter writer;
+    if (!writer.create(path, DemoSignal::kSampleRate, 2, wav, error) ||
+        !writer.write(signal.data(), (int64_t)signal.size() / 2, error))
+        return false;
+    return writer.close(error);
+}
+
+bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)
+{
+    std::vector<double> block(65536 * (size_t)reader.channels());
+    for (;;)
+    {
+        int64_t got = reader.read(block.data(), 65536, error);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        samples.insert(samples.end(), block.begin(), block.begin() + got * reader.channels());
+    }
+}
+
+struct Session
+{
+    const RenderOptions& options;
+    const char* argv0;
+    int program;
+};
+
+int benchmark(const Session& s)
+{
+    std::vector<double> samples;
+    int channels = 2, rate = DemoSignal::kSampleRate;
+    std::string error;
+    if (s.options.demo)
+        samples = generateDemoSignal();
+    else
+    {
+        AudioFileReader reader;
+        if (!reader.open(s.options.positional[0], error))
+            return fail(kExitFailure, error);
+        channels = reader.channels();
+        rate = reader.sampleRate();
+        if (channels < 1 || channels > 2)
+            return fail(kExitFailure, s.options.positional[0] + " has " + std::to_string(channels) +
+                                          " channels; only mono and stereo files can be processed");
+        if (!readWholeFile(reader, samples, error))
+            return fail(kExitFailure, error);
+    }
+    PluginHost host;
+    if (!loadPlugin(host, s.options, s.argv0, channels == 1, error))
+        return fail(kExitFailure, error);
+    host.setSampleRate((float)rate);
+    host.setBlockSize(s.options.blockSize);
+    if (!applySettings(host, s.options, s.program, error))
+        return fail(kExitUsage, error);
+    BenchmarkFigures figures =
+        runBenchmark(host, samples, channels, rate, s.options.blockSize, s.options.useDouble);
+    printBenchmarkReport(stdout, figures, rate, channels, s.options.blockSize, s.options.useDouble);
+    return 0;
+}
+
+int render(const Session& s, const std::string& inputPath, const std::string& outputPath)
+{
+    const RenderOptions& options = s.options;
+    std::string error;
+    if (sameFile(inputPath, outputPath))
+        return fail(kExitUsage, "OUTPUT is the INPUT file; choose another name (" + outputPath + ")");
+    AudioFileReader reader;
+    if (!reader.open(inputPath, error))
+        return fail(kExitFailure, error);
+    const int channels = reader.channels(), rate = reader.sampleRate();
+    if (channels < 1 || channels > 2)
+        return fail(kExitFailure, inputPath + " has " + std::to_string(channels) +
+                                      " channels; only mono and stereo files can be processed");
+    if (rate < kLowestRate || rate > kHighestRate)
+        warn("the sample rate " + std::to_string(rate) + " Hz is outside " + std::to_string(kLowestRate) + " to " +
+             std::to_string(kHighestRate) + " Hz; the plug-in processes it with its 44100 Hz settings");
+
+    PluginHost host;
+    if (!loadPlugin(host, options, s.argv0, channels == 1, error))
+        return fail(kExitFailure, error);
+    if (options.useDouble && !host.canProcessDouble())
+        return fail(kExitFailure, "the plug-in offers no 64-bit processing (--double)");
+    // The latency depends on the rate class, so it is read after the rate is set.
+    host.setSampleRate((float)rate);
+    host.setBlockSize(options.blockSize);
+    if (!applySettings(host, options, s.program, error))
+        return fail(kExitUsage, error);
+
+    AudioFormat format;
+    std::string note;
+    if (!chooseOutputFormat(reader.format(), outputPath, options.bits, channels, rate, format, note, error))
+        return fail(kExitUsage, error);
+    if (!note.empty())
+        warn(note);
+
+    std::printf("Input    %s: %s, %d Hz, %s, %.3f s\n", inputPath.c_str(), describeFormat(reader.format()).c_str(),
+                rate, channels == 2 ? "stereo" : "mono", (double)reader.frames() / rate);
+    std::printf("Program  \"%s\": Drive %s dB, Output %s dB, Power %s%s\n", host.programName().c_str(),
+                parameterText(host, "Drive").c_str(), parameterText(host, "Output").c_str(),
+                parameterText(host, "Power").c_str(), options.useDouble ? ", 64-bit processing" : "");
+    std::printf("Latency  %d samples, %s\n", host.latency(), options.align ? "compensated" : "kept (--no-align)");
+    std::printf("Output   %s: %s\n", outputPath.c_str(), describeFormat(format).c_str());
+    std::fflush(stdout);
+
+    double expectedGain = 1.0;
+    GainReductionReport gainReduction = gainReductionSetup(host, expectedGain);
+    LoudnessMeter inputMeter(channels, rate), outputMeter(channels, rate);
+    GainReductionEstimator estimator(channels, expectedGain);
+    AudioFileWriter writer;
+    if (!writer.create(outputPath, rate, channels, format, error))
+        return fail(kExitFailure, error);
+    RenderSettings settings{options.align, options.useDouble, options.blockSize};
+    RenderMeters meters{&inputMeter, &outputMeter,
+                        gainReduction.unavailableReason.empty() ? &estimator : nullptr};
+    if (!renderFile(host, reader, writer, settings, meters, error) || !writer.close(error))
+        return fail(kExitFailure, error);
+    gainReduction.figures = estimator.figures();
+    printLoudnessReport(stdout, inputMeter.figures(), outputMeter.figures(), gainReduction);
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    RenderOptions options;
+    std::string error;
+    if (!parseRenderOptions(argc, argv, options, error) || !checkPositionalArguments(options, error))
+        return fail(kExitUsage, error);
+    if (options.help)
+    {
+        std::fputs(renderHelpText().c_str(), stdout);
+        return 0;
+    }
+    int program = -1;
+    if (!resolveProgram(options, program, error))
+        return fail(kExitUsage, error);
+    Session session{options, argv[0], program};
+
+    if (options.listPrograms || options.listParams)
+    {
+        PluginHost host;
+        if (!loadPlugin(host, options, argv[0], false, error))
+            return fail(kExitFailure, error);
+        if (options.listPrograms)
+            return listPrograms(host);
+        if (!applySettings(host, options, program, error))
+            return fail(kExitUsage, error);
+        return listParams(host);
+    }
+    if (options.bench)
+        return benchmark(session);
+    if (options.demo)
+    {
+        std::string outputPath = options.positional.empty() ? kDemoDefaultOutput : options.positional[0];
+        std::string inputPath = demoInputPathFor(outputPath);
+        if (!writeDemoInput(inputPath, error))
+            return fail(kExitFailure, error);
+        std::printf("Demo     wrote the generated input to %s\n", inputPath.c_str());
+        return render(session, inputPath, outputPath);
+    }
+    return render(session, options.positional[0], options.positional[1]);
+}
