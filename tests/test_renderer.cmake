@@ -1,0 +1,15 @@
+# The renderer's tests run the built qdx-render and check its files with
+# libsndfile, independently of the renderer's own file code.
+if(TARGET test_renderer)
+  find_package(PkgConfig)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(ZELVO_TEST_SNDFILE IMPORTED_TARGET sndfile)
+  endif()
+  if(TARGET qdx-render AND ZELVO_TEST_SNDFILE_FOUND)
+    target_link_libraries(test_renderer PRIVATE PkgConfig::ZELVO_TEST_SNDFILE)
+    add_dependencies(test_renderer qdx-render)
+  else()
+    set_target_properties(test_renderer PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    set_tests_properties(test_renderer PROPERTIES DISABLED TRUE)
+  endif()
+endif()
