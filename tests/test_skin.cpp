@@ -1,0 +1,416 @@
+// The editor's skin as the library carries it: every bitmap the editor loads
+// exists with the size and film-strip layout its drawing code indexes into,
+// the pictures change where the controls expect them to, the glyph strips
+// suit the text printers, and the Windows bitmap files hold the same pixels.
+#include "resources/SkinResources.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+struct Expected
+{
+    int id, width, height, bitsPerPixel, frames;
+};
+
+// Sizes, colour depths and frame counts the editor's controls are built on.
+const Expected kExpected[] = {
+    {128, 524, 462, 24, 1},  {129, 15, 432, 24, 1},    {130, 15, 432, 24, 1},    {131, 27, 367, 8, 1},
+    {132, 27, 367, 8, 1},    {133, 27, 367, 8, 1},     {134, 27, 367, 8, 1},     {135, 27, 367, 8, 1},
+    {136, 27, 367, 8, 1},    {137, 5, 1536, 8, 192},   {138, 5, 1536, 8, 192},   {139, 33, 38, 8, 2},
+    {140, 33, 38, 8, 2},     {141, 35, 392, 32, 7},    {142, 33, 114, 8, 6},     {143, 33, 133, 8, 7},
+    {144, 33, 57, 8, 3},     {145, 33, 133, 8, 7},     {146, 90, 75, 8, 3},      {147, 48, 4747, 8, 101},
+    {148, 48, 4747, 8, 101}, {149, 35, 70, 8, 2},      {150, 56, 5555, 8, 101},  {151, 58, 5656, 8, 101},
+    {152, 50, 4848, 8, 101}, {153, 49, 4747, 8, 101},  {154, 15, 432, 24, 1},    {155, 15, 432, 24, 1},
+    {156, 15, 203, 24, 1},   {157, 438, 136, 8, 1},    {158, 5, 1536, 8, 192},   {159, 5, 1536, 8, 192},
+    {160, 33, 57, 8, 3},     {161, 18, 72, 8, 3},      {162, 33, 38, 8, 2},      {163, 33, 57, 8, 3},
+    {164, 33, 57, 8, 3},     {165, 33, 57, 8, 3},      {166, 33, 57, 8, 3},      {167, 58, 306, 24, 2},
+    {991, 15, 42, 8, 3},     {992, 15, 42, 8, 3},      {997, 32, 70, 8, 5},
+};
+
+struct Placement
+{
+    int bitmap;
+    int left, top;  // where the editor draws it
+};
+
+// A few places the controls take in the editor (bitmap, left, top).
+const Placement kPlacements[] = {
+    {139, 44, 40},   {140, 81, 40},   {141, 223, 305}, {162, 412, 40},  {163, 449, 40},  {142, 412, 78},
+    {143, 449, 78},  {145, 269, 341}, {144, 269, 265}, {164, 224, 265}, {165, 224, 230}, {166, 269, 230},
+    {152, 55, 169},  {153, 56, 267},  {147, 421, 169}, {148, 421, 267}, {146, 38, 121},  {149, 245, 400},
+    {150, 52, 349},  {151, 417, 349}, {161, 394, 368}, {161, 116, 368}, {160, 269, 307}, {992, 28, 447},
+    {991, 81, 447},  {997, 332, 447},
+};
+
+const SkinBitmap& bitmap(int id)
+{
+    const SkinBitmap* b = findSkinBitmap(id);
+    if (!b)
+        throw std::runtime_error("missing bitmap " + std::to_string(id));
+    return *b;
+}
+
+uint32_t pixel(const SkinBitmap& b, int x, int y)
+{
+    return b.pixels[size_t(y) * size_t(b.width) + size_t(x)] & 0xFFFFFFu;
+}
+
+int red(uint32_t p) { return int(p >> 16 & 255u); }
+int green(uint32_t p) { return int(p >> 8 & 255u); }
+int blue(uint32_t p) { return int(p & 255u); }
+int brightness(uint32_t p) { return red(p) + green(p) + blue(p); }
+
+int frameHeight(int id)
+{
+    for (const Expected& e : kExpected)
+        if (e.id == id)
+            return e.height / e.frames;
+    return 0;
+}
+
+// Number of pixels that differ between two frames of a strip, within columns x0..x1.
+int framesDiffer(const SkinBitmap& b, int h, int f0, int f1, int x0 = 0, int x1 = -1)
+{
+    if (x1 < 0)
+        x1 = b.width;
+    int n = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += pixel(b, x, f0 * h + y) != pixel(b, x, f1 * h + y);
+    return n;
+}
+
+std::string skinDirectory()
+{
+    const char* build = std::getenv("ZELVO_BUILD_DIR");
+    return std::string(build ? build : ".") + "/generated/skin";
+}
+}
+
+TEST(Skin, EveryBitmapHasItsSpecifiedSizeDepthAndFrameLayout)
+{
+    for (const Expected& e : kExpected)
+    {
+        SCOPED_TRACE(e.id);
+        const SkinBitmap* b = findSkinBitmap(e.id);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->id, e.id);
+        EXPECT_EQ(b->width, e.width);
+        EXPECT_EQ(b->height, e.height);
+        EXPECT_EQ(b->bitsPerPixel, e.bitsPerPixel);
+        EXPECT_EQ(b->height % e.frames, 0);
+        ASSERT_NE(b->pixels, nullptr);
+        for (int i = 0; i < b->width * b->height; ++i)
+            ASSERT_EQ(b->pixels[i] >> 24, 0xFFu) << "pixel " << i << " is not opaque";
+    }
+}
+
+TEST(Skin, UnknownNumbersHaveNoBitmapAndLookupsAreStable)
+{
+    for (int id : {-1, 0, 127, 168, 200, 990, 993, 996, 998})
+        EXPECT_EQ(findSkinBitmap(id), nullptr) << id;
+    EXPECT_EQ(findSkinBitmap(150), findSkinBitmap(150));
+    EXPECT_EQ(findSkinBitmap(150)->pixels, findSkinBitmap(150)->pixels);
+}
+
+// Controls copy their pictures opaquely over the background; a picture whose
+// corner differs from the panel there would show a seam around the control.
+TEST(Skin, ControlPicturesMeetThePanelWithoutSeams)
+{
+    const SkinBitmap& panel = bitmap(128);
+    for (const Placement& p : kPlacements)
+    {
+        SCOPED_TRACE(p.bitmap);
+        const SkinBitmap& b = bitmap(p.bitmap);
+        const int h = frameHeight(p.bitmap);
+        const int frames = b.height / h;
+        for (int f = 0; f < frames; ++f)
+        {
+            EXPECT_EQ(pixel(b, 0, f * h), pixel(panel, p.left, p.top)) << "frame " << f;
+            EXPECT_EQ(pixel(b, b.width - 1, f * h), pixel(panel, p.left + b.width - 1, p.top)) << "frame " << f;
+        }
+    }
+}
+
+TEST(Skin, KnobFramesChangeWithEveryStepAndThePointerTurnsClockwise)
+{
+    for (int id : {147, 148, 150, 151, 152, 153})
+    {
+        SCOPED_TRACE(id);
+        const SkinBitmap& b = bitmap(id);
+        const int h = frameHeight(id);
+        for (int f = 1; f < 101; ++f)
+            ASSERT_GT(framesDiffer(b, h, f - 1, f), 0) << "frames " << f - 1 << " and " << f << " are the same";
+
+        // The pointer is the near-white stroke on the cap: find its direction.
+        auto pointerAngle = [&](int f) {
+            double sx = 0, sy = 0;
+            int n = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < b.width; ++x)
+                    if (brightness(pixel(b, x, f * h + y)) > 3 * 200)
+                    {
+                        sx += x + 0.5 - b.width / 2.0;
+                        sy += y + 0.5 - h / 2.0;
+                        ++n;
+                    }
+            EXPECT_GT(n, 4) << "no pointer in frame " << f;
+            return std::atan2(sx, -sy) * 180 / 3.14159265358979;  // clockwise from 12 o'clock
+        };
+        EXPECT_NEAR(pointerAngle(0), -135, 12);
+        EXPECT_NEAR(pointerAngle(50), 0, 12);
+        EXPECT_NEAR(pointerAngle(100), 135, 12);
+        EXPECT_LT(pointerAngle(25), pointerAngle(50));
+        EXPECT_LT(pointerAngle(50), pointerAngle(75));
+    }
+}
+
+TEST(Skin, SwitchAndButtonPicturesDifferWhereTheControlsShowDifferentStates)
+{
+    for (const Expected& e : kExpected)
+    {
+        if (e.frames < 2 || e.frames > 7 || e.id == 167)
+            continue;
+        SCOPED_TRACE(e.id);
+        const SkinBitmap& b = bitmap(e.id);
+        const int h = e.height / e.frames;
+        for (int f0 = 0; f0 < e.frames; ++f0)
+            for (int f1 = f0 + 1; f1 < e.frames; ++f1)
+                EXPECT_GT(framesDiffer(b, h, f0, f1), 0) << "frames " << f0 << " and " << f1;
+    }
+    // The rocker: hovering or pressing one half changes that half only.
+    const SkinBitmap& rocker = bitmap(997);
+    EXPECT_EQ(framesDiffer(rocker, 14, 0, 1, 17, 32), 0);
+    EXPECT_EQ(framesDiffer(rocker, 14, 0, 2, 0, 15), 0);
+    EXPECT_EQ(framesDiffer(rocker, 14, 0, 3, 17, 32), 0);
+    EXPECT_EQ(framesDiffer(rocker, 14, 0, 4, 0, 15), 0);
+    // The mode selector: the PEAK key (rows 0..18) is the same in the three
+    // peak pictures, which differ only in the K scale they name.
+    const SkinBitmap& mode = bitmap(141);
+    for (int f : {1, 2})
+        for (int y = 0; y < 19; ++y)
+            for (int x = 0; x < mode.width; ++x)
+                ASSERT_EQ(pixel(mode, x, y), pixel(mode, x, f * 56 + y));
+    // Gain-reduction backgrounds: the 24 dB and 12 dB pictures are ruled differently.
+    EXPECT_GT(framesDiffer(bitmap(167), 153, 0, 1), 100);
+}
+
+TEST(Skin, GlyphStripsSuitTheTextPrinters)
+{
+    struct Strip
+    {
+        int id;
+        bool opaque;
+        uint32_t labelPaper, valuePaper;
+    };
+    const Strip strips[] = {
+        {137, true, 0xDFF7FF, 0x4F4F4F},  // cells filled with (223, 247, 255) and (79, 79, 79)
+        {138, true, 0xDFF7FF, 0xE53505},  // over-range values on (229, 53, 5)
+        {158, false, 0x000000, 0x000000}, // drawn transparently: black is the key colour
+        {159, false, 0x000000, 0x000000},
+    };
+    for (const Strip& s : strips)
+    {
+        SCOPED_TRACE(s.id);
+        const SkinBitmap& b = bitmap(s.id);
+        for (int g = 0; g < 192; ++g)
+        {
+            const int character = 32 + g % 96;
+            const uint32_t paper = g < 96 ? s.labelPaper : s.valuePaper;
+            int ink = 0;
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 5; ++x)
+                {
+                    const uint32_t p = pixel(b, x, g * 8 + y);
+                    if (p == paper)
+                        continue;
+                    ++ink;
+                    // The opaque printers fill the next cell from two pixels to
+                    // the left, over the fifth column: it must stay empty.
+                    if (s.opaque)
+                        EXPECT_LT(x, 4) << "glyph " << g << " inks its fifth column";
+                    else
+                        EXPECT_NE(p, 0u);
+                }
+            if (character == ' ')
+            {
+                EXPECT_EQ(ink, 0) << "space, glyph " << g;
+            }
+            else if (character < 127)
+            {
+                EXPECT_GT(ink, 0) << "character " << character << " has no ink, glyph " << g;
+            }
+        }
+        // Label and value cells hold the same characters: compare shapes.
+        for (int c = 0; c < 96; ++c)
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 5; ++x)
+                    ASSERT_EQ(pixel(b, x, c * 8 + y) == s.labelPaper, pixel(b, x, (96 + c) * 8 + y) == s.valuePaper)
+                        << "character " << 32 + c;
+    }
+    // Digits are told apart.
+    const SkinBitmap& font = bitmap(137);
+    for (int d0 = '0'; d0 <= '9'; ++d0)
+        for (int d1 = d0 + 1; d1 <= '9'; ++d1)
+        {
+            int differ = 0;
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 5; ++x)
+                    differ += pixel(font, x, (d0 - 32) * 8 + y) != pixel(font, x, (d1 - 32) * 8 + y);
+            EXPECT_GT(differ, 0) << char(d0) << " and " << char(d1);
+        }
+}
+
+// The bar pictures stand row by row for fixed levels: their colour zones must
+// agree with the scales printed beside them.
+TEST(Skin, MeterBarZonesFollowTheirScales)
+{
+    enum Zone { Green, Yellow, Red };
+    auto zoneOf = [](uint32_t p) {
+        if (red(p) > 2 * green(p))
+            return Red;
+        if (red(p) > 150 && green(p) > 150)
+            return Yellow;
+        return Green;
+    };
+    const SkinBitmap& peakLit = bitmap(130);
+    const SkinBitmap& peakUnlit = bitmap(155);
+    auto peakRow = [](double db) { return int(408 - (db + 48) * 6) - 1; };  // a lit row just below the level
+    EXPECT_EQ(zoneOf(pixel(peakLit, 7, peakRow(-20))), Green);
+    EXPECT_EQ(zoneOf(pixel(peakLit, 7, peakRow(-3))), Yellow);
+    EXPECT_EQ(zoneOf(pixel(peakLit, 7, peakRow(+6))), Red);
+    const SkinBitmap& kLit = bitmap(154);
+    const SkinBitmap& kUnlit = bitmap(129);
+    auto kRow = [](double k) { return int(144 - k * 6) + 1; };  // K reference on row 144
+    EXPECT_EQ(zoneOf(pixel(kLit, 7, kRow(-10))), Green);
+    EXPECT_EQ(zoneOf(pixel(kLit, 7, kRow(+2))), Yellow);
+    EXPECT_EQ(zoneOf(pixel(kLit, 7, kRow(+8))), Red);
+    for (int row = 48; row < 408; ++row)
+    {
+        const int x = 7;
+        if (brightness(pixel(peakLit, x, row)) > 200)  // a lit LED row, not a gap
+        {
+            EXPECT_GT(brightness(pixel(peakLit, x, row)), 2 * brightness(pixel(peakUnlit, x, row))) << row;
+        }
+        if (brightness(pixel(kLit, x, row)) > 200)
+        {
+            EXPECT_GT(brightness(pixel(kLit, x, row)), 2 * brightness(pixel(kUnlit, x, row))) << row;
+        }
+    }
+    // Gain-reduction bar: lit from its first rows, as the meter copies them.
+    EXPECT_GT(brightness(pixel(bitmap(156), 7, 0)), 300);
+}
+
+// Each scale marks its zero (the K reference, or 0 dBFS) with accent-coloured
+// arrows at the edges; they must sit on the row where the bars put it.
+TEST(Skin, ScalesMarkTheirReferenceLevelWhereTheBarsPutIt)
+{
+    const std::pair<int, int> zeroRows[] = {{131, 124}, {132, 88}, {133, 76}, {134, 124}, {135, 88}, {136, 76}};
+    for (const auto& z : zeroRows)
+    {
+        SCOPED_TRACE(z.first);
+        const SkinBitmap& scale = bitmap(z.first);
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < scale.height; ++y)
+            for (int x : {1, 2, scale.width - 3, scale.width - 2})
+            {
+                const uint32_t p = pixel(scale, x, y);
+                if (blue(p) > 120 && blue(p) > red(p) + 60)
+                {
+                    sum += y;
+                    ++n;
+                }
+            }
+        ASSERT_GT(n, 0);
+        EXPECT_NEAR(sum / n, z.second, 1.0);
+    }
+}
+
+TEST(Skin, BitmapFilesHoldTheSamePixelsAtTheirColourDepth)
+{
+    for (const Expected& e : kExpected)
+    {
+        SCOPED_TRACE(e.id);
+        const std::string path = skinDirectory() + "/bmp" + std::to_string(e.id) + ".bmp";
+        std::ifstream in(path, std::ios::binary);
+        ASSERT_TRUE(in) << path;
+        const std::vector<uint8_t> f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GE(f.size(), 54u);
+        auto u16 = [&](size_t o) { return uint32_t(f[o]) | uint32_t(f[o + 1]) << 8; };
+        auto u32 = [&](size_t o) { return u16(o) | u16(o + 2) << 16; };
+        ASSERT_EQ(f[0], 'B');
+        ASSERT_EQ(f[1], 'M');
+        EXPECT_EQ(u32(2), f.size());
+        const uint32_t dataOffset = u32(10), headerSize = u32(14);
+        const int width = int(u32(18)), height = int(int32_t(u32(22)));
+        const int bpp = int(u16(28));
+        ASSERT_EQ(width, e.width);
+        ASSERT_EQ(height, e.height);  // positive: bottom-up rows
+        ASSERT_EQ(bpp, e.bitsPerPixel);
+        EXPECT_EQ(u32(30), 0u);  // uncompressed
+        uint32_t colours = u32(46);
+        if (bpp == 8)
+        {
+            if (colours == 0)
+                colours = 256;
+            ASSERT_LE(colours, 256u);
+        }
+        const size_t rowBytes = size_t((width * bpp + 31) / 32 * 4);
+        ASSERT_EQ(f.size(), dataOffset + rowBytes * size_t(height));
+        const SkinBitmap& b = bitmap(e.id);
+        for (int y = 0; y < height; ++y)
+        {
+            const size_t row = dataOffset + rowBytes * size_t(height - 1 - y);
+            for (int x = 0; x < width; ++x)
+            {
+                uint32_t p;
+                if (bpp == 8)
+                {
+                    const uint32_t index = f[row + size_t(x)];
+                    ASSERT_LT(index, colours);
+                    const size_t entry = 14 + headerSize + 4 * index;
+                    p = uint32_t(f[entry + 2]) << 16 | uint32_t(f[entry + 1]) << 8 | f[entry];
+                }
+                else
+                {
+                    const size_t o = row + size_t(x) * size_t(bpp / 8);
+                    p = uint32_t(f[o + 2]) << 16 | uint32_t(f[o + 1]) << 8 | f[o];
+                }
+                ASSERT_EQ(p, pixel(b, x, y)) << "at " << x << ", " << y;
+            }
+        }
+    }
+}
+
+TEST(Skin, ResourceScriptNamesEveryBitmapOnce)
+{
+    std::ifstream in(skinDirectory() + "/zelvo.rc");
+    ASSERT_TRUE(in);
+    std::map<int, std::string> named;
+    std::string line;
+    while (std::getline(in, line))
+    {
+        if (line.rfind("//", 0) == 0 || line.empty())
+            continue;
+        std::istringstream words(line);
+        int id = 0;
+        std::string kind, file;
+        ASSERT_TRUE(words >> id >> kind >> file) << line;
+        EXPECT_EQ(kind, "BITMAP");
+        EXPECT_TRUE(named.emplace(id, file).second) << "named twice: " << id;
+    }
+    EXPECT_EQ(named.size(), sizeof kExpected / sizeof kExpected[0]);
+    for (const Expected& e : kExpected)
+        EXPECT_EQ(named[e.id], "\"bmp" + std::to_string(e.id) + ".bmp\"");
+}
