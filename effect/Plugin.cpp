@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "editor/Editor.h"
 #include "host/AEffEditor.h"
 #include "host/NumberText.h"
 #include "platform/Registry.h"
@@ -90,11 +91,16 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
     loadFactoryPresets();
     selectPreset(0);
     applyMeteringPreferences();
+
+    // The editor attaches itself to the effect.
+    Editor* ownEditor = new Editor(this);
+    ownEditor->setLatency(engine.latency());
 }
 
 Plugin::~Plugin()
 {
     // The editor reads the engine; it goes first.
+    delete editor;
     setEditor(nullptr);
 }
 
@@ -391,6 +397,8 @@ void Plugin::setSampleRate(float newRate)
         rateClass = rate < 80000 ? 0 : (rate < 170000 ? 1 : 2);
         setWindowGeometry();
         setInitialDelay(engine.latency());
+        if (auto* ownEditor = dynamic_cast<Editor*>(editor))
+            ownEditor->setLatency(engine.latency());
         engine.resetNoiseShaperPosition();
         selectNoiseShapingTable();
         updateRateCoefficients();

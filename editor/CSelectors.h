@@ -1,0 +1,93 @@
+// The panel's multi-state selectors: each click steps to the next state.
+// The requantizer's three (word length, noise shaping, auto-black) show
+// dimmed pictures while the requantizer is off; the calibration selector
+// blinks while a level is chosen; the speed switch has three fixed hot spots.
+#pragma once
+
+#include "gui/ccontrol.h"
+
+#include <cstdint>
+
+// The requantizer word length: 8, 16 or 24 bits (6 pictures: 3 dimmed, 3 lit).
+class CBits : public VSTGUI::CControl
+{
+public:
+    CBits(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void setEnabled(float value);
+    void setState(float value);
+    int getEnabled() const { return enabled; }
+    int getState() const { return state; }
+
+private:
+    int enabled = 0;
+    int state = 0;
+};
+
+// The noise-shaping curve: off, A, B, C (7 pictures: 4 dimmed or off, 3 lit).
+class CNoiseShape : public VSTGUI::CControl
+{
+public:
+    CNoiseShape(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void setEnabled(float value);
+    void setState(float value);
+    int getEnabled() const { return enabled; }
+    int getState() const { return state; }
+
+private:
+    int enabled = 0;
+    int state = 0;
+};
+
+// Fade to digital silence on or off (3 pictures: off, on, on but dimmed).
+class CAutoBlack : public VSTGUI::CControl
+{
+public:
+    CAutoBlack(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void setEnabled(float value);
+    void setState(float value);
+    int getEnabled() const { return enabled; }
+    int getState() const { return state; }
+
+private:
+    int enabled = 0;
+    int state = 0;
+};
+
+// The calibration level: off, K-20, K-14, K-12 (the pictures of the last two
+// are in the other order), blinking every 256 ms while on.
+class CCalibButton : public VSTGUI::CControl
+{
+public:
+    CCalibButton(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void setTicks(uint32_t now);
+    // The picture shown for a state and the ticks since the last click.
+    static int pictureFor(int state, uint32_t sinceClick);
+
+    static constexpr int kPictureHeight = 19;
+
+private:
+    uint32_t ticks = 0;
+    uint32_t clickTicks = 0;
+};
+
+// The transient smoother's window length: three positions with hot spots
+// fixed for its place on the panel.
+class CSpeedSwitch : public VSTGUI::CControl
+{
+public:
+    CSpeedSwitch(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    // The position a click at this frame point selects, or -1.
+    static int positionAt(const VSTGUI::CPoint& where);
+
+    static constexpr int kPictureHeight = 25;
+};

@@ -1,0 +1,111 @@
+// The plug-in's window: a fixed 524 x 462 panel of meters, knobs, entry
+// fields and switches bound to the effect's parameters, with the preset bar
+// of its base along the bottom. Every control reports to the editor, which
+// turns changes into automated parameter changes; parameter changes from any
+// source come back through setParameter and move the controls.
+#pragma once
+
+#include "presets/CPresetSystemEditor.h"
+
+#include <cstdint>
+
+class CBarMeter;
+class CMeterGR;
+class CMeterLCD;
+class CMeterLCDGR;
+class CZelvoButton;
+class COversamplingButton;
+class CModeButton;
+class CBits;
+class CNoiseShape;
+class CAutoBlack;
+class CCalibButton;
+class CSpeedSwitch;
+class CMyKnob;
+class CMyTextEdit;
+class CInfo;
+class MyFrame;
+class Plugin;
+
+// Tags of the panel's own controls; the others are parameter indices.
+enum EditorTag
+{
+    kTagMeter = 27,
+    kTagAttShowBit1 = 28,
+    kTagAttShowBit2 = 29,
+    kTagAttShowBit4 = 30,
+};
+
+class Editor : public CPresetSystemEditor
+{
+public:
+    explicit Editor(AudioEffect* effect);
+    ~Editor() override;
+
+    bool open(void* ptr) override;
+    void close() override;
+    void idle() override;
+    void setParameter(VstInt32 index, float value) override;
+    void setLatency(int samples);
+
+    void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
+    void storeMeteringPreferences() override;
+    void automateMeterScale(int scale) override;
+    void automateMeterType(int type) override;
+    void resetMeters() override;
+
+    int getLatency() const { return latency; }
+    MyFrame* getMyFrame() const;
+    // The display mode of the level meters for the current MeterType and Scale.
+    int meterMode() const;
+
+    static constexpr int kWidth = 524;
+    static constexpr int kHeight = 462;
+    static constexpr uint32_t kIdleInterval = 20;     // ms between meter updates
+    static constexpr uint32_t kHighlightTime = 500;   // ms the preference buttons stay lit
+
+private:
+    void setParameterAutomated(int index, float value);
+    void setHighlights(bool state);
+    void applyMeterMode();
+
+    Plugin* plugin;
+    int latency = 0;
+    uint32_t lastIdleTicks;
+    uint32_t highlightTicks;
+
+    CBarMeter* meterIn = nullptr;
+    CBarMeter* meterOut = nullptr;
+    CMeterGR* meterGR = nullptr;
+    CMeterLCD* readoutIn = nullptr;
+    CMeterLCD* readoutOut = nullptr;
+    CMeterLCDGR* readoutGR = nullptr;
+    CZelvoButton* detectorOrder = nullptr;
+    COversamplingButton* oversample = nullptr;
+    CModeButton* modeButton = nullptr;
+    CZelvoButton* quantize = nullptr;
+    CAutoBlack* autoBlack = nullptr;
+    CBits* bits = nullptr;
+    CNoiseShape* noiseShape = nullptr;
+    CCalibButton* calibrate = nullptr;
+    CZelvoButton* attZoom = nullptr;
+    CZelvoButton* attShow[3] = {};   // bits 1, 2, 4
+    CMyKnob* transientKnob = nullptr;
+    CMyKnob* releaseKnob = nullptr;
+    CMyKnob* levellerKnob = nullptr;
+    CMyKnob* linkKnob = nullptr;
+    CSpeedSwitch* speedSwitch = nullptr;
+    CZelvoButton* power = nullptr;
+    CMyKnob* driveKnob = nullptr;
+    CMyKnob* outputKnob = nullptr;
+    CZelvoButton* autoOut = nullptr;
+    CZelvoButton* postMeter = nullptr;
+    CInfo* info = nullptr;
+    CMyTextEdit* driveField = nullptr;
+    CMyTextEdit* outputField = nullptr;
+    CMyTextEdit* transientField = nullptr;
+    CMyTextEdit* releaseField = nullptr;
+    CMyTextEdit* levellerField = nullptr;
+    CMyTextEdit* linkField = nullptr;
+    CZelvoButton* meterOvs = nullptr;
+};

@@ -1,0 +1,32 @@
+#include "editor/MeteringPreferences.h"
+
+#include "effect/ParameterTable.h"
+#include "host/AudioEffect.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+
+#include <cstdint>
+
+namespace meteringpreferences {
+
+bool store(AudioEffect& effect)
+{
+    uint32_t states[6];
+    for (int i = 0; i < 6; ++i)
+        states[i] = static_cast<uint32_t>(stepIndex(effect.getParameter(kPreferences[i].parameter), kPreferences[i].states));
+
+    platform::RegistryKey key;
+    if (!key.create(kKeyPath)) {
+        platform::showMessageBox(kErrorCaption, kKeyError);
+        return false;
+    }
+    bool written = true;
+    for (int i = 0; i < 6 && written; ++i)
+        written = key.setDword(kPreferences[i].name, states[i]);
+    if (!written)
+        platform::showMessageBox(kErrorCaption, kValueError);
+    key.close();
+    return written;
+}
+
+} // namespace meteringpreferences

@@ -1,0 +1,371 @@
+#include "presets/CPresetSystemEditor.h"
+
+#include "editor/CMyTextEdit.h"
+#include "gui/cbitmap.h"
+#include "gui/cframe.h"
+#include "gui/coptionmenu.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "presets/CPSOnOffButton.h"
+#include "presets/CPSRockerSwitch.h"
+#include "presets/CPresetSystemEffect.h"
+#include "presets/CSaveLoadButton.h"
+#include "presets/FileErrorReporter.h"
+#include "presets/PresetFileOperations.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+using namespace VSTGUI;
+
+namespace {
+
+constexpr int kNameFieldBitmap = 128;
+constexpr int kLoadBitmap = 991;
+constexpr int kSaveBitmap = 992;
+constexpr int kSwitchBitmap = 997;
+constexpr int kNameFont = 137;
+constexpr int kNameFontTransparent = 158;
+constexpr int kItemsPerColumn = 10;
+
+const CColor kNameFontColor = {76, 76, 72, 255};
+const CColor kNameBackColor = {207, 222, 235, 255};
+const CColor kNameFrameColor = {76, 76, 72, 255};
+
+// Rejected files are shown in a message box, the only window they get.
+class MessageBoxReporter : public FileErrorReporter
+{
+public:
+    void report(const char* caption, const char* text) override { platform::showMessageBox(caption, text); }
+};
+
+void copyPath(char* target, const std::string& text)
+{
+    std::strncpy(target, text.c_str(), CPresetSystemEditor::kPathLength - 1);
+    target[CPresetSystemEditor::kPathLength - 1] = 0;
+}
+
+} // namespace
+
+CPresetSystemEditor::CPresetSystemEditor(AudioEffect* effect) : AEffGUIEditor(effect)
+{
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).string();
+    if (!error)
+        copyPath(lastDirectory, current);
+    if (CPresetSystemEffect* programs = presetEffect())
+        programs->setPresetSystemListener(this);
+}
+
+CPresetSystemEditor::~CPresetSystemEditor()
+{
+    CPresetSystemEffect* programs = presetEffect();
+    if (programs && programs->getPresetSystemListener() == this)
+        programs->setPresetSystemListener(nullptr);
+}
+
+CPresetSystemEffect* CPresetSystemEditor::presetEffect() const { return dynamic_cast<CPresetSystemEffect*>(effect); }
+
+bool CPresetSystemEditor::open(void*)
+{
+    CPresetSystemEffect* programs = presetEffect();
+    if (!frame || !programs)
+        return false;
+    const int top = rect.bottom - 15;
+    const int bottom = rect.bottom - 1;
+    auto barRect = [&](int left, int right) { return CRect(left, top, right, bottom); };
+
+    char name[kProgramNameLength + 1] = "";
+    const int selected = programs->getPresetIndex();
+    if (CProgram* program = programs->getProgramRecord(selected))
+        program->getName(name);
+
+    CBitmap* background = new CBitmap(kNameFieldBitmap);
+    CBitmap* font = new CBitmap(kNameFont);
+    CBitmap* transparentFont = new CBitmap(kNameFontTransparent);
+    nameField = new CMyTextEdit(barRect(202, 313), this, kTagPresetName, background, font, transparentFont);
+    nameField->setText(name);
+    nameField->setFontColor(kNameFontColor);
+    nameField->setBackColor(kNameBackColor);
+    nameField->setFrameColor(kNameFrameColor);
+    nameField->setFont(kNormalFontSmall);
+    nameField->setHoriAlign(kCenterText);
+    frame->addView(nameField);
+    background->forget();
+    font->forget();
+    transparentFont->forget();
+
+    presetMenu = new COptionMenu(barRect(314, 325), this, kTagPresetMenu, nullptr, nullptr, kCheckStyle | kNoDrawStyle);
+    fillMenu();
+    presetMenu->setNbItemsPerColumn(kItemsPerColumn);
+    presetMenu->setCurrent(selected, false);
+    frame->addView(presetMenu);
+
+    CBitmap* switchBitmap = new CBitmap(kSwitchBitmap);
+    stepSwitch = new CPSRockerSwitch(barRect(332, 364), this, kTagPresetStep, kBarHeight, switchBitmap, CPoint(0, 0),
+                                     kHorizontal);
+    frame->addView(stepSwitch);
+
+    CBitmap* loadBitmap = new CBitmap(kLoadBitmap);
+    CBitmap* saveBitmap = new CBitmap(kSaveBitmap);
+    struct FileButton
+    {
+        int left;
+        long tag;
+        CBitmap* bitmap;
+        int type;
+    };
+    const FileButton files[4] = {
+        {81, kTagLoadBank, loadBitmap, CSaveLoadButton::kLoadBank},
+        {28, kTagSaveBank, saveBitmap, CSaveLoadButton::kSaveBank},
+        {171, kTagLoadPreset, loadBitmap, CSaveLoadButton::kLoadPreset},
+        {108, kTagSavePreset, saveBitmap, CSaveLoadButton::kSavePreset},
+    };
+    for (int i = 0; i < 4; ++i) {
+        fileButtons[i] = new CSaveLoadButton(barRect(files[i].left, files[i].left + 15), this, files[i].tag, kBarHeight,
+                                             files[i].bitmap, CPoint(0, 0), files[i].type);
+        frame->addView(fileButtons[i]);
+    }
+    struct MemoryButton
+    {
+        int left;
+        long tag;
+        CBitmap* bitmap;
+    };
+    const MemoryButton memories[4] = {
+        {415, kTagRecallA, loadBitmap},
+        {480, kTagRecallB, loadBitmap},
+        {382, kTagStoreA, saveBitmap},
+        {446, kTagStoreB, saveBitmap},
+    };
+    for (int i = 0; i < 4; ++i) {
+        memoryButtons[i] = new CPSOnOffButton(barRect(memories[i].left, memories[i].left + 15), this, memories[i].tag,
+                                              memories[i].bitmap);
+        frame->addView(memoryButtons[i]);
+    }
+    switchBitmap->forget();
+    loadBitmap->forget();
+    saveBitmap->forget();
+    return true;
+}
+
+void CPresetSystemEditor::close()
+{
+    nameField = nullptr;
+    presetMenu = nullptr;
+    stepSwitch = nullptr;
+    for (auto*& button : fileButtons)
+        button = nullptr;
+    for (auto*& button : memoryButtons)
+        button = nullptr;
+}
+
+void CPresetSystemEditor::fillMenu()
+{
+    CPresetSystemEffect* programs = presetEffect();
+    if (!presetMenu || !programs)
+        return;
+    presetMenu->removeAllEntry();
+    for (int k = 0; k < kProgramCount; ++k) {
+        char name[kProgramNameLength + 1] = "";
+        if (CProgram* program = programs->getProgramRecord(k))
+            program->getName(name);
+        presetMenu->addEntry(name);
+        if (k == 0)
+            presetMenu->addEntry("-");
+    }
+}
+
+void CPresetSystemEditor::idle()
+{
+    if (!effect || !frame)
+        return;
+    CView* hovered = frame->getCurrentView();
+    CPoint where;
+    frame->getCurrentLocation(where);
+    for (CSaveLoadButton* button : fileButtons)
+        if (button)
+            button->setHover(button == hovered);
+    for (CPSOnOffButton* button : memoryButtons)
+        if (button)
+            button->setHover(button == hovered);
+    if (stepSwitch) {
+        int state = CPSRockerSwitch::kNoHover;
+        if (stepSwitch == hovered) {
+            if (stepSwitch->getLeftHalf().pointInside(where))
+                state = CPSRockerSwitch::kLeftHover;
+            else if (stepSwitch->getRightHalf().pointInside(where))
+                state = CPSRockerSwitch::kRightHover;
+        }
+        stepSwitch->setHover(state);
+    }
+}
+
+void CPresetSystemEditor::valueChanged(CDrawContext*, CControl* control)
+{
+    CPresetSystemEffect* programs = presetEffect();
+    if (!programs || !control)
+        return;
+    switch (control->getTag()) {
+    case kTagPresetName: {
+        char text[CTextEdit::kMaxTextLength + 1] = "";
+        if (auto* field = dynamic_cast<CTextEdit*>(control))
+            field->getText(text);
+        nameEdited(text);
+        break;
+    }
+    case kTagPresetMenu: {
+        auto* menu = dynamic_cast<COptionMenu*>(control);
+        if (!menu)
+            break;
+        char text[COptionMenu::kMaxEntryLength + 1] = "";
+        const long index = menu->getCurrent(text, false);
+        if (index >= 0 && index < kProgramCount)
+            presetChosen(static_cast<int>(index), text);
+        break;
+    }
+    case kTagRecallA: programs->recallMemoA(); break;
+    case kTagRecallB: programs->recallMemoB(); break;
+    case kTagStoreA: programs->storeMemoA(); break;
+    case kTagStoreB: programs->storeMemoB(); break;
+    default: break;
+    }
+}
+
+void CPresetSystemEditor::showName(const char* name, bool alsoCurrentEntry)
+{
+    if (nameField)
+        nameField->setText(name);
+    if (presetMenu) {
+        if (alsoCurrentEntry)
+            presetMenu->setEntry(presetMenu->getCurrent(nullptr, true), name);
+        presetMenu->setEntry(0, name);
+    }
+}
+
+void CPresetSystemEditor::nameEdited(const char* text)
+{
+    char cut[kProgramNameLength + 1] = "";
+    std::strncpy(cut, text ? text : "", kProgramNameLength);
+    showName(cut, true);
+    if (CPresetSystemEffect* programs = presetEffect())
+        programs->renamePreset(cut);
+}
+
+void CPresetSystemEditor::presetChosen(int index, const char* text)
+{
+    showName(text, false);
+    if (CPresetSystemEffect* programs = presetEffect())
+        programs->selectPreset(index);
+}
+
+void CPresetSystemEditor::presetNameChanged(const char* name) { showName(name, true); }
+
+void CPresetSystemEditor::programsChanged(int selectedIndex)
+{
+    fillMenu();
+    if (presetMenu)
+        presetMenu->setCurrent(selectedIndex, false);
+    CPresetSystemEffect* programs = presetEffect();
+    CProgram* program = programs ? programs->getProgramRecord(selectedIndex) : nullptr;
+    if (program)
+        showName(program->name(), false);
+}
+
+void CPresetSystemEditor::stepPreset(bool next)
+{
+    CPresetSystemEffect* programs = presetEffect();
+    if (!programs)
+        return;
+    int index = programs->getPresetIndex() + (next ? 1 : -1);
+    index = index < 0 ? 0 : (index >= kProgramCount ? kProgramCount - 1 : index);
+    if (presetMenu)
+        presetMenu->setCurrent(index, false);
+    char name[kProgramNameLength + 1] = "";
+    if (CProgram* program = programs->getProgramRecord(index))
+        program->getName(name);
+    showName(name, false);
+    programs->selectPreset(index);
+}
+
+bool CPresetSystemEditor::chooseFile(bool save, FileKind kind, std::string& bareName)
+{
+    platform::FileDialogRequest request;
+    request.save = save;
+    const bool bank = kind == kBankFile;
+    if (bank) {
+        request.title = save ? "Save bank as..." : "Select bank to load...";
+        request.types = {{"All Files", "*.*"}, {"QDX Banks", "*.qdb"}};
+        request.defaultExtension = "qdb";
+    } else {
+        request.title = save ? "Save preset as..." : "Select preset to load...";
+        request.types = {{"All Files", "*.*"}, {"QDX Presets", "*.qdx"}};
+        request.defaultExtension = "qdx";
+    }
+    request.selectedType = 1;
+    request.mustExist = !save;
+    request.overwritePrompt = save;
+    request.initialDirectory = lastDirectory;
+    char* fileName = bank ? bankFileName : presetFileName;
+    request.initialName = fileName;
+    request.ownerWindow = frame ? frame->getSystemWindow() : nullptr;
+
+    std::string path;
+    if (!platform::runFileDialog(request, path))
+        return false;
+
+    // The directory (with its separator) and the bare name, kept for the next dialog.
+    const size_t split = path.find_last_of("/\\");
+    const std::string directory = split == std::string::npos ? std::string() : path.substr(0, split + 1);
+    const std::string name = split == std::string::npos ? path : path.substr(split + 1);
+    copyPath(fileName, name);
+    copyPath(lastDirectory, directory);
+    if (!directory.empty() && !name.empty()) {
+        // The directory stays current, so the next editor in this process starts there.
+        std::error_code error;
+        std::filesystem::current_path(directory, error);
+        if (error)
+            return false;
+    }
+    bareName = fileName;
+    return true;
+}
+
+void CPresetSystemEditor::loadBank()
+{
+    CPresetSystemEffect* programs = presetEffect();
+    std::string name;
+    if (!programs || !chooseFile(false, kBankFile, name))
+        return;
+    MessageBoxReporter reporter;
+    presetfile::loadBank(*programs, name.c_str(), reporter);
+}
+
+void CPresetSystemEditor::saveBank()
+{
+    CPresetSystemEffect* programs = presetEffect();
+    std::string name;
+    if (!programs || !chooseFile(true, kBankFile, name))
+        return;
+    presetfile::saveBank(*programs, name.c_str());
+}
+
+void CPresetSystemEditor::loadPreset()
+{
+    CPresetSystemEffect* programs = presetEffect();
+    std::string name;
+    if (!programs || !chooseFile(false, kPresetFile, name))
+        return;
+    MessageBoxReporter reporter;
+    presetfile::loadPreset(*programs, name.c_str(), reporter);
+}
+
+void CPresetSystemEditor::savePreset()
+{
+    CPresetSystemEffect* programs = presetEffect();
+    std::string name;
+    if (!programs || !chooseFile(true, kPresetFile, name))
+        return;
+    presetfile::savePreset(*programs, name.c_str());
+}

@@ -1,0 +1,98 @@
+// The editor's preset bar along the bottom edge: the selected program's name
+// (editable), a menu of all programs, previous/next, the bank and preset file
+// buttons with their dialogs, and the A/B memory buttons. The plug-in's
+// editor derives from it and adds the panel above.
+#pragma once
+
+#include "gui/aeffguieditor.h"
+#include "gui/cgeometry.h"
+#include "presets/CPresetSystemListener.h"
+#include "presets/PresetSystemListener.h"
+
+#include <string>
+
+class CMyTextEdit;
+class CPresetSystemEffect;
+class CPSOnOffButton;
+class CPSRockerSwitch;
+class CSaveLoadButton;
+namespace VSTGUI {
+class COptionMenu;
+}
+
+// Tags of the bar's controls.
+enum PresetBarTag
+{
+    kTagPresetName = 31,
+    kTagPresetStep = 32,
+    kTagLoadBank = 33,
+    kTagSaveBank = 34,
+    kTagLoadPreset = 35,
+    kTagSavePreset = 36,
+    kTagPresetMenu = 37,
+    kTagRecallA = 38,
+    kTagRecallB = 39,
+    kTagStoreA = 40,
+    kTagStoreB = 41,
+};
+
+class CPresetSystemEditor : public AEffGUIEditor, public CPresetSystemListener, public PresetSystemListener
+{
+public:
+    explicit CPresetSystemEditor(AudioEffect* effect);
+    ~CPresetSystemEditor() override;
+
+    // Builds the bar in the frame the derived editor has made; false without frame or effect.
+    bool open(void* ptr) override;
+    void close() override;
+    // Hover states from the pointer position.
+    void idle() override;
+
+    // From the effect: the selected program has a new name.
+    void presetNameChanged(const char* name) override;
+    // From the effect: a bank replaced every program.
+    void programsChanged(int selectedIndex) override;
+    virtual void nameEdited(const char* name);
+    virtual void presetChosen(int index, const char* name);
+
+    void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
+    void loadBank() override;
+    void saveBank() override;
+    void loadPreset() override;
+    void savePreset() override;
+    void stepPreset(bool next) override;
+
+    static constexpr int kPathLength = 260;
+    static constexpr int kBarHeight = 14;
+
+    const char* getLastDirectory() const { return lastDirectory; }
+    const char* getBankFileName() const { return bankFileName; }
+    const char* getPresetFileName() const { return presetFileName; }
+    CMyTextEdit* getNameField() const { return nameField; }
+    VSTGUI::COptionMenu* getPresetMenu() const { return presetMenu; }
+    CPSRockerSwitch* getStepSwitch() const { return stepSwitch; }
+
+protected:
+    CPresetSystemEffect* presetEffect() const;
+
+private:
+    enum FileKind
+    {
+        kBankFile,
+        kPresetFile
+    };
+    // Runs the dialog; true with the bare file name made current-directory relative.
+    bool chooseFile(bool save, FileKind kind, std::string& bareName);
+    void showName(const char* name, bool alsoCurrentEntry);
+    void fillMenu();
+
+    char lastDirectory[kPathLength] = "";
+    char bankFileName[kPathLength] = "";
+    char presetFileName[kPathLength] = "";
+
+    CMyTextEdit* nameField = nullptr;
+    VSTGUI::COptionMenu* presetMenu = nullptr;
+    CPSRockerSwitch* stepSwitch = nullptr;
+    CSaveLoadButton* fileButtons[4] = {};     // load bank, save bank, load preset, save preset
+    CPSOnOffButton* memoryButtons[4] = {};    // recall A, recall B, store A, store B
+};
