@@ -79,7 +79,7 @@ void LimiterEngine::processCalibration(float* outL, float* outR, int frames)
     if (frames <= 0)
         return;
     FloatingPointMode mode;
-    meters.beginBlock(settings.meterRms, false);
+    meters.beginBlock(settings.meterRms);
     calibration.process(outL, outR, frames, settings.calibrate, settings.scale, random, meters);
     meters.endBlock();
 }

@@ -59,8 +59,15 @@ public:
     void getMeterSnapshot(float values[10]);
 
 private:
+    // The kernel: per-block set-up, then a sample loop compiled once per
+    // combination of the switches that change its shape (see LimiterKernel.cpp).
+    struct BlockConstants;
+    struct BlockState;
     template <typename Sample>
     void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
+    template <typename Sample, unsigned Features>
+    void runSamples(const BlockConstants& block, BlockState& state, const Sample* inL, const Sample* inR,
+                    Sample* outL, Sample* outR, int frames);
 
     int lookaheadLength = 128;
     int windowLengthN = 64;

@@ -23,7 +23,35 @@ constexpr double kEnvelopeFloor = 0.00001;
 constexpr double kTruePeakMargin = 1.001;
 
 inline double flushed(double x) { return (x + kFlush) - kFlush; }
+
+// The switches that change the shape of the sample loop; each combination
+// gets its own compiled loop, so the others cost nothing.
+constexpr unsigned kSecondOrder = 1;      // DetectorOrder "II": two follower stages
+constexpr unsigned kTruePeak = 2;         // Oversample: detector sees the half-sample points
+constexpr unsigned kOversampledMeter = 4; // MeterOvs: output meter sees them too
+constexpr unsigned kQuantize = 8;         // requantizer on
+constexpr unsigned kFeatureCombinations = 16;
 } // namespace
+
+struct LimiterEngine::BlockConstants
+{
+    double kappa, mu, driveTarget, outputTarget;
+    Pair transient, sustain; // T and 1 - T
+    double link, unlinked;   // lambda and 1 - lambda
+    double threshold;
+    bool levellerBypassed, powerOn;
+    bool showRelease, showTransient, showLeveller;
+    Pair meterGain;
+    Pair release[kFollowerCount];
+    Pair attackXorRelease[kFollowerCount]; // see selectBetween
+    const double* noiseShaping;
+};
+
+struct LimiterEngine::BlockState
+{
+    double g, h, e;
+    Pair stage1[kFollowerCount], stage2[kFollowerCount];
+};
 
 template <typename Sample>
 void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames)
@@ -33,41 +61,94 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     FloatingPointMode mode;
 
     const KernelSettings& k = settings;
-    const double kappa = k.kappa, mu = k.mu;
-    const double driveTarget = k.driveTarget;
-    const double outputTarget = k.autoOut ? 1.0 / driveTarget : k.outputGain.get();
-    const Pair transient(k.transientAmount.get()), sustain(1.0 - k.transientAmount.get());
-    const double link = k.link, unlinked = 1.0 - link;
-    const double threshold = k.levellerThreshold;
-    const bool levellerBypassed = k.levellerBypassed;
-    const bool powerOn = k.powerTarget > 0.5;
-    const bool truePeak = k.oversample != 0;
-    const bool secondOrder = k.detectorOrder != 0;
-    const bool quantize = k.quantize != 0;
+    BlockConstants block;
+    block.kappa = k.kappa;
+    block.mu = k.mu;
+    block.driveTarget = k.driveTarget;
+    // AutoOut compensates the drive target, not the smoothed drive.
+    block.outputTarget = k.autoOut ? 1.0 / block.driveTarget : k.outputGain.get();
+    const double transient = k.transientAmount;
+    block.transient = Pair(transient);
+    block.sustain = Pair(1.0 - transient);
+    block.link = k.link;
+    block.unlinked = 1.0 - block.link;
+    block.threshold = k.levellerThreshold;
+    block.levellerBypassed = k.levellerBypassed;
+    block.powerOn = k.powerTarget > 0.5;
     const int shown = k.attShow;
-    const bool showRelease = shown & 1, showTransient = shown & 2, showLeveller = shown & 4;
-    const double meterGain = k.postMeter ? 1.0 : drive;
-    Pair attack[kFollowerCount], release[kFollowerCount];
+    block.showRelease = shown & 1;
+    block.showTransient = shown & 2;
+    block.showLeveller = shown & 4;
+    // "pre": the input meter follows the drive in force at the block start.
+    block.meterGain = Pair(k.postMeter ? 1.0 : drive);
     for (int i = 0; i < kFollowerCount; ++i)
     {
-        attack[i] = Pair(k.attack[i].get());
-        release[i] = Pair(k.release[i].get());
+        block.release[i] = Pair(k.release[i].get());
+        block.attackXorRelease[i] = differenceBits(Pair(k.attack[i].get()), block.release[i]);
+    }
+    block.noiseShaping = k.noiseShaping;
+
+    BlockState state;
+    state.g = drive;
+    state.h = output;
+    state.e = envelope;
+    for (int i = 0; i < kFollowerCount; ++i)
+    {
+        state.stage1[i] = Pair::load(followers.get() + 2 * i);
+        state.stage2[i] = Pair::load(followers.get() + 2 * (kFollowerCount + i));
     }
 
+    meters.beginBlock(k.meterRms);
+    requantizer.beginBlock(Requantizer::scaleForBits(k.bits), k.fade, k.autoblack != 0, block.noiseShaping);
+
+    const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (k.oversample ? kTruePeak : 0) |
+                              (k.meterOvs ? kOversampledMeter : 0) | (k.quantize ? kQuantize : 0);
+    typedef void (LimiterEngine::*Loop)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
+                                        Sample*, int);
+    static const Loop loops[kFeatureCombinations] = {
+        &LimiterEngine::runSamples<Sample, 0>,  &LimiterEngine::runSamples<Sample, 1>,
+        &LimiterEngine::runSamples<Sample, 2>,  &LimiterEngine::runSamples<Sample, 3>,
+        &LimiterEngine::runSamples<Sample, 4>,  &LimiterEngine::runSamples<Sample, 5>,
+        &LimiterEngine::runSamples<Sample, 6>,  &LimiterEngine::runSamples<Sample, 7>,
+        &LimiterEngine::runSamples<Sample, 8>,  &LimiterEngine::runSamples<Sample, 9>,
+        &LimiterEngine::runSamples<Sample, 10>, &LimiterEngine::runSamples<Sample, 11>,
+        &LimiterEngine::runSamples<Sample, 12>, &LimiterEngine::runSamples<Sample, 13>,
+        &LimiterEngine::runSamples<Sample, 14>, &LimiterEngine::runSamples<Sample, 15>};
+    (this->*loops[features])(block, state, inL, inR, outL, outR, frames);
+
+    drive = state.g;
+    output = state.h;
+    envelope = state.e;
+    for (int i = 0; i < kFollowerCount; ++i)
+    {
+        state.stage1[i].store(followers.get() + 2 * i);
+        state.stage2[i].store(followers.get() + 2 * (kFollowerCount + i));
+    }
+    meters.endBlock();
+}
+
+template <typename Sample, unsigned Features>
+void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const Sample* inL, const Sample* inR,
+                               Sample* outL, Sample* outR, int frames)
+{
+    constexpr bool secondOrder = Features & kSecondOrder;
+    constexpr bool truePeak = Features & kTruePeak;
+    constexpr bool oversampledMeter = Features & kOversampledMeter;
+    constexpr bool quantize = Features & kQuantize;
+
     const int delayLength = latency();
+    const int lookaheadLimit = lookaheadLength, smootherDelayLimit = smootherDelayD;
+    int rawIndex = inputDelayIndex, aheadIndex = lookaheadIndex, smootherIndex = smootherDelayIndex;
     double* const rawDelay = inputDelay.get();
     double* const lookahead = lookaheadDelay.get();
     double* const smootherOut = smootherDelayLine.get();
+    double g = state.g, h = state.h, e = state.e;
     Pair stage1[kFollowerCount], stage2[kFollowerCount];
     for (int i = 0; i < kFollowerCount; ++i)
     {
-        stage1[i] = Pair::load(followers.get() + 2 * i);
-        stage2[i] = Pair::load(followers.get() + 2 * (kFollowerCount + i));
+        stage1[i] = state.stage1[i];
+        stage2[i] = state.stage2[i];
     }
-    double g = drive, h = output, e = envelope;
-
-    meters.beginBlock(k.meterRms, k.meterOvs != 0);
-    requantizer.beginBlock(Requantizer::scaleForBits(k.bits), k.fade, k.autoblack != 0, k.noiseShaping);
 
     for (int n = 0; n < frames; ++n)
     {
@@ -75,22 +156,22 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
         x = keep(abs(x) < Pair(kInputLimit), x);
 
         // Smoothed drive and output gains (one pole at 30 Hz).
-        g = flushed(g + kappa * (driveTarget - g));
-        h = flushed(h + kappa * (outputTarget - h));
+        g = flushed(g + b.kappa * (b.driveTarget - g));
+        h = flushed(h + b.kappa * (b.outputTarget - h));
 
         // Raw input, delayed by the full latency for bypass and input meter.
-        double* raw = rawDelay + 2 * inputDelayIndex;
+        double* raw = rawDelay + 2 * rawIndex;
         const Pair t = Pair::load(raw);
         x.store(raw);
-        if (++inputDelayIndex >= delayLength)
-            inputDelayIndex = 0;
+        if (++rawIndex >= delayLength)
+            rawIndex = 0;
 
         // Drive, then the leveller: a 1 s peak envelope against the threshold,
         // one gain for both channels.
         const Pair y = Pair(g) * x;
         const double peak = std::max(std::fabs(y.left()), std::fabs(y.right()));
-        e = e + mu * (std::max(peak - kEnvelopeFloor, 0.0) + kEnvelopeFloor - e);
-        const double levellerGain = (threshold >= e || levellerBypassed) ? 1.0 : threshold / e;
+        e = e + b.mu * (std::max(peak - kEnvelopeFloor, 0.0) + kEnvelopeFloor - e);
+        const double levellerGain = (b.threshold >= e || b.levellerBypassed) ? 1.0 : b.threshold / e;
         const Pair z = Pair(levellerGain) * y;
 
         // Detector ring; 31 samples back it is also the alignment delay.
@@ -107,68 +188,85 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
         const Pair level = abs(detected);
 
         // Lookahead: the signal waits L samples for its gain.
-        double* ahead = lookahead + 2 * lookaheadIndex;
+        double* ahead = lookahead + 2 * aheadIndex;
         const Pair u = Pair::load(ahead);
         aligned.store(ahead);
-        if (++lookaheadIndex >= lookaheadLength)
-            lookaheadIndex = 0;
+        if (++aheadIndex >= lookaheadLimit)
+            aheadIndex = 0;
 
         // Release path: the maximum over the lookahead window, linked across
         // the channels, through eight attack/release followers.
         const Pair windowPeak = longMaximum.push(level);
         const double both = std::max(windowPeak.left(), windowPeak.right());
-        const Pair linked = Pair(link) * Pair(both) + Pair(unlinked) * windowPeak;
+        const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
         Pair releaseLevel(1.0);
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 8
+#elif defined(__clang__)
+#pragma clang loop unroll(full)
+#endif
         for (int i = 0; i < kFollowerCount; ++i)
         {
-            stage1[i] += (linked - stage1[i]) * select(linked >= stage1[i], attack[i], release[i]);
+            const Pair rise1 = selectBetween(linked >= stage1[i], b.attackXorRelease[i], b.release[i]);
+            stage1[i] += (linked - stage1[i]) * rise1;
             if (secondOrder)
-                stage2[i] += (stage1[i] - stage2[i]) * select(stage1[i] >= stage2[i], attack[i], release[i]);
+            {
+                const Pair rise2 = selectBetween(stage1[i] >= stage2[i], b.attackXorRelease[i], b.release[i]);
+                stage2[i] += (stage1[i] - stage2[i]) * rise2;
+                releaseLevel = max(releaseLevel, stage2[i]);
+            }
             else
-                stage2[i] = stage1[i];
-            releaseLevel = max(releaseLevel, stage2[i]);
+            {
+                releaseLevel = max(releaseLevel, stage1[i]);
+            }
         }
 
         // Transient path: the maximum over N samples smoothed by the window
         // kernel, delayed to line up with the lookahead.
         const Pair smoothed = smoother.process(shortMaximum.push(level));
-        double* delayed = smootherOut + 2 * smootherDelayIndex;
+        double* delayed = smootherOut + 2 * smootherIndex;
         const Pair o = Pair::load(delayed);
         smoothed.store(delayed);
-        if (++smootherDelayIndex >= smootherDelayD)
-            smootherDelayIndex = 0;
+        if (++smootherIndex >= smootherDelayLimit)
+            smootherIndex = 0;
 
-        // Gain computer.
+        // Gain computer: the transient part limits to the smoothed peak, the
+        // rest to the larger of it and the release level. Power off passes
+        // the raw input, delayed like the signal.
         Pair r = t;
         Pair reading(1.0);
-        if (powerOn)
+        if (b.powerOn)
         {
-            const Pair gain = transient / max(Pair(1.0), o) + sustain / max(o, releaseLevel);
+            const Pair gain = b.transient / max(Pair(1.0), o) + b.sustain / max(o, releaseLevel);
             r = gain * u * Pair(h);
-            const Pair releaseGain = transient + sustain / releaseLevel;
-            reading = (showTransient ? gain / releaseGain : Pair(1.0)) * (showRelease ? releaseGain : Pair(1.0)) *
-                      (showLeveller ? Pair(levellerGain) : Pair(1.0));
+            const Pair releaseGain = b.transient + b.sustain / releaseLevel;
+            reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) * (b.showRelease ? releaseGain : Pair(1.0)) *
+                      (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
         }
 
-        meters.measure(t * Pair(meterGain), reading, r);
+        meters.measure<oversampledMeter>(t * b.meterGain, reading, r);
 
         if (quantize)
-            r = requantizer.process(r, k.noiseShaping, random);
+            r = requantizer.process(r, b.noiseShaping, random);
 
+        // Right first: a mono host's single buffer keeps the left result.
         r = max(min(r, Pair(1.0)), Pair(-1.0));
         outR[n] = Sample(r.right());
         outL[n] = Sample(r.left());
     }
 
-    drive = g;
-    output = h;
-    envelope = e;
+    inputDelayIndex = rawIndex;
+    lookaheadIndex = aheadIndex;
+    smootherDelayIndex = smootherIndex;
+    state.g = g;
+    state.h = h;
+    state.e = e;
     for (int i = 0; i < kFollowerCount; ++i)
     {
-        stage1[i].store(followers.get() + 2 * i);
-        stage2[i].store(followers.get() + 2 * (kFollowerCount + i));
+        state.stage1[i] = stage1[i];
+        // Order I: the second stage is the first.
+        state.stage2[i] = secondOrder ? stage2[i] : stage1[i];
     }
-    meters.endBlock();
 }
 
 void LimiterEngine::process(const float* inL, const float* inR, float* outL, float* outR, int frames)

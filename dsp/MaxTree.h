@@ -1,10 +1,15 @@
-// Sliding maximum of the last n values of each channel, O(log n) per sample.
+// Sliding maximum of the last n values of both channels, O(log n) per sample.
 //
-// Each channel has a binary tree over an array of 2n doubles: the leaves are
-// entries n .. 2n - 1, entry i (1 <= i < n) holds the larger of entries 2i and
-// 2i + 1, so entry 1 is the maximum of the window. Entry 0 holds a sentinel
-// far above any signal level: as the root's sibling it ends every upward climb
-// at the root. The layout works for any n, not only powers of two.
+// A binary tree over an array of 2n nodes, each node a (left, right) pair:
+// the leaves are nodes n .. 2n - 1, node i (1 <= i < n) holds the larger of
+// nodes 2i and 2i + 1, so node 1 is the maximum of the window. The layout
+// works for any n, not only powers of two.
+//
+// A new value is carried up by recomputing every node on its path to the
+// root. That gives exactly the values of an update that stops climbing as
+// soon as a parent would not change (a maximum is exact), but without the
+// data-dependent branches, whose mispredictions cost more than the few
+// extra maxima; and both channels share each step.
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
@@ -13,70 +18,39 @@
 class MaxTree
 {
 public:
-    static constexpr int kCapacity = 1024; // doubles per channel: 2n for n up to 512
-    static constexpr double kSentinel = 1e10;
+    static constexpr int kCapacity = 1024; // nodes: 2n for n up to 512
 
-    MaxTree() : leftTree(kCapacity), rightTree(kCapacity) { clear(); }
+    MaxTree() : nodes(2 * kCapacity) {}
 
     void setLength(int n) { length = n; }
     int windowLength() const { return length; }
 
-    // Zero both trees (an empty window reads 0) and put the sentinels back;
-    // the position is kept.
-    void clear()
-    {
-        leftTree.clear();
-        rightTree.clear();
-        leftTree[0] = kSentinel;
-        rightTree[0] = kSentinel;
-    }
+    // Every node to zero (an empty window reads 0); the position is kept.
+    void clear() { nodes.clear(); }
     void resetPosition() { position = 0; }
 
-    // Replaces the oldest value of each channel with v (which must not be
-    // negative) and returns the two window maxima.
+    // Replaces the oldest value with v (not negative) and returns the window
+    // maxima of both channels.
     Pair push(Pair v)
     {
-        double left = insert(leftTree.get(), length + position, v.left());
-        double right = insert(rightTree.get(), length + position, v.right());
+        double* tree = nodes.get();
+        int j = length + position;
+        v.store(tree + 2 * j);
+        while (j > 1)
+        {
+            v = max(v, Pair::load(tree + 2 * (j ^ 1)));
+            j >>= 1;
+            v.store(tree + 2 * j);
+        }
         // A position left beyond a shorter new length by a rate change wraps
         // here, at its next advance.
         if (++position >= length)
             position = 0;
-        return Pair(left, right);
+        return v;
     }
 
 private:
-    static double insert(double* tree, int leaf, double v)
-    {
-        int j = leaf;
-        double old = tree[j];
-        tree[j] = v;
-        if (v > old)
-        {
-            // Larger than what it replaces: carry it up while it beats the
-            // sibling; the sentinel stops it at the root.
-            while (v > tree[j ^ 1])
-            {
-                j >>= 1;
-                tree[j] = v;
-            }
-        }
-        else
-        {
-            // The replaced value may have been the maximum of its parents:
-            // recompute them while it was. The j > 1 guard keeps a value
-            // above the sentinel from climbing past the root forever.
-            while (j > 1 && old > tree[j ^ 1])
-            {
-                j >>= 1;
-                tree[j] = tree[2 * j] > tree[2 * j + 1] ? tree[2 * j] : tree[2 * j + 1];
-            }
-        }
-        return tree[1];
-    }
-
-    AlignedBuffer<double> leftTree;
-    AlignedBuffer<double> rightTree;
+    AlignedBuffer<double> nodes;
     int length = 128;
     int position = 0;
 };

@@ -32,10 +32,9 @@ void MeterMeasurement::resetHeldGainReduction()
     gainReductionResetRequested = true;
 }
 
-void MeterMeasurement::beginBlock(double meanSquareCoefficient, bool oversampleOutput)
+void MeterMeasurement::beginBlock(double meanSquareCoefficient)
 {
     rho = meanSquareCoefficient;
-    oversampled = oversampleOutput;
     if (restartRequested)
     {
         restartRequested = false;

@@ -29,12 +29,15 @@ public:
     void resetHeldGainReduction();
 
     // rho: the mean-square coefficient (one pole falling to 1 % in 600 ms).
-    void beginBlock(double rho, bool oversampleOutput);
+    void beginBlock(double rho);
     void endBlock();
 
     // One sample: input as metered (the delayed raw input times the meter
     // gain), the gain-reduction reading q, and the output before requantizing
     // and clipping.
+    // Oversampled (MeterOvs): the output peak includes the half-sample
+    // points, and the output readings lag a further 31 samples.
+    template <bool Oversampled>
     void measure(Pair input, Pair q, Pair output)
     {
         Pair a = abs(input);
@@ -44,7 +47,7 @@ public:
         gainReduction = min(gainReduction, q);
 
         Pair s;
-        if (oversampled)
+        if (Oversampled)
         {
             outputRing.push(output);
             outputPeak = max(outputPeak, abs(outputRing.interpolate()));
@@ -80,7 +83,6 @@ private:
     Pair inputPeak, outputPeak, inputMeanSquare, outputMeanSquare;
     Pair gainReduction{1.0};
     double rho = 0.0;
-    bool oversampled = false;
     TruePeakInterpolator outputRing;
 
     // Published state, read by the editor's thread.

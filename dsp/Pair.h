@@ -21,7 +21,17 @@ struct Pair
 
     // p must be 16-byte aligned: every pair buffer is.
     static Pair load(const double* p) { return _mm_load_pd(p); }
+#if defined(__GNUC__)
+    // A store typed as doubles: the SSE type may alias anything, which would
+    // make the compiler reload every index and length after each store.
+    void store(double* p) const
+    {
+        typedef double Doubles __attribute__((vector_size(16)));
+        *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+    }
+#else
     void store(double* p) const { _mm_store_pd(p, v); }
+#endif
 
     double left() const { return _mm_cvtsd_f64(v); }
     double right() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
@@ -50,6 +60,12 @@ inline Pair select(PairMask mask, Pair whenTrue, Pair whenFalse)
 }
 // a where the mask is set, +0.0 elsewhere.
 inline Pair keep(PairMask mask, Pair a) { return _mm_and_pd(mask.m, a.v); }
+
+// The bit pattern a xor b, for selectBetween: a choice between two fixed
+// values then costs two instructions instead of three.
+inline Pair differenceBits(Pair a, Pair b) { return _mm_xor_pd(a.v, b.v); }
+// a where the mask is set, b elsewhere, given aXorB = differenceBits(a, b).
+inline Pair selectBetween(PairMask mask, Pair aXorB, Pair b) { return _mm_xor_pd(b.v, _mm_and_pd(mask.m, aXorB.v)); }
 
 // Each lane truncated toward zero to a signed 32-bit integer, saturated to
 // that range (NaN gives the lowest value), and widened back to double.
@@ -104,6 +120,10 @@ inline Pair select(PairMask mask, Pair whenTrue, Pair whenFalse)
     return Pair(mask.l ? whenTrue.l : whenFalse.l, mask.r ? whenTrue.r : whenFalse.r);
 }
 inline Pair keep(PairMask mask, Pair a) { return Pair(mask.l ? a.l : 0.0, mask.r ? a.r : 0.0); }
+
+// Without vector bit operations the "difference" is simply a, kept.
+inline Pair differenceBits(Pair a, Pair) { return a; }
+inline Pair selectBetween(PairMask mask, Pair a, Pair b) { return select(mask, a, b); }
 
 inline double truncateLaneToInt32(double a)
 {

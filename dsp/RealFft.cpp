@@ -35,14 +35,15 @@ inline Complex timesConjugate(Complex a, Complex b)
 } // namespace
 
 RealFft::RealFft()
-    : twiddleCos(2 * kMaxHalfSize), twiddleSin(2 * kMaxHalfSize), bitReversed(kMaxHalfSize)
+    : twiddleCos(2 * kMaxHalfSize), twiddleSin(2 * kMaxHalfSize)
 {
     prepare(8);
 }
 
 void RealFft::prepare(int halfSize)
 {
-    n = halfSize;
+    halfLength = halfSize;
+    const int n = halfSize;
     const double pi = 3.141592653589793;
     for (int m = 0; m < n; ++m)
     {
@@ -50,58 +51,97 @@ void RealFft::prepare(int halfSize)
         twiddleCos[2 * m] = twiddleCos[2 * m + 1] = std::cos(angle);
         twiddleSin[2 * m] = twiddleSin[2 * m + 1] = -std::sin(angle);
     }
-    int bits = 0;
-    while ((1 << bits) < n)
-        ++bits;
-    for (int m = 0; m < n; ++m)
-    {
-        int r = 0;
-        for (int b = 0; b < bits; ++b)
-            if (m & (1 << b))
-                r |= 1 << (bits - 1 - b);
-        bitReversed[m] = r;
-    }
 }
 
-// Decimation in frequency, exp(-2 pi i / N): natural order in, bit-reversed out.
+#if defined(__clang__)
+#define ZELVO_UNROLL _Pragma("clang loop unroll_count(8)")
+#elif defined(__GNUC__)
+#define ZELVO_UNROLL _Pragma("GCC unroll 8")
+#else
+#define ZELVO_UNROLL
+#endif
+
+namespace
+{
+constexpr int bitReverse(int m, int n)
+{
+    int r = 0;
+    for (int bit = 1, mirrored = n >> 1; bit < n; bit <<= 1, mirrored >>= 1)
+        if (m & bit)
+            r |= mirrored;
+    return r;
+}
+
+// One pass of the decimation-in-frequency transform, exp(-2 pi i / N):
+// butterflies of distance span, then the next pass at half the distance.
+// Natural order in, bit-reversed out.
+template <int n, int span>
+void forwardPasses(double* data, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span; // twiddle index step in the 2N-point table
+    ZELVO_UNROLL
+    for (int start = 0; start < n; start += 2 * span)
+    {
+        {
+            Complex a = loadComplex(data, start);
+            Complex b = loadComplex(data, start + span);
+            storeComplex(data, start, a + b);
+            storeComplex(data, start + span, a - b); // twiddle 1
+        }
+        ZELVO_UNROLL
+        for (int j = 1; j < span; ++j)
+        {
+            Complex a = loadComplex(data, start + j);
+            Complex b = loadComplex(data, start + j + span);
+            Complex w{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)};
+            storeComplex(data, start + j, a + b);
+            storeComplex(data, start + j + span, (a - b) * w);
+        }
+    }
+    if constexpr (span > 1)
+        forwardPasses<n, span / 2>(data, cosTable, sinTable);
+}
+
+// The decimation-in-time inverse, exp(+2 pi i / N), unscaled (N times the
+// inverse): bit-reversed in, natural order out.
+template <int n, int span>
+void inversePasses(double* data, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    ZELVO_UNROLL
+    for (int start = 0; start < n; start += 2 * span)
+    {
+        {
+            Complex a = loadComplex(data, start);
+            Complex b = loadComplex(data, start + span);
+            storeComplex(data, start, a + b);
+            storeComplex(data, start + span, a - b);
+        }
+        ZELVO_UNROLL
+        for (int j = 1; j < span; ++j)
+        {
+            Complex a = loadComplex(data, start + j);
+            Complex w{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)};
+            Complex b = timesConjugate(loadComplex(data, start + j + span), w);
+            storeComplex(data, start + j, a + b);
+            storeComplex(data, start + j + span, a - b);
+        }
+    }
+    if constexpr (2 * span < n)
+        inversePasses<n, 2 * span>(data, cosTable, sinTable);
+}
+} // namespace
+
+template <int n>
 void RealFft::forwardComplex(double* data) const
 {
-    for (int span = n / 2; span >= 1; span /= 2)
-    {
-        const int step = n / span; // twiddle index step in the 2N-point table
-        for (int start = 0; start < n; start += 2 * span)
-        {
-            for (int j = 0; j < span; ++j)
-            {
-                Complex a = loadComplex(data, start + j);
-                Complex b = loadComplex(data, start + j + span);
-                Complex w{Pair::load(twiddleCos.get() + 2 * j * step), Pair::load(twiddleSin.get() + 2 * j * step)};
-                storeComplex(data, start + j, a + b);
-                storeComplex(data, start + j + span, (a - b) * w);
-            }
-        }
-    }
+    forwardPasses<n, n / 2>(data, twiddleCos.get(), twiddleSin.get());
 }
 
-// Decimation in time, exp(+2 pi i / N): bit-reversed in, natural order out,
-// unscaled (N times the inverse).
+template <int n>
 void RealFft::inverseComplex(double* data) const
 {
-    for (int span = 1; span < n; span *= 2)
-    {
-        const int step = n / span;
-        for (int start = 0; start < n; start += 2 * span)
-        {
-            for (int j = 0; j < span; ++j)
-            {
-                Complex a = loadComplex(data, start + j);
-                Complex w{Pair::load(twiddleCos.get() + 2 * j * step), Pair::load(twiddleSin.get() + 2 * j * step)};
-                Complex b = timesConjugate(loadComplex(data, start + j + span), w);
-                storeComplex(data, start + j, a + b);
-                storeComplex(data, start + j + span, a - b);
-            }
-        }
-    }
+    inversePasses<n, 1>(data, twiddleCos.get(), twiddleSin.get());
 }
 
 // The split of the complex spectrum Z of (even + i odd) into the real
@@ -110,15 +150,25 @@ void RealFft::inverseComplex(double* data) const
 // T = W^m (-i) (Z[m] - conj(Z[N - m])).
 void RealFft::forward(double* frame, double* spectrum) const
 {
-    forwardComplex(frame);
+    switch (halfLength)
+    {
+    case 4: forwardComplex<4>(frame); break;
+    case 8: forwardComplex<8>(frame); break;
+    case 16: forwardComplex<16>(frame); break;
+    case 32: forwardComplex<32>(frame); break;
+    case 64: forwardComplex<64>(frame); break;
+    case 128: forwardComplex<128>(frame); break;
+    default: forwardComplex<256>(frame); break;
+    }
+    const int n = halfLength;
     Complex z0 = loadComplex(frame, 0);
     Pair sum = z0.re + z0.im, difference = z0.re - z0.im;
     (sum + sum).store(spectrum);
     (difference + difference).store(spectrum + 2);
     for (int m = 1; m < n / 2; ++m)
     {
-        Complex zm = loadComplex(frame, bitReversed[m]);
-        Complex zc = loadComplex(frame, bitReversed[n - m]);
+        Complex zm = loadComplex(frame, bitReverse(m, n));
+        Complex zc = loadComplex(frame, bitReverse(n - m, n));
         Complex w{Pair::load(twiddleCos.get() + 2 * m), Pair::load(twiddleSin.get() + 2 * m)};
         Complex s{zm.re + zc.re, zm.im - zc.im};
         Complex minusID{zm.im + zc.im, zc.re - zm.re};
@@ -126,13 +176,28 @@ void RealFft::forward(double* frame, double* spectrum) const
         storeComplex(spectrum, m, {s.re + t.re, s.im + t.im});
         storeComplex(spectrum, n - m, {s.re - t.re, t.im - s.im});
     }
-    Complex middle = loadComplex(frame, bitReversed[n / 2]);
+    Complex middle = loadComplex(frame, bitReverse(n / 2, n));
     storeComplex(spectrum, n / 2, {middle.re + middle.re, Pair(0.0) - (middle.im + middle.im)});
 }
 
 void RealFft::convolve(double* frame, const double* kernel) const
 {
-    forwardComplex(frame);
+    switch (halfLength)
+    {
+    case 4: convolveSized<4>(frame, kernel); break;
+    case 8: convolveSized<8>(frame, kernel); break;
+    case 16: convolveSized<16>(frame, kernel); break;
+    case 32: convolveSized<32>(frame, kernel); break;
+    case 64: convolveSized<64>(frame, kernel); break;
+    case 128: convolveSized<128>(frame, kernel); break;
+    default: convolveSized<256>(frame, kernel); break;
+    }
+}
+
+template <int n>
+void RealFft::convolveSized(double* frame, const double* kernel) const
+{
+    forwardComplex<n>(frame);
 
     // Bin 0 and bin N are real and share complex point 0.
     {
@@ -144,9 +209,10 @@ void RealFft::convolve(double* frame, const double* kernel) const
     }
     // Bins m and N - m: split, multiply, and merge back into the same two
     // complex points, ready for the inverse pass.
+    ZELVO_UNROLL
     for (int m = 1; m < n / 2; ++m)
     {
-        const int im = bitReversed[m], ic = bitReversed[n - m];
+        const int im = bitReverse(m, n), ic = bitReverse(n - m, n);
         Complex zm = loadComplex(frame, im);
         Complex zc = loadComplex(frame, ic);
         Complex w{Pair::load(twiddleCos.get() + 2 * m), Pair::load(twiddleSin.get() + 2 * m)};
@@ -164,12 +230,12 @@ void RealFft::convolve(double* frame, const double* kernel) const
         storeComplex(frame, ic, {s2.re + u.im, u.re - s2.im});
     }
     {
-        const int middle = bitReversed[n / 2];
+        constexpr int middle = bitReverse(n / 2, n);
         Complex z = loadComplex(frame, middle);
         Complex x{z.re + z.re, Pair(0.0) - (z.im + z.im)};
         Complex y = x * loadComplex(kernel, n / 2);
         storeComplex(frame, middle, {y.re + y.re, Pair(0.0) - (y.im + y.im)});
     }
 
-    inverseComplex(frame);
+    inverseComplex<n>(frame);
 }

@@ -23,10 +23,10 @@ public:
 
     RealFft();
 
-    // Twiddles and bit-reversal table for N (a power of two, 4 .. 256).
+    // Twiddles for N (a power of two, 4 .. 256).
     // Not for the audio thread.
     void prepare(int halfSize);
-    int halfSize() const { return n; }
+    int halfSize() const { return halfLength; }
 
     // frame: 2N pairs in time order. spectrum: 2N pairs, packed as above.
     void forward(double* frame, double* spectrum) const;
@@ -37,11 +37,16 @@ public:
     void convolve(double* frame, const double* kernel) const;
 
 private:
+    // Size as a template argument lets the compiler unroll the small
+    // transforms, which run every few samples, into straight-line code.
+    template <int N>
     void forwardComplex(double* data) const;
+    template <int N>
     void inverseComplex(double* data) const;
+    template <int N>
+    void convolveSized(double* frame, const double* kernel) const;
 
-    int n = 0;
+    int halfLength = 0;
     AlignedBuffer<double> twiddleCos; // cos(2 pi m / 2N), m < N, each twice
     AlignedBuffer<double> twiddleSin; // -sin(2 pi m / 2N), m < N, each twice
-    AlignedBuffer<int> bitReversed;   // complex index of bin m after the forward pass
 };
