@@ -141,7 +141,7 @@ Image paintBackgroundPanel()
 
     // Limiter column.
     labelAbove(c, placement("DetectorOrder").rect, "ORDER");
-    labelAbove(c, placement("Oversample").rect, "OVERSMP");
+    labelAbove(c, placement("Oversample").rect, "OVS");
     {
         const Rect s = placement("TransShape").rect;
         PixelFont::drawEngravedCentred(c, int(s.centreX()), s.top - 24, "SHAPE", Theme::kLabel);
@@ -156,8 +156,8 @@ Image paintBackgroundPanel()
     labelAbove(c, placement("PostMeter").rect, "POST", 10);
 
     // Output column.
-    labelAbove(c, placement("Quantize").rect, "QUANTIZE");
-    labelAbove(c, placement("Autoblack").rect, "A.BLACK");
+    labelAbove(c, placement("Quantize").rect, "DITHER");
+    labelAbove(c, placement("Autoblack").rect, "BLACK");
     labelAbove(c, placement("Bits").rect, "BITS");
     labelAbove(c, placement("NoiseShape").rect, "SHAPING");
     knobLabels(c, "Leveller", "LEVELLER", "-12", "OFF");

@@ -225,7 +225,7 @@ void addPowerKey(Skin& skin, const Image& panel)
 void addButtons(Skin& skin, const Image& panel)
 {
     addKeyStrip(skin, panel, 139, "DetectorOrder", {{"I", Look::Off}, {"II", Look::On}});
-    addKeyStrip(skin, panel, 140, "Oversample", {{"OVS", Look::Off}, {"OVS", Look::On}});
+    addKeyStrip(skin, panel, 140, "Oversample", {{"ON", Look::Off}, {"ON", Look::On}});
     addKeyStrip(skin, panel, 162, "Quantize", {{"ON", Look::Off}, {"ON", Look::On}});
     addKeyStrip(skin, panel, 163, "Autoblack", {{"AUTO", Look::Off}, {"AUTO", Look::On}, {"AUTO", Look::Disabled}});
     addKeyStrip(skin, panel, 142, "Bits",

@@ -28,15 +28,6 @@ void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bip
     const float body = arcRadius - 5.0f;
     const float angle = -kSweep + 2 * kSweep * value;
 
-    // Scale dots just outside the track, every tenth of the range.
-    for (int i = 0; i <= 10; ++i)
-    {
-        const float a = -kSweep + 2 * kSweep * i / 10.0f;
-        const float r = outer - 0.2f;
-        (void)r;
-        (void)a;
-    }
-
     // Track and value arc.
     c.arc(cx, cy, arcRadius, arcWidth, -kSweep, kSweep, [](float, float) { return Theme::kWell; }, true);
     const float from = bipolar ? 0.0f : -kSweep;

@@ -107,11 +107,6 @@ Image paintScale(const Image& panel, const Rect& scaleRect, int zeroScreenY, int
     c.strokeSegments({left, zy - 2.5f, left + 2.5f, zy, left + 2.5f, zy, left, zy + 2.5f}, 1.0f, Theme::kAccent);
     c.strokeSegments({right, zy - 2.5f, right - 2.5f, zy, right - 2.5f, zy, right, zy + 2.5f}, 1.0f,
                      Theme::kAccent);
-    if (kScale)
-    {
-        const std::string name = "K";
-        (void)name;
-    }
     return c.toImage();
 }
 
