@@ -25,7 +25,12 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect), lLastTic
         effect->setEditor(this);
 }
 
-AEffGUIEditor::~AEffGUIEditor() = default;
+AEffGUIEditor::~AEffGUIEditor()
+{
+    // An editor deleted by someone other than its effect leaves no dangling pointer there.
+    if (effect && effect->getEditor() == this)
+        effect->setEditor(nullptr);
+}
 
 AudioEffectX* AEffGUIEditor::effectX() const { return dynamic_cast<AudioEffectX*>(effect); }
 

@@ -1,0 +1,2 @@
+# The toolkit tests share the scripted window and test pictures.
+target_sources(test_drawing PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/gui/GuiTestSupport.cpp)
