@@ -14,6 +14,7 @@ namespace
 constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
 constexpr int kMaxNameBytes = 14;   // "DetectorOrder" and its terminator
 constexpr int kMaxDisplayChars = 12; // number texts: 12 characters and a terminator
+constexpr float kCurrentLayoutMark = 0.015f; // what index 25 reads: the current parameter layout
 
 // Continuous mappings see the value clamped to 0..1, so that no value a
 // host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
@@ -245,9 +246,16 @@ void Plugin::setParameter(VstInt32 index, float value)
     if (value != value)
         return;
     applyParameter(index, value);
+    float mirrored = value;
     if (index == kLayoutMarker && stepIndex(value, 100) == 0)
+    {
         migrateLegacyParameters();
-    CPresetSystemEffect::setParameter(index, value);
+        // The programs now hold the converted values; keeping the old marker
+        // beside them would convert them a second time (switching the
+        // requantizer on) whenever the program is selected again.
+        mirrored = kCurrentLayoutMark;
+    }
+    CPresetSystemEffect::setParameter(index, mirrored);
     if (editor)
         editor->setParameter(index, value);
 }
@@ -314,7 +322,7 @@ float Plugin::getParameter(VstInt32 index)
     if (index < 0 || index >= kNumParams)
         return 0.0f;
     if (index == kLayoutMarker)
-        return 0.015f; // the mark of the current parameter layout
+        return kCurrentLayoutMark;
     if (index >= kDummy1)
         return 0.0f;
     return values[index];
