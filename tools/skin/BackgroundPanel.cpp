@@ -131,6 +131,11 @@ Image paintBackgroundPanel()
     recess(c, 145, 35, 209, 410, 4, Theme::kWell);
     recess(c, 317, 35, 381, 410, 4, Theme::kWell);
     recess(c, 231, 37, 293, 194, 3, Theme::kWell);
+    // Channel marks under the bars, in the strip of the well below their foot.
+    for (const Rect* bars : {SkinLayout::kInputBars, SkinLayout::kOutputBars})
+        for (int ch = 0; ch < 2; ++ch)
+            PixelFont::draw(c, int(bars[ch].centreX()) - 2, SkinLayout::kBarBottom + 1, ch ? "R" : "L",
+                            Theme::kLabelDim);
     PixelFont::drawEngravedCentred(c, 177, 27, "INPUT", Theme::kLabel);
     PixelFont::drawEngravedCentred(c, 349, 27, "OUTPUT", Theme::kLabel);
     PixelFont::drawEngravedCentred(c, 262, 27, "REDUCTION", Theme::kLabel);

@@ -46,6 +46,12 @@ void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bip
         return mix(Colour::rgb(74, 77, 83), Colour::rgb(46, 48, 52), t);
     });
 
+    // A soft sheen along the upper rim, as from a light above the panel.
+    c.arc(cx, cy, body - 0.9f, 1.1f, -1.9f, 1.9f, [=](float x, float) {
+        const float t = 1.0f - std::min(1.0f, std::fabs(x - cx) / body);
+        return Colour::rgb(255, 255, 255, 0.05f + 0.16f * t);
+    }, false);
+
     // Pointer: a light line from near the centre to the rim.
     const float sx = std::sin(angle), sy = -std::cos(angle);
     c.line(cx + sx * body * 0.30f, cy + sy * body * 0.30f + 0.6f, cx + sx * (body - 2.5f),

@@ -188,6 +188,10 @@ Image editorMockup(const Skin& skin)
     Image editor = art(skin, 128);
     for (const SkinLayout::Placement& p : SkinLayout::placements())
         pasteFrame(editor, skin, p, 0);
+    // The meters at rest: peak scale, unlit bars, the 24 dB reduction range.
+    barMeter(editor, skin, true, 0, -122, -122, -122, -122);
+    barMeter(editor, skin, false, 0, -122, -122, -122, -122);
+    reductionMeter(editor, skin, false, 0, 0);
     return editor;
 }
 
