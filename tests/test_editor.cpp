@@ -1,0 +1,343 @@
+// The editor as a host sees it and as a user works it: opened in a host
+// window on the X server, idled while the audio thread runs, clicked,
+// dragged and typed into with XTest at the panel's coordinates, and
+// checked through the host's parameter reports and screenshots.
+#include "tests/EditorHarness.h"
+
+#include "platform/Registry.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <fstream>
+
+namespace {
+
+float stepCentre(int i, int n) { return static_cast<float>(i) / n + 0.5f / n; }
+
+// Is the control's rectangle on screen the given picture of its bitmap?
+bool showsPicture(const Screenshot& shot, int bitmap, int left, int top, int right, int bottom, int pictureHeight,
+                  int picture)
+{
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (shot.at(x, y) != skinPixel(bitmap, x - left, y - top + picture * pictureHeight))
+                return false;
+    return true;
+}
+
+// The top-level window with this title, or 0.
+Window findWindowTitled(Display* display, const char* title)
+{
+    Window root, parentWindow, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parentWindow, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(display, children[i], &name) && name) {
+            if (std::string(name) == title)
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+TEST_F(EditorTest, HostOpensIdlesAndClosesTheEditorRepeatedlyWhileAudioRuns)
+{
+    EXPECT_TRUE(host->effect->flags & effFlagsHasEditor);
+    ERect* rect = nullptr;
+    ASSERT_EQ(host->dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 524);
+    EXPECT_EQ(rect->bottom - rect->top, 462);
+
+    startProcessing([](long frame, int) { return 0.5f * std::sin(0.05f * static_cast<float>(frame)); });
+    for (int round = 0; round < 8; ++round) {
+        ASSERT_TRUE(openEditor()) << "round " << round;
+        pump(60);
+        // The panel's background shows where no control is.
+        const Screenshot shot = screenshot();
+        ASSERT_EQ(shot.width, 524);
+        EXPECT_EQ(shot.at(5, 300), skinPixel(128, 5, 300));
+        EXPECT_EQ(shot.at(515, 20), skinPixel(128, 515, 20));
+        closeEditor();
+        host->dispatch(effEditIdle); // idle with the window closed does nothing
+    }
+    // Parameter changes while closed reach the effect and show on the next opening.
+    host->setParameter(kPower, stepCentre(0, 2));
+    ASSERT_TRUE(openEditor());
+    const Screenshot shot = screenshot();
+    EXPECT_TRUE(showsPicture(shot, 149, 245, 400, 280, 435, 35, 0));
+    host->setParameter(kPower, stepCentre(1, 2));
+    pump(80);
+    EXPECT_TRUE(showsPicture(screenshot(), 149, 245, 400, 280, 435, 35, 1));
+}
+
+TEST_F(EditorTest, KnobDragOf400PixelsCoversTheRangeAsOneEditAndControlClickSetsTheDefault)
+{
+    host->setParameter(kTransient, 0.0f);
+    ASSERT_TRUE(openEditor());
+    host->clearCalls();
+    act([](User& user) {
+        user.move(80, 193);
+        user.press();
+        for (int x = 80; x <= 480; x += 25)
+            user.move(x, 193);
+        user.move(480, 193);
+        user.pause(60);
+        user.release();
+    });
+    EXPECT_FLOAT_EQ(host->getParameter(kTransient), 1.0f);
+    std::vector<float> values = automated(kTransient);
+    ASSERT_GE(values.size(), 2u);
+    EXPECT_FLOAT_EQ(values.back(), 1.0f);
+    for (size_t i = 1; i < values.size(); ++i)
+        EXPECT_GE(values[i], values[i - 1]) << "the value only rises while the pointer moves right";
+    EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 1u);
+    EXPECT_EQ(count(audioMasterEndEdit, kTransient), 1u);
+    // The field under the knob follows.
+    pump(60);
+    EXPECT_TRUE(showsPicture(screenshot(), 152, 55, 169, 105, 217, 48, 100));
+
+    host->clearCalls();
+    act([](User& user) { user.clickWith(XK_Control_L, 80, 193); });
+    EXPECT_FLOAT_EQ(host->getParameter(kTransient), 0.2f);
+    EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 0u);
+    EXPECT_EQ(count(audioMasterEndEdit, kTransient), 0u);
+
+    // A wheel notch moves the Release knob by its step, as one edit.
+    host->setParameter(kRelease, 0.5f);
+    host->clearCalls();
+    act([](User& user) { user.click(80, 290, 4); });
+    EXPECT_FLOAT_EQ(host->getParameter(kRelease), 0.5f + 0.03125f);
+    EXPECT_EQ(count(audioMasterBeginEdit, kRelease), 1u);
+}
+
+TEST_F(EditorTest, AttShowBitButtonsSetAndClearTheirBitOfTheMask)
+{
+    host->setParameter(kAttShow, stepCentre(5, 8));
+    ASSERT_TRUE(openEditor());
+    // Mask 5: bits 1 and 4 lit, bit 2 dark.
+    Screenshot shot = screenshot();
+    EXPECT_TRUE(showsPicture(shot, 164, 224, 265, 257, 284, 19, 1));
+    EXPECT_TRUE(showsPicture(shot, 165, 224, 230, 257, 249, 19, 0));
+    EXPECT_TRUE(showsPicture(shot, 166, 269, 230, 302, 249, 19, 1));
+
+    host->clearCalls();
+    act([](User& user) { user.click(240, 240); });
+    ASSERT_FALSE(automated(kAttShow).empty());
+    EXPECT_FLOAT_EQ(automated(kAttShow).back(), 0.9375f);
+    EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 1));
+
+    host->clearCalls();
+    act([](User& user) { user.click(240, 240); });
+    ASSERT_FALSE(automated(kAttShow).empty());
+    EXPECT_FLOAT_EQ(automated(kAttShow).back(), 0.6875f);
+
+    // From the host: 0.5 is mask 4, lighting the bit-4 button only.
+    host->setParameter(kAttShow, 0.5f);
+    pump(80);
+    shot = screenshot();
+    EXPECT_TRUE(showsPicture(shot, 164, 224, 265, 257, 284, 19, 0));
+    EXPECT_TRUE(showsPicture(shot, 165, 224, 230, 257, 249, 19, 0));
+    EXPECT_TRUE(showsPicture(shot, 166, 269, 230, 302, 249, 19, 1));
+}
+
+TEST_F(EditorTest, SpeedSwitchAnswersOnlyAtItsThreeHotSpots)
+{
+    host->setParameter(kTransShape, stepCentre(1, 3));
+    ASSERT_TRUE(openEditor());
+    struct Case
+    {
+        int x, y;
+        float expected;
+    };
+    const Case cases[] = {
+        {47, 131, stepCentre(0, 3)}, {60, 130, stepCentre(0, 3)},  // between the spots: nothing
+        {113, 139, stepCentre(2, 3)}, {113, 144, stepCentre(2, 3)}, // below the spots: nothing
+        {80, 124, stepCentre(1, 3)},
+    };
+    for (const Case& c : cases) {
+        act([&](User& user) { user.click(c.x, c.y); });
+        EXPECT_FLOAT_EQ(host->getParameter(kTransShape), c.expected) << "click at " << c.x << ", " << c.y;
+    }
+    EXPECT_TRUE(showsPicture(screenshot(), 146, 38, 121, 128, 146, 25, 1));
+}
+
+TEST_F(EditorTest, ModeSelectorBandsChooseMeterTypeAndStepTheKScale)
+{
+    host->setParameter(kMeterType, stepCentre(0, 2));
+    host->setParameter(kScale, stepCentre(1, 3));
+    ASSERT_TRUE(openEditor());
+    const int x = 240;
+    act([&](User& user) { user.click(x, 333); }); // middle band
+    EXPECT_FLOAT_EQ(host->getParameter(kMeterType), stepCentre(0, 2));
+    EXPECT_FLOAT_EQ(host->getParameter(kScale), stepCentre(1, 3));
+
+    act([&](User& user) { user.click(x, 355); }); // bottom band: K metering, scale kept
+    EXPECT_FLOAT_EQ(host->getParameter(kMeterType), stepCentre(1, 2));
+    EXPECT_FLOAT_EQ(host->getParameter(kScale), stepCentre(1, 3));
+    EXPECT_TRUE(showsPicture(screenshot(), 141, 223, 305, 258, 361, 56, 4));
+
+    act([&](User& user) { user.click(x, 355); }); // again: the next K scale
+    EXPECT_FLOAT_EQ(host->getParameter(kScale), stepCentre(2, 3));
+    act([&](User& user) { user.click(x, 355); });
+    EXPECT_FLOAT_EQ(host->getParameter(kScale), stepCentre(0, 3));
+    EXPECT_FLOAT_EQ(host->getParameter(kMeterType), stepCentre(1, 2));
+
+    act([&](User& user) { user.click(x, 310); }); // top band: peak metering
+    EXPECT_FLOAT_EQ(host->getParameter(kMeterType), stepCentre(0, 2));
+    EXPECT_TRUE(showsPicture(screenshot(), 141, 223, 305, 258, 361, 56, 0));
+}
+
+TEST_F(EditorTest, CalibrateButtonCyclesItsFourStatesAndBlinks)
+{
+    host->setParameter(kCalibrate, stepCentre(0, 4));
+    ASSERT_TRUE(openEditor());
+    const float expected[] = {stepCentre(1, 4), stepCentre(2, 4), stepCentre(3, 4), stepCentre(0, 4)};
+    for (float value : expected) {
+        act([](User& user) { user.click(285, 350); });
+        EXPECT_FLOAT_EQ(host->getParameter(kCalibrate), value);
+    }
+    // State 2 shows picture 3 and its alternate, picture 6, in turn every 256 ms.
+    host->setParameter(kCalibrate, stepCentre(2, 4));
+    bool seen[7] = {};
+    for (int i = 0; i < 40; ++i) {
+        pump(25);
+        const Screenshot shot = screenshot();
+        for (int picture = 0; picture < 7; ++picture)
+            if (showsPicture(shot, 145, 269, 341, 302, 360, 19, picture))
+                seen[picture] = true;
+    }
+    EXPECT_TRUE(seen[3]);
+    EXPECT_TRUE(seen[6]);
+    EXPECT_FALSE(seen[0] || seen[1] || seen[2] || seen[4] || seen[5]);
+}
+
+TEST_F(EditorTest, TypedTextsAreReadAsNumbersClampedToTheParameterRange)
+{
+    ASSERT_TRUE(openEditor());
+    struct Case
+    {
+        const char* field;
+        int x, y;
+        int parameter;
+        const char* text;
+        float expected;
+    };
+    const Case cases[] = {
+        {"Output", 447, 417, kOutput, "-30", 0.0f},
+        {"Leveller", 448, 226, kLeveller, "OFF", 1.0f},
+        {"Release", 82, 324, kRelease, "abc", 0.0f},
+        {"Drive", 80, 417, kDrive, "12", 0.75f},
+        {"Transient", 82, 226, kTransient, "40", 0.4f},
+    };
+    for (const Case& c : cases) {
+        host->setParameter(c.parameter, 0.5f);
+        pump(40);
+        host->clearCalls();
+        act([&](User& user) {
+            user.click(c.x, c.y);
+            user.pause(150);
+            user.clearField();
+            user.type(c.text);
+            user.key(XK_Return);
+        });
+        EXPECT_NEAR(host->getParameter(c.parameter), c.expected, 1e-6) << c.field << " <- " << c.text;
+        EXPECT_EQ(count(audioMasterBeginEdit, c.parameter), 1u) << c.field;
+        EXPECT_EQ(count(audioMasterEndEdit, c.parameter), 1u) << c.field;
+        ASSERT_FALSE(automated(c.parameter).empty()) << c.field;
+    }
+}
+
+TEST_F(EditorTest, RightClickStoresTheMeteringPreferencesAndLightsTheButtons)
+{
+    host->setParameter(kAttShow, 0.9375f);
+    host->setParameter(kScale, 0.5f);
+    host->setParameter(kMeterType, 0.0f);
+    host->setParameter(kAttZoom, 0.0f);
+    host->setParameter(kMeterOvs, 0.0f);
+    host->setParameter(kPostMeter, 0.0f);
+    ASSERT_TRUE(openEditor());
+
+    // A left click only toggles.
+    act([](User& user) { user.click(285, 275); });
+    EXPECT_FLOAT_EQ(host->getParameter(kAttZoom), stepCentre(1, 2));
+    platform::RegistryKey key;
+    EXPECT_FALSE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS"));
+    host->setParameter(kAttZoom, 0.0f);
+
+    act([](User& user) { user.click(285, 275, 3); }, 60);
+    Screenshot lit = screenshot();
+    EXPECT_TRUE(showsPicture(lit, 144, 269, 265, 302, 284, 19, 2));
+    EXPECT_TRUE(showsPicture(lit, 160, 269, 307, 302, 326, 19, 2));
+    EXPECT_TRUE(showsPicture(lit, 161, 116, 368, 134, 392, 24, 2));
+    EXPECT_TRUE(showsPicture(lit, 141, 223, 305, 258, 361, 56, 6));
+    EXPECT_FALSE(showsPicture(lit, 161, 394, 368, 412, 392, 24, 2)) << "AutoOut is no metering preference";
+
+    ASSERT_TRUE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS"));
+    const char* names[] = {"Metering_Scale", "Metering_Type", "Metering_Zoom", "Metering_AttShow", "Metering_Recon",
+                           "Metering_Post"};
+    const uint32_t expected[] = {1, 0, 0, 7, 0, 0};
+    for (int i = 0; i < 6; ++i) {
+        uint32_t value = 99;
+        EXPECT_TRUE(key.queryDword(names[i], &value)) << names[i];
+        EXPECT_EQ(value, expected[i]) << names[i];
+    }
+    key.close();
+
+    pump(700);
+    Screenshot unlit = screenshot();
+    EXPECT_TRUE(showsPicture(unlit, 144, 269, 265, 302, 284, 19, 0));
+    EXPECT_TRUE(showsPicture(unlit, 141, 223, 305, 258, 361, 56, 1));
+
+    // A new instance starts with the stored settings.
+    host->setParameter(kAttShow, stepCentre(4, 8));
+    act([](User& user) { user.click(240, 333, 3); }); // the mode selector stores too
+    TestHost second;
+    EXPECT_FLOAT_EQ(second.getParameter(kAttShow), 0.5625f);
+    EXPECT_FLOAT_EQ(second.getParameter(kScale), stepCentre(1, 3));
+    second.close();
+}
+
+TEST_F(EditorTest, FailureToStoreThePreferencesIsShownInAMessageBox)
+{
+    // A settings folder below a plain file cannot be created.
+    const std::string blocker = settings + "/blocker";
+    std::ofstream(blocker) << "x";
+    setenv("XDG_CONFIG_HOME", (blocker + "/settings").c_str(), 1);
+    ASSERT_TRUE(openEditor());
+    bool boxSeen = false;
+    act([&](User& user) {
+        user.click(240, 240, 3);
+        for (int i = 0; i < 100 && !boxSeen; ++i) {
+            user.pause(50);
+            Window box = findWindowTitled(user.display, "Error...");
+            if (!box)
+                continue;
+            boxSeen = true;
+            XWindowAttributes attributes;
+            XGetWindowAttributes(user.display, box, &attributes);
+            Window child;
+            int boxX = 0, boxY = 0;
+            XTranslateCoordinates(user.display, box, DefaultRootWindow(user.display), 0, 0, &boxX, &boxY, &child);
+            // The OK button sits centred 16 pixels above the bottom edge.
+            XTestFakeMotionEvent(user.display, -1, boxX + attributes.width / 2, boxY + attributes.height - 28,
+                                 CurrentTime);
+            XFlush(user.display);
+            user.pause(30);
+            user.press();
+            user.release();
+        }
+    });
+    EXPECT_TRUE(boxSeen) << "no message box titled Error...";
+    // The buttons still light up.
+    EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 2));
+}

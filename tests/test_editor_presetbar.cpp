@@ -1,0 +1,213 @@
+// The preset bar at the bottom of the editor, worked by a user through XTest:
+// the program menu, previous/next, the A/B memories, and the bank and preset
+// files through the system's file dialog (a stand-in for zenity on the PATH
+// answers with fixed file names and records what it was asked).
+#include "tests/EditorHarness.h"
+
+#include "presets/FactoryPresets.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr int kBarY = 454;
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+long fileSize(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+}
+
+class PresetBarTest : public EditorTest
+{
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        // The file dialog's stand-in: logs its arguments, answers the path in
+        // "answer" (exit 0), or cancels (exit 1) when the answer is empty.
+        bin = settings + "/bin";
+        files = settings + "/files";
+        mkdir(bin.c_str(), 0755);
+        mkdir(files.c_str(), 0755);
+        const std::string script = bin + "/zenity";
+        std::ofstream(script) << "#!/bin/sh\n"
+                                 "dir=$(dirname \"$0\")\n"
+                                 "for a in \"$@\"; do echo \"$a\"; done >> \"$dir/log\"\n"
+                                 "echo ---- >> \"$dir/log\"\n"
+                                 "answer=$(cat \"$dir/answer\")\n"
+                                 "[ -z \"$answer\" ] && exit 1\n"
+                                 "echo \"$answer\"\n";
+        chmod(script.c_str(), 0755);
+        answer("");
+        savedPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+        setenv("PATH", (bin + ":" + savedPath).c_str(), 1);
+        char cwd[4096];
+        savedDirectory = getcwd(cwd, sizeof cwd) ? cwd : "/";
+    }
+    void TearDown() override
+    {
+        EditorTest::TearDown();
+        setenv("PATH", savedPath.c_str(), 1);
+        if (!savedDirectory.empty() && chdir(savedDirectory.c_str()) != 0)
+            ADD_FAILURE() << "cannot return to " << savedDirectory;
+    }
+    void answer(const std::string& path) { std::ofstream(bin + "/answer") << path << "\n"; }
+    std::string dialogLog() { return readAll(bin + "/log"); }
+    void clearLog() { std::ofstream(bin + "/log", std::ios::trunc); }
+    void clickBar(int x, unsigned button = 1)
+    {
+        act([&](User& user) { user.click(x, kBarY, button); });
+    }
+
+    std::string bin;
+    std::string files;
+    std::string savedPath;
+    std::string savedDirectory;
+};
+
+} // namespace
+
+TEST_F(PresetBarTest, MenuChoiceSelectsTheProgramAndNamesIt)
+{
+    ASSERT_TRUE(openEditor());
+    host->clearCalls();
+    act([](User& user) {
+        user.click(319, kBarY);
+        user.pause(300);
+        for (int i = 0; i < 5; ++i) // program 0, then past the separator to programs 1..4
+            user.key(XK_Down);
+        user.key(XK_Return);
+    });
+    EXPECT_EQ(host->programName(), "Limiter Hard");
+    for (int i = 0; i < kNumParams; ++i)
+        EXPECT_FLOAT_EQ(host->getParameter(i), static_cast<float>(kFactoryPresets[4].values[i])) << "parameter " << i;
+    EXPECT_GE(host->countCalls(audioMasterAutomate), 26u);
+
+    // The next program from there is program 5.
+    clickBar(356);
+    EXPECT_EQ(host->programName(), kFactoryPresets[5].name);
+}
+
+TEST_F(PresetBarTest, PreviousAndNextStopAtTheFirstAndLastProgram)
+{
+    ASSERT_TRUE(openEditor());
+    host->clearCalls();
+    clickBar(340); // previous at program 0: program 0 again, applied again
+    EXPECT_EQ(host->programName(), "Current");
+    EXPECT_GE(host->countCalls(audioMasterAutomate), 26u);
+
+    act([](User& user) {
+        for (int i = 0; i < 25; ++i)
+            user.click(356, kBarY);
+    });
+    EXPECT_EQ(host->programName(), kFactoryPresets[23].name);
+    host->clearCalls();
+    clickBar(356);
+    EXPECT_EQ(host->programName(), kFactoryPresets[23].name);
+    EXPECT_GE(host->countCalls(audioMasterAutomate), 26u) << "program 23 is applied again";
+    clickBar(340);
+    EXPECT_EQ(host->programName(), kFactoryPresets[22].name);
+
+    // Hovering shows the half under the pointer; leaving the bar clears it.
+    act([](User& user) { user.move(340, kBarY); }, 80);
+    Screenshot shot = screenshot();
+    auto switchPicture = [&](const Screenshot& s, int picture) {
+        for (int y = 447; y < 461; ++y)
+            for (int x = 332; x < 364; ++x)
+                if (s.at(x, y) != skinPixel(997, x - 332, y - 447 + picture * 14))
+                    return false;
+        return true;
+    };
+    EXPECT_TRUE(switchPicture(shot, 1));
+    act([](User& user) { user.move(360, kBarY); }, 80);
+    EXPECT_TRUE(switchPicture(screenshot(), 2));
+    act([](User& user) { user.move(260, 200); }, 80);
+    EXPECT_TRUE(switchPicture(screenshot(), 0));
+}
+
+TEST_F(PresetBarTest, MemoryAStoresAndRecallsTheLiveSetting)
+{
+    ASSERT_TRUE(openEditor());
+    host->setParameter(kDrive, 0.7f);
+    host->setParameter(kRelease, 0.3f);
+    clickBar(389); // store A
+    host->setParameter(kDrive, 0.2f);
+    host->setParameter(kRelease, 0.9f);
+    clickBar(422); // recall A
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.7f);
+    EXPECT_FLOAT_EQ(host->getParameter(kRelease), 0.3f);
+    // B is a memory of its own.
+    host->setParameter(kDrive, 0.4f);
+    clickBar(453); // store B
+    clickBar(422);
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.7f);
+    clickBar(487); // recall B
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.4f);
+}
+
+TEST_F(PresetBarTest, BankAndPresetFilesGoThroughTheFileDialog)
+{
+    ASSERT_TRUE(openEditor());
+    host->setParameter(kDrive, 0.625f);
+
+    // Save a bank: the dialog's title, type list (own type first), and options.
+    answer(files + "/session.qdb");
+    clearLog();
+    clickBar(35);
+    EXPECT_EQ(fileSize(files + "/session.qdb"), 3077);
+    std::string log = dialogLog();
+    EXPECT_NE(log.find("--title=Save bank as..."), std::string::npos) << log;
+    EXPECT_NE(log.find("--save"), std::string::npos);
+    EXPECT_NE(log.find("--confirm-overwrite"), std::string::npos);
+    EXPECT_LT(log.find("--file-filter=QDX Banks | *.qdb"), log.find("--file-filter=All Files | *")) << log;
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(std::string(cwd), files) << "the chosen directory becomes the current one";
+
+    // Reopened, the editor proposes the same file in the same directory.
+    closeEditor();
+    ASSERT_TRUE(openEditor());
+    host->setParameter(kDrive, 0.1f);
+    clearLog();
+    clickBar(88);
+    log = dialogLog();
+    EXPECT_NE(log.find("--title=Select bank to load..."), std::string::npos) << log;
+    EXPECT_NE(log.find("--filename=" + files + "/session.qdb"), std::string::npos) << log;
+    EXPECT_EQ(log.find("--save"), std::string::npos);
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.625f);
+
+    // A preset: the selected program alone.
+    answer(files + "/one.qdx");
+    host->setParameter(kRelease, 0.25f);
+    clearLog();
+    clickBar(115);
+    EXPECT_EQ(fileSize(files + "/one.qdx"), 133);
+    EXPECT_NE(dialogLog().find("--title=Save preset as..."), std::string::npos);
+    EXPECT_NE(dialogLog().find("--file-filter=QDX Presets | *.qdx"), std::string::npos);
+    host->setParameter(kRelease, 0.75f);
+    clearLog();
+    clickBar(178);
+    EXPECT_NE(dialogLog().find("--title=Select preset to load..."), std::string::npos);
+    EXPECT_FLOAT_EQ(host->getParameter(kRelease), 0.25f);
+
+    // A cancelled dialog changes nothing.
+    answer("");
+    host->setParameter(kRelease, 0.5f);
+    clickBar(178);
+    EXPECT_FLOAT_EQ(host->getParameter(kRelease), 0.5f);
+}
