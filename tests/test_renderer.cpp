@@ -183,6 +183,7 @@ TEST_P(PowerOffRoundTrip, AlignedGivesTheInputBackAndNoAlignShiftsItByTheLatency
     RunResult aligned = render({"--set", "Power=0", path("in.wav"), path("aligned.wav")});
     ASSERT_EQ(aligned.status, 0) << aligned.err;
     EXPECT_EQ(latencyFromReport(aligned.out), rc.latency);
+    EXPECT_EQ(aligned.err.find('\r'), std::string::npos); // no progress bar into a file
     ReadBack a = readBack(path("aligned.wav"));
     EXPECT_EQ(a.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_EQ(a.info.samplerate, rc.rate);

@@ -137,6 +137,18 @@ const OptionSpec kOptionTable[] = {
      "set one parameter by its name to a normalised value 0..1, after the program; repeatable "
      "(see --list-params)",
      addSetting},
+    {"--preset-file", "FILE.qdx",
+     "load a preset file into the selected program and apply it, before --set (as the plug-in's preset bar)",
+     setPresetFileOption},
+    {"--bank-file", "FILE.qdb",
+     "load a bank file and apply its program 0, or the program --program names (number or name in the bank)",
+     setBankFileOption},
+    {"--save-preset", "FILE.qdx", "write the settings in effect (after programs, files and --set) as a preset file",
+     setSavePresetOption},
+    {"--save-bank", "FILE.qdb",
+     "write a bank: the loaded bank or the factory set, with the settings in effect as program 0 and the selected "
+     "program; without INPUT and OUTPUT the renderer only writes the files",
+     setSaveBankOption},
     {"--bits", "16|24|32f", "output word length: 16-bit or 24-bit integer, or 32-bit float; default: as the input",
      setBits},
     {"--no-align", nullptr, "keep the plug-in's raw output, delayed by its latency, instead of lining it up with the input",
@@ -240,7 +252,7 @@ bool checkPositionalArguments(const RenderOptions& options, std::string& error)
         error = "--demo takes at most one OUTPUT file";
         return false;
     }
-    if (count == 2)
+    if (count == 2 || (count == 0 && options.presetFiles.saves()))
         return true;
     error = count < 2 ? "INPUT and OUTPUT files are needed (see --help)" : "too many file arguments: " +
                                                                                options.positional[2];

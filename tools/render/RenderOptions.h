@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/render/PresetFileOptions.h"
+
 enum class OutputBits
 {
     followInput,
@@ -36,6 +38,7 @@ struct RenderOptions
     bool listPrograms = false;
     bool listParams = false;
     bool help = false;
+    PresetFileOptions presetFiles; // --preset-file, --bank-file, --save-preset, --save-bank
 };
 
 // The default output of --demo, and the program it masters with unless

@@ -18,6 +18,7 @@
 #include "tools/render/GainReductionEstimator.h"
 #include "tools/render/LoudnessMeter.h"
 #include "tools/render/PluginHost.h"
+#include "tools/render/PresetFileOptions.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
 #include "tools/render/Renderer.h"
@@ -85,6 +86,8 @@ std::string demoInputPathFor(const std::string& outputPath)
 // The program to apply: --program, else the demo's default; -1 for none.
 bool resolveProgram(const RenderOptions& options, int& program, std::string& error)
 {
+    if (options.presetFiles.loads())
+        return true; // the files' programs answer --program (PresetFileOptions)
     std::string wanted = options.program;
     if (wanted.empty() && options.demo)
         wanted = kDemoDefaultProgram;
@@ -102,6 +105,7 @@ bool applySettings(PluginHost& host, const RenderOptions& options, int program, 
 {
     if (program >= 0)
         applyFactoryProgram(host, program);
+    applyPresetFiles(host, options);
     for (const ParameterSetting& setting : options.settings)
     {
         int index = host.findParameter(setting.name);
@@ -180,13 +184,30 @@ bool writeDemoInput(const std::string& path, std::string& error)
     std::vector<double> signal = generateDemoSignal();
     AudioFormat wav;
     std::string note;
-    if (!chooseOutputFormat(wave24BitFormat(), path, OutputBits::pcm24, 2, DemoSignal::kSampleRate, wav, note, error))
+    if (!chooseOutputFormat(wave24BitFormat(), path, OutputBits::followInput, 2, DemoSignal::kSampleRate, wav, note, error))
         return false;
     AudioFileWriter writer;
     if (!writer.create(path, DemoSignal::kSampleRate, 2, wav, error) ||
         !writer.write(signal.data(), (int64_t)signal.size() / 2, error))
         return false;
     return writer.close(error);
+}
+
+// Mono and stereo map onto the plug-in's pins; more channels do not. A rate
+// the plug-in does not support still works, at its 44100 Hz settings.
+bool checkInput(const AudioFileReader& reader, const std::string& path, std::string& error)
+{
+    const int channels = reader.channels(), rate = reader.sampleRate();
+    if (channels < 1 || channels > 2)
+    {
+        error = path + " has " + std::to_string(channels) + " channels; only mono and stereo files can be processed";
+        return false;
+    }
+    if (rate < kLowestRate || rate > kHighestRate)
+        warn("the sample rate " + std::to_string(rate) + " Hz of " + path + " is outside " +
+             std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
+             " Hz; the plug-in processes it with its 44100 Hz settings");
+    return true;
 }
 
 bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)
@@ -220,13 +241,10 @@ int benchmark(const Session& s)
     else
     {
         AudioFileReader reader;
-        if (!reader.open(s.options.positional[0], error))
+        if (!reader.open(s.options.positional[0], error) || !checkInput(reader, s.options.positional[0], error))
             return fail(kExitFailure, error);
         channels = reader.channels();
         rate = reader.sampleRate();
-        if (channels < 1 || channels > 2)
-            return fail(kExitFailure, s.options.positional[0] + " has " + std::to_string(channels) +
-                                          " channels; only mono and stereo files can be processed");
         if (!readWholeFile(reader, samples, error))
             return fail(kExitFailure, error);
     }
@@ -237,6 +255,8 @@ int benchmark(const Session& s)
     host.setBlockSize(s.options.blockSize);
     if (!applySettings(host, s.options, s.program, error))
         return fail(kExitUsage, error);
+    if (!savePresetFiles(host, s.options))
+        return kExitFailure;
     BenchmarkFigures figures =
         runBenchmark(host, samples, channels, rate, s.options.blockSize, s.options.useDouble);
     printBenchmarkReport(stdout, figures, rate, channels, s.options.blockSize, s.options.useDouble);
@@ -250,15 +270,9 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     if (sameFile(inputPath, outputPath))
         return fail(kExitUsage, "OUTPUT is the INPUT file; choose another name (" + outputPath + ")");
     AudioFileReader reader;
-    if (!reader.open(inputPath, error))
+    if (!reader.open(inputPath, error) || !checkInput(reader, inputPath, error))
         return fail(kExitFailure, error);
     const int channels = reader.channels(), rate = reader.sampleRate();
-    if (channels < 1 || channels > 2)
-        return fail(kExitFailure, inputPath + " has " + std::to_string(channels) +
-                                      " channels; only mono and stereo files can be processed");
-    if (rate < kLowestRate || rate > kHighestRate)
-        warn("the sample rate " + std::to_string(rate) + " Hz is outside " + std::to_string(kLowestRate) + " to " +
-             std::to_string(kHighestRate) + " Hz; the plug-in processes it with its 44100 Hz settings");
 
     PluginHost host;
     if (!loadPlugin(host, options, s.argv0, channels == 1, error))
@@ -270,6 +284,8 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     host.setBlockSize(options.blockSize);
     if (!applySettings(host, options, s.program, error))
         return fail(kExitUsage, error);
+    if (!savePresetFiles(host, options))
+        return kExitFailure;
 
     AudioFormat format;
     std::string note;
@@ -316,12 +332,15 @@ int main(int argc, char** argv)
         std::fputs(renderHelpText().c_str(), stdout);
         return 0;
     }
+    if (int status = loadPresetFiles(options))
+        return status;
     int program = -1;
     if (!resolveProgram(options, program, error))
         return fail(kExitUsage, error);
     Session session{options, argv[0], program};
 
-    if (options.listPrograms || options.listParams)
+    const bool onlySaving = options.positional.empty() && !options.demo && !options.bench;
+    if (options.listPrograms || options.listParams || onlySaving)
     {
         PluginHost host;
         if (!loadPlugin(host, options, argv[0], false, error))
@@ -330,7 +349,9 @@ int main(int argc, char** argv)
             return listPrograms(host);
         if (!applySettings(host, options, program, error))
             return fail(kExitUsage, error);
-        return listParams(host);
+        if (!savePresetFiles(host, options))
+            return kExitFailure;
+        return options.listParams ? listParams(host) : 0;
     }
     if (options.bench)
         return benchmark(session);
