@@ -4,6 +4,10 @@
 // suit the text printers, and the Windows bitmap files hold the same pixels.
 #include "resources/SkinResources.h"
 
+#include "editor/CTextPrinter.h"
+#include "gui/cbitmap.h"
+#include "gui/coffscreencontext.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -269,6 +273,57 @@ TEST(Skin, GlyphStripsSuitTheTextPrinters)
                     differ += pixel(font, x, (d0 - 32) * 8 + y) != pixel(font, x, (d1 - 32) * 8 + y);
             EXPECT_GT(differ, 0) << char(d0) << " and " << char(d1);
         }
+}
+
+// Through the editor's own printer: every character comes out whole in its
+// 6-pixel cell, whichever neighbours it has, in each style the editor uses.
+TEST(Skin, TextPrintedWithTheGlyphStripsKeepsEveryGlyphWhole)
+{
+    using namespace VSTGUI;
+    std::string text;
+    for (int c = 33; c < 127; ++c)
+        text += char(c);
+    struct Case
+    {
+        int font, alternativeFont;
+        bool valueStyle, alternative;
+    };
+    const Case cases[] = {
+        {137, 158, false, false},  // readout units
+        {137, 158, true, false},   // readout values
+        {137, 158, false, true},   // light entry fields, about panel
+        {137, 159, false, true},   // dark entry fields
+    };
+    for (const Case& k : cases)
+    {
+        SCOPED_TRACE(k.alternative ? k.alternativeFont : k.font);
+        CBitmap* font = new CBitmap(k.font);
+        CBitmap* alternative = new CBitmap(k.alternativeFont);
+        ASSERT_TRUE(font->isLoaded());
+        ASSERT_TRUE(alternative->isLoaded());
+        CTextPrinter printer(font, alternative);
+        font->forget();
+        alternative->forget();
+        COffscreenContext context(nullptr, 6 * int(text.size()) + 8, 20, kBlackCColor);
+        const int x0 = 4, baseline = 12;
+        printer.print(&context, CPoint(x0, baseline), text.c_str(), false, k.valueStyle, k.alternative);
+
+        const SkinBitmap& strip = bitmap(k.alternative ? k.alternativeFont : k.font);
+        for (size_t i = 0; i < text.size(); ++i)
+        {
+            const int glyph = int(text[i]) - 32 + (k.valueStyle ? 96 : 0);
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 5; ++x)
+                {
+                    const uint32_t want = pixel(strip, x, glyph * 8 + y);
+                    if (k.alternative && want == 0)
+                        continue;  // the key colour leaves the target alone
+                    const CColor got = context.getPixel(x0 + 6 * int(i) + x, baseline - 7 + y);
+                    ASSERT_EQ((uint32_t(got.red) << 16 | uint32_t(got.green) << 8 | got.blue), want)
+                        << "character '" << text[i] << "' at " << x << ", " << y;
+                }
+        }
+    }
 }
 
 // The bar pictures stand row by row for fixed levels: their colour zones must

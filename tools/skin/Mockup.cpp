@@ -25,8 +25,10 @@ void pasteFrame(Image& editor, const Skin& skin, const SkinLayout::Placement& p,
 }
 
 // The text printers as the editor runs them: cells of 6 pixels, the cell
-// surroundings filled first, glyphs copied opaquely, or transparently on the
-// key colour black for the alternative strip.
+// surroundings filled first (the toolkit's fillRect of x - 2, y - 9 to
+// x + 6, y + 1 paints from one pixel inside its left and top edge), glyphs
+// copied opaquely, or transparently on the key colour black for the
+// alternative strip.
 void print(Image& target, int x, int y, const std::string& text, const Image& font, bool valueStyle,
            bool transparent, uint32_t cell)
 {
@@ -36,8 +38,8 @@ void print(Image& target, int x, int y, const std::string& text, const Image& fo
         if (g < 0 || g > 191)
             g = 0;
         if (!transparent)
-            for (int yy = y - 9; yy < y + 1; ++yy)
-                for (int xx = x - 2; xx < x + 6; ++xx)
+            for (int yy = y - 8; yy < y + 1; ++yy)
+                for (int xx = x - 1; xx < x + 6; ++xx)
                     if (xx >= 0 && yy >= 0 && xx < target.width && yy < target.height)
                         target.at(xx, yy) = cell;
         for (int r = 0; r < 8; ++r)
