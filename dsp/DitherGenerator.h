@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "dsp/Pair.h"
+
 class DitherGenerator
 {
 public:
@@ -29,6 +31,12 @@ public:
     // Uniform in -1 <= u < 1. The scale is the decimal 2.3283064365e-10, not
     // the exact 2^-32, so the values are those the sequence always had.
     double next() { return double(nextWord()) * 2.3283064365e-10 * 2.0 - 1.0; }
+
+    // The uniform values of two words at once, the same bits as next().
+    static Pair uniform(uint32_t left, uint32_t right)
+    {
+        return Pair(double(left), double(right)) * Pair(2.3283064365e-10) * Pair(2.0) - Pair(1.0);
+    }
 
 private:
     uint32_t s1 = kSeed1, s2 = kSeed2, s3 = kSeed3;

@@ -72,34 +72,59 @@ constexpr int bitReverse(int m, int n)
     return r;
 }
 
+// (a - b) times W^(n/2) of the 2N-point table, which is -i: exact, and
+// without the multiplications.
+inline Complex timesMinusI(Complex a) { return {a.im, Pair(0.0) - a.re}; }
+inline Complex timesPlusI(Complex a) { return {Pair(0.0) - a.im, a.re}; }
+
 // One pass of the decimation-in-frequency transform, exp(-2 pi i / N):
 // butterflies of distance span, then the next pass at half the distance.
-// Natural order in, bit-reversed out.
-template <int n, int span>
+// Natural order in, bit-reversed out. upperHalfZero: points N/2 .. N - 1 are
+// zero on entry (a zero-padded frame), which makes the first pass a copy and
+// a multiplication.
+template <int n, int span, bool upperHalfZero>
 void forwardPasses(double* data, const double* cosTable, const double* sinTable)
 {
     constexpr int step = n / span; // twiddle index step in the 2N-point table
-    ZELVO_UNROLL
-    for (int start = 0; start < n; start += 2 * span)
+    if constexpr (upperHalfZero)
     {
-        {
-            Complex a = loadComplex(data, start);
-            Complex b = loadComplex(data, start + span);
-            storeComplex(data, start, a + b);
-            storeComplex(data, start + span, a - b); // twiddle 1
-        }
         ZELVO_UNROLL
-        for (int j = 1; j < span; ++j)
+        for (int j = 0; j < span; ++j)
         {
-            Complex a = loadComplex(data, start + j);
-            Complex b = loadComplex(data, start + j + span);
-            Complex w{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)};
-            storeComplex(data, start + j, a + b);
-            storeComplex(data, start + j + span, (a - b) * w);
+            Complex a = loadComplex(data, j);
+            if (j == 0)
+                storeComplex(data, span, a);
+            else if (j * step == n / 2)
+                storeComplex(data, j + span, timesMinusI(a));
+            else
+                storeComplex(data, j + span,
+                             a * Complex{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)});
+        }
+    }
+    else
+    {
+        ZELVO_UNROLL
+        for (int start = 0; start < n; start += 2 * span)
+        {
+            ZELVO_UNROLL
+            for (int j = 0; j < span; ++j)
+            {
+                Complex a = loadComplex(data, start + j);
+                Complex b = loadComplex(data, start + j + span);
+                storeComplex(data, start + j, a + b);
+                if (j == 0)
+                    storeComplex(data, start + j + span, a - b);
+                else if (j * step == n / 2)
+                    storeComplex(data, start + j + span, timesMinusI(a - b));
+                else
+                    storeComplex(data, start + j + span,
+                                 (a - b) * Complex{Pair::load(cosTable + 2 * j * step),
+                                                   Pair::load(sinTable + 2 * j * step)});
+            }
         }
     }
     if constexpr (span > 1)
-        forwardPasses<n, span / 2>(data, cosTable, sinTable);
+        forwardPasses<n, span / 2, false>(data, cosTable, sinTable);
 }
 
 // The decimation-in-time inverse, exp(+2 pi i / N), unscaled (N times the
@@ -111,18 +136,15 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable)
     ZELVO_UNROLL
     for (int start = 0; start < n; start += 2 * span)
     {
-        {
-            Complex a = loadComplex(data, start);
-            Complex b = loadComplex(data, start + span);
-            storeComplex(data, start, a + b);
-            storeComplex(data, start + span, a - b);
-        }
         ZELVO_UNROLL
-        for (int j = 1; j < span; ++j)
+        for (int j = 0; j < span; ++j)
         {
             Complex a = loadComplex(data, start + j);
-            Complex w{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)};
-            Complex b = timesConjugate(loadComplex(data, start + j + span), w);
+            Complex b = loadComplex(data, start + j + span);
+            if (j * step == n / 2)
+                b = timesPlusI(b);
+            else if (j != 0)
+                b = timesConjugate(b, Complex{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)});
             storeComplex(data, start + j, a + b);
             storeComplex(data, start + j + span, a - b);
         }
@@ -135,7 +157,7 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable)
 template <int n>
 void RealFft::forwardComplex(double* data) const
 {
-    forwardPasses<n, n / 2>(data, twiddleCos.get(), twiddleSin.get());
+    forwardPasses<n, n / 2, false>(data, twiddleCos.get(), twiddleSin.get());
 }
 
 template <int n>
@@ -197,7 +219,8 @@ void RealFft::convolve(double* frame, const double* kernel) const
 template <int n>
 void RealFft::convolveSized(double* frame, const double* kernel) const
 {
-    forwardComplex<n>(frame);
+    // The frame's second half is zero: the block convolution keeps it so.
+    forwardPasses<n, n / 2, true>(frame, twiddleCos.get(), twiddleSin.get());
 
     // Bin 0 and bin N are real and share complex point 0.
     {

@@ -31,9 +31,9 @@ public:
     // frame: 2N pairs in time order. spectrum: 2N pairs, packed as above.
     void forward(double* frame, double* spectrum) const;
 
-    // In place: frame (2N pairs, time order) becomes the circular convolution
-    // of itself with the signal whose packed forward spectrum is kernel,
-    // times 4M.
+    // In place: frame (2N pairs, time order; times N .. 2N - 1 must be zero)
+    // becomes the linear convolution of itself with the signal whose packed
+    // forward spectrum is kernel, times 4M.
     void convolve(double* frame, const double* kernel) const;
 
 private:

@@ -1,6 +1,6 @@
 #include "dsp/Requantizer.h"
 
-Requantizer::Requantizer() : errors(2 * 2 * kTaps) {}
+Requantizer::Requantizer() : errors(2 * 2 * kTaps), coefficients(2 * kTaps) {}
 
 void Requantizer::reset()
 {
@@ -15,8 +15,11 @@ void Requantizer::inspectShaping(const double* shaping)
 {
     shapingSeen = shaping;
     shapingIsZero = true;
-    if (shaping)
-        for (int k = 0; k < kTaps; ++k)
-            if (shaping[k] != 0.0)
-                shapingIsZero = false;
+    for (int k = 0; k < kTaps; ++k)
+    {
+        const double c = shaping ? shaping[k] : 0.0;
+        coefficients[2 * k] = coefficients[2 * k + 1] = c;
+        if (c != 0.0)
+            shapingIsZero = false;
+    }
 }

@@ -56,7 +56,9 @@ public:
         fade = (fade + 1e-30) - 1e-30;
 
         // history holds each error twice, at p and p + 12, so the newest
-        // twelve are contiguous: newest at p + 12, oldest at p + 1.
+        // twelve are contiguous: newest at p + 12, oldest at p + 1. The sum
+        // runs from the oldest error to the newest, so only its last step
+        // waits for the error of the sample just before.
         double* history = errors.get();
         Pair shaped = r;
         if (shaping != shapingSeen)
@@ -64,17 +66,18 @@ public:
         if (!shapingIsZero)
         {
             const double* newest = history + 2 * (position + kTaps);
-            Pair acc = Pair(shaping[0]) * Pair::load(newest);
-            for (int k = 1; k < kTaps; ++k)
-                acc += Pair(shaping[k]) * Pair::load(newest - 2 * k);
+            const double* c = coefficients.get();
+            Pair acc = Pair::load(c + 2 * (kTaps - 1)) * Pair::load(newest - 2 * (kTaps - 1));
+            for (int k = kTaps - 2; k >= 0; --k)
+                acc += Pair::load(c + 2 * k) * Pair::load(newest - 2 * k);
             shaped = r - acc;
         }
 
-        double u1 = dither.next();
-        double u2 = dither.next();
-        double u3 = dither.next();
-        double u4 = dither.next();
-        Pair d(u1 + u2, u3 + u4);
+        // Triangular dither: the sum of two uniform values per channel, in
+        // the generator's order: left, left, right, right.
+        const uint32_t w1 = dither.nextWord(), w2 = dither.nextWord();
+        const uint32_t w3 = dither.nextWord(), w4 = dither.nextWord();
+        const Pair d = DitherGenerator::uniform(w1, w3) + DitherGenerator::uniform(w2, w4);
 
         // The +q offset keeps v non-negative for |shaped| <= 1, so the
         // truncation floors; the dither spans one step either way.
@@ -106,4 +109,5 @@ private:
 
     const double* shapingSeen = nullptr;
     bool shapingIsZero = true;
+    AlignedBuffer<double> coefficients; // the table in use, each value twice
 };

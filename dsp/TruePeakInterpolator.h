@@ -50,17 +50,27 @@ public:
     // The stored pair `behind` samples before the newest (0 .. 63).
     Pair behind(int samples) const { return Pair::load(ring.get() + 2 * (position + kRing - 1 - samples)); }
 
-    // The half-sample point between 31 and 32 behind the newest, summed from
-    // the outermost taps inwards.
+    // The half-sample point between 31 and 32 behind the newest. The sum runs
+    // as four interleaved partial sums (taps k = j mod 4, outermost first),
+    // added pairwise at the end: one long chain of dependent additions would
+    // make this the slowest step of the whole sample path.
     Pair interpolate() const
     {
         const double* oldest = ring.get() + 2 * position;
         const double* newest = oldest + 2 * (kRing - 1);
         const double* c = coefficients.get();
-        Pair sum = Pair::load(c) * (Pair::load(oldest) + Pair::load(newest));
-        for (int k = 1; k < kTaps; ++k)
-            sum += Pair::load(c + 2 * k) * (Pair::load(oldest + 2 * k) + Pair::load(newest - 2 * k));
-        return sum;
+        auto tap = [&](int k) {
+            return Pair::load(c + 2 * k) * (Pair::load(oldest + 2 * k) + Pair::load(newest - 2 * k));
+        };
+        Pair s0 = tap(0), s1 = tap(1), s2 = tap(2), s3 = tap(3);
+        for (int k = 4; k < kTaps; k += 4)
+        {
+            s0 += tap(k);
+            s1 += tap(k + 1);
+            s2 += tap(k + 2);
+            s3 += tap(k + 3);
+        }
+        return (s0 + s1) + (s2 + s3);
     }
 
 private:
