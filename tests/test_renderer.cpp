@@ -459,6 +459,34 @@ TEST_F(RendererTest, ReportsGainReductionOnlyWhereTheLimiterCanAct)
     EXPECT_NE(quiet.out.find("not measured"), std::string::npos) << quiet.out;
 }
 
+// A steady sine at -6 dBFS driven by +12 dB must be held at full scale: the
+// limiter takes 6.02 dB off, whether the output gain is fixed or automatic.
+TEST_F(RendererTest, GainReductionEstimateMatchesAKnownReduction)
+{
+    IntAudio sine;
+    sine.samples.resize(2 * 3 * 44100);
+    for (size_t f = 0; f < sine.samples.size() / 2; ++f)
+    {
+        int32_t v = (int32_t)std::lround(0.5 * 32767 * std::sin(2.0 * M_PI * 1000.0 * (double)f / 44100.0));
+        sine.samples[2 * f] = sine.samples[2 * f + 1] = v * 65536;
+    }
+    writeInts(path("sine.wav"), sine);
+    for (const char* autoOut : {"AutoOut=0", "AutoOut=1"})
+    {
+        RunResult run = render({"--set", "Drive=0.75", "--set", autoOut, "--bits", "32f", path("sine.wav"),
+                                path("out.wav")});
+        ASSERT_EQ(run.status, 0) << run.err;
+        size_t at = run.out.find("deepest ");
+        ASSERT_NE(at, std::string::npos) << run.out;
+        double deepest = std::atof(run.out.c_str() + at + 8);
+        at = run.out.find("average ");
+        ASSERT_NE(at, std::string::npos);
+        double average = std::atof(run.out.c_str() + at + 8);
+        EXPECT_NEAR(deepest, -6.02, 0.1) << autoOut << "\n" << run.out;
+        EXPECT_NEAR(average, -6.02, 0.15) << autoOut << "\n" << run.out;
+    }
+}
+
 TEST_F(RendererTest, BenchPrintsTimePerFrameAndRealTimeFactor)
 {
     RunResult run = render({"--bench", "--demo", "--block", "256"});
