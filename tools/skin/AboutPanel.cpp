@@ -17,7 +17,7 @@ void addAboutPanel(Skin& skin)
     // Corners in the panel colour, so the blend shows rounded corners.
     Canvas c(w, h, Theme::kPanel);
     c.fillRoundRect(0, 0, float(w), float(h), 7, Colour::rgb(120, 126, 132));
-    c.fillRoundRect(1, 1, float(w - 1), float(h - 1), 6, [h](float, float y) {
+    c.fillRoundRect(1, 1, float(w - 1), float(h - 1), 6, [](float, float y) {
         return mix(Colour::rgb(222, 227, 230), Colour::rgb(196, 202, 206), y / float(h));
     });
     // A hairline under the text block.

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
 {
     std::string out, mockup, inUse, about, contact;
     int zoom = 1;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; i += 2)
     {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -47,7 +47,6 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "unknown option %s\n", arg.c_str());
             return 2;
         }
-        ++i;
     }
     if (out.empty() && mockup.empty() && inUse.empty() && about.empty() && contact.empty())
     {
