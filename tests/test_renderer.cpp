@@ -389,7 +389,7 @@ TEST_F(RendererTest, DemoWritesTheGeneratedInputAndItsMaster)
 {
     RunResult run = render({"--demo"}, dir);
     ASSERT_EQ(run.status, 0) << run.err;
-    ReadBack input = readBack(path("demo-input.wav"));
+    ReadBack input = readBack(path("demo-master-input.wav"));
     ReadBack master = readBack(path("demo-master.wav"));
     EXPECT_EQ(input.info.samplerate, 44100);
     EXPECT_EQ(input.info.channels, 2);
@@ -407,7 +407,7 @@ TEST_F(RendererTest, DemoWritesTheGeneratedInputAndItsMaster)
     // The generator is seeded: a second run writes the same input.
     RunResult named = render({"--demo", "--program", "Limiter Fast", path("again-master.flac")});
     ASSERT_EQ(named.status, 0) << named.err;
-    EXPECT_EQ(readBack(path("again-input.flac")).ints, input.ints);
+    EXPECT_EQ(readBack(path("again-master-input.flac")).ints, input.ints);
     EXPECT_TRUE(exists(path("again-master.flac")));
 }
 

@@ -157,8 +157,8 @@ const OptionSpec kOptionTable[] = {
     {"--block", "N", "frames per plug-in call, 1 to 65536 (default 512)", setBlock},
     {"--plugin", "PATH", "the plug-in library to load (default: QDXZelvo beside this program)", setPlugin},
     {"--demo", nullptr,
-     "generate about 8 s of drums, bass and chords at 44.1 kHz, write it beside OUTPUT and master it "
-     "(default OUTPUT demo-master.wav, default program \"CD Master 1\")",
+     "generate about 8 s of drums, bass and chords at 44.1 kHz, write it beside OUTPUT as OUTPUT-input "
+     "(demo-master-input.wav) and master it (default OUTPUT demo-master.wav, default program \"CD Master 1\")",
      setDemo},
     {"--bench", nullptr,
      "time the plug-in on INPUT (or on the demo signal with --demo); prints ns per stereo frame and the "
@@ -261,6 +261,7 @@ bool checkPositionalArguments(const RenderOptions& options, std::string& error)
 
 std::string renderHelpText()
 {
+    const size_t kHelpIndent = 26, kHelpWidth = 88;
     std::ostringstream text;
     text << "Usage: qdx-render [options] INPUT OUTPUT\n"
             "       qdx-render --demo [options] [OUTPUT]\n"
@@ -277,11 +278,28 @@ std::string renderHelpText()
     {
         std::string head = std::string("  ") + spec.name + (spec.argument ? std::string(" ") + spec.argument : "");
         text << head;
-        if (head.size() < 26)
-            text << std::string(26 - head.size(), ' ');
+        if (head.size() < kHelpIndent)
+            text << std::string(kHelpIndent - head.size(), ' ');
         else
-            text << "\n" << std::string(26, ' ');
-        text << spec.help << "\n";
+            text << "\n" << std::string(kHelpIndent, ' ');
+        // Word-wrapped into the column right of the option names.
+        std::istringstream words(spec.help);
+        std::string word;
+        size_t column = kHelpIndent;
+        bool first = true;
+        while (words >> word)
+        {
+            if (!first && column + 1 + word.size() > kHelpWidth)
+            {
+                text << "\n" << std::string(kHelpIndent, ' ');
+                column = kHelpIndent;
+                first = true;
+            }
+            text << (first ? "" : " ") << word;
+            column += (first ? 0 : 1) + word.size();
+            first = false;
+        }
+        text << "\n";
     }
     text << "\nWithout --program the plug-in keeps its start-up program 0 \"Current\".\n"
             "\nThe report after rendering gives, for input and output, the sample peak (dBFS), the\n"

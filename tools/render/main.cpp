@@ -69,18 +69,15 @@ std::string defaultPluginPath(const char* argv0)
     return directoryOf(self) + "/" + kPluginFileName;
 }
 
-// "demo-master.wav" -> "demo-input.wav"; "x.flac" -> "x-input.flac".
+// "demo-master.wav" -> "demo-master-input.wav": the generated input sits
+// beside the master and sorts next to it.
 std::string demoInputPathFor(const std::string& outputPath)
 {
     size_t slash = outputPath.find_last_of("/\\");
     size_t dot = outputPath.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         dot = outputPath.size();
-    std::string stem = outputPath.substr(0, dot), extension = outputPath.substr(dot);
-    const std::string master = "-master";
-    if (stem.size() > master.size() && stem.compare(stem.size() - master.size(), master.size(), master) == 0)
-        stem.erase(stem.size() - master.size());
-    return stem + "-input" + extension;
+    return outputPath.substr(0, dot) + "-input" + outputPath.substr(dot);
 }
 
 // The program to apply: --program, else the demo's default; -1 for none.
