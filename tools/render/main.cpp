@@ -284,6 +284,9 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     if (!savePresetFiles(host, options))
         return kExitFailure;
 
+    if (options.useDouble && parameterText(host, "Calibrate") != "off")
+        warn("the calibration generator runs only in the 32-bit callback; with --double the output is silent");
+
     AudioFormat format;
     std::string note;
     if (!chooseOutputFormat(reader.format(), outputPath, options.bits, channels, rate, format, note, error))
