@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -468,4 +469,151 @@ TEST(Skin, ResourceScriptNamesEveryBitmapOnce)
     EXPECT_EQ(named.size(), sizeof kExpected / sizeof kExpected[0]);
     for (const Expected& e : kExpected)
         EXPECT_EQ(named[e.id], "\"bmp" + std::to_string(e.id) + ".bmp\"");
+}
+
+// The panel carries the silkscreen for the controls drawn over it: a caption
+// over every knob and key, entry-field windows in the colours of the edit
+// boxes that open there, and the preset name's window.
+TEST(Skin, PanelLabelsAndWindowsSitWhereTheControlsAre)
+{
+    const SkinBitmap& panel = bitmap(128);
+    const uint32_t plate = pixel(panel, 80, 100);  // plain plate, no control
+    for (const Placement& p : kPlacements)
+    {
+        if (p.bitmap >= 991 || p.bitmap == 141 || p.bitmap == 146 || p.bitmap == 149 || p.bitmap == 164)
+            continue;  // captioned on their faces, or (164) under the trace keys' heading
+        SCOPED_TRACE(p.bitmap);
+        const int width = bitmap(p.bitmap).width;
+        int ink = 0;
+        for (int y = p.top - 13; y < p.top - 2; ++y)
+            for (int x = p.left - 4; x < p.left + width + 4; ++x)
+                ink += brightness(pixel(panel, x, y)) > brightness(plate) + 180;
+        EXPECT_GT(ink, 8) << "no caption above the control at " << p.left << ", " << p.top;
+    }
+    // Entry fields: the printed value's rows sit on the edit box's own colour.
+    const struct
+    {
+        int left, bottom;
+        uint32_t back;
+    } fields[] = {
+        {43, 424, 0x252423},  {410, 424, 0x252423}, {45, 233, 0xA3A7A6},
+        {45, 331, 0xA3A7A6},  {411, 233, 0xA3A7A6}, {411, 331, 0xA3A7A6},
+    };
+    for (const auto& f : fields)
+        for (int y = f.bottom - 7; y <= f.bottom; ++y)
+            for (int x = f.left + 4; x < f.left + 70; ++x)
+                ASSERT_EQ(pixel(panel, x, y), f.back) << "field at " << f.left << ", " << f.bottom;
+    // The preset name shows on the name field's colour (207, 222, 235).
+    EXPECT_EQ(pixel(panel, 257, 454), 0xCFDEEBu);
+}
+
+namespace
+{
+std::string generatorPath()
+{
+    const char* build = std::getenv("ZELVO_BUILD_DIR");
+    return std::string(build ? build : ".") + "/tools/zelvo_skin_generator";
+}
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int run(const std::string& arguments)
+{
+    return std::system((generatorPath() + " " + arguments + " > /dev/null 2>&1").c_str());
+}
+
+// Pixels of a PNG as the generator writes it (8-bit RGB, stored deflate blocks).
+bool readGeneratorPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels)
+{
+    const std::vector<uint8_t> f = readFile(path);
+    auto big32 = [&](size_t o) { return uint32_t(f[o]) << 24 | uint32_t(f[o + 1]) << 16 | uint32_t(f[o + 2]) << 8 | f[o + 3]; };
+    if (f.size() < 33 || f[1] != 'P' || f[2] != 'N' || f[3] != 'G')
+        return false;
+    width = int(big32(16));
+    height = int(big32(20));
+    std::vector<uint8_t> z;
+    for (size_t o = 8; o + 12 <= f.size();)
+    {
+        const uint32_t length = big32(o);
+        if (std::string(f.begin() + long(o + 4), f.begin() + long(o + 8)) == "IDAT")
+            z.insert(z.end(), f.begin() + long(o + 8), f.begin() + long(o + 8 + length));
+        o += 12 + length;
+    }
+    std::vector<uint8_t> raw;
+    for (size_t o = 2; o + 5 <= z.size();)
+    {
+        if ((z[o] & 6) != 0)
+            return false;  // only stored blocks are expected
+        const size_t n = size_t(z[o + 1]) | size_t(z[o + 2]) << 8;
+        raw.insert(raw.end(), z.begin() + long(o + 5), z.begin() + long(o + 5 + n));
+        const bool last = z[o] & 1;
+        o += 5 + n;
+        if (last)
+            break;
+    }
+    if (raw.size() != size_t(height) * (size_t(width) * 3 + 1))
+        return false;
+    pixels.clear();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+        {
+            const uint8_t* p = &raw[size_t(y) * (size_t(width) * 3 + 1) + 1 + size_t(x) * 3];
+            pixels.push_back(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+        }
+    return true;
+}
+}
+
+// The generator the build runs, run again: the same files, so a rebuild
+// never changes the skin behind the team's back, and its pictures for
+// looking at the skin put the controls where the editor does.
+TEST(SkinGenerator, WritesTheSameSkinAgainAndAMockUpWithTheControlsInPlace)
+{
+    if (!std::ifstream(generatorPath()))
+        GTEST_SKIP() << "no generator for this build machine at " << generatorPath();
+    const std::string dir = std::string(std::getenv("ZELVO_BUILD_DIR") ? std::getenv("ZELVO_BUILD_DIR") : ".") +
+                            "/test-skin-output";
+    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+    ASSERT_EQ(run("--out " + dir + " --mockup " + dir + "/mockup.png --contact " + dir + "/sheet.png"), 0);
+    for (const Expected& e : kExpected)
+    {
+        const std::string name = "/bmp" + std::to_string(e.id) + ".bmp";
+        EXPECT_EQ(readFile(dir + name), readFile(skinDirectory() + name)) << name;
+    }
+    EXPECT_EQ(readFile(dir + "/zelvo.rc"), readFile(skinDirectory() + "/zelvo.rc"));
+    EXPECT_EQ(readFile(dir + "/SkinResources.cpp"), readFile(skinDirectory() + "/SkinResources.cpp"));
+
+    int width = 0, height = 0;
+    std::vector<uint32_t> mock;
+    ASSERT_TRUE(readGeneratorPng(dir + "/mockup.png", width, height, mock));
+    ASSERT_EQ(width, 524);
+    ASSERT_EQ(height, 462);
+    const SkinBitmap& panel = bitmap(128);
+    EXPECT_EQ(mock[size_t(100) * 524 + 80], pixel(panel, 80, 100));
+    for (const Placement& p : kPlacements)
+    {
+        const SkinBitmap& b = bitmap(p.bitmap);
+        const int h = frameHeight(p.bitmap);
+        for (int y = 0; y < h; y += 3)
+            for (int x = 0; x < b.width; x += 3)
+                ASSERT_EQ(mock[size_t(p.top + y) * 524 + size_t(p.left + x)], pixel(b, x, y))
+                    << "bitmap " << p.bitmap << " at " << x << ", " << y;
+    }
+    std::vector<uint32_t> sheet;
+    EXPECT_TRUE(readGeneratorPng(dir + "/sheet.png", width, height, sheet));
+
+    ASSERT_EQ(run("--out " + dir + " --zoom 2 --mockup " + dir + "/zoomed.png"), 0);
+    ASSERT_TRUE(readGeneratorPng(dir + "/zoomed.png", width, height, mock));
+    EXPECT_EQ(width, 1048);
+    EXPECT_EQ(height, 924);
+
+    // Wrong use changes nothing and says so in the exit status.
+    EXPECT_NE(run(""), 0);
+    EXPECT_NE(run("--colour red"), 0);
+    EXPECT_NE(run("--out"), 0);
+    EXPECT_NE(run("--out " + dir + "/no/such/folder"), 0);
 }

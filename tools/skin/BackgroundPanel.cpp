@@ -171,7 +171,13 @@ Image paintBackgroundPanel()
     labelAbove(c, placement("AutoOut").rect, "AUTO", 10);
 
     // Metering column.
-    labelAbove(c, placement("AttShow2").rect, "TRACES", 11);
+    {
+        // One heading over the three trace keys (1 and 2 on the left, L on the
+        // right of the top row), the zoom key captioned on its own.
+        const Rect a = placement("AttShow2").rect, b = placement("AttShow4").rect;
+        PixelFont::drawEngravedCentred(c, (a.left + b.right) / 2, a.top - 11, "TRACES", Theme::kLabel);
+        labelAbove(c, placement("AttZoom").rect, "ZOOM", 10);
+    }
     labelAbove(c, placement("MeterMode").rect, "METER", 11);
     labelAbove(c, placement("MeterOvs").rect, "M.OVS", 11);
     labelAbove(c, placement("Calibrate").rect, "CALIB", 11);
