@@ -499,6 +499,24 @@ TEST_F(RendererTest, BenchPrintsTimePerFrameAndRealTimeFactor)
     EXPECT_EQ(noInput.status, 2);
 }
 
+// On a terminal the renderer draws a progress bar on stderr; `script` gives
+// it one.
+TEST_F(RendererTest, ProgressBarOnATerminal)
+{
+    if (!exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1) to provide a terminal";
+    writeInts(path("in.wav"), testSignal(100000, 2, 16));
+    std::string command = "/usr/bin/script -qec " +
+                          shellQuoted(shellQuoted(buildDirectory() + "/qdx-render") + " " + shellQuoted(path("in.wav")) +
+                                      " " + shellQuoted(path("out.wav")) + " >/dev/null") +
+                          " /dev/null >" + shellQuoted(path("tty.txt")) + " </dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::string screen = slurp(path("tty.txt"));
+    EXPECT_NE(screen.find("\rRendering ["), std::string::npos) << screen;
+    EXPECT_NE(screen.find("] 100%"), std::string::npos) << screen;
+    EXPECT_TRUE(exists(path("out.wav")));
+}
+
 TEST_F(RendererTest, HelpListsEveryOption)
 {
     RunResult run = render({"--help"});
