@@ -100,10 +100,17 @@ void CPresetSystemEffect::setParameterNotified(VstInt32 index, float value)
     setParameter(index, value);
     if (audioMaster)
     {
+        // Hosts may set parameters from inside these notifications (scanners
+        // do, even during construction). Those are the host's own changes:
+        // they are mirrored into the programs like any other, or program 0
+        // would no longer hold the live values once the selection ends.
+        const bool applying = applyingPreset;
+        applyingPreset = false;
         beginEdit(index);
         callHost(audioMasterAutomate, index, 0, nullptr, getParameter(index));
         callHost(audioMasterAutomate, index, 0, nullptr, value);
         endEdit(index);
+        applyingPreset = applying;
     }
 }
 
