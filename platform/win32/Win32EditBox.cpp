@@ -1,0 +1,126 @@
+#include "platform/win32/Win32EditBox.h"
+
+#include <vector>
+
+namespace platform {
+
+namespace {
+const char* const kBoxProperty = "QDXZelvoEditBox";
+}
+
+Win32EditBox::Win32EditBox(HWND parent, const IntRect& rect, const std::string& text, const EditBoxStyle& style,
+                           EditBoxListener* listener)
+    : style(style), listener(listener)
+{
+    DWORD alignment = style.align == TextAlign::center ? ES_CENTER : style.align == TextAlign::right ? ES_RIGHT
+                                                                                                      : ES_LEFT;
+    edit = CreateWindowExA(0, "EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | alignment, rect.left,
+                           rect.top, rect.width(), rect.height(), parent, nullptr,
+                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+    if (!edit)
+        return;
+    const FontDescription& f = style.font;
+    font = CreateFontA(f.size, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, f.underline, FALSE,
+                       f.decorative ? SYMBOL_CHARSET : ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, (f.decorative ? FF_DECORATIVE : FF_SWISS) | VARIABLE_PITCH,
+                       f.face ? f.face : "Arial");
+    backBrush = CreateSolidBrush(style.backColor);
+    SetPropA(edit, kBoxProperty, this);
+    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(style.maxLength > 0 ? style.maxLength : 255), 0);
+    originalProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32EditBox::subclassProc)));
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+}
+
+Win32EditBox::~Win32EditBox()
+{
+    if (edit) {
+        // Destroying the focused box takes its focus: that is no user's doing.
+        closing = true;
+        RemovePropA(edit, kBoxProperty);
+        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(originalProc));
+        DestroyWindow(edit);
+    }
+    if (font)
+        DeleteObject(font);
+    if (backBrush)
+        DeleteObject(backBrush);
+}
+
+Win32EditBox* Win32EditBox::fromHandle(HWND handle)
+{
+    return static_cast<Win32EditBox*>(GetPropA(handle, kBoxProperty));
+}
+
+std::string Win32EditBox::getText() const
+{
+    if (!edit)
+        return std::string();
+    std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, 0);
+    GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+bool Win32EditBox::handleKey(const VstKeyCode& key)
+{
+    if (!edit)
+        return false;
+    switch (key.virt) {
+    case VKEY_RETURN:
+    case VKEY_ENTER:
+        // May destroy this box: nothing of it is touched afterwards.
+        listener->editBoxReturn();
+        return true;
+    case VKEY_BACK: SendMessageA(edit, WM_CHAR, VK_BACK, 0); return true;
+    case VKEY_DELETE: SendMessageA(edit, WM_KEYDOWN, VK_DELETE, 0); return true;
+    case VKEY_LEFT: SendMessageA(edit, WM_KEYDOWN, VK_LEFT, 0); return true;
+    case VKEY_RIGHT: SendMessageA(edit, WM_KEYDOWN, VK_RIGHT, 0); return true;
+    case VKEY_HOME: SendMessageA(edit, WM_KEYDOWN, VK_HOME, 0); return true;
+    case VKEY_END: SendMessageA(edit, WM_KEYDOWN, VK_END, 0); return true;
+    default: break;
+    }
+    if (key.character >= 32 && key.character < 256) {
+        SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(key.character), 0);
+        return true;
+    }
+    return false;
+}
+
+LRESULT Win32EditBox::colours(HDC context)
+{
+    SetTextColor(context, style.textColor);
+    SetBkColor(context, style.backColor);
+    return reinterpret_cast<LRESULT>(backBrush);
+}
+
+LRESULT CALLBACK Win32EditBox::subclassProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Win32EditBox* box = fromHandle(handle);
+    if (!box)
+        return DefWindowProcA(handle, message, wParam, lParam);
+    const WNDPROC original = box->originalProc;
+    switch (message) {
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            box->listener->editBoxReturn(); // may destroy the box
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == '\r' || wParam == '\n')
+            return 0; // no beep for the Return handled above
+        break;
+    case WM_KILLFOCUS: {
+        const LRESULT result = CallWindowProcA(original, handle, message, wParam, lParam);
+        if (!box->closing)
+            box->listener->editBoxFocusLost(); // may destroy the box
+        return result;
+    }
+    default: break;
+    }
+    return CallWindowProcA(original, handle, message, wParam, lParam);
+}
+
+} // namespace platform

@@ -1,0 +1,393 @@
+// The toolkit frame's child window inside the host's window: painting,
+// mouse, wheel and keys for the listener, cursors, file drops, and the
+// native edit box and pop-up menu.
+#include "platform/PlatformWindow.h"
+
+#include "platform/win32/GdiDevice.h"
+#include "platform/win32/Win32EditBox.h"
+#include "platform/win32/Win32PopupMenu.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+const char* const kClassName = "QDXZelvoFrame";
+int liveWindows = 0; // the window class goes when its last window does
+
+HINSTANCE ownModule()
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ownModule), &module);
+    return module;
+}
+
+bool keyDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+
+VstKeyCode translateKey(WPARAM virtualKey)
+{
+    VstKeyCode key{0, 0, 0};
+    if (keyDown(VK_SHIFT))
+        key.modifier |= MODIFIER_SHIFT;
+    if (keyDown(VK_MENU))
+        key.modifier |= MODIFIER_ALTERNATE;
+    if (keyDown(VK_CONTROL))
+        key.modifier |= MODIFIER_CONTROL;
+    switch (virtualKey) {
+    case VK_BACK: key.virt = VKEY_BACK; break;
+    case VK_TAB: key.virt = VKEY_TAB; break;
+    case VK_RETURN: key.virt = VKEY_RETURN; break;
+    case VK_ESCAPE: key.virt = VKEY_ESCAPE; break;
+    case VK_SPACE: key.virt = VKEY_SPACE; key.character = ' '; break;
+    case VK_END: key.virt = VKEY_END; break;
+    case VK_HOME: key.virt = VKEY_HOME; break;
+    case VK_LEFT: key.virt = VKEY_LEFT; break;
+    case VK_UP: key.virt = VKEY_UP; break;
+    case VK_RIGHT: key.virt = VKEY_RIGHT; break;
+    case VK_DOWN: key.virt = VKEY_DOWN; break;
+    case VK_PRIOR: key.virt = VKEY_PAGEUP; break;
+    case VK_NEXT: key.virt = VKEY_PAGEDOWN; break;
+    case VK_INSERT: key.virt = VKEY_INSERT; break;
+    case VK_DELETE: key.virt = VKEY_DELETE; break;
+    case VK_SHIFT: key.virt = VKEY_SHIFT; break;
+    case VK_CONTROL: key.virt = VKEY_CONTROL; break;
+    case VK_MENU: key.virt = VKEY_ALT; break;
+    default:
+        if (virtualKey >= VK_F1 && virtualKey <= VK_F12)
+            key.virt = static_cast<unsigned char>(VKEY_F1 + (virtualKey - VK_F1));
+        else if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9)
+            key.virt = static_cast<unsigned char>(VKEY_NUMPAD0 + (virtualKey - VK_NUMPAD0));
+        else if ((virtualKey >= '0' && virtualKey <= '9') || (virtualKey >= 'A' && virtualKey <= 'Z'))
+            key.character = static_cast<VstInt32>(virtualKey >= 'A' && !(key.modifier & MODIFIER_SHIFT)
+                                                      ? virtualKey - 'A' + 'a'
+                                                      : virtualKey);
+        break;
+    }
+    return key;
+}
+
+LPCSTR cursorResource(int type)
+{
+    switch (type) {
+    case kCursorWait: return IDC_WAIT;
+    case kCursorHorizontalSize: return IDC_SIZEWE;
+    case kCursorVerticalSize: return IDC_SIZENS;
+    case kCursorMove: return IDC_SIZEALL;
+    case kCursorDiagonalRising: return IDC_SIZENESW;
+    case kCursorDiagonalFalling: return IDC_SIZENWSE;
+    case kCursorNotAllowed: return IDC_NO;
+    case kCursorHand: return IDC_HAND;
+    default: return IDC_ARROW;
+    }
+}
+
+class Win32Window : public Window
+{
+public:
+    Win32Window(HWND parent, int width, int height, WindowListener* listener) : listener(listener)
+    {
+        HINSTANCE module = ownModule();
+        if (liveWindows == 0) {
+            WNDCLASSA windowClass{};
+            windowClass.style = CS_DBLCLKS;
+            windowClass.lpfnWndProc = &Win32Window::windowProc;
+            windowClass.hInstance = module;
+            windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+            windowClass.lpszClassName = kClassName;
+            RegisterClassA(&windowClass); // fails harmlessly when still registered
+        }
+        ++liveWindows;
+        window = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height,
+                                 parent, nullptr, module, this);
+    }
+
+    ~Win32Window() override
+    {
+        if (window) {
+            // Our own destruction is no news for the listener.
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            DestroyWindow(window);
+        }
+        if (--liveWindows == 0)
+            UnregisterClassA(kClassName, ownModule());
+    }
+
+    bool isValid() const { return window != nullptr; }
+
+    void* getNativeHandle() const override { return window; }
+
+    int getWidth() const override
+    {
+        RECT r{};
+        GetClientRect(window, &r);
+        return r.right - r.left;
+    }
+
+    int getHeight() const override
+    {
+        RECT r{};
+        GetClientRect(window, &r);
+        return r.bottom - r.top;
+    }
+
+    GraphicsDevice* acquireDevice() override
+    {
+        HDC context = window ? GetDC(window) : nullptr;
+        return context ? new GdiDevice(context) : nullptr;
+    }
+
+    void releaseDevice(GraphicsDevice* device) override
+    {
+        auto* gdi = static_cast<GdiDevice*>(device);
+        if (!gdi)
+            return;
+        HDC context = gdi->context();
+        delete gdi; // gives its pens, brushes and fonts back first
+        ReleaseDC(window, context);
+    }
+
+    void getScreenOrigin(int& x, int& y) override
+    {
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        x = origin.x;
+        y = origin.y;
+    }
+
+    void getCursorPosition(int& x, int& y) override
+    {
+        POINT where{0, 0};
+        GetCursorPos(&where);
+        x = where.x;
+        y = where.y;
+    }
+
+    int getInputState() override
+    {
+        // The live state, so the toolkit's drag loops see a release at once.
+        const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+        int state = 0;
+        if (keyDown(swapped ? VK_RBUTTON : VK_LBUTTON))
+            state |= kInputLeft;
+        if (keyDown(VK_MBUTTON))
+            state |= kInputMiddle;
+        if (keyDown(swapped ? VK_LBUTTON : VK_RBUTTON))
+            state |= kInputRight;
+        if (keyDown(VK_SHIFT))
+            state |= kInputShift;
+        if (keyDown(VK_CONTROL))
+            state |= kInputControl;
+        if (keyDown(VK_MENU))
+            state |= kInputAlt;
+        return state;
+    }
+
+    void setCursor(int type) override
+    {
+        cursor = LoadCursor(nullptr, cursorResource(type));
+        SetCursor(cursor);
+    }
+
+    void resize(int width, int height) override
+    {
+        SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    void processEvents() override
+    {
+        // Inside a drag loop the toolkit reads the live input state: only
+        // paint requests are handled there.
+        if (inEvents) {
+            dispatchPendingPaint();
+            return;
+        }
+        inEvents = true;
+        MSG message;
+        while (window && PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        inEvents = false;
+    }
+
+    void dispatchPendingPaint() override
+    {
+        if (window)
+            UpdateWindow(window);
+    }
+
+    void setDropTarget(bool active) override
+    {
+        if (window)
+            DragAcceptFiles(window, active);
+    }
+
+    void* getParentOf(void* handle) override
+    {
+        HWND parent = GetAncestor(static_cast<HWND>(handle), GA_PARENT);
+        return parent == GetDesktopWindow() ? nullptr : parent;
+    }
+
+    bool isMdiClient(void* handle) override
+    {
+        char name[32] = {0};
+        return handle && GetClassNameA(static_cast<HWND>(handle), name, sizeof name) &&
+               lstrcmpiA(name, "MDIClient") == 0;
+    }
+
+    void getOuterSize(void* handle, int& width, int& height) override
+    {
+        RECT r{};
+        GetWindowRect(static_cast<HWND>(handle), &r);
+        width = r.right - r.left;
+        height = r.bottom - r.top;
+    }
+
+    void resizeWindow(void* handle, int width, int height) override
+    {
+        SetWindowPos(static_cast<HWND>(handle), nullptr, 0, 0, width, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    int getDialogFrameSize() override { return GetSystemMetrics(SM_CXDLGFRAME); }
+
+    void getRectInParent(void* handle, IntRect& rect) override
+    {
+        rect = IntRect{};
+        HWND child = static_cast<HWND>(handle);
+        RECT r{};
+        if (!child || !GetWindowRect(child, &r))
+            return;
+        MapWindowPoints(HWND_DESKTOP, GetAncestor(child, GA_PARENT), reinterpret_cast<POINT*>(&r), 2);
+        rect = IntRect{r.left, r.top, r.right, r.bottom};
+    }
+
+    std::unique_ptr<EditBox> createEditBox(const IntRect& rect, const std::string& text, const EditBoxStyle& style,
+                                           EditBoxListener* boxListener) override
+    {
+        auto box = std::make_unique<Win32EditBox>(window, rect, text, style, boxListener);
+        if (!box->isValid())
+            return nullptr;
+        return box;
+    }
+
+    int trackPopupMenu(const std::vector<MenuItem>& items, int screenX, int screenY, bool rightButton) override
+    {
+        return runPopupMenu(window, items, screenX, screenY, rightButton);
+    }
+
+private:
+    static LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE) {
+            auto* created = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+        }
+        auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
+        if (!self)
+            return DefWindowProcA(handle, message, wParam, lParam);
+        return self->handle(handle, message, wParam, lParam);
+    }
+
+    LRESULT handle(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(handle, &paint);
+            const RECT& r = paint.rcPaint;
+            if (r.right > r.left && r.bottom > r.top)
+                listener->windowPaint(IntRect{r.left, r.top, r.right, r.bottom});
+            EndPaint(handle, &paint);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1; // the frame paints every pixel
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+            listener->windowMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_MOUSEWHEEL: {
+            POINT where{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; // screen coordinates
+            ScreenToClient(handle, &where);
+            listener->windowWheel(where.x, where.y,
+                                  static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA);
+            return 0;
+        }
+        case WM_KEYDOWN:
+        case WM_KEYUP: {
+            const VstKeyCode key = translateKey(wParam);
+            if (key.virt || key.character)
+                listener->windowKey(key, message == WM_KEYDOWN);
+            return 0;
+        }
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && cursor) {
+                SetCursor(cursor);
+                return TRUE;
+            }
+            break;
+        case WM_CTLCOLOREDIT:
+            if (Win32EditBox* box = Win32EditBox::fromHandle(reinterpret_cast<HWND>(lParam)))
+                return box->colours(reinterpret_cast<HDC>(wParam));
+            break;
+        case WM_DROPFILES: {
+            HDROP drop = reinterpret_cast<HDROP>(wParam);
+            DropData data;
+            data.files = true;
+            const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                std::vector<char> path(DragQueryFileA(drop, i, nullptr, 0) + 1, 0);
+                DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size()));
+                data.items.push_back(path.data());
+            }
+            POINT where{0, 0};
+            DragQueryPoint(drop, &where);
+            DragFinish(drop);
+            listener->windowDrop(data, where.x, where.y);
+            return 0;
+        }
+        case WM_DESTROY:
+            // The host destroyed its window, and ours with it.
+            listener->windowDestroyed();
+            return 0;
+        case WM_NCDESTROY:
+            window = nullptr;
+            SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
+            break;
+        default:
+            break;
+        }
+        return DefWindowProcA(handle, message, wParam, lParam);
+    }
+
+    HWND window = nullptr;
+    WindowListener* listener;
+    HCURSOR cursor = nullptr;
+    bool inEvents = false;
+};
+
+} // namespace
+
+std::unique_ptr<Window> createChildWindow(void* parent, int width, int height, WindowListener* listener)
+{
+    if (!parent || !listener)
+        return nullptr;
+    auto window = std::make_unique<Win32Window>(static_cast<HWND>(parent), width, height, listener);
+    if (!window->isValid())
+        return nullptr;
+    return window;
+}
+
+} // namespace platform
