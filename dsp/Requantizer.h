@@ -50,10 +50,17 @@ public:
     Pair process(Pair r, const double* shaping, DitherGenerator& dither)
     {
         if (!fadeOnSilence || std::max(std::fabs(r.left()), std::fabs(r.right())) > kSilence)
+        {
             fade = 1.0;
+        }
         else
-            fade = fade - fade * fadeStep;
-        fade = (fade + 1e-30) - 1e-30;
+        {
+            // The flush rounds the gain to steps of about 1.8e-46; at the
+            // last step the decay rounds back up and would hold the gain
+            // there for good. That is where the fade ends in exact silence.
+            const double decayed = ((fade - fade * fadeStep) + 1e-30) - 1e-30;
+            fade = decayed == fade ? 0.0 : decayed;
+        }
 
         // history holds each error twice, at p and p + 12, so the newest
         // twelve are contiguous: newest at p + 12, oldest at p + 1. The sum
