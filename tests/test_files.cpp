@@ -567,4 +567,103 @@ TEST_F(Files, AFileThatCannotBeOpenedForUpdateIsNotRead)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read-only file was read, 2: state changed or message shown, "
                                          "4: writable file not read, 10: cannot drop privileges";
 }
+
+// ---------------------------------------------------------------- the renderer
+
+// The renderer reads and writes the same files through the plug-in's entry
+// point alone. Its files must be byte for byte those of the plug-in after the
+// same steps in the preset bar.
+class RendererFiles : public Files
+{
+protected:
+    void SetUp() override
+    {
+        Files::SetUp();
+        const char* build = std::getenv("ZELVO_BUILD_DIR");
+        renderer = build ? std::string(build) + "/qdx-render" : "";
+        if (renderer.empty() || access(renderer.c_str(), X_OK) != 0)
+            GTEST_SKIP() << "the renderer is not built";
+    }
+    // Runs the renderer in the test's folder; returns its exit status.
+    int render(const std::string& arguments)
+    {
+        const std::string command = "cd '" + directory + "' && XDG_CONFIG_HOME='" + directory + "' '" + renderer +
+                                    "' " + arguments + " >out.txt 2>err.txt";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string errors()
+    {
+        const Bytes text = readFile(path("err.txt"));
+        return std::string(text.begin(), text.end());
+    }
+    // Values a host can see: the unused parameters read 0 and the layout
+    // marker 0.015, whatever a file held for them.
+    static Bytes hostVisible(Bytes file)
+    {
+        for (size_t at = 5; at + 128 <= file.size(); at += 128)
+        {
+            for (int j = 22; j < 25; ++j)
+                putFloat(file, at + 24 + 4 * j, 0.0f);
+            putFloat(file, at + 24 + 4 * 25, 0.015f);
+        }
+        return file;
+    }
+    std::string renderer;
+};
+
+TEST_F(RendererFiles, WritesWhatThePluginWritesAfterTheSameSteps)
+{
+    ASSERT_EQ(render("--program 7 --set Drive=0.75 --save-preset p.qdx --save-bank b.qdb"), 0) << errors();
+    plugin->selectPreset(7);
+    plugin->setParameter(kDrive, 0.75f);
+    EXPECT_EQ(readFile(path("p.qdx")), presetBytes(*plugin));
+    EXPECT_EQ(readFile(path("b.qdb")), bankBytes(*plugin));
+}
+
+TEST_F(RendererFiles, LoadsBankAndPresetAsThePluginDoes)
+{
+    writeFile(path("in.qdb"), hostVisible(distinctBank()));
+    writeFile(path("in.qdx"), hostVisible(distinctPreset("Preset for 5")));
+    ASSERT_EQ(render("--bank-file in.qdb --program 'bank program 5' --preset-file in.qdx --save-preset p.qdx "
+                     "--save-bank b.qdb --list-params"),
+              0)
+        << errors();
+    ASSERT_EQ(loadBank(*plugin, path("in.qdb").c_str(), reporter), FileResult::done);
+    plugin->selectPreset(5);
+    ASSERT_EQ(loadPreset(*plugin, path("in.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(readFile(path("p.qdx")), presetBytes(*plugin));
+    EXPECT_EQ(readFile(path("b.qdb")), bankBytes(*plugin));
+    const Bytes listing = readFile(path("out.txt"));
+    EXPECT_NE(std::string(listing.begin(), listing.end()).find("Program \"Preset for 5\""), std::string::npos);
+}
+
+TEST_F(RendererFiles, RejectsBadFilesWithThePluginsMessages)
+{
+    Bytes truncated = distinctBank();
+    truncated.resize(3000);
+    writeFile(path("short.qdb"), truncated);
+    writeFile(path("bank.qdb"), distinctBank());
+    struct Case
+    {
+        std::string arguments;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"--bank-file short.qdb --save-preset x.qdx", 1, "short.qdb: Invalid file format!"},
+        {"--preset-file bank.qdb --save-preset x.qdx", 1, "bank.qdb: Not a preset file!"},
+        {"--bank-file missing.qdb --save-preset x.qdx", 1, "missing.qdb: cannot be opened"},
+        {"--bank-file bank.qdb --program 24 --save-preset x.qdx", 2, "unknown program"},
+        {"--bank-file bank.qdb --save-preset no/such/folder.qdx", 1, "cannot be written"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(render(c.arguments), c.status);
+        EXPECT_NE(errors().find(c.message), std::string::npos) << errors();
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("x.qdx"))); // nothing is written after a rejected file
+}
+
 #endif

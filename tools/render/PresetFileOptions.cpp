@@ -30,11 +30,18 @@ std::string lowercase(std::string text)
     return text;
 }
 
+// At most 24 characters, always terminated.
+void copyName(char* name, const char* text)
+{
+    std::memset(name, 0, kNameLength + 1);
+    for (int i = 0; i < kNameLength && text[i]; ++i)
+        name[i] = text[i];
+}
+
 // As a program stores it: cut to 24 characters, values clamped to [0, 1].
 void storeProgram(ProgramData& program, const ProgramData& loaded)
 {
-    std::memset(program.name, 0, sizeof program.name);
-    std::strncpy(program.name, loaded.name, kNameLength);
+    copyName(program.name, loaded.name);
     for (int j = 0; j < kValueCount; ++j)
     {
         const float v = loaded.values[j];
@@ -47,7 +54,7 @@ void loadFactorySet(PresetFileOptions& files)
     for (int i = 0; i < kBankProgramCount; ++i)
     {
         ProgramData factory;
-        std::strncpy(factory.name, kFactoryPresets[i].name, kNameLength);
+        copyName(factory.name, kFactoryPresets[i].name);
         for (int j = 0; j < kValueCount; ++j)
             factory.values[j] = (float)kFactoryPresets[i].values[j];
         storeProgram(files.programs[i], factory);
@@ -89,7 +96,7 @@ int findProgram(const PresetFileOptions& files, const std::string& wanted)
 ProgramData settingsInEffect(PluginHost& host)
 {
     ProgramData program;
-    std::strncpy(program.name, host.programName().c_str(), kNameLength);
+    copyName(program.name, host.programName().c_str());
     for (int j = 0; j < kValueCount; ++j)
         program.values[j] = host.getParameter(j);
     return program;
