@@ -16,12 +16,15 @@ void MeterMeasurement::reset()
 
 void MeterMeasurement::getSnapshot(float values[10])
 {
+    // A restart still pending means no audio since the last snapshot: the
+    // holds read as restarted.
+    const bool restarted = restartRequested;
     for (int i = 0; i < 4; ++i)
-        values[i] = float(published[kInputPeak + i].get());
+        values[i] = restarted ? 0.0f : float(published[kInputPeak + i].get());
     for (int i = 0; i < 4; ++i)
         values[4 + i] = float(std::sqrt(2.0 * published[kInputMeanSquare + i].get()));
     for (int i = 0; i < 2; ++i)
-        values[8 + i] = float(published[kGainReduction + i].get());
+        values[8 + i] = restarted ? 1.0f : float(published[kGainReduction + i].get());
     restartRequested = true;
 }
 
