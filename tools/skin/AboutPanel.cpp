@@ -57,9 +57,7 @@ void addAboutPanel(Skin& skin)
     }
     c.strokeSegments(curve, 2.0f, Theme::kAccent);
 
-    StrokeFont::draw(c, 82, 82, "QDX ZELVO", 18, 2.6f, 4.0f, Colour::rgb(36, 40, 44));
-    PixelFont::draw(c, 83, 108, "FULL BAND PRECISION LIMITER", Colour::rgb(70, 76, 82), 2);
-    const std::string tag = "LIMITER - LEVELLER - REQUANTIZER - METERS";
-    PixelFont::draw(c, w - 14 - PixelFont::proportionalWidth(tag), 122, tag, Colour::rgb(112, 118, 124));
+    StrokeFont::draw(c, 82, 82, "QDX ZELVO", 18, 2.8f, 4.0f, Colour::rgb(30, 34, 38));
+    PixelFont::draw(c, 83, 108, "FULL BAND PRECISION LIMITER", Colour::rgb(56, 62, 68), 2);
     skin.push_back({157, 8, 1, c.toImage()});
 }
