@@ -1,0 +1,201 @@
+// Nothing on the audio path allocates: the process callbacks of the loaded
+// plug-in are run thousands of times, with every option switched, while
+// malloc and operator new of this executable count calls.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "tests/support/TestHost.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZELVO_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZELVO_SANITIZED 1
+#endif
+#if defined(__GLIBC__) && !defined(ZELVO_SANITIZED)
+#define ZELVO_COUNT_ALLOCATIONS 1
+#endif
+
+namespace
+{
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+inline void noteAllocation()
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
+#ifdef ZELVO_COUNT_ALLOCATIONS
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void __libc_free(void*);
+
+void* malloc(size_t size)
+{
+    noteAllocation();
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size)
+{
+    noteAllocation();
+    return __libc_calloc(count, size);
+}
+void* realloc(void* p, size_t size)
+{
+    noteAllocation();
+    return __libc_realloc(p, size);
+}
+void* aligned_alloc(size_t alignment, size_t size)
+{
+    noteAllocation();
+    return __libc_memalign(alignment, size);
+}
+void* memalign(size_t alignment, size_t size)
+{
+    noteAllocation();
+    return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** p, size_t alignment, size_t size)
+{
+    noteAllocation();
+    *p = __libc_memalign(alignment, size);
+    return *p ? 0 : 12; // ENOMEM
+}
+void free(void* p) { __libc_free(p); }
+}
+
+void* operator new(size_t size)
+{
+    if (void* p = malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, std::align_val_t alignment)
+{
+    void* p = nullptr;
+    if (posix_memalign(&p, size_t(alignment) < sizeof(void*) ? sizeof(void*) : size_t(alignment), size ? size : 1))
+        throw std::bad_alloc();
+    return p;
+}
+void* operator new[](size_t size, std::align_val_t alignment) { return operator new(size, alignment); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { free(p); }
+#endif
+
+namespace
+{
+// A host that itself never allocates while answering the plug-in.
+VstIntPtr VSTCALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+struct Setting
+{
+    int index;
+    float value;
+};
+} // namespace
+
+TEST(Allocations, TheCounterSeesThisProgramAndThePlugIn)
+{
+#ifndef ZELVO_COUNT_ALLOCATIONS
+    GTEST_SKIP() << "allocation counting needs glibc and no sanitizer";
+#else
+    allocations = 0;
+    counting = true;
+    int* local = new int(3);
+    void* raw = std::malloc(10);
+    counting = false;
+    EXPECT_EQ(allocations.load(), 2);
+
+    // Construction allocates every buffer of the effect: seen here, so the
+    // plug-in's calls reach this counter.
+    PluginLibrary::instance();
+    allocations = 0;
+    counting = true;
+    AEffect* effect = PluginLibrary::instance().entry()(quietHost);
+    counting = false;
+    EXPECT_GE(allocations.load(), 10);
+    std::free(raw);
+    delete local;
+    ASSERT_NE(effect, nullptr);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+#endif
+}
+
+TEST(Allocations, ProcessingNeverAllocatesWhateverTheSettings)
+{
+#ifndef ZELVO_COUNT_ALLOCATIONS
+    GTEST_SKIP() << "allocation counting needs glibc and no sanitizer";
+#else
+    AEffect* effect = PluginLibrary::instance().entry()(quietHost);
+    ASSERT_NE(effect, nullptr);
+    const int frames = 512;
+    std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
+    std::vector<double> dinL(frames), dinR(frames), doutL(frames), doutR(frames);
+    for (int i = 0; i < frames; ++i)
+    {
+        inL[i] = float(1.5 * std::sin(i * 0.05));
+        inR[i] = float(0.7 * std::sin(i * 0.031));
+        dinL[i] = inL[i];
+        dinR[i] = inR[i];
+    }
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    double* din[2] = {dinL.data(), dinR.data()};
+    double* dout[2] = {doutL.data(), doutR.data()};
+
+    // Every switch, one after another, each kept for a while; the TransShape
+    // and sample-rate changes rebuild the smoother between blocks.
+    const Setting settings[] = {
+        {6, 1.0f},  {7, 1.0f},  {16, 1.0f}, {11, 0.3f}, {11, 0.6f},  {11, 0.9f}, {10, 0.0f}, {10, 1.0f},
+        {17, 1.0f}, {14, 1.0f}, {13, 0.3f}, {5, 0.0f},  {15, 1.0f},  {21, 1.0f}, {20, 0.0f}, {4, 0.5f},
+        {4, 0.9f},  {1, 0.9f},  {8, 0.0f},  {12, 0.4f}, {12, 0.65f}, {12, 0.9f}, {12, 0.0f}, {8, 1.0f},
+        {2, 0.9f},  {3, 0.0f},  {3, 1.0f},  {0, 0.3f},  {9, 0.0f},   {18, 1.0f}, {19, 1.0f}};
+    const float rates[] = {44100.0f, 96000.0f, 192000.0f};
+    long blocks = 0;
+    allocations = 0;
+    for (float rate : rates)
+    {
+        effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, rate);
+        for (const Setting& s : settings)
+        {
+            effect->setParameter(effect, s.index, s.value);
+            counting = true;
+            for (int block = 0; block < 30; ++block)
+            {
+                effect->processReplacing(effect, in, out, frames);
+                effect->processDoubleReplacing(effect, din, dout, frames);
+                blocks += 2;
+            }
+            counting = false;
+            EXPECT_EQ(allocations.load(), 0) << "after parameter " << s.index << " = " << s.value << " at " << rate;
+        }
+    }
+    EXPECT_GT(blocks, 5000);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+#endif
+}
