@@ -366,3 +366,16 @@ TEST(BlockSize, TheOutputDoesNotDependOnTheBlockSize)
         EXPECT_EQ(outR, referenceR) << block;
     }
 }
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <xmmintrin.h>
+
+TEST(FloatingPoint, TheCallbacksLeaveTheHostsModeAsTheyFoundIt)
+{
+    TestHost host;
+    std::vector<float> in = loudMaterial<float>(2048, 10), outL, outR;
+    const unsigned before = _mm_getcsr();
+    run(host, in, in, outL, outR);
+    EXPECT_EQ(_mm_getcsr(), before);
+}
+#endif
