@@ -95,10 +95,16 @@ int framesDiffer(const SkinBitmap& b, int h, int f0, int f1, int x0 = 0, int x1 
     return n;
 }
 
+// The build's skin folder: named by the test environment, or found from the
+// tests' own working folder (build/tests) where that name does not resolve,
+// as under Wine.
 std::string skinDirectory()
 {
     const char* build = std::getenv("ZELVO_BUILD_DIR");
-    return std::string(build ? build : ".") + "/generated/skin";
+    const std::string named = std::string(build ? build : ".") + "/generated/skin";
+    if (std::ifstream(named + "/zelvo.rc"))
+        return named;
+    return "../generated/skin";
 }
 }
 
