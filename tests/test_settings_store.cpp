@@ -153,6 +153,8 @@ TEST_F(SettingsStore, DamagedLinesCostOnlyThemselves)
                  "string\tgood string\tfine\n"
                  "string\tbad escape\tx\\q\n"
                  "string\tcut escape\tx\\\n"
+                 "string\tsigned hex escape\tx\\x-1\n"
+                 "string\tspaced hex escape\tx\\x 1\n"
                  "dword\tgood dword\t42\n"
                  "dword\ttoo big\t4294967296\n"
                  "dword\tnot a number\t12abc\n"
@@ -179,6 +181,8 @@ TEST_F(SettingsStore, DamagedLinesCostOnlyThemselves)
     }
     EXPECT_EQ(text(key, "bad escape"), "<none>");
     EXPECT_EQ(text(key, "cut escape"), "<none>");
+    EXPECT_EQ(text(key, "signed hex escape"), "<none>");
+    EXPECT_EQ(text(key, "spaced hex escape"), "<none>");
     for (const char* damaged : {"too big", "not a number", "empty"})
         EXPECT_FALSE(key.queryDword(damaged, &d)) << damaged;
     EXPECT_EQ(text(key, "unknown type"), "<none>");

@@ -123,8 +123,10 @@ bool unescape(const std::string& text, std::vector<unsigned char>& out)
             out.push_back('\n');
         else if (c == 'x' && i + 2 < text.size())
         {
+            // Exactly two hex digits: sscanf alone would also take "-1" or " 1".
             unsigned value = 0;
-            if (std::sscanf(text.c_str() + i + 1, "%2x", &value) != 1)
+            if (!std::isxdigit((unsigned char)text[i + 1]) || !std::isxdigit((unsigned char)text[i + 2]) ||
+                std::sscanf(text.c_str() + i + 1, "%2x", &value) != 1)
                 return false;
             out.push_back((unsigned char)value);
             i += 2;
