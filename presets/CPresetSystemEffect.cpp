@@ -68,7 +68,8 @@ void CPresetSystemEffect::setPresetName(const char* name)
 
 void CPresetSystemEffect::renamePreset(const char* name)
 {
-    if (!programs)
+    // No text is no new name; it must not blank the program.
+    if (!programs || !name)
         return;
     programs[currentPreset].setName(name);
     programs[0].setName(name);
