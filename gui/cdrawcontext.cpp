@@ -55,6 +55,7 @@ void CDrawContext::selectStateIntoDevice()
     device->setBackColor(toColorRef(fillColor));
     device->setTextColor(toColorRef(fontColor));
     device->setOpaqueText(false);
+    device->setClipRect(toDevice(clipRect, CPoint(0, 0)));
     selectFontIntoDevice();
 }
 

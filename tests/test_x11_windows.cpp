@@ -648,7 +648,10 @@ TEST_F(RealWindows, DroppedFilesAndTextArriveThroughXdnd)
                         XSendEvent(d, request.requestor, False, NoEventMask, &reply);
                         XSync(d, False);
                     } else if (event.type == ClientMessage) {
-                        std::string name = XGetAtomName(d, event.xclient.message_type);
+                        char* atomName = XGetAtomName(d, event.xclient.message_type);
+                        std::string name = atomName ? atomName : "";
+                        if (atomName)
+                            XFree(atomName);
                         if (name == "XdndStatus" && !dropped) {
                             accepted = event.xclient.data.l[1] & 1;
                             send("XdndDrop", 0, CurrentTime, 0, 0);

@@ -29,7 +29,10 @@ private:
 
 } // namespace
 
-ScriptedWindow::ScriptedWindow(int width, int height) : screen(platform::createCompatibleBitmap(width, height)) {}
+ScriptedWindow::ScriptedWindow(int width, int height)
+    : screen(platform::createCompatibleBitmap(width, height)), sizeWidth(width), sizeHeight(height)
+{
+}
 
 void ScriptedWindow::setPointer(int x, int y, int buttons)
 {
@@ -54,14 +57,28 @@ void ScriptedWindow::getCursorPosition(int& x, int& y)
     y = current.y;
 }
 
-platform::GraphicsDevice* ScriptedWindow::acquireDevice() { return platform::createMemoryDevice(*screen).release(); }
+platform::GraphicsDevice* ScriptedWindow::acquireDevice()
+{
+    if (!device)
+        device = platform::createMemoryDevice(*screen);
+    deviceUsers++;
+    return device.get();
+}
 
-void ScriptedWindow::releaseDevice(platform::GraphicsDevice* device) { delete device; }
+void ScriptedWindow::releaseDevice(platform::GraphicsDevice*)
+{
+    if (--deviceUsers == 0)
+        device.reset();
+}
 
 void ScriptedWindow::resize(int width, int height)
 {
-    screen = platform::createCompatibleBitmap(width, height);
+    std::unique_ptr<platform::Bitmap> resized = platform::createCompatibleBitmap(width, height);
+    if (deviceUsers == 0)
+        screen = std::move(resized);
     resizes++;
+    sizeWidth = width;
+    sizeHeight = height;
 }
 
 std::unique_ptr<platform::EditBox> ScriptedWindow::createEditBox(const platform::IntRect& rect,

@@ -33,8 +33,8 @@ public:
     void playPath(const std::vector<PointerStep>& path);
 
     void* getNativeHandle() const override { return nullptr; }
-    int getWidth() const override { return screen->width(); }
-    int getHeight() const override { return screen->height(); }
+    int getWidth() const override { return sizeWidth; }
+    int getHeight() const override { return sizeHeight; }
     platform::GraphicsDevice* acquireDevice() override;
     void releaseDevice(platform::GraphicsDevice* device) override;
     void getScreenOrigin(int& x, int& y) override { x = y = 0; }
@@ -75,6 +75,12 @@ public:
 
 private:
     std::unique_ptr<platform::Bitmap> screen;
+    // One device for all contexts at once: a memory bitmap can belong to only
+    // one device context on Windows.
+    std::unique_ptr<platform::GraphicsDevice> device;
+    int deviceUsers = 0;
+    int sizeWidth;
+    int sizeHeight;
     std::vector<PointerStep> path;
     size_t step = 0;
     PointerStep current{0, 0, 0};
