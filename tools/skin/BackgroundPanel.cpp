@@ -119,9 +119,9 @@ Image paintBackgroundPanel()
     Canvas c(SkinLayout::kEditorWidth, SkinLayout::kEditorHeight, Theme::kPanel);
     header(c);
 
-    // Three plates: the limiter controls, the metering column, the output stage.
+    // Three plates: the limiter controls, the metering keys, the output stage.
     plate(c, 30, 29, 140, 440);
-    plate(c, 213, 29, 314, 440);
+    plate(c, 213, 215, 314, 440);
     plate(c, 386, 29, 496, 440);
     for (float x : {9.0f, 515.0f})
         for (float y : {40.0f, 430.0f})
