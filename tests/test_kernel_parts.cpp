@@ -98,3 +98,4 @@ TEST(FloatingPointMode, FlushesDenormalsInsideAndRestoresTheCallersMode)
     EXPECT_NE(product, 0.0) << "outside the block denormals are back";
 }
 #endif
+
