@@ -570,6 +570,50 @@ TEST_F(RealWindows, PopUpMenuEntryIsPickedWithThePointerAndEscapeCancels)
     EXPECT_EQ(frame->getFocusView(), nullptr);
 }
 
+TEST_F(RealWindows, PopUpSubmenuOpensOnHoverInAMenuOfColumns)
+{
+    COptionMenu* menu = nullptr;
+    COptionMenu* more = nullptr;
+    editor->build = [&](CFrame* f) {
+        menu = new COptionMenu(CRect(250, 60, 360, 78), &listener, 37, nullptr, nullptr, kCheckStyle);
+        more = new COptionMenu(CRect(0, 0, 1, 1), nullptr, 38);
+        more->addEntry("Soft");
+        more->addEntry("Hard");
+        menu->addEntry("Current");
+        menu->addEntry(more, "More");
+        menu->addEntry("Wide");
+        menu->addEntry("Narrow");
+        menu->setNbItemsPerColumn(2);
+        more->forget();
+        f->addView(menu);
+    };
+    open();
+    // Columns of 80 pixels (the shortest a column gets) and one pixel of edge;
+    // the submenu opens right of its entry, level with it.
+    int menuX = sx(250), menuY = sy(78);
+    int moreY = menuY + 1 + 20 + 10;
+    int submenuX = menuX + 1 + 80;
+    int hardY = menuY + 20 + 1 + 20 + 10;
+    std::string shot = screenshotPath("x11_popup_submenu.ppm");
+    ASSERT_TRUE(act([&](User& user) {
+        user.click(sx(270), sy(70));
+        waitUntil([&] { return user.findTopLevel(nullptr) != 0; }, 3000);
+        pause(50);
+        user.move(menuX + 30, moreY);
+        pause(150);
+        user.move(submenuX + 30, hardY);
+        pause(100);
+        ScreenImage(user.display, DefaultRootWindow(user.display), sx(200), sy(30), 350, 200).writePpm(shot);
+        user.click(submenuX + 30, hardY, 1, 50);
+    }));
+    ASSERT_EQ(listener.values, std::vector<float>{1.0f});
+    long index = -1;
+    EXPECT_EQ(menu->getLastItemMenu(index), more);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(more->getCurrent(), 1);
+    EXPECT_EQ(menu->getCurrent(), 0);
+}
+
 TEST_F(RealWindows, TabKeyFromTheServerMovesTheFocus)
 {
     CKnob* first = nullptr;
