@@ -97,6 +97,9 @@ bool Editor::open(void* ptr)
 {
     if (frame)
         close();
+    // Without the host's window there is nothing to open in.
+    if (!ptr)
+        return false;
     AEffGUIEditor::open(ptr);
     BitmapSet bitmap;
 

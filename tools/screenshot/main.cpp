@@ -1,12 +1,14 @@
-// qdx-screenshot INPUT.wav OUTPUT.png [SECONDS]
+// qdx-screenshot INPUT.wav OUTPUT.png [SECONDS [PROGRAM]]
 //
 // A picture of the editor at work: the plug-in is loaded through its entry
 // point as a host loads it, its editor opens in an X11 window of this
 // program, and the input is processed in blocks of 512 frames at the pace
 // of real time (the meters' ballistics run on the clock) while the editor
 // is idled, as a host does. After SECONDS (default 6) of audio, or at the
-// end of the file, the window is saved.
+// end of the file, the window is saved. Like the demo's master, the picture
+// uses the factory program "CD Master 1" unless PROGRAM names another.
 #include "host/VstInterface.h"
+#include "presets/FactoryPresets.h"
 #include "tools/screenshot/PngWriter.h"
 
 #include <X11/Xlib.h>
@@ -68,8 +70,15 @@ uint8_t channel(unsigned long pixel, unsigned long mask)
 int main(int argc, char** argv)
 {
     if (argc < 3)
-        return fail("usage: qdx-screenshot INPUT.wav OUTPUT.png [SECONDS]");
+        return fail("usage: qdx-screenshot INPUT.wav OUTPUT.png [SECONDS [PROGRAM]]");
     const double seconds = argc > 3 ? std::atof(argv[3]) : 6.0;
+    const std::string programName = argc > 4 ? argv[4] : "CD Master 1";
+    const FactoryPreset* program = nullptr;
+    for (const FactoryPreset& preset : kFactoryPresets)
+        if (programName == preset.name)
+            program = &preset;
+    if (!program)
+        return fail("no factory program named " + programName);
 
     SF_INFO format = {};
     SNDFILE* input = sf_open(argv[1], SFM_READ, &format);
@@ -96,6 +105,9 @@ int main(int argc, char** argv)
     dispatch(effOpen, 0, 0, nullptr, 0.0f);
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(format.samplerate));
     dispatch(effSetBlockSize, 0, kBlockFrames, nullptr, 0.0f);
+    // The program's values, as a host restores a saved setting.
+    for (VstInt32 i = 0; i < effect->numParams && i < 26; ++i)
+        effect->setParameter(effect, i, static_cast<float>(program->values[i]));
     dispatch(effMainsChanged, 0, 1, nullptr, 0.0f);
 
     ERect* rect = nullptr;
