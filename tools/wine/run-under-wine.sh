@@ -9,6 +9,8 @@
 # without it every test pays Wine's start-up again (seconds, not a fraction
 # of one). It leaves ZELVO_WINESERVER_LINGER seconds (default 60) after the
 # last program; `wineserver -k` with the same WINEPREFIX stops it at once.
+# Display driver of a new prefix: ZELVO_WINE_GRAPHICS (default null, no X
+# server needed; "x11" shows windows on $DISPLAY).
 set -eu
 
 prefix=
@@ -66,7 +68,12 @@ if [ ! -f "$ready" ]; then
     (
         flock 9
         if [ ! -f "$ready" ]; then
-            if "$wine" wineboot --init >/dev/null 2>&1; then
+            # Wine's null display driver: windows and GDI work without an X
+            # server. Without a driver, every program that touches user32
+            # waits some seconds for a desktop that never comes.
+            if "$wine" wineboot --init >/dev/null 2>&1 &&
+               "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "${ZELVO_WINE_GRAPHICS:-null}" /f \
+                   >/dev/null 2>&1; then
                 touch "$ready"
             fi
         fi
@@ -77,8 +84,15 @@ if [ ! -f "$ready" ]; then
     fi
 fi
 
+# Wine's background processes (the desktop, device services) start from the
+# first program that needs them and inherit its output. Were that CTest's
+# pipe, CTest would wait for them to quit (some twenty seconds) after every
+# test: the program writes to a file instead, shown when it ends.
+output=$(mktemp "${TMPDIR:-/tmp}/zelvo-wine-output.XXXXXX")
+trap 'rm -f "$output"' EXIT
 status=0
-"$wine" "$@" || status=$?
+"$wine" "$@" </dev/null >"$output" 2>&1 || status=$?
+cat "$output"
 if [ "$status" -eq 53 ]; then
     # Wine's answer when the loader cannot resolve the program's imports.
     echo "$0: $1 could not start: a DLL it imports is missing (WINEDEBUG=err+module shows which)" >&2
