@@ -102,9 +102,14 @@ TEST_F(EditorTest, KnobDragOf400PixelsCoversTheRangeAsOneEditAndControlClickSets
         EXPECT_GE(values[i], values[i - 1]) << "the value only rises while the pointer moves right";
     EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 1u);
     EXPECT_EQ(count(audioMasterEndEdit, kTransient), 1u);
-    // The field under the knob follows.
+    // The knob shows its last picture.
     pump(60);
     EXPECT_TRUE(showsPicture(screenshot(), 152, 55, 169, 105, 217, 48, 100));
+    // The dragged knob has the keyboard focus: the host's arrow keys step it.
+    host->clearCalls();
+    EXPECT_EQ(host->dispatch(effEditKeyDown, 0, VKEY_DOWN), 1);
+    EXPECT_FLOAT_EQ(host->getParameter(kTransient), 1.0f - 0.03125f);
+    EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 1u);
 
     host->clearCalls();
     act([](User& user) { user.clickWith(XK_Control_L, 80, 193); });
@@ -340,4 +345,56 @@ TEST_F(EditorTest, FailureToStoreThePreferencesIsShownInAMessageBox)
     EXPECT_TRUE(boxSeen) << "no message box titled Error...";
     // The buttons still light up.
     EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 2));
+}
+
+namespace {
+
+// The glyph's pixels that are not the transparent key colour (black) show at
+// the text position: text printed transparently over the about panel.
+bool showsTransparentText(const Screenshot& shot, const char* text, int x, int y)
+{
+    int inked = 0;
+    for (size_t i = 0; text[i]; ++i) {
+        const int glyph = text[i] - 32;
+        for (int row = 0; row < 8; ++row)
+            for (int column = 0; column < 5; ++column) {
+                const uint32_t ink = skinPixel(158, column, glyph * 8 + row);
+                if (ink == 0)
+                    continue;
+                ++inked;
+                if (shot.at(x + 6 * static_cast<int>(i) + column, y - 7 + row) != ink)
+                    return false;
+            }
+    }
+    return inked > 0;
+}
+
+} // namespace
+
+TEST_F(EditorTest, AboutPanelShowsTheLatencyTakesTheNextClickAndFreezesTheMeters)
+{
+    host->setParameter(kPower, stepCentre(1, 2));
+    ASSERT_TRUE(openEditor());
+    const Screenshot closed = screenshot();
+    act([](User& user) { user.click(262, 385); });
+    Screenshot open = screenshot();
+    // Blended at 200/255 over the panel: changed, and not the panel bitmap itself.
+    EXPECT_NE(open.at(60, 420), closed.at(60, 420));
+    EXPECT_TRUE(showsTransparentText(open, "159", 470 - 18, 309 + 28));
+    EXPECT_TRUE(showsTransparentText(open, "Current process latency (samples):", 55, 309 + 28));
+
+    // The latency follows the sample rate.
+    host->setSampleRate(96000.0f);
+    pump(80);
+    EXPECT_TRUE(showsTransparentText(screenshot(), "287", 470 - 18, 309 + 28));
+
+    // A click on the Power button only closes the panel.
+    host->clearCalls();
+    act([](User& user) { user.click(262, 417); });
+    EXPECT_EQ(host->countCalls(audioMasterAutomate), 0u);
+    EXPECT_FLOAT_EQ(host->getParameter(kPower), stepCentre(1, 2));
+    const Screenshot again = screenshot();
+    EXPECT_EQ(again.at(60, 420), closed.at(60, 420));
+    act([](User& user) { user.click(262, 417); });
+    EXPECT_FLOAT_EQ(host->getParameter(kPower), stepCentre(0, 2)) << "closed, the button works again";
 }

@@ -211,3 +211,21 @@ TEST_F(PresetBarTest, BankAndPresetFilesGoThroughTheFileDialog)
     clickBar(178);
     EXPECT_FLOAT_EQ(host->getParameter(kRelease), 0.5f);
 }
+
+TEST_F(PresetBarTest, TypedNameIsCutTo24CharactersAndNamesTheProgram)
+{
+    ASSERT_TRUE(openEditor());
+    clickBar(356); // program 1
+    act([](User& user) {
+        user.click(257, kBarY);
+        user.pause(150);
+        user.clearField();
+        user.type("abcdefghijklmnopqrstuvwxyz1234");
+        user.key(XK_Return);
+    });
+    EXPECT_EQ(host->programName(), "abcdefghijklmnopqrstuvwx");
+    // The next and previous programs bring the new name back with program 1.
+    clickBar(356);
+    clickBar(340);
+    EXPECT_EQ(host->programName(), "abcdefghijklmnopqrstuvwx");
+}
