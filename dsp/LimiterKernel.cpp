@@ -152,7 +152,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
     for (int n = 0; n < frames; ++n)
     {
-        Pair x(double(inL[n]), double(inR[n]));
+        Pair x(static_cast<double>(inL[n]), static_cast<double>(inR[n]));
         x = keep(abs(x) < Pair(kInputLimit), x);
 
         // Smoothed drive and output gains (one pole at 30 Hz).
