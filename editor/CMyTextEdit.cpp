@@ -4,11 +4,11 @@
 #include "gui/cframe.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 using namespace VSTGUI;
 
@@ -29,6 +29,16 @@ constexpr double kReleaseExponent = 0.82030212;
 constexpr double kReleaseInverseExponent = 1.2190630447230832;
 
 float releaseMs(float v) { return static_cast<float>(std::pow(10.0, 3.0 * std::pow(static_cast<double>(v), kReleaseExponent))); }
+
+// "off" in any letter case.
+bool isOff(const char* text)
+{
+    const char* off = "off";
+    for (; *off; ++off, ++text)
+        if (std::tolower(static_cast<unsigned char>(*text)) != *off)
+            return false;
+    return *text == 0;
+}
 
 double clampTo(double x, double low, double high) { return x < low ? low : (x > high ? high : x); }
 
@@ -112,7 +122,7 @@ bool CMyTextEdit::valueFromText(long tag, const char* text, float& v)
         v = static_cast<float>(std::pow(std::log10(clampTo(x, 1.0, 1000.0)) / 3.0, kReleaseInverseExponent));
         return true;
     case kLevellerTag:
-        if (strcasecmp(text, "off") == 0)
+        if (isOff(text))
             v = 1.0f;
         else
             v = static_cast<float>((clampTo(x, -12.0, 0.0) + 12.0) / 12.0);
