@@ -614,6 +614,36 @@ TEST_F(RealWindows, PopUpSubmenuOpensOnHoverInAMenuOfColumns)
     EXPECT_EQ(menu->getCurrent(), 0);
 }
 
+TEST_F(RealWindows, SetSizeGrowsTheWindowChainUnlessTheHostResizes)
+{
+    editor->build = [&](CFrame* f) { f->addView(new CParamDisplay(CRect(380, 260, 480, 320))); };
+    open();
+    auto frameWindow = static_cast<Window>(reinterpret_cast<uintptr_t>(frame->getSystemWindow()));
+    auto sizeOf = [&](Window window) {
+        XSync(display, False);
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, window, &attributes);
+        return std::make_pair(attributes.width, attributes.height);
+    };
+    EXPECT_FALSE(frame->setSize(420, 300));
+
+    // The host can resize: only the frame's own window changes.
+    effect->hostCanSize = true;
+    effect->hostAcceptsSize = true;
+    EXPECT_TRUE(frame->setSize(460, 320));
+    EXPECT_EQ(sizeOf(frameWindow), std::make_pair(460, 320));
+    EXPECT_EQ(sizeOf(parent), std::make_pair(420, 300));
+
+    // It cannot: the frame grows the host's window around it as well.
+    effect->hostCanSize = false;
+    EXPECT_TRUE(frame->setSize(500, 340));
+    EXPECT_EQ(sizeOf(frameWindow), std::make_pair(500, 340));
+    EXPECT_EQ(sizeOf(parent), std::make_pair(500, 340));
+    idle(150);
+    ScreenImage screen = grab(0, 0, 500, 340);
+    EXPECT_EQ(screen.at(450, 330), 0x3C4046u) << "the new area is painted with the frame's background";
+}
+
 TEST_F(RealWindows, TabKeyFromTheServerMovesTheFocus)
 {
     CKnob* first = nullptr;
