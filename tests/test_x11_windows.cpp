@@ -644,6 +644,34 @@ TEST_F(RealWindows, SetSizeGrowsTheWindowChainUnlessTheHostResizes)
     EXPECT_EQ(screen.at(450, 330), 0x3C4046u) << "the new area is painted with the frame's background";
 }
 
+TEST_F(RealWindows, HostDestroyingItsWindowFirstLeavesTheProcessRunning)
+{
+    CTextEdit* field = nullptr;
+    editor->build = [&](CFrame* f) {
+        field = new CTextEdit(CRect(20, 200, 220, 222), &listener, 31, "Current");
+        f->addView(field);
+        f->addView(new CKnob(CRect(100, 100, 160, 160), &listener, 4, nullptr, nullptr));
+    };
+    open();
+    ASSERT_TRUE(act([&](User& user) { user.click(sx(60), sy(210)); }));
+    ASSERT_TRUE(field->isEditing());
+    // Some hosts destroy their window before they close the editor: every later
+    // request on our windows fails on the server, and must fail quietly.
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 40, 30, 10, 10, 0, 0, 0);
+    idle(100);
+    EXPECT_FALSE(frame->isOpen());
+    frame->setCursor(kCursorHand);
+    CPoint where;
+    EXPECT_TRUE(frame->getCurrentLocation(where));
+    frame->setDirty(true);
+    frame->idle();
+    editor->close();
+    EXPECT_EQ(editor->getFrame(), nullptr);
+    EXPECT_EQ(listener.changes, 0);
+}
+
 TEST_F(RealWindows, TabKeyFromTheServerMovesTheFocus)
 {
     CKnob* first = nullptr;

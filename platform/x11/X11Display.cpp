@@ -13,11 +13,24 @@ namespace {
 
 X11Display* shared = nullptr;
 bool trapFailed = false;
+XErrorHandler hostHandler = nullptr;
 
 int trapHandler(Display*, XErrorEvent*)
 {
     trapFailed = true;
     return 0;
+}
+
+// Errors on the toolkit's own connection (a window the host destroyed under
+// us) must not reach Xlib's default handler, which ends the host's process;
+// errors on the host's connections go to the handler the host had.
+int toolkitHandler(Display* display, XErrorEvent* error)
+{
+    if (shared && display == shared->get()) {
+        trapFailed = true;
+        return 0;
+    }
+    return hostHandler ? hostHandler(display, error) : 0;
 }
 
 int shiftOf(unsigned long mask)
@@ -40,6 +53,7 @@ X11Display* X11Display::acquire()
             return nullptr;
         shared = new X11Display();
         shared->display = display;
+        hostHandler = XSetErrorHandler(toolkitHandler);
     }
     shared->users++;
     return shared;
@@ -49,6 +63,10 @@ void X11Display::release()
 {
     if (!shared || --shared->users > 0)
         return;
+    // Give back the host's handler, unless someone installed another since.
+    XErrorHandler current = XSetErrorHandler(hostHandler);
+    if (current != toolkitHandler)
+        XSetErrorHandler(current);
     XCloseDisplay(shared->display);
     delete shared;
     shared = nullptr;

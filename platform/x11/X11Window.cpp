@@ -97,11 +97,12 @@ public:
     {
         if (window) {
             connection->unregisterHandler(window);
+            X11ErrorTrap trap(display);
             for (auto& cursor : cursors)
                 XFreeCursor(display, cursor.second);
             XFreeGC(display, gc);
-            X11ErrorTrap trap(display);
-            XDestroyWindow(display, window);
+            if (!destroyed)
+                XDestroyWindow(display, window);
         }
         X11Display::release();
     }
@@ -117,7 +118,7 @@ public:
     void releaseDevice(GraphicsDevice* device) override
     {
         auto* software = static_cast<SoftwareDevice*>(device);
-        if (software) {
+        if (software && !destroyed) {
             connection->putPicture(window, gc, backBuffer, software->getTouchedArea());
             XFlush(display);
         }
@@ -151,6 +152,8 @@ public:
 
     void setCursor(int type) override
     {
+        if (destroyed)
+            return;
         static const std::map<int, unsigned> kShapes = {
             {kCursorWait, XC_watch},
             {kCursorHorizontalSize, XC_sb_h_double_arrow},
@@ -176,6 +179,8 @@ public:
     void resize(int width, int height) override
     {
         backBuffer.resize(width, height);
+        if (destroyed)
+            return;
         XResizeWindow(display, window, static_cast<unsigned>(std::max(width, 1)),
                       static_cast<unsigned>(std::max(height, 1)));
         XFlush(display);
@@ -192,6 +197,8 @@ public:
 
     void setDropTarget(bool active) override
     {
+        if (destroyed)
+            return;
         Atom aware = connection->atom("XdndAware");
         if (active) {
             long version = kXdndVersion;
@@ -300,8 +307,11 @@ public:
             break;
         }
         case DestroyNotify:
-            if (event.xdestroywindow.window == window)
+            if (event.xdestroywindow.window == window) {
+                // The host took our window down with its own: nothing more is sent to it.
+                destroyed = true;
                 listener->windowDestroyed();
+            }
             break;
         case ClientMessage:
             handleDnd(event.xclient);
@@ -452,6 +462,7 @@ private:
     WindowListener* listener;
     SoftwareBitmap backBuffer;
     ::Window window = 0;
+    bool destroyed = false;
     GC gc = nullptr;
     std::map<int, Cursor> cursors;
     IntRect exposed;
