@@ -136,7 +136,9 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         if (editor && ptr)
             return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
         return 0;
-    case effEditOpen: return editor && editor->open(ptr) ? 1 : 0;
+    case effEditOpen:
+        // The editor lives inside the host's window; without one there is nowhere to open it.
+        return editor && ptr && editor->open(ptr) ? 1 : 0;
     case effEditClose:
         if (editor)
             editor->close();
