@@ -25,16 +25,18 @@ record() { # ctest log
   fi
 }
 
-# The editor and window tests need an X server.
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  export DISPLAY=:99
-  if ! xdpyinfo >/dev/null 2>&1; then
-    Xvfb :99 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    trap 'kill $xvfb_pid 2>/dev/null' EXIT
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  fi
-fi
+# The editor and window tests need an X server of their own: they move and
+# click the pointer, which must not meet a desktop or another test run.
+display_number=99
+while [ -e "/tmp/.X${display_number}-lock" ] || [ -e "/tmp/.X11-unix/X${display_number}" ]; do
+  display_number=$((display_number + 1))
+done
+export DISPLAY=":${display_number}"
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null' EXIT
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $DISPLAY"; exit 1; }
 
 run_stage() { # name build-dir ctest-args... (configure args in $configure)
   local name=$1 dir=$2; shift 2
