@@ -1,5 +1,7 @@
 // Registry keys under HKEY_LOCAL_MACHINE, shared by every instance and host
-// on the machine.
+// on the machine. The registry writes value by value, so a key is held
+// under one system-wide lock from create or open to close: a reader never
+// sees half of a writer's values, and two writers never mix theirs.
 #include "platform/Registry.h"
 
 #include <windows.h>
@@ -10,8 +12,43 @@
 namespace platform
 {
 
+namespace
+{
+// Named, so instances in other hosts share it; a timed wait gives up after
+// a second and the operation goes ahead unlocked rather than hang.
+const char* const kStoreLockName = "Local\\QDXZelvoSettingsStore";
+constexpr DWORD kLockTimeoutMs = 1000;
+
+class StoreLock
+{
+public:
+    StoreLock() : mutex(CreateMutexA(nullptr, FALSE, kStoreLockName))
+    {
+        if (mutex)
+        {
+            const DWORD result = WaitForSingleObject(mutex, kLockTimeoutMs);
+            owned = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+        }
+    }
+    ~StoreLock()
+    {
+        if (owned)
+            ReleaseMutex(mutex);
+        if (mutex)
+            CloseHandle(mutex);
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    HANDLE mutex;
+    bool owned = false;
+};
+} // namespace
+
 struct RegistryKey::Impl
 {
+    std::unique_ptr<StoreLock> lock;
     HKEY key = nullptr;
 };
 
@@ -27,12 +64,14 @@ bool RegistryKey::create(const char* path)
     close();
     if (!path)
         return false;
+    auto lock = std::make_unique<StoreLock>();
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | KEY_QUERY_VALUE,
                         nullptr, &key, &disposition) != ERROR_SUCCESS)
         return false;
     impl = std::make_unique<Impl>();
+    impl->lock = std::move(lock);
     impl->key = key;
     return true;
 }
@@ -42,10 +81,12 @@ bool RegistryKey::open(const char* path)
     close();
     if (!path)
         return false;
+    auto lock = std::make_unique<StoreLock>();
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     impl = std::make_unique<Impl>();
+    impl->lock = std::move(lock);
     impl->key = key;
     return true;
 }
@@ -54,7 +95,7 @@ void RegistryKey::close()
 {
     if (impl && impl->key)
         RegCloseKey(impl->key);
-    impl.reset();
+    impl.reset(); // releases the lock after the key is closed
 }
 
 bool RegistryKey::isOpen() const

@@ -237,7 +237,11 @@ size_t TestHost::countCalls(VstInt32 opcode)
 std::string useTemporarySettingsStore(const std::string& name)
 {
 #if defined(_WIN32)
-    // Windows keeps the settings in the registry (under Wine: the prefix's).
+    // Windows keeps the settings in the registry (under Wine: the prefix's):
+    // the product's keys are removed, so the store starts empty as on Linux.
+    LONG result = RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Korvane\\QDXzelvo");
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+        throw std::runtime_error("cannot clear the settings in the registry");
     return name;
 #else
     const char* base = std::getenv("TMPDIR");
