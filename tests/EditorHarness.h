@@ -35,6 +35,18 @@ struct Screenshot
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// A connection to the X server. A busy server can refuse a connection for a
+// moment (its queue of pending connections is short), so try for a while.
+inline Display* connectToServer()
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr))
+            return display;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return nullptr;
+}
+
 // A skin bitmap's pixel as 0xRRGGBB.
 inline uint32_t skinPixel(int id, int x, int y)
 {
@@ -48,10 +60,7 @@ inline uint32_t skinPixel(int id, int x, int y)
 class User
 {
 public:
-    User(int originX, int originY) : originX(originX), originY(originY)
-    {
-        display = XOpenDisplay(nullptr);
-    }
+    User(int originX, int originY) : originX(originX), originY(originY) { display = connectToServer(); }
     ~User()
     {
         if (display)
@@ -151,7 +160,7 @@ protected:
     {
         const char* name = std::getenv("DISPLAY");
         ASSERT_TRUE(name && *name) << "DISPLAY is not set: the editor tests need an X server (the test script starts Xvfb :99)";
-        display = XOpenDisplay(nullptr);
+        display = connectToServer();
         ASSERT_NE(display, nullptr) << "cannot open the X display " << name;
         settings = useTemporarySettingsStore(::testing::UnitTest::GetInstance()->current_test_info()->name());
         host = std::make_unique<TestHost>();
@@ -221,7 +230,10 @@ protected:
         std::atomic<bool> done{false};
         std::thread user([&] {
             User u(originX, originY);
-            actions(u);
+            if (u.display)
+                actions(u);
+            else
+                ADD_FAILURE() << "the user's connection to the X server was refused";
             done = true;
         });
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
