@@ -398,3 +398,50 @@ TEST_F(EditorTest, AboutPanelShowsTheLatencyTakesTheNextClickAndFreezesTheMeters
     act([](User& user) { user.click(262, 417); });
     EXPECT_FLOAT_EQ(host->getParameter(kPower), stepCentre(0, 2)) << "closed, the button works again";
 }
+
+TEST_F(EditorTest, RequantizerSelectorsStepAndDimWhileQuantizeIsOff)
+{
+    host->setParameter(kQuantize, stepCentre(0, 2));
+    host->setParameter(kBits, stepCentre(0, 3));
+    host->setParameter(kNoiseShape, stepCentre(3, 4));
+    host->setParameter(kAutoblack, stepCentre(1, 2));
+    ASSERT_TRUE(openEditor());
+    Screenshot shot = screenshot();
+    EXPECT_TRUE(showsPicture(shot, 142, 412, 78, 445, 97, 19, 0));
+    EXPECT_TRUE(showsPicture(shot, 143, 449, 78, 482, 97, 19, 3));
+    EXPECT_TRUE(showsPicture(shot, 163, 449, 40, 482, 59, 19, 2));
+
+    act([](User& user) { user.click(428, 49); }); // Quantize on
+    EXPECT_FLOAT_EQ(host->getParameter(kQuantize), stepCentre(1, 2));
+    shot = screenshot();
+    EXPECT_TRUE(showsPicture(shot, 162, 412, 40, 445, 59, 19, 1));
+    EXPECT_TRUE(showsPicture(shot, 142, 412, 78, 445, 97, 19, 3));
+    EXPECT_TRUE(showsPicture(shot, 143, 449, 78, 482, 97, 19, 6));
+    EXPECT_TRUE(showsPicture(shot, 163, 449, 40, 482, 59, 19, 1));
+
+    act([](User& user) {
+        user.click(465, 87); // noise shaping: after the last curve comes off
+        user.click(428, 87); // word length: the next one
+        user.click(465, 49); // auto-black off
+    });
+    EXPECT_FLOAT_EQ(host->getParameter(kNoiseShape), 0.125f);
+    EXPECT_FLOAT_EQ(host->getParameter(kBits), stepCentre(1, 3));
+    EXPECT_FLOAT_EQ(host->getParameter(kAutoblack), stepCentre(0, 2));
+    shot = screenshot();
+    EXPECT_TRUE(showsPicture(shot, 143, 449, 78, 482, 97, 19, 0));
+    EXPECT_TRUE(showsPicture(shot, 142, 412, 78, 445, 97, 19, 4));
+    EXPECT_TRUE(showsPicture(shot, 163, 449, 40, 482, 59, 19, 0));
+
+    // The oversampling switch toggles between exactly 0 and 1.
+    host->setParameter(kOversample, 0.75f);
+    act([](User& user) { user.click(97, 49); });
+    EXPECT_FLOAT_EQ(host->getParameter(kOversample), 1.0f);
+    act([](User& user) { user.click(97, 49); });
+    EXPECT_FLOAT_EQ(host->getParameter(kOversample), 0.0f);
+    // The panel's other on/off buttons move between step centres.
+    host->setParameter(kDetectorOrder, 0.3f);
+    act([](User& user) { user.click(60, 49); });
+    EXPECT_FLOAT_EQ(host->getParameter(kDetectorOrder), 0.75f);
+    act([](User& user) { user.click(60, 49); });
+    EXPECT_FLOAT_EQ(host->getParameter(kDetectorOrder), 0.25f);
+}
