@@ -9,6 +9,19 @@
 #include "host/NumberText.h"
 #include "platform/Registry.h"
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZELVO_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) && !defined(ZELVO_THREAD_SANITIZER)
+#define ZELVO_THREAD_SANITIZER 1
+#endif
+#if ZELVO_THREAD_SANITIZER
+#include <pthread.h>
+#include <time.h>
+#endif
+
 namespace
 {
 constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
@@ -31,7 +44,18 @@ class Plugin::ProcessingLock
 public:
     explicit ProcessingLock(std::recursive_timed_mutex& mutex) : mutex(mutex)
     {
+#if ZELVO_THREAD_SANITIZER
+        // ThreadSanitizer (clang 14) does not see a lock taken by the timed
+        // wait of the standard library (pthread_mutex_clocklock) and would
+        // report every access the mutex guards; in that build the same wait
+        // goes through pthread_mutex_timedlock, which it does see.
+        timespec deadline;
+        clock_gettime(CLOCK_REALTIME, &deadline);
+        deadline.tv_sec += std::chrono::duration_cast<std::chrono::seconds>(kMutexTimeout).count();
+        locked = mutex.try_lock() || pthread_mutex_timedlock(mutex.native_handle(), &deadline) == 0;
+#else
         locked = mutex.try_lock() || mutex.try_lock_for(kMutexTimeout);
+#endif
     }
     ~ProcessingLock()
     {
@@ -379,6 +403,10 @@ void Plugin::getParameterLabel(VstInt32 index, char* text)
 
 void Plugin::suspend()
 {
+    // Hosts switch the effect off from any thread, the audio thread among
+    // them, also while another thread changes the rate: the reset waits for
+    // a running block like every other change of the processing state.
+    ProcessingLock lock(processingMutex);
     engine.reset();
 }
 

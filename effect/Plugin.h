@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "dsp/LimiterEngine.h"
+#include "dsp/Shared.h"
 #include "effect/NoiseShapingTables.h"
 #include "effect/ParameterTable.h"
 #include "presets/CPresetSystemEffect.h"
@@ -36,7 +37,7 @@ public:
     int getRate() const { return rate; }
     int getRateClass() const { return rateClass; }
     int getLatency() const { return engine.latency(); }
-    int getStep(int index) const { return (index >= 0 && index < kNumParams) ? steps[index] : 0; }
+    int getStep(int index) const { return (index >= 0 && index < kNumParams) ? steps[index].get() : 0; }
 
 private:
     class ProcessingLock;
@@ -58,17 +59,20 @@ private:
     LimiterEngine engine;
     NoiseShapingTables noiseShapingTables;
 
-    float values[kNumParams] = {};
-    int steps[kNumParams] = {};
+    // Written by the host's and the editor's threads, read by others (texts,
+    // the editor, the programs): relaxed atomics, the same single loads and
+    // stores as plain fields, but defined when they meet.
+    Shared<float> values[kNumParams];
+    Shared<int> steps[kNumParams];
 
     // Engineering values derived from the continuous parameters.
-    double outputGain = 1.0;
-    double driveGain = 1.0;
-    double transientAmount = 0.125;
-    double releaseMs = 50.0;
-    double levellerLevel = 0.5;
+    Shared<double> outputGain{1.0};
+    Shared<double> driveGain{1.0};
+    Shared<double> transientAmount{0.125};
+    Shared<double> releaseMs{50.0};
+    Shared<double> levellerLevel{0.5};
 
-    int rate = 44100;
-    double rateDouble = 44100.0;
-    int rateClass = 0;
+    Shared<int> rate{44100};
+    Shared<double> rateDouble{44100.0};
+    Shared<int> rateClass{0};
 };

@@ -3,6 +3,8 @@
 // parameter change is mirrored into the selected program and program 0.
 #pragma once
 
+#include <atomic>
+
 #include "host/AudioEffectX.h"
 #include "presets/CProgram.h"
 
@@ -47,7 +49,9 @@ protected:
     void recallMemo(const char* keyPath);
 
     CProgram* programs = nullptr;
-    int currentPreset = 0;
-    bool applyingPreset = false;
+    // Read by host threads while the editor's thread selects a program: as
+    // atomic words a reader sees the old or the new value, never a torn one.
+    std::atomic<int> currentPreset{0};
+    std::atomic<bool> applyingPreset{false};
     PresetSystemListener* listener = nullptr;
 };
