@@ -242,6 +242,7 @@ bool Editor::open(void* ptr)
 
 void Editor::close()
 {
+    withdrawControls();
     CPresetSystemEditor::close();
     meterIn = meterOut = nullptr;
     meterGR = nullptr;
@@ -286,7 +287,11 @@ void Editor::applyMeterMode()
 
 void Editor::setParameter(VstInt32 index, float value)
 {
-    if (!frame || index < 0 || index > kPostMeter)
+    if (index < 0 || index > kPostMeter)
+        return;
+    // Any host thread: the controls stay while this call uses them.
+    ControlAccess access(*this);
+    if (!access)
         return;
     switch (index) {
     case kOutput: outputKnob->setValue(value); outputField->setValue(value); break;

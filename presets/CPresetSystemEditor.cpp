@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 using namespace VSTGUI;
 
@@ -63,6 +64,32 @@ CPresetSystemEditor::~CPresetSystemEditor()
     CPresetSystemEffect* programs = presetEffect();
     if (programs && programs->getPresetSystemListener() == this)
         programs->setPresetSystemListener(nullptr);
+}
+
+namespace {
+// Accesses held by the calling thread: closing from inside one must not wait for itself.
+thread_local int accessesOnThisThread = 0;
+} // namespace
+
+CPresetSystemEditor::ControlAccess::ControlAccess(CPresetSystemEditor& editor) : editor(editor)
+{
+    editor.controlsInUse.fetch_add(1);
+    ++accessesOnThisThread;
+    available = editor.controlsAvailable.load();
+}
+
+CPresetSystemEditor::ControlAccess::~ControlAccess()
+{
+    --accessesOnThisThread;
+    editor.controlsInUse.fetch_sub(1);
+}
+
+void CPresetSystemEditor::withdrawControls()
+{
+    controlsAvailable = false;
+    // The other threads' holders finish their few stores.
+    while (controlsInUse.load() > accessesOnThisThread)
+        std::this_thread::yield();
 }
 
 CPresetSystemEffect* CPresetSystemEditor::presetEffect() const { return dynamic_cast<CPresetSystemEffect*>(effect); }
@@ -147,11 +174,13 @@ bool CPresetSystemEditor::open(void*)
     switchBitmap->forget();
     loadBitmap->forget();
     saveBitmap->forget();
+    publishControls();
     return true;
 }
 
 void CPresetSystemEditor::close()
 {
+    withdrawControls();
     nameField = nullptr;
     presetMenu = nullptr;
     stepSwitch = nullptr;
@@ -260,10 +289,19 @@ void CPresetSystemEditor::presetChosen(int index, const char* text)
         programs->selectPreset(index);
 }
 
-void CPresetSystemEditor::presetNameChanged(const char* name) { showName(name, true); }
+void CPresetSystemEditor::presetNameChanged(const char* name)
+{
+    // The effect may call from any thread, with the window open or closed.
+    ControlAccess access(*this);
+    if (access)
+        showName(name, true);
+}
 
 void CPresetSystemEditor::programsChanged(int selectedIndex)
 {
+    ControlAccess access(*this);
+    if (!access)
+        return;
     fillMenu();
     if (presetMenu)
         presetMenu->setCurrent(selectedIndex, false);

@@ -9,6 +9,7 @@
 #include "presets/CPresetSystemListener.h"
 #include "presets/PresetSystemListener.h"
 
+#include <atomic>
 #include <string>
 
 class CMyTextEdit;
@@ -75,6 +76,28 @@ public:
 protected:
     CPresetSystemEffect* presetEffect() const;
 
+    // Hosts change parameters and program names from any thread, also while
+    // the interface thread closes the window. A caller that reaches the
+    // controls holds a ControlAccess; closing withdraws the controls and waits
+    // for the holders before the frame destroys them. Only atomics: an audio
+    // thread that automates never blocks here.
+    class ControlAccess
+    {
+    public:
+        explicit ControlAccess(CPresetSystemEditor& editor);
+        ~ControlAccess();
+        ControlAccess(const ControlAccess&) = delete;
+        ControlAccess& operator=(const ControlAccess&) = delete;
+        // True while the controls exist and stay so for the holder.
+        explicit operator bool() const { return available; }
+
+    private:
+        CPresetSystemEditor& editor;
+        bool available;
+    };
+    void publishControls() { controlsAvailable = true; }
+    void withdrawControls();
+
 private:
     enum FileKind
     {
@@ -85,6 +108,9 @@ private:
     bool chooseFile(bool save, FileKind kind, std::string& bareName);
     void showName(const char* name, bool alsoCurrentEntry);
     void fillMenu();
+
+    std::atomic<bool> controlsAvailable{false};
+    std::atomic<int> controlsInUse{0};
 
     char lastDirectory[kPathLength] = "";
     char bankFileName[kPathLength] = "";
