@@ -1,6 +1,5 @@
 #include "platform/win32/GdiBitmap.h"
 
-#include <cstring>
 
 namespace platform {
 
@@ -53,8 +52,13 @@ std::unique_ptr<Bitmap> createBitmapFromPixels(int width, int height, const uint
     if (!picture->isValid() || !pixels)
         return nullptr;
     GdiFlush();
-    // Same layout in memory: blue, green, red, then the ignored alpha byte.
-    std::memcpy(picture->pixels(), pixels, static_cast<size_t>(width) * height * 4);
+    // Same layout in memory: blue, green, red, then alpha, which is cleared:
+    // GDI's key-colour copy compares all four bytes, and a resource bitmap
+    // has none either.
+    uint32_t* target = picture->pixels();
+    const size_t count = static_cast<size_t>(width) * height;
+    for (size_t i = 0; i < count; ++i)
+        target[i] = pixels[i] & 0x00FFFFFF;
     return picture;
 }
 
