@@ -20,8 +20,8 @@
 //   null left channel leaves the host's buffers alone (the calibration noise
 //   needs no input); a null or unconnected right channel makes the effect
 //   mono: the right output buffer is not touched.
-// - Every output sample written is finite and within -1..+1, for any finite
-//   input, including +-1e30 and denormals.
+// - Every output sample written is finite and within -1..+1, for any input,
+//   including +-1e30, denormals, infinities and NaN.
 //
 // A failing run prints its seed; ZELVO_ABUSE_SEED=<n> replays just that seed
 // and ZELVO_ABUSE_STEPS=<n> changes the number of steps per seed.
@@ -185,8 +185,11 @@ public:
         case 3: return 0.9 * std::sin(0.05 * i);
         case 4:
         {
-            const double extreme[] = {1e30, -1e30, 1e-310, -1e-310, 1e-40, 3.4e38, -3.4e38, 0.0};
-            return chance(0.1) ? extreme[below(8)] : uniform(-1.0, 1.0);
+            // Hosts pass on whatever a broken source gives: huge, tiny, not finite.
+            const double extreme[] = {1e30,   -1e30,  1e-310, -1e-310, 1e-40,
+                                      3.4e38, -3.4e38, 0.0,   std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+            return chance(0.1) ? extreme[below(11)] : uniform(-1.0, 1.0);
         }
         default: return (i / 97) % 2 ? 1.0 : -1.0; // full-scale square wave
         }
@@ -778,7 +781,8 @@ private:
             }
             if (!inPlace)
             {
-                ASSERT_TRUE(in[c] == inputCopy[c]) << "the input buffer of channel " << c << " was changed";
+                ASSERT_EQ(std::memcmp(in[c].data(), inputCopy[c].data(), in[c].size() * sizeof(Sample)), 0)
+                    << "the input buffer of channel " << c << " was changed"; // bytes: NaN is not equal to itself
             }
         }
     }
