@@ -443,7 +443,7 @@ void Editor::idle()
         return;
     const uint32_t now = platform::getTicks();
     AEffGUIEditor::idle();
-    if (!frame || now - lastIdleTicks < kIdleInterval)
+    if (!frame || static_cast<int32_t>(now - lastIdleTicks) < static_cast<int32_t>(kIdleInterval))
         return;
     CPresetSystemEditor::idle();
     if (getMyFrame()->hasInfoView())
@@ -460,7 +460,9 @@ void Editor::idle()
     readoutGR->setLevels(meters[8], meters[9]);
     calibrate->setTicks(now);
 
-    if (now - highlightTicks > kHighlightTime)
+    // Signed: a store inside this very idle pass (a click handled by the
+    // toolkit's idle above) starts its half second after `now`.
+    if (static_cast<int32_t>(now - highlightTicks) > static_cast<int32_t>(kHighlightTime))
         setHighlights(false);
     lastIdleTicks = now;
 }

@@ -279,8 +279,14 @@ TEST_F(EditorTest, RightClickStoresTheMeteringPreferencesAndLightsTheButtons)
     EXPECT_FALSE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS"));
     host->setParameter(kAttZoom, 0.0f);
 
-    act([](User& user) { user.click(285, 275, 3); }, 60);
-    Screenshot lit = screenshot();
+    // Lit for half a second: watch for it while the host idles.
+    act([](User& user) { user.click(285, 275, 3); }, 0);
+    Screenshot lit;
+    const auto watchEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    do {
+        pump(10);
+        lit = screenshot();
+    } while (!showsPicture(lit, 144, 269, 265, 302, 284, 19, 2) && std::chrono::steady_clock::now() < watchEnd);
     EXPECT_TRUE(showsPicture(lit, 144, 269, 265, 302, 284, 19, 2));
     EXPECT_TRUE(showsPicture(lit, 160, 269, 307, 302, 326, 19, 2));
     EXPECT_TRUE(showsPicture(lit, 161, 116, 368, 134, 392, 24, 2));
