@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "platform/GraphicsDevice.h"
+#include "platform/PlatformWindow.h"
+#include "platform/win32/Win32DropTarget.h"
 #include "resources/SkinResources.h"
 #include "tests/support/TestHost.h"
 
@@ -279,5 +281,44 @@ TEST(Win32Editor, ClosingTheEffectWithItsEditorOpenTakesTheWindowAway)
     ASSERT_NE(frame, nullptr);
     host.close();
     EXPECT_FALSE(IsWindow(frame));
+}
+struct QuietListener : WindowListener
+{
+    int paints = 0;
+    void windowPaint(const IntRect&) override { ++paints; }
+    void windowMouseDown(int, int) override {}
+    void windowWheel(int, int, float) override {}
+    void windowKey(const VstKeyCode&, bool) override {}
+    void windowDragEnter(const DropData&, int, int) override {}
+    void windowDragMove(const DropData&, int, int) override {}
+    void windowDragLeave(const DropData&, int, int) override {}
+    void windowDrop(const DropData&, int, int) override {}
+    void windowDestroyed() override {}
+};
+
+TEST(Win32Window, ADropTargetIsRegisteredWhileActiveAndGoneAfterwards)
+{
+    HostWindow parent;
+    QuietListener listener;
+    std::unique_ptr<Window> window = createChildWindow(parent.window, 100, 80, &listener);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->getWidth(), 100);
+    EXPECT_EQ(window->getHeight(), 80);
+    HWND handle = static_cast<HWND>(window->getNativeHandle());
+    UpdateWindow(handle);
+    EXPECT_GT(listener.paints, 0);
+
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    auto* probe = new Win32DropTarget(handle, &listener);
+    window->setDropTarget(true);
+    EXPECT_EQ(RegisterDragDrop(handle, probe), DRAGDROP_E_ALREADYREGISTERED);
+    window->setDropTarget(false);
+    EXPECT_EQ(RegisterDragDrop(handle, probe), S_OK);
+    RevokeDragDrop(handle);
+    probe->Release();
+    OleUninitialize();
+
+    window.reset();
+    EXPECT_FALSE(IsWindow(handle));
 }
 } // namespace

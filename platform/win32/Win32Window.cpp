@@ -1,9 +1,11 @@
 // The toolkit frame's child window inside the host's window: painting,
 // mouse, wheel and keys for the listener, cursors, file drops, and the
-// native edit box and pop-up menu.
+// native edit box and pop-up menu. Drops come through OLE (text and file
+// names), or as Explorer's file drops where the host's thread has no OLE.
 #include "platform/PlatformWindow.h"
 
 #include "platform/win32/GdiDevice.h"
+#include "platform/win32/Win32DropTarget.h"
 #include "platform/win32/Win32EditBox.h"
 #include "platform/win32/Win32PopupMenu.h"
 
@@ -11,7 +13,6 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -111,6 +112,7 @@ public:
     ~Win32Window() override
     {
         if (window) {
+            setDropTarget(false);
             // Our own destruction is no news for the listener.
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             DestroyWindow(window);
@@ -225,8 +227,40 @@ public:
 
     void setDropTarget(bool active) override
     {
-        if (window)
-            DragAcceptFiles(window, active);
+        if (!window)
+            return;
+        if (active) {
+            if (dropTarget || acceptingFiles)
+                return;
+            // Balanced by OleUninitialize when the target goes, once per window.
+            oleInitialized = SUCCEEDED(OleInitialize(nullptr));
+            if (oleInitialized) {
+                auto* target = new Win32DropTarget(window, listener);
+                if (SUCCEEDED(RegisterDragDrop(window, target))) {
+                    dropTarget = target;
+                    return;
+                }
+                target->Release();
+                OleUninitialize();
+                oleInitialized = false;
+            }
+            DragAcceptFiles(window, TRUE);
+            acceptingFiles = true;
+            return;
+        }
+        if (dropTarget) {
+            RevokeDragDrop(window);
+            dropTarget->Release();
+            dropTarget = nullptr;
+        }
+        if (oleInitialized) {
+            OleUninitialize();
+            oleInitialized = false;
+        }
+        if (acceptingFiles) {
+            DragAcceptFiles(window, FALSE);
+            acceptingFiles = false;
+        }
     }
 
     void* getParentOf(void* handle) override
@@ -360,6 +394,7 @@ private:
         }
         case WM_DESTROY:
             // The host destroyed its window, and ours with it.
+            setDropTarget(false);
             listener->windowDestroyed();
             return 0;
         case WM_NCDESTROY:
@@ -376,6 +411,9 @@ private:
     WindowListener* listener;
     HCURSOR cursor = nullptr;
     bool inEvents = false;
+    Win32DropTarget* dropTarget = nullptr;
+    bool oleInitialized = false;
+    bool acceptingFiles = false;
 };
 
 } // namespace
