@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -320,5 +321,46 @@ TEST(Win32Window, ADropTargetIsRegisteredWhileActiveAndGoneAfterwards)
 
     window.reset();
     EXPECT_FALSE(IsWindow(handle));
+}
+struct RecordingBoxListener : EditBoxListener
+{
+    int returns = 0;
+    int focusLosses = 0;
+    void editBoxReturn() override { ++returns; }
+    void editBoxFocusLost() override { ++focusLosses; }
+};
+
+TEST(Win32EditBox, StartsSelectedTakesKeysFromTheHostAndReportsReturnAndFocusLoss)
+{
+    HostWindow parent;
+    QuietListener listener;
+    std::unique_ptr<Window> window = createChildWindow(parent.window, 200, 100, &listener);
+    ASSERT_TRUE(window);
+    RecordingBoxListener boxListener;
+    EditBoxStyle style;
+    style.maxLength = 6;
+    std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "12.5", style, &boxListener);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->getText(), "12.5");
+
+    // The whole text is selected at first: typing replaces it.
+    EXPECT_TRUE(box->handleKey(VstKeyCode{'7', 0, 0}));
+    EXPECT_TRUE(box->handleKey(VstKeyCode{'.', 0, 0}));
+    EXPECT_TRUE(box->handleKey(VstKeyCode{'2', 0, 0}));
+    EXPECT_TRUE(box->handleKey(VstKeyCode{0, VKEY_BACK, 0}));
+    EXPECT_EQ(box->getText(), "7.");
+    for (char c : std::string("123456789"))
+        box->handleKey(VstKeyCode{c, 0, 0});
+    EXPECT_EQ(box->getText(), "7.1234"); // at most maxLength characters
+
+    EXPECT_EQ(boxListener.returns, 0);
+    EXPECT_TRUE(box->handleKey(VstKeyCode{0, VKEY_RETURN, 0}));
+    EXPECT_EQ(boxListener.returns, 1);
+
+    // The focus moving elsewhere ends the edit; closing the box does not count.
+    SetFocus(parent.window);
+    EXPECT_EQ(boxListener.focusLosses, 1);
+    box.reset();
+    EXPECT_EQ(boxListener.focusLosses, 1);
 }
 } // namespace
