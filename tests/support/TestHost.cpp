@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -247,8 +248,10 @@ std::string useTemporarySettingsStore(const std::string& name)
     const char* base = std::getenv("TMPDIR");
     std::string directory = std::string(base && *base ? base : "/tmp") + "/zelvo-settings-" +
                             std::to_string(getpid()) + "-" + name;
-    std::string command = "rm -rf '" + directory + "'";
-    if (std::system(command.c_str()) != 0)
+    // No shell: a test may run with a PATH that finds no rm.
+    std::error_code error;
+    std::filesystem::remove_all(directory, error);
+    if (error)
         throw std::runtime_error("cannot clear " + directory);
     mkdir(directory.c_str(), 0700);
     setenv("XDG_CONFIG_HOME", directory.c_str(), 1);
