@@ -47,11 +47,12 @@ start=$SECONDS
 generator=${ZELVO_SKIN_GENERATOR:-}
 if [ -z "$generator" ]; then
     echo "=== Skin generator (native, $hostbuild) ==="
+    mkdir -p "$hostbuild"
     cmake -S . -B "$hostbuild" -DCMAKE_BUILD_TYPE=Release -DZELVO_BUILD_TESTS=OFF -DZELVO_BUILD_TOOLS=OFF \
-        -DZELVO_BUILD_BENCH=OFF >"$hostbuild.configure.log" 2>&1 ||
-        { cat "$hostbuild.configure.log"; fail "configuring the native tree failed"; }
-    cmake --build "$hostbuild" -j "$jobs" --target zelvo_skin_generator >"$hostbuild.build.log" 2>&1 ||
-        { tail -n 40 "$hostbuild.build.log"; fail "building the skin generator failed"; }
+        -DZELVO_BUILD_BENCH=OFF >"$hostbuild/zelvo-configure.log" 2>&1 ||
+        { cat "$hostbuild/zelvo-configure.log"; fail "configuring the native tree failed"; }
+    cmake --build "$hostbuild" -j "$jobs" --target zelvo_skin_generator >"$hostbuild/zelvo-build.log" 2>&1 ||
+        { tail -n 40 "$hostbuild/zelvo-build.log"; fail "building the skin generator failed"; }
     generator=$hostbuild/tools/zelvo_skin_generator
 fi
 [ -x "$generator" ] || fail "no skin generator at $generator"
@@ -61,19 +62,19 @@ echo "=== Windows build ($build) ==="
 mkdir -p "$build"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DZELVO_BUILD_TOOLS=OFF -DZELVO_BUILD_BENCH=OFF -DZELVO_SKIN_GENERATOR="$generator" \
-    >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; fail "configure failed"; }
-if ! cmake --build "$build" -j "$jobs" >"$build.build.log" 2>&1; then
-    grep -E "error|Error" "$build.build.log" | head -n 40
-    fail "build failed (log: $build.build.log)"
+    >"$build/zelvo-configure.log" 2>&1 || { cat "$build/zelvo-configure.log"; fail "configure failed"; }
+if ! cmake --build "$build" -j "$jobs" >"$build/zelvo-build.log" 2>&1; then
+    grep -E "error|Error" "$build/zelvo-build.log" | head -n 40
+    fail "build failed (log: $build/zelvo-build.log)"
 fi
-grep -E "warning:" "$build.build.log" | sort -u | head -n 20 || true
+grep -E "warning:" "$build/zelvo-build.log" | sort -u | head -n 20 || true
 echo "build: $((SECONDS - start)) s"
 
 # 3. The DLL as a host sees it: system DLLs only, both entry points.
 dll=$build/QDXZelvo.dll
 [ -f "$dll" ] || fail "no $dll"
-x86_64-w64-mingw32-objdump -p "$dll" >"$build.objdump.txt"
-imports=$(sed -n 's/^\s*DLL Name: //p' "$build.objdump.txt")
+x86_64-w64-mingw32-objdump -p "$dll" >"$build/zelvo-objdump.txt"
+imports=$(sed -n 's/^\s*DLL Name: //p' "$build/zelvo-objdump.txt")
 echo "imports: $(echo $imports)"
 for name in $imports; do
     case "$(echo "$name" | tr '[:upper:]' '[:lower:]')" in
@@ -83,7 +84,7 @@ for name in $imports; do
     esac
 done
 for entry in VSTPluginMain main; do
-    grep -Eq "^\s*\[ *[0-9]+\] $entry\$" "$build.objdump.txt" || fail "QDXZelvo.dll does not export $entry"
+    grep -Eq "^\s*\[ *[0-9]+\] $entry\$" "$build/zelvo-objdump.txt" || fail "QDXZelvo.dll does not export $entry"
 done
 echo "exports: VSTPluginMain main"
 
