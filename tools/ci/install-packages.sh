@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang-14 libclang-rt-14-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev fonts-liberation2
   libsndfile1-dev libebur128-dev
   xvfb xauth x11-utils libxtst-dev
