@@ -13,6 +13,6 @@ build/qdx-render --demo "$@" out/demo-master.wav
 
 # A picture of the editor processing the demo signal, when the screenshot tool is built.
 if cmake --build build -j "${JOBS:-2}" --target qdx-screenshot >/dev/null 2>&1; then
-  xvfb-run -a -s "-screen 0 1280x1024x24" build/qdx-screenshot out/demo-input.wav out/editor.png &&
+  xvfb-run -a -s "-screen 0 1280x1024x24" build/qdx-screenshot out/demo-master-input.wav out/editor.png &&
     echo "Editor screenshot: out/editor.png"
 fi
