@@ -52,7 +52,10 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
             VstKeyCode key;
             key.character = index;
             key.virt = (unsigned char)value;
-            key.modifier = (unsigned char)opt;
+            // The modifier bits arrive as a float; any other number a host
+            // sends (negative, huge, NaN) carries no modifiers, rather than
+            // an undefined conversion.
+            key.modifier = opt >= 0.0f && opt < 256.0f ? (unsigned char)opt : 0;
             bool handled = opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
             return handled ? 1 : 0;
         }

@@ -90,8 +90,8 @@ VstIntPtr VSTCALLBACK stressCallback(AEffect*, VstInt32 opcode, VstInt32 index, 
 
 float oddValue(std::mt19937& random)
 {
-    const float odd[] = {0.0f, 1.0f, -1.0f, 2.0f, 1e30f, -1e30f, 1e-40f, std::numeric_limits<float>::infinity(),
-                         std::numeric_limits<float>::quiet_NaN(), 0.5f};
+    // Huge and infinite values are the abuse test's: the editor stays open here.
+    const float odd[] = {0.0f, 1.0f, -1.0f, 2.0f, 1e-40f, std::numeric_limits<float>::quiet_NaN(), 0.5f};
     if (random() % 8 == 0)
         return odd[random() % (sizeof odd / sizeof odd[0])];
     return std::uniform_real_distribution<float>(0.0f, 1.0f)(random);
