@@ -187,42 +187,66 @@ TEST(AudioCallbacks, FloatAndDoubleShareOneDelayLine)
     EXPECT_EQ(l[159], 0.0);
 }
 
+namespace
+{
+// An audio callback held inside the effect: the host answers the kernel's
+// pin query only when released, so the callback keeps the processing mutex.
+class StalledAudioCallback
+{
+public:
+    explicit StalledAudioCallback(TestHost& host) : host(host)
+    {
+        host.onCall = [this](const HostCall& call, VstIntPtr& answer) {
+            if (call.opcode != audioMasterPinConnected)
+                return false;
+            inCallback = true;
+            while (!released)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            answer = 0;
+            return true;
+        };
+        audio = std::thread([this] {
+            std::vector<float> in(64, 0.0f), l(64), r(64);
+            this->host.process(in, in, l, r);
+            done = true;
+        });
+        while (!inCallback)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~StalledAudioCallback() { release(); }
+
+    void release()
+    {
+        released = true;
+        if (audio.joinable())
+            audio.join();
+        host.onCall = nullptr;
+    }
+
+    std::atomic<bool> done{false};
+
+private:
+    TestHost& host;
+    std::atomic<bool> inCallback{false};
+    std::atomic<bool> released{false};
+    std::thread audio;
+};
+} // namespace
+
 TEST(ProcessingMutex, AudioCallbackAndSampleRateChangeExcludeEachOther)
 {
-    // The host answers the kernel's pin query slowly, from inside the audio
-    // callback; a sample-rate change on another thread must wait for it.
     TestHost host;
-    std::atomic<bool> inCallback{false};
-    std::atomic<bool> releaseCallback{false};
-    std::atomic<bool> processDone{false};
+    StalledAudioCallback stalled(host);
     std::atomic<bool> rateChangedWhileProcessing{false};
-    host.onCall = [&](const HostCall& call, VstIntPtr& answer) {
-        if (call.opcode != audioMasterPinConnected)
-            return false;
-        inCallback = true;
-        while (!releaseCallback)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        answer = 0;
-        return true;
-    };
-    std::thread audio([&] {
-        std::vector<float> in(64, 0.0f), l(64), r(64);
-        host.process(in, in, l, r);
-        processDone = true;
-    });
-    while (!inCallback)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::thread ui([&] {
         host.setSampleRate(96000.0f);
-        if (!processDone)
+        if (!stalled.done)
             rateChangedWhileProcessing = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(host.effect->initialDelay, 159) << "the rate changed while the audio callback held the mutex";
-    releaseCallback = true;
-    audio.join();
+    stalled.release();
     ui.join();
-    host.onCall = nullptr;
     EXPECT_FALSE(rateChangedWhileProcessing);
     EXPECT_EQ(host.effect->initialDelay, 287);
 }
@@ -230,30 +254,12 @@ TEST(ProcessingMutex, AudioCallbackAndSampleRateChangeExcludeEachOther)
 TEST(ProcessingMutex, AStalledHolderIsGivenUpAfterOneSecond)
 {
     TestHost host;
-    std::atomic<bool> inCallback{false};
-    std::atomic<bool> releaseCallback{false};
-    host.onCall = [&](const HostCall& call, VstIntPtr& answer) {
-        if (call.opcode != audioMasterPinConnected)
-            return false;
-        inCallback = true;
-        while (!releaseCallback)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        answer = 0;
-        return true;
-    };
-    std::thread audio([&] {
-        std::vector<float> in(64, 0.0f), l(64), r(64);
-        host.process(in, in, l, r);
-    });
-    while (!inCallback)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    StalledAudioCallback stalled(host);
     auto start = std::chrono::steady_clock::now();
     host.setSampleRate(192000.0f); // waits 1000 ms, then goes on without the lock
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(host.effect->initialDelay, 543);
-    releaseCallback = true;
-    audio.join();
-    host.onCall = nullptr;
+    stalled.release();
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 900);
 }
 
