@@ -1,5 +1,7 @@
 #include "gui/canimknob.h"
 
+#include <algorithm>
+
 #include "gui/cbitmap.h"
 
 #include <cstring>
@@ -37,7 +39,10 @@ void CAnimKnob::draw(CDrawContext* context)
     CPoint where(0, 0);
     if (value >= 0.0f && heightOfOneImage > 0) {
         int last = heightOfOneImage * (subPixmaps - 1);
-        int position = static_cast<int>((bInverseBitmap ? 1.0f - value : value) * static_cast<float>(last));
+        // Values beyond 1 (a host may send any number) show the last frame;
+        // converting them unclamped to int would be undefined.
+        const float shown = std::min(bInverseBitmap ? 1.0f - value : value, 1.0f);
+        int position = shown > 0.0f ? static_cast<int>(shown * static_cast<float>(last)) : 0;
         if (position >= last)
             where.y = last;
         else if (position > 0)
