@@ -358,6 +358,9 @@ TEST_F(MetersOnScreen, ClickOnAnyMeterResetsAllSix)
     stopProcessing();
     constant(0.0f); // silence: the readouts keep their highest values, the bars fall slowly
     pump(40);
+    // No audio after this: the gain reduction read after the click is the
+    // restarted hold (none), not the release still under way in the silence.
+    stopProcessing();
     Screenshot before = screenshot();
     ASSERT_GT(peakBarLength(pixelsOf(before), 150), 240);
     ASSERT_TRUE(showsLeftValue(pixelsOf(before), 131, 426, "-6.0", 137));
