@@ -77,7 +77,10 @@ protected:
         std::string command;
         if (!workingDirectory.empty())
             command = "cd " + shellQuoted(workingDirectory) + " && ";
-        command += shellQuoted(buildDirectory() + "/qdx-render");
+        // The renderer runs as a child of this test; clang 14's leak checker
+        // crashes in its own tracer there (not in the renderer), so leaks are
+        // left to the direct host tests and the soak.
+        command += "ASAN_OPTIONS=detect_leaks=0 " + shellQuoted(buildDirectory() + "/qdx-render");
         for (const std::string& a : args)
             command += " " + shellQuoted(a);
         command += " >" + shellQuoted(path("stdout.txt")) + " 2>" + shellQuoted(path("stderr.txt")) + " </dev/null";
@@ -506,7 +509,7 @@ TEST_F(RendererTest, ProgressBarOnATerminal)
     if (!exists("/usr/bin/script"))
         GTEST_SKIP() << "no script(1) to provide a terminal";
     writeInts(path("in.wav"), testSignal(100000, 2, 16));
-    std::string command = "/usr/bin/script -qec " +
+    std::string command = "ASAN_OPTIONS=detect_leaks=0 /usr/bin/script -qec " +
                           shellQuoted(shellQuoted(buildDirectory() + "/qdx-render") + " " + shellQuoted(path("in.wav")) +
                                       " " + shellQuoted(path("out.wav")) + " >/dev/null") +
                           " /dev/null >" + shellQuoted(path("tty.txt")) + " </dev/null";
