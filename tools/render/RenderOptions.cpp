@@ -173,9 +173,9 @@ const OptionSpec kOptionTable[] = {
 
 const OptionSpec* findOption(const std::string& name)
 {
-    for (const OptionSpec& spec : kOptionTable)
-        if (name == spec.name)
-            return &spec;
+    for (const OptionSpec& entry : kOptionTable)
+        if (name == entry.name)
+            return &entry;
     if (name == "-h")
         return findOption("--help");
     return nullptr;
@@ -207,27 +207,27 @@ bool parseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             argument = word.substr(equals + 1);
             inlineArgument = true;
         }
-        const OptionSpec* spec = findOption(name);
-        if (!spec)
+        const OptionSpec* entry = findOption(name);
+        if (!entry)
         {
             error = "unknown option " + name + " (see --help)";
             return false;
         }
-        if (spec->argument && !inlineArgument)
+        if (entry->argument && !inlineArgument)
         {
             if (i + 1 >= argc)
             {
-                error = name + " needs " + spec->argument;
+                error = name + " needs " + entry->argument;
                 return false;
             }
             argument = argv[++i];
         }
-        else if (!spec->argument && inlineArgument)
+        else if (!entry->argument && inlineArgument)
         {
             error = name + " takes no value";
             return false;
         }
-        if (!spec->apply(options, argument, error))
+        if (!entry->apply(options, argument, error))
             return false;
     }
     return true;
@@ -274,16 +274,16 @@ std::string renderHelpText()
             "than two channels are refused. The plug-in's latency is compensated: the output lines\n"
             "up with the input sample for sample.\n"
             "\nOptions:\n";
-    for (const OptionSpec& spec : kOptionTable)
+    for (const OptionSpec& entry : kOptionTable)
     {
-        std::string head = std::string("  ") + spec.name + (spec.argument ? std::string(" ") + spec.argument : "");
+        std::string head = std::string("  ") + entry.name + (entry.argument ? std::string(" ") + entry.argument : "");
         text << head;
         if (head.size() < kHelpIndent)
             text << std::string(kHelpIndent - head.size(), ' ');
         else
             text << "\n" << std::string(kHelpIndent, ' ');
         // Word-wrapped into the column right of the option names.
-        std::istringstream words(spec.help);
+        std::istringstream words(entry.help);
         std::string word;
         size_t column = kHelpIndent;
         bool first = true;
