@@ -63,10 +63,13 @@ mkdir -p build
 configure="-DCMAKE_BUILD_TYPE=Release"
 run_stage "Linux tests" build
 
-# GCC's sanitizers here: clang 14's leak checker crashes in its own tracer in
-# programs started by a sanitized test (the renderer, the soak host).
+# The leak checker stays off in this stage: on these machines its tracer
+# (ptrace) crashes now and then ("Tracer caught signal 11"), in test
+# processes and in the programs they start, whatever the compiler. Leaks are
+# checked by the soak's allocation counter and by running it with
+# tools/soak/run-soak.sh --asan where ptrace works.
 configure="-DCMAKE_BUILD_TYPE=Debug -DZELVO_SANITIZE=ON -DZELVO_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_stage "AddressSanitizer and UndefinedBehaviorSanitizer" build-asan
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_stage "AddressSanitizer and UndefinedBehaviorSanitizer" build-asan
 
 configure="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVO_TSAN=ON -DZELVO_BUILD_BENCH=OFF -DZELVO_BUILD_TOOLS=OFF -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14"
 only_label=threads TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" run_stage "ThreadSanitizer (threading tests)" build-tsan -L threads
