@@ -20,21 +20,34 @@ void advance(Selector* control, int& state, int states, CControlListener* listen
 
 } // namespace
 
-CBits::CBits(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
-    : CControl(size, listener, tag, bitmap)
+CRequantizerSelector::CRequantizerSelector(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap,
+                                           int states)
+    : CControl(size, listener, tag, bitmap), states(states)
 {
 }
 
-void CBits::setEnabled(float v)
+void CRequantizerSelector::mouse(CDrawContext* context, CPoint&, long buttons)
+{
+    if (!bMouseEnabled || !(resolveButtons(context, buttons) & kLButton) || !listener)
+        return;
+    advance(this, state, states, listener, context);
+}
+
+void CRequantizerSelector::setEnabled(float v)
 {
     enabled = stepIndex(v, 2);
     setDirty(true);
 }
 
-void CBits::setState(float v)
+void CRequantizerSelector::setState(float v)
 {
-    state = stepIndex(v, 3);
+    state = stepIndex(v, states);
     setDirty(true);
+}
+
+CBits::CBits(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
+    : CRequantizerSelector(size, listener, tag, bitmap, 3)
+{
 }
 
 void CBits::draw(CDrawContext* context)
@@ -43,28 +56,9 @@ void CBits::draw(CDrawContext* context)
     setDirty(false);
 }
 
-void CBits::mouse(CDrawContext* context, CPoint&, long buttons)
-{
-    if (!bMouseEnabled || !(resolveButtons(context, buttons) & kLButton) || !listener)
-        return;
-    advance(this, state, 3, listener, context);
-}
-
 CNoiseShape::CNoiseShape(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
-    : CControl(size, listener, tag, bitmap)
+    : CRequantizerSelector(size, listener, tag, bitmap, 4)
 {
-}
-
-void CNoiseShape::setEnabled(float v)
-{
-    enabled = stepIndex(v, 2);
-    setDirty(true);
-}
-
-void CNoiseShape::setState(float v)
-{
-    state = stepIndex(v, 4);
-    setDirty(true);
 }
 
 void CNoiseShape::draw(CDrawContext* context)
@@ -74,28 +68,9 @@ void CNoiseShape::draw(CDrawContext* context)
     setDirty(false);
 }
 
-void CNoiseShape::mouse(CDrawContext* context, CPoint&, long buttons)
-{
-    if (!bMouseEnabled || !(resolveButtons(context, buttons) & kLButton) || !listener)
-        return;
-    advance(this, state, 4, listener, context);
-}
-
 CAutoBlack::CAutoBlack(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
-    : CControl(size, listener, tag, bitmap)
+    : CRequantizerSelector(size, listener, tag, bitmap, 2)
 {
-}
-
-void CAutoBlack::setEnabled(float v)
-{
-    enabled = stepIndex(v, 2);
-    setDirty(true);
-}
-
-void CAutoBlack::setState(float v)
-{
-    state = stepIndex(v, 2);
-    setDirty(true);
 }
 
 void CAutoBlack::draw(CDrawContext* context)
@@ -103,13 +78,6 @@ void CAutoBlack::draw(CDrawContext* context)
     const int picture = state == 0 ? 0 : (enabled ? 1 : 2);
     drawPicture(context, pBackground, size, picture, size.height());
     setDirty(false);
-}
-
-void CAutoBlack::mouse(CDrawContext* context, CPoint&, long buttons)
-{
-    if (!bMouseEnabled || !(resolveButtons(context, buttons) & kLButton) || !listener)
-        return;
-    advance(this, state, 2, listener, context);
 }
 
 CCalibButton::CCalibButton(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)

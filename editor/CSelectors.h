@@ -8,55 +8,49 @@
 
 #include <cstdint>
 
+// What the three requantizer selectors share: a state stepped by clicks and
+// an enabled flag that follows Quantize; each draws its own pictures.
+class CRequantizerSelector : public VSTGUI::CControl
+{
+public:
+    CRequantizerSelector(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag,
+                         VSTGUI::CBitmap* bitmap, int states);
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void setEnabled(float value);
+    void setState(float value);
+    int getEnabled() const { return enabled; }
+    int getState() const { return state; }
+
+protected:
+    int enabled = 0;
+    int state = 0;
+
+private:
+    int states;
+};
+
 // The requantizer word length: 8, 16 or 24 bits (6 pictures: 3 dimmed, 3 lit).
-class CBits : public VSTGUI::CControl
+class CBits : public CRequantizerSelector
 {
 public:
     CBits(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
     void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
-    void setEnabled(float value);
-    void setState(float value);
-    int getEnabled() const { return enabled; }
-    int getState() const { return state; }
-
-private:
-    int enabled = 0;
-    int state = 0;
 };
 
 // The noise-shaping curve: off, A, B, C (7 pictures: 4 dimmed or off, 3 lit).
-class CNoiseShape : public VSTGUI::CControl
+class CNoiseShape : public CRequantizerSelector
 {
 public:
     CNoiseShape(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
     void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
-    void setEnabled(float value);
-    void setState(float value);
-    int getEnabled() const { return enabled; }
-    int getState() const { return state; }
-
-private:
-    int enabled = 0;
-    int state = 0;
 };
 
 // Fade to digital silence on or off (3 pictures: off, on, on but dimmed).
-class CAutoBlack : public VSTGUI::CControl
+class CAutoBlack : public CRequantizerSelector
 {
 public:
     CAutoBlack(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap);
     void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
-    void setEnabled(float value);
-    void setState(float value);
-    int getEnabled() const { return enabled; }
-    int getState() const { return state; }
-
-private:
-    int enabled = 0;
-    int state = 0;
 };
 
 // The calibration level: off, K-20, K-14, K-12 (the pictures of the last two
