@@ -29,8 +29,9 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     buttons = resolveButtons(context, buttons);
     if (buttons == (kLButton | kControl)) {
         // The default without an edit bracket.
+        const float before = value;
         value = getDefaultValue();
-        if (isDirty() && listener)
+        if ((value != before || isDirty()) && listener)
             listener->valueChanged(context, this);
         return;
     }
@@ -45,6 +46,8 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     float step = range / (shift ? kPixelsForRangeFine : kPixelsForRange);
     CPoint last = where;
     CPoint current = where;
+    // Reported on every change of value, also when the picture stays the same.
+    float reported = value;
     while (true) {
         const long now = context ? context->getMouseButtons() : 0;
         if (!(now & kLButton))
@@ -61,8 +64,10 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
             }
             value = startValue + static_cast<float>(d) * step;
             bounceValue();
-            if (isDirty() && listener)
+            if (value != reported && listener) {
                 listener->valueChanged(context, this);
+                reported = value;
+            }
             last = current;
         }
         if (context)

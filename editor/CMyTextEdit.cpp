@@ -232,9 +232,13 @@ void CMyTextEdit::looseFocus(CDrawContext* context)
     }
     const std::string typed = box->getText().substr(0, kMaxTextLength);
     box.reset();
+    char opened[kMaxTextLength + 1] = "";
+    getText(opened);
     setText(typed.c_str());
+    // The text the box opened with is the value rounded for typing: reading
+    // it back would move the value without the user having changed anything.
     float parsed = value;
-    if (valueFromText(tag, typed.c_str(), parsed))
+    if (typed != opened && valueFromText(tag, typed.c_str(), parsed))
         value = parsed;
     if (listener)
         listener->valueChanged(context, this);
@@ -244,6 +248,14 @@ void CMyTextEdit::looseFocus(CDrawContext* context)
     if (receiver)
         receiver->notify(this, kMsgLooseFocus);
     setDirty(true);
+}
+
+bool CMyTextEdit::removed(CView* parent)
+{
+    // Taken away while its box is open: the edit ends as losing focus ends it.
+    if (box)
+        looseFocus();
+    return CTextEdit::removed(parent);
 }
 
 long CMyTextEdit::onKeyDown(VstKeyCode& keyCode)

@@ -21,6 +21,7 @@ public:
     void takeFocus(VSTGUI::CDrawContext* context = nullptr) override;
     void looseFocus(VSTGUI::CDrawContext* context = nullptr) override;
     long onKeyDown(VstKeyCode& keyCode) override;
+    bool removed(VSTGUI::CView* parent) override;
 
     bool isBoxOpen() const { return box != nullptr; }
     bool wasEnterPressed() const { return enterPressed; }

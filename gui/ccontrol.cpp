@@ -6,6 +6,7 @@
 #include "platform/SystemTime.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace VSTGUI {
@@ -77,8 +78,10 @@ bool CControl::checkDefaultValue(CDrawContext* context, long button)
     if (button != (kControl | kLButton))
         return false;
     beginEdit();
+    const float before = value;
     value = getDefaultValue();
-    if (isDirty() && listener)
+    // A change too small to show is still a change the host must hear of.
+    if ((value != before || isDirty()) && listener)
         listener->valueChanged(context, this);
     endEdit();
     return true;
@@ -98,8 +101,12 @@ bool CControl::acceptClick(CDrawContext* context, long& buttons, long requiredBu
 
 bool CControl::isDoubleClick()
 {
-    long now = pParentFrame ? static_cast<long>(pParentFrame->getTicks()) : 0;
-    bool doubleClick = lastTicks >= 0 && now - lastTicks <= doubleClickInterval;
+    // The clicks' own times: a host that idles seldom hands two clicks over
+    // at once, or one click long after it happened.
+    long now = pParentFrame ? static_cast<long>(pParentFrame->getInputTime()) : 0;
+    if (now == 0 && pParentFrame)
+        now = static_cast<long>(pParentFrame->getTicks());
+    bool doubleClick = lastTicks >= 0 && static_cast<uint32_t>(now - lastTicks) <= static_cast<uint32_t>(doubleClickInterval);
     lastTicks = doubleClick ? -1 : now;
     return doubleClick;
 }

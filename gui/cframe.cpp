@@ -40,8 +40,13 @@ CFrame::CFrame(const CRect& size, AEffGUIEditor* editor, const WindowFactory& ma
 CFrame::~CFrame()
 {
     setModalView(nullptr);
-    // Views go before the window: their native pieces (edit boxes) live in it.
+    // An edit still open ends as it does when the focus moves away (the typed
+    // text taken, the host's edit gesture closed); nothing is idled meanwhile.
+    bClosing = true;
+    if (pFocusView)
+        setFocusView(nullptr);
     pFocusView = nullptr;
+    // Views go before the window: their native pieces (edit boxes) live in it.
     removeAll(true);
     releaseOffscreen();
     releaseDrag();
@@ -198,6 +203,8 @@ bool CFrame::close()
 
 void CFrame::idle()
 {
+    if (bClosing)
+        return;
     if (window)
         window->processEvents();
     if (!bOpenFlag || bFirstPaintPending || !window)
@@ -211,7 +218,7 @@ void CFrame::idle()
 
 void CFrame::doIdleStuff()
 {
-    if (pEditor)
+    if (pEditor && !bClosing)
         pEditor->doIdleStuff();
 }
 

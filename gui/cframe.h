@@ -46,6 +46,8 @@ public:
     virtual void idle();
     virtual void doIdleStuff();
     virtual unsigned long getTicks() const;
+    // The time of the input event being handled (its own clock), 0 if unknown.
+    unsigned long getInputTime() const { return window ? window->getInputTime() : 0; }
     virtual long getKnobMode() const;
     virtual bool getPosition(int& x, int& y) const;
     virtual bool setSize(int width, int height);
@@ -95,6 +97,7 @@ private:
     bool bOpenFlag = false;
     bool bDropActive = false;
     bool bUpdatesDisabled = false;
+    bool bClosing = false;
     std::unique_ptr<platform::Window> window;
     CDragContainer* currentDrag = nullptr;
 };

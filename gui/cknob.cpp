@@ -178,6 +178,9 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     }
 
     CPoint oldWhere(-1, -1);
+    // Every change of value is reported, also one too small to change the
+    // picture (a Shift-drag, the last pixels of a drag).
+    float reported = value;
     beginEdit();
     do {
         buttons = context ? context->getMouseButtons() : 0;
@@ -207,8 +210,10 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
                 else
                     previous = value;
             }
-            if (isDirty() && listener)
+            if (value != reported && listener) {
                 listener->valueChanged(context, this);
+                reported = value;
+            }
         }
         getMouseLocation(context, where);
         doIdleStuff();
@@ -216,10 +221,10 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     endEdit();
 }
 
-void CKnob::reportStep()
+void CKnob::reportStep(float before)
 {
     bounceValue();
-    if (isDirty() && listener) {
+    if (value != before && listener) {
         beginEdit();
         listener->valueChanged(nullptr, this);
         endEdit();
@@ -231,9 +236,11 @@ bool CKnob::onWheel(CDrawContext* context, const CPoint&, float distance)
     if (!bMouseEnabled)
         return false;
     long buttons = context ? context->getMouseButtons() : 0;
+    const float before = value;
     value += distance * wheelInc * ((buttons & kShift) ? 0.1f : 1.0f);
     bounceValue();
-    if (isDirty() && listener) {
+    // A fine step may not change the picture; the host still hears of it.
+    if (value != before && listener) {
         beginEdit();
         listener->valueChanged(context, this);
         endEdit();
@@ -244,6 +251,7 @@ bool CKnob::onWheel(CDrawContext* context, const CPoint&, float distance)
 long CKnob::onKeyDown(VstKeyCode& keyCode)
 {
     float step = wheelInc * ((keyCode.modifier & kKeyShift) ? 0.1f : 1.0f);
+    const float before = value;
     switch (keyCode.virt) {
     case VKEY_UP:
     case VKEY_RIGHT:
@@ -256,7 +264,7 @@ long CKnob::onKeyDown(VstKeyCode& keyCode)
     default:
         return -1;
     }
-    reportStep();
+    reportStep(before);
     return 1;
 }
 

@@ -44,7 +44,7 @@ public:
 protected:
     void compute();
     // Applies a value change from the wheel or keys, reported as one edit.
-    void reportStep();
+    void reportStep(float before);
 
     CPoint offset;
     CColor colorHandle = kWhiteCColor;

@@ -146,6 +146,14 @@ void CTextEdit::looseFocus(CDrawContext* context)
         receiver->notify(this, kMsgLooseFocus);
 }
 
+bool CTextEdit::removed(CView* parent)
+{
+    // Taken away while its box is open: the edit ends as losing focus ends it.
+    if (editBox)
+        looseFocus();
+    return CParamDisplay::removed(parent);
+}
+
 long CTextEdit::onKeyDown(VstKeyCode& keyCode)
 {
     if (editBox && editBox->handleKey(keyCode))

@@ -22,6 +22,7 @@ public:
     void looseFocus(CDrawContext* context = nullptr) override;
     // While the box is open, keys that reach the editor through the host go to it.
     long onKeyDown(VstKeyCode& keyCode) override;
+    bool removed(CView* parent) override;
     bool isTypeOf(const char* className) const override;
 
     virtual void setText(const char* text);

@@ -124,6 +124,10 @@ public:
 
     virtual void setDropTarget(bool active) = 0;
 
+    // The time of the input event being handled, in milliseconds of the
+    // system's event clock; 0 when the window does not know it.
+    virtual unsigned long getInputTime() { return 0; }
+
     // The host's windows, for the frame's own resizing when the host cannot.
     virtual void* getParentOf(void* window) = 0;           // null at the top
     virtual bool isMdiClient(void* window) = 0;

@@ -35,6 +35,8 @@ public:
     // handler (a drag loop or a modal menu), only paint events are handled.
     void dispatchPending();
     void dispatchPaints();
+    // True inside a handler called by dispatchPending (a drag loop runs there).
+    bool isDispatching() const { return dispatchDepth > 0; }
     void dispatch(XEvent& event);
 
     // Shows part of a picture in a window (any 24/32-bit TrueColor visual).

@@ -26,7 +26,9 @@ public:
           style(style),
           listener(listener),
           text(initial.substr(0, static_cast<size_t>(std::max(style.maxLength, 0)))),
-          picture(std::max(rect.width(), 1), std::max(rect.height(), 1))
+          picture(std::max(rect.width(), 1), std::max(rect.height(), 1)),
+          parentWindow(parent),
+          initialText(text)
     {
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None;
@@ -42,6 +44,9 @@ public:
         {
             // The parent may not be viewable yet (then the focus simply stays where it is).
             X11ErrorTrap trap(display);
+            // The box borrows the keyboard focus while it is open; the host's
+            // window gets it back afterwards (its shortcuts depend on it).
+            XGetInputFocus(display, &previousFocus, &previousRevert);
             XSetInputFocus(display, window, RevertToParent, CurrentTime);
         }
         selectionStart = 0;
@@ -54,6 +59,7 @@ public:
         connection.unregisterHandler(window);
         XFreeGC(display, gc);
         X11ErrorTrap trap(display);
+        giveFocusBack();
         XDestroyWindow(display, window);
         XFlush(display);
     }
@@ -95,7 +101,11 @@ public:
             moveCaret(static_cast<int>(text.size()), shift);
             break;
         case VKEY_TAB:
+            return true;
         case VKEY_ESCAPE:
+            // Leaves the field as it was: the edit ends with the text it opened with.
+            text = initialText;
+            listener->editBoxFocusLost();
             return true;
         default:
             if (control && (key.character == 'a' || key.character == 'A')) {
@@ -146,6 +156,20 @@ public:
     }
 
 private:
+    // Only while the focus is still ours (on the box or, after it reverted,
+    // on the frame): a focus the user gave to another window stays there.
+    void giveFocusBack()
+    {
+        if (previousFocus == window || previousFocus == parentWindow)
+            return;
+        ::Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        if (focus != window && focus != parentWindow)
+            return;
+        XSetInputFocus(display, previousFocus, previousRevert, CurrentTime);
+    }
+
     bool hasSelection() const { return selectionStart != caret; }
     void collapse() { selectionStart = caret; }
 
@@ -260,6 +284,10 @@ private:
     std::string text;
     SoftwareBitmap picture;
     ::Window window = 0;
+    ::Window parentWindow = 0;
+    ::Window previousFocus = PointerRoot;
+    int previousRevert = RevertToPointerRoot;
+    std::string initialText;
     GC gc = nullptr;
     int caret = 0;
     int selectionStart = 0;

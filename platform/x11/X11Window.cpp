@@ -1,6 +1,7 @@
 // The frame's child window on X11: a software back buffer shown with
-// XPutImage, input from the server's events and live pointer state, and the
-// receiving side of the XDND protocol for dropped text and files.
+// XPutImage, input from the server's events (each with the buttons,
+// modifiers, position and time it carries), and the receiving side of the
+// XDND protocol for dropped text and files.
 #include "platform/PlatformWindow.h"
 #include "platform/x11/SoftwareDevice.h"
 #include "platform/x11/X11Display.h"
@@ -11,6 +12,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+
+#include <sys/select.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +28,51 @@ namespace {
 constexpr long kXdndVersion = 5;
 // How long a drop target waits for the dragged data.
 constexpr int kSelectionWaitMs = 1000;
+// How long a drag loop's turn waits for the next pointer event.
+constexpr int kPointerWaitMs = 20;
+
+int buttonBit(unsigned int button)
+{
+    switch (button) {
+    case Button1: return kInputLeft;
+    case Button2: return kInputMiddle;
+    case Button3: return kInputRight;
+    default: return 0;
+    }
+}
+
+// Which of a drag loop's pointer events may be taken from the queue: the
+// first one of this window decides; a press that starts a new click (no
+// button held) stays queued for the dispatch that follows the loop.
+struct PointerFilter
+{
+    ::Window window;
+    bool buttonHeld;
+    bool motionOnly;
+    bool blocked = false;
+};
+
+Bool nextPointerEvent(Display*, XEvent* event, XPointer argument)
+{
+    auto* filter = reinterpret_cast<PointerFilter*>(argument);
+    if (filter->blocked || event->xany.window != filter->window)
+        return False;
+    switch (event->type) {
+    case MotionNotify:
+        return True;
+    case ButtonPress:
+    case ButtonRelease:
+        if (!buttonBit(event->xbutton.button))
+            return False;   // the wheel waits for the dispatch after the loop
+        if (filter->motionOnly || (event->type == ButtonPress && !filter->buttonHeld)) {
+            filter->blocked = true;
+            return False;
+        }
+        return True;
+    default:
+        return False;
+    }
+}
 
 std::string percentDecode(const std::string& text)
 {
@@ -74,13 +122,21 @@ public:
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None;
         attributes.bit_gravity = NorthWestGravity;
-        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | KeyPressMask | KeyReleaseMask
+        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask
+                                | EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask
                                 | StructureNotifyMask | FocusChangeMask;
+        // The pictures are made for the screen's default visual, whatever the
+        // host's window uses (a 32-bit ARGB parent among others): a child of
+        // another depth than its parent needs its own colormap and border pixel.
+        attributes.colormap = DefaultColormap(this->display, screen);
+        attributes.border_pixel = 0;
         {
             X11ErrorTrap trap(this->display);
             window = XCreateWindow(this->display, parent, 0, 0, static_cast<unsigned>(std::max(width, 1)),
-                                   static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
-                                   CopyFromParent, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
+                                   static_cast<unsigned>(std::max(height, 1)), 0, DefaultDepth(this->display, screen),
+                                   InputOutput, DefaultVisual(this->display, screen),
+                                   CWBackPixmap | CWBitGravity | CWEventMask | CWColormap | CWBorderPixel,
+                                   &attributes);
             if (trap.failed())
                 window = 0;
         }
@@ -132,8 +188,16 @@ public:
         XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     }
 
+    // Position and state of the event being handled (or, in a drag loop, of
+    // the last one the loop took), never the pointer's state now: the host
+    // may come to our events long after the hand has moved on.
     void getCursorPosition(int& x, int& y) override
     {
+        if (current.known) {
+            x = current.x;
+            y = current.y;
+            return;
+        }
         ::Window root = 0, child = 0;
         int windowX = 0, windowY = 0;
         unsigned int mask = 0;
@@ -143,12 +207,16 @@ public:
 
     int getInputState() override
     {
+        if (current.known)
+            return current.state;
         ::Window root = 0, child = 0;
         int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
         unsigned int mask = 0;
         XQueryPointer(display, window, &root, &child, &rootX, &rootY, &windowX, &windowY, &mask);
         return inputStateFromMask(mask);
     }
+
+    unsigned long getInputTime() override { return current.known ? current.time : 0; }
 
     void setCursor(int type) override
     {
@@ -186,7 +254,15 @@ public:
         XFlush(display);
     }
 
-    void processEvents() override { connection->dispatchPending(); }
+    // At the host's idle: every queued event, in order. From inside a
+    // listener call (a control's drag loop): the next pointer event only.
+    void processEvents() override
+    {
+        if (connection->isDispatching())
+            followPointer();
+        else
+            connection->dispatchPending();
+    }
 
     void dispatchPendingPaint() override
     {
@@ -294,10 +370,17 @@ public:
             }
             break;
         case ButtonPress:
-            if (event.xbutton.button >= 1 && event.xbutton.button <= 3)
+            take(event);
+            if (buttonBit(event.xbutton.button))
                 listener->windowMouseDown(event.xbutton.x, event.xbutton.y);
             else if (event.xbutton.button == 4 || event.xbutton.button == 5)
                 listener->windowWheel(event.xbutton.x, event.xbutton.y, event.xbutton.button == 4 ? 1.0f : -1.0f);
+            break;
+        case ButtonRelease:
+        case MotionNotify:
+        case EnterNotify:
+        case LeaveNotify:
+            take(event);
             break;
         case KeyPress:
         case KeyRelease: {
@@ -322,6 +405,120 @@ public:
     }
 
 private:
+    struct InputRecord
+    {
+        bool known = false;
+        int x = 0;   // screen coordinates
+        int y = 0;
+        int state = 0;
+        unsigned long time = 0;
+    };
+
+    // Makes a pointer event the current input: the buttons held after it.
+    void take(const XEvent& event)
+    {
+        switch (event.type) {
+        case ButtonPress:
+        case ButtonRelease: {
+            const XButtonEvent& button = event.xbutton;
+            int state = inputStateFromMask(button.state);
+            if (event.type == ButtonPress)
+                state |= buttonBit(button.button);
+            else
+                state &= ~buttonBit(button.button);
+            current = InputRecord{true, button.x_root, button.y_root, state, button.time};
+            break;
+        }
+        case MotionNotify:
+            current = InputRecord{true, event.xmotion.x_root, event.xmotion.y_root,
+                                  inputStateFromMask(event.xmotion.state), event.xmotion.time};
+            break;
+        case EnterNotify:
+        case LeaveNotify:
+            current = InputRecord{true, event.xcrossing.x_root, event.xcrossing.y_root,
+                                  inputStateFromMask(event.xcrossing.state), event.xcrossing.time};
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Takes the next pointer event of this window, if it may: "blocked" says
+    // that the next one is a new click, left for the dispatch after the loop.
+    bool takeNextPointerEvent(bool& blocked)
+    {
+        PointerFilter filter{window, (current.state & (kInputLeft | kInputMiddle | kInputRight)) != 0, false};
+        XEvent event;
+        if (!XCheckIfEvent(display, &event, nextPointerEvent, reinterpret_cast<XPointer>(&filter))) {
+            blocked = filter.blocked;
+            return false;
+        }
+        take(event);
+        // A run of motion counts as its last position.
+        while (event.type == MotionNotify) {
+            PointerFilter motion{window, true, true};
+            if (!XCheckIfEvent(display, &event, nextPointerEvent, reinterpret_cast<XPointer>(&motion)))
+                break;
+            take(event);
+        }
+        return true;
+    }
+
+    // One turn of a drag loop: the next pointer event becomes current, waiting
+    // a little for one when none is queued; paint requests are handled.
+    void followPointer()
+    {
+        connection->dispatchPaints();
+        if (destroyed) {
+            // No release comes to a window that is gone.
+            current.state &= ~(kInputLeft | kInputMiddle | kInputRight);
+            return;
+        }
+        bool blocked = false;
+        if (takeNextPointerEvent(blocked) || blocked)
+            return;
+        const uint32_t start = getTicks();
+        const int fd = ConnectionNumber(display);
+        for (;;) {
+            const int left = kPointerWaitMs - static_cast<int>(getTicks() - start);
+            if (left <= 0)
+                break;
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(fd, &readable);
+            timeval timeout{0, left * 1000};
+            select(fd + 1, &readable, nullptr, nullptr, &timeout);
+            if (takeNextPointerEvent(blocked) || blocked) {
+                connection->dispatchPaints();
+                return;
+            }
+        }
+        forgetLostRelease();
+        connection->dispatchPaints();
+    }
+
+    // A release that will never come (the grab ended with a window the host
+    // destroyed) must not hold a drag loop forever. The server sends events
+    // before the reply to a later request, so a release still on its way is
+    // queued once the pointer query returns.
+    void forgetLostRelease()
+    {
+        const int held = current.state & (kInputLeft | kInputMiddle | kInputRight);
+        if (!held)
+            return;
+        ::Window root = 0, child = 0;
+        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+        unsigned int mask = 0;
+        if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &windowX, &windowY,
+                           &mask))
+            return;
+        if (inputStateFromMask(mask) & held)
+            return;
+        bool blocked = false;
+        if (!takeNextPointerEvent(blocked))
+            current.state &= ~held;
+    }
+
     static ::Window toWindow(void* handle) { return static_cast<::Window>(reinterpret_cast<uintptr_t>(handle)); }
 
     static IntRect unite(const IntRect& a, const IntRect& b)
@@ -466,6 +663,7 @@ private:
     GC gc = nullptr;
     std::map<int, Cursor> cursors;
     IntRect exposed;
+    InputRecord current;
 
     ::Window dragSource = 0;
     bool dragEntered = false;
