@@ -86,6 +86,20 @@ public:
         XFlush(display);
         pause(30);
     }
+    // A press and its release held for exactly holdMs (0: sent back to back,
+    // as a touchpad tap), then nothing: whatever reads the click must do it
+    // from the events.
+    void tap(int x, int y, int holdMs, unsigned button = 1)
+    {
+        XTestFakeMotionEvent(display, -1, originX + x, originY + y, CurrentTime);
+        XTestFakeButtonEvent(display, button, True, CurrentTime);
+        if (holdMs > 0) {
+            XFlush(display);
+            pause(holdMs);
+        }
+        XTestFakeButtonEvent(display, button, False, CurrentTime);
+        XFlush(display);
+    }
     void click(int x, int y, unsigned button = 1)
     {
         move(x, y);
@@ -224,8 +238,9 @@ protected:
     }
 
     // Runs the user's actions on their own thread while the host idles the
-    // editor (a drag or a menu runs inside an idle call), then idles a little more.
-    void act(const std::function<void(User&)>& actions, int settleMs = 150)
+    // editor every idleEveryMs (a drag or a menu runs inside an idle call),
+    // then idles a little more.
+    void act(const std::function<void(User&)>& actions, int settleMs = 150, int idleEveryMs = 5)
     {
         std::atomic<bool> done{false};
         std::thread user([&] {
@@ -239,7 +254,7 @@ protected:
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!done && std::chrono::steady_clock::now() < limit) {
             host->dispatch(effEditIdle);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(idleEveryMs));
         }
         user.join();
         pump(settleMs);

@@ -451,3 +451,186 @@ TEST_F(EditorTest, RequantizerSelectorsStepAndDimWhileQuantizeIsOff)
     act([](User& user) { user.click(60, 49); });
     EXPECT_FLOAT_EQ(host->getParameter(kDetectorOrder), 0.25f);
 }
+
+// A host that idles the editor only every 100 ms gets a press and its release
+// in the same idle: the click must still count, from the events themselves.
+TEST_F(EditorTest, QuickClicksAndTapsCountWhenTheHostIdlesEvery100Ms)
+{
+    host->setParameter(kDetectorOrder, stepCentre(0, 2));
+    ASSERT_TRUE(openEditor());
+    for (int hold : {0, 20}) {
+        host->clearCalls();
+        act(
+            [&](User& user) {
+                for (int i = 0; i < 10; ++i) {
+                    user.tap(60, 50, hold);
+                    user.pause(250);
+                }
+            },
+            150, 100);
+        const std::vector<float> values = automated(kDetectorOrder);
+        ASSERT_EQ(values.size(), 10u) << "clicks held " << hold << " ms";
+        for (size_t i = 0; i < values.size(); ++i)
+            EXPECT_FLOAT_EQ(values[i], stepCentre(i % 2 == 0 ? 1 : 0, 2)) << "click " << i << ", held " << hold;
+    }
+
+    // A tap on a knob is a drag that ends at once: one edit, opened and closed,
+    // and the host's idle returns.
+    host->setParameter(kTransient, 0.5f);
+    host->clearCalls();
+    act([](User& user) {
+        user.tap(80, 193, 0);
+        user.pause(250);
+    }, 150, 100);
+    EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 1u);
+    EXPECT_EQ(count(audioMasterEndEdit, kTransient), 1u);
+    EXPECT_FLOAT_EQ(host->getParameter(kTransient), 0.5f);
+}
+
+// Shift held across wheel notches: each notch is a fine step the host hears
+// of, even when it is too small to change the knob's picture.
+TEST_F(EditorTest, ShiftWheelNotchesOnDriveReportEveryFineStep)
+{
+    host->setParameter(kDrive, 0.5f);
+    ASSERT_TRUE(openEditor());
+    host->clearCalls();
+    act(
+        [](User& user) {
+            user.move(80, 376);
+            user.keyDown(XK_Shift_L);
+            user.pause(20);
+            for (int notch = 0; notch < 5; ++notch) {
+                user.tap(80, 376, 0, 4);
+                user.pause(30);
+            }
+            user.pause(20);
+            user.keyUp(XK_Shift_L);
+            user.pause(250);
+        },
+        150, 100);
+    const std::vector<float> values = automated(kDrive);
+    ASSERT_EQ(values.size(), 5u) << "five notches, five reports";
+    const float plainStep = 0.0130208395f;
+    float previous = 0.5f;
+    for (float v : values) {
+        EXPECT_GT(v, previous);
+        EXPECT_NEAR(v - previous, plainStep * 0.1f, 1e-5f) << "a tenth of a plain notch";
+        previous = v;
+    }
+    EXPECT_EQ(count(audioMasterBeginEdit, kDrive), 5u);
+    EXPECT_EQ(count(audioMasterEndEdit, kDrive), 5u);
+}
+
+// The host's window may use a 32-bit (ARGB) visual: the editor still opens in
+// it and draws its whole panel.
+TEST_F(EditorTest, EditorDrawsFullyInsideAHostWindowWithA32BitVisual)
+{
+    const int screen = DefaultScreen(display);
+    XVisualInfo info{};
+    ASSERT_TRUE(XMatchVisualInfo(display, screen, 32, TrueColor, &info)) << "the X server offers no 32-bit visual";
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(display, RootWindow(display, screen), info.visual, AllocNone);
+    attributes.border_pixel = 0;
+    attributes.background_pixel = 0x80000000u;
+    Window argbParent = XCreateWindow(display, RootWindow(display, screen), 60, 40, 600, 520, 0, 32, InputOutput,
+                                      info.visual, CWColormap | CWBorderPixel | CWBackPixel, &attributes);
+    ASSERT_NE(argbParent, 0u);
+    XMapWindow(display, argbParent);
+    XSync(display, False);
+
+    const bool openedHere = host->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(argbParent)) == 1;
+    EXPECT_TRUE(openedHere) << "the editor refused a host window with a 32-bit visual";
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, argbParent, &root, &up, &children, &count);
+    const Window frameWindow = count > 0 ? children[0] : 0;
+    if (children)
+        XFree(children);
+    if (openedHere) {
+        pump(300);
+        ASSERT_NE(frameWindow, 0u);
+        XSync(display, False);
+        // The frame's own pixels: where the panel shows its background
+        // bitmap, they must be that bitmap.
+        XImage* image = XGetImage(display, frameWindow, 0, 0, 524, 462, AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        int matching = 0;
+        for (int y = 0; y < 462; ++y)
+            for (int x = 0; x < 524; ++x)
+                if ((static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu) == skinPixel(128, x, y))
+                    ++matching;
+        XDestroyImage(image);
+        EXPECT_GT(matching, 524 * 462 / 2) << "the panel is mostly its background picture";
+        host->dispatch(effEditClose);
+    }
+    XDestroyWindow(display, argbParent);
+    XFreeColormap(display, attributes.colormap);
+    XSync(display, False);
+}
+
+namespace {
+
+Window focusedWindow(Display* display)
+{
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
+}
+
+} // namespace
+
+// An entry field borrows the keyboard focus while it is edited and gives it
+// back to the host's window however the edit ends; closing the editor with
+// the field open ends the edit as losing the focus does.
+TEST_F(EditorTest, EntryFieldsGiveTheFocusBackAndClosingMidEditKeepsTheTypedText)
+{
+    ASSERT_TRUE(openEditor());
+    XSetInputFocus(display, parent, RevertToParent, CurrentTime);
+    XSync(display, False);
+    ASSERT_EQ(focusedWindow(display), parent);
+
+    auto startEdit = [&](int x, int y, const char* text) {
+        act([&](User& user) {
+            user.click(x, y);
+            user.pause(150);
+            user.clearField();
+            user.type(text);
+        });
+    };
+
+    // Return.
+    host->setParameter(kDrive, 0.5f);
+    host->clearCalls();
+    startEdit(80, 417, "12");
+    EXPECT_NE(focusedWindow(display), parent) << "the field has the keyboard while it is edited";
+    act([](User& user) { user.key(XK_Return); });
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.75f);
+    EXPECT_EQ(focusedWindow(display), parent) << "after Return";
+
+    // Escape leaves the value as it was.
+    host->clearCalls();
+    startEdit(80, 417, "-24");
+    act([](User& user) { user.key(XK_Escape); });
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.75f) << "Escape keeps the value";
+    EXPECT_EQ(count(audioMasterBeginEdit, kDrive), 1u);
+    EXPECT_EQ(count(audioMasterEndEdit, kDrive), 1u);
+    EXPECT_EQ(focusedWindow(display), parent) << "after Escape";
+
+    // A click elsewhere on the panel.
+    startEdit(447, 417, "-3");
+    act([](User& user) { user.click(500, 300); });
+    EXPECT_FLOAT_EQ(host->getParameter(kOutput), 0.75f);
+    EXPECT_EQ(focusedWindow(display), parent) << "after a click elsewhere";
+
+    // The host closes the editor with the field still open.
+    host->clearCalls();
+    startEdit(80, 417, "6");
+    closeEditor();
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.625f) << "the typed text is taken";
+    EXPECT_EQ(count(audioMasterBeginEdit, kDrive), 1u);
+    EXPECT_EQ(count(audioMasterEndEdit, kDrive), 1u) << "every begin has its end";
+    EXPECT_FALSE(automated(kDrive).empty());
+    XSync(display, False);
+    EXPECT_EQ(focusedWindow(display), parent) << "after the editor closed";
+}

@@ -112,6 +112,14 @@ public:
         XTestFakeButtonEvent(display, button, False, CurrentTime);
         XSync(display, False);
     }
+    // A press and its release sent back to back (a touchpad tap).
+    void tap(int x, int y)
+    {
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+    }
     void click(int x, int y, unsigned button = 1, int holdMs = 150)
     {
         move(x, y);
@@ -512,6 +520,76 @@ TEST_F(RealWindows, ClickOutsideTheEditBoxEndsTheEdit)
     ASSERT_TRUE(act([&](User& user) { user.click(sx(300), sy(100)); }));
     EXPECT_FALSE(field->isEditing());
     EXPECT_EQ(listener.changes, 0) << "the unchanged text is no change";
+}
+
+// Whether two clicks make a double click depends on when they happened, not
+// on when a host that idles seldom hands them over.
+TEST_F(RealWindows, DoubleClicksAreTimedByTheClicksThemselves)
+{
+    CTextEdit* field = nullptr;
+    editor->build = [&](CFrame* f) {
+        field = new CTextEdit(CRect(20, 200, 220, 222), &listener, 31, "Name", nullptr, kDoubleClickStyle);
+        f->addView(field);
+    };
+    open();
+    {
+        // Two single clicks 700 ms apart, both read in one late idle.
+        User user;
+        user.tap(sx(60), sy(210));
+        pause(700);
+        user.tap(sx(60), sy(210));
+    }
+    idle(100);
+    EXPECT_FALSE(field->isEditing()) << "two clicks 700 ms apart are no double click";
+    pause(600);
+    // A double tap while the host idles every 100 ms.
+    ASSERT_TRUE(actWhileIdling(
+        [&](User& user) {
+            user.tap(sx(60), sy(210));
+            pause(80);
+            user.tap(sx(60), sy(210));
+            pause(250);
+        },
+        [&] {
+            editor->idle();
+            pause(95);
+        }));
+    EXPECT_TRUE(field->isEditing()) << "a double tap opens the field";
+}
+
+// Closing the editor with the field open ends the edit as losing the focus
+// does: the typed text is taken.
+TEST_F(RealWindows, ClosingWithTheEditBoxOpenTakesTheTypedText)
+{
+    CTextEdit* field = nullptr;
+    editor->build = [&](CFrame* f) {
+        field = new CTextEdit(CRect(20, 200, 220, 222), &listener, 31, "Before");
+        f->addView(field);
+    };
+    open();
+    std::string reported;
+    struct Reader : CControlListener
+    {
+        std::string* text;
+        void valueChanged(CDrawContext*, CControl* control) override
+        {
+            char buffer[256] = "";
+            static_cast<CTextEdit*>(control)->getText(buffer);
+            *text = buffer;
+        }
+    } reader;
+    reader.text = &reported;
+    field->setListener(&reader);
+    ASSERT_TRUE(act([&](User& user) {
+        user.click(sx(60), sy(210));
+        waitUntil([&] { return field->isEditing(); }, 3000);
+        pause(50);
+        user.type("after");
+        pause(50);
+    }));
+    ASSERT_TRUE(field->isEditing());
+    editor->close();
+    EXPECT_EQ(reported, "after");
 }
 
 TEST_F(RealWindows, PopUpMenuEntryIsPickedWithThePointerAndEscapeCancels)
