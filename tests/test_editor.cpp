@@ -487,9 +487,10 @@ TEST_F(EditorTest, QuickClicksAndTapsCountWhenTheHostIdlesEvery100Ms)
     EXPECT_FLOAT_EQ(host->getParameter(kTransient), 0.5f);
 }
 
-// Shift held across wheel notches: each notch is a fine step the host hears
-// of, even when it is too small to change the knob's picture.
-TEST_F(EditorTest, ShiftWheelNotchesOnDriveReportEveryFineStep)
+// Shift held across wheel notches, a short Shift-drag, Shift with an arrow
+// key: each is a fine step the host hears of, even when it is too small to
+// change the knob's picture.
+TEST_F(EditorTest, FineKnobMovesReachTheHost)
 {
     host->setParameter(kDrive, 0.5f);
     ASSERT_TRUE(openEditor());
@@ -509,7 +510,7 @@ TEST_F(EditorTest, ShiftWheelNotchesOnDriveReportEveryFineStep)
         },
         150, 100);
     const std::vector<float> values = automated(kDrive);
-    ASSERT_EQ(values.size(), 5u) << "five notches, five reports";
+    EXPECT_EQ(values.size(), 5u) << "five notches, five reports";
     const float plainStep = 0.0130208395f;
     float previous = 0.5f;
     for (float v : values) {
@@ -519,6 +520,30 @@ TEST_F(EditorTest, ShiftWheelNotchesOnDriveReportEveryFineStep)
     }
     EXPECT_EQ(count(audioMasterBeginEdit, kDrive), 5u);
     EXPECT_EQ(count(audioMasterEndEdit, kDrive), 5u);
+
+    // A Shift-drag of five pixels on Transient moves it by a quarter of one
+    // picture of its film strip: the host still gets the new value.
+    host->setParameter(kTransient, 0.5f);
+    host->clearCalls();
+    act([](User& user) {
+        user.move(80, 193);
+        user.keyDown(XK_Shift_L);
+        user.press();
+        for (int x = 81; x <= 85; ++x)
+            user.move(x, 193);
+        user.pause(60);
+        user.release();
+        user.keyUp(XK_Shift_L);
+    });
+    EXPECT_NEAR(host->getParameter(kTransient), 0.5f + 5.0f / 2000.0f, 1e-6f);
+    ASSERT_FALSE(automated(kTransient).empty());
+    EXPECT_NEAR(automated(kTransient).back(), 0.5f + 5.0f / 2000.0f, 1e-6f);
+
+    // Shift with an arrow key on the knob that has the focus: a tenth of its step.
+    host->clearCalls();
+    EXPECT_EQ(host->dispatch(effEditKeyDown, 0, VKEY_UP, nullptr, 1.0f), 1);
+    EXPECT_NEAR(host->getParameter(kTransient), 0.5f + 5.0f / 2000.0f + 0.003125f, 1e-6f);
+    EXPECT_EQ(automated(kTransient).size(), 1u);
 }
 
 // The host's window may use a 32-bit (ARGB) visual: the editor still opens in
