@@ -485,6 +485,18 @@ TEST_F(EditorTest, QuickClicksAndTapsCountWhenTheHostIdlesEvery100Ms)
     EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 1u);
     EXPECT_EQ(count(audioMasterEndEdit, kTransient), 1u);
     EXPECT_FLOAT_EQ(host->getParameter(kTransient), 0.5f);
+
+    // A right tap is a right click: it stores the metering preferences and
+    // toggles nothing.
+    host->setParameter(kAttZoom, 0.0f);
+    act([](User& user) {
+        user.tap(285, 275, 0, 3);
+        user.pause(250);
+    }, 150, 100);
+    platform::RegistryKey key;
+    EXPECT_TRUE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS")) << "the right tap stored the preferences";
+    key.close();
+    EXPECT_FLOAT_EQ(host->getParameter(kAttZoom), 0.0f);
 }
 
 // Shift held across wheel notches, a short Shift-drag, Shift with an arrow
