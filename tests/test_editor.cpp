@@ -578,9 +578,9 @@ TEST_F(EditorTest, EditorDrawsFullyInsideAHostWindowWithA32BitVisual)
     const bool openedHere = host->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(argbParent)) == 1;
     EXPECT_TRUE(openedHere) << "the editor refused a host window with a 32-bit visual";
     Window root = 0, up = 0, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display, argbParent, &root, &up, &children, &count);
-    const Window frameWindow = count > 0 ? children[0] : 0;
+    unsigned childCount = 0;
+    XQueryTree(display, argbParent, &root, &up, &children, &childCount);
+    const Window frameWindow = childCount > 0 ? children[0] : 0;
     if (children)
         XFree(children);
     if (openedHere) {
