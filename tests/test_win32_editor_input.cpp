@@ -209,11 +209,32 @@ TEST(Win32EditorInput, EveryQuickClickTogglesAButtonWhateverTheHostsPace)
         }
 }
 
+void drainMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+    {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+std::atomic<int> clicksOnDialog{0};
+
+LRESULT CALLBACK dialogStandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_LBUTTONDOWN)
+        ++clicksOnDialog;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 // A window's listener that handles a press as the toolkit's controls do:
-// a loop that follows the pointer until the left button is up.
+// a loop that follows the pointer until the left button is up; or, like the
+// file buttons, a modal loop of its own (a dialog) run from the press.
 struct DragListener : WindowListener
 {
     Window* window = nullptr;
+    bool runsDialog = false;
     int stateAtPress = 0;
     int passes = 0;
     bool released = false;
@@ -224,6 +245,16 @@ struct DragListener : WindowListener
     void windowMouseDown(int, int) override
     {
         stateAtPress = window->getInputState();
+        if (runsDialog)
+        {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+            while (std::chrono::steady_clock::now() < end)
+            {
+                drainMessages();
+                Sleep(10);
+            }
+            return;
+        }
         for (passes = 0; passes < 200 && (window->getInputState() & kInputLeft); ++passes)
         {
             window->processEvents();
@@ -246,16 +277,6 @@ struct DragListener : WindowListener
     void windowDrop(const DropData&, int, int) override {}
     void windowDestroyed() override {}
 };
-
-void drainMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
 
 TEST(Win32EditorInput, PressesDragsAndWheelsCarryTheStateOfTheirOwnMessages)
 {
@@ -301,6 +322,34 @@ TEST(Win32EditorInput, PressesDragsAndWheelsCarryTheStateOfTheirOwnMessages)
     EXPECT_EQ(listener.wheelState & kInputShift, kInputShift);
     EXPECT_EQ(listener.wheelAt.x, 30);
     EXPECT_EQ(listener.wheelAt.y, 30);
+
+    // A dialog opened from the press gets the mouse once the button is up:
+    // the window holds the mouse for a drag only while a button is down.
+    WNDCLASSA dialogClass{};
+    dialogClass.lpfnWndProc = &dialogStandInProc;
+    dialogClass.hInstance = GetModuleHandleA(nullptr);
+    dialogClass.lpszClassName = "ZelvoDialogStandIn";
+    RegisterClassA(&dialogClass);
+    HWND dialog = CreateWindowExA(WS_EX_TOPMOST, "ZelvoDialogStandIn", "dialog", WS_POPUP | WS_VISIBLE, 700, 100,
+                                  200, 200, nullptr, nullptr, dialogClass.hInstance, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    drainMessages();
+    listener.runsDialog = true;
+    std::thread hand([&] {
+        click(onScreen(handle, 50, 50), 20);
+        Sleep(100);
+        click(POINT{750, 150}, 20);
+    });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        drainMessages();
+        Sleep(10);
+    }
+    hand.join();
+    drainMessages();
+    EXPECT_EQ(clicksOnDialog.load(), 1);
+    DestroyWindow(dialog);
 }
 
 // A deliberate click, held across several rounds of the host's loop.

@@ -407,6 +407,18 @@ private:
         input.x = where.x;
         input.y = where.y;
         input.state = (stateFromMouseFlags(wParam) | pressedButton(message)) & ~releasedButton(message);
+        if (!(input.state & (kInputLeft | kInputMiddle | kInputRight)))
+            endDragCapture();
+    }
+
+    // The capture is held from a press until its buttons are up, and no
+    // longer: a control may open a dialog from its press handler, and the
+    // dialog needs the mouse once the button is released.
+    void endDragCapture()
+    {
+        if (dragCapture && GetCapture() == window)
+            ReleaseCapture();
+        dragCapture = false;
     }
 
     // One step of a drag loop: the next pointer message for this window (a
@@ -495,17 +507,17 @@ private:
         case WM_MBUTTONDBLCLK:
         case WM_RBUTTONDOWN:
         case WM_RBUTTONDBLCLK: {
-            recordPointer(message, wParam, lParam);
-            // Held for the control's drag loop: a release outside the window
-            // still comes here and ends it.
-            const bool tookCapture = GetCapture() != handle;
-            if (tookCapture)
+            // Held for the control's drag loop: moves and the release outside
+            // the window still come here, also those already queued.
+            if (GetCapture() != handle) {
                 SetCapture(handle);
+                dragCapture = true;
+            }
+            recordPointer(message, wParam, lParam);
             const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
             if (!deliver([&] { listener->windowMouseDown(x, y); }))
                 return 0;
-            if (tookCapture && GetCapture() == handle)
-                ReleaseCapture();
+            endDragCapture();
             return 0;
         }
         case WM_LBUTTONUP:
@@ -520,6 +532,9 @@ private:
                 trackingLeave = TrackMouseEvent(&track) != FALSE;
             }
             return 0;
+        case WM_CAPTURECHANGED:
+            dragCapture = false;
+            break;
         case WM_MOUSELEAVE: {
             // Where the pointer was when it left, so hovering ends.
             trackingLeave = false;
@@ -595,6 +610,7 @@ private:
     int listenerCalls = 0;  // input handlers running now (a drag loop among them)
     bool* alive = nullptr;  // the innermost running handler's flag
     bool trackingLeave = false;
+    bool dragCapture = false; // the capture is ours, taken at a press
     Win32DropTarget* dropTarget = nullptr;
     bool oleInitialized = false;
     bool acceptingFiles = false;
