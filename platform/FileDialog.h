@@ -30,6 +30,11 @@ struct FileDialogRequest
 // Runs the dialog modally; true with the chosen full path, false when cancelled.
 bool runFileDialog(const FileDialogRequest& request, std::string& path);
 
+// The position of the separator between a chosen path's folder and its file
+// name, or npos: this system's separators only, since on Linux a backslash is
+// an ordinary character of a name.
+size_t lastPathSeparator(const std::string& path);
+
 // While set, dialogs are answered by the script instead of shown (tests).
 using FileDialogScript = std::function<bool(const FileDialogRequest& request, std::string& path)>;
 void setFileDialogScript(FileDialogScript script);

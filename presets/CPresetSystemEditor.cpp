@@ -354,7 +354,7 @@ bool CPresetSystemEditor::chooseFile(bool save, FileKind kind, std::string& bare
         return false;
 
     // The directory (with its separator) and the bare name, kept for the next dialog.
-    const size_t split = path.find_last_of("/\\");
+    const size_t split = platform::lastPathSeparator(path);
     const std::string directory = split == std::string::npos ? std::string() : path.substr(0, split + 1);
     const std::string name = split == std::string::npos ? path : path.substr(split + 1);
     copyPath(fileName, name);

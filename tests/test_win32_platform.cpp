@@ -363,4 +363,37 @@ TEST(Win32EditBox, StartsSelectedTakesKeysFromTheHostAndReportsReturnAndFocusLos
     box.reset();
     EXPECT_EQ(boxListener.focusLosses, 1);
 }
+
+TEST(Win32EditBox, AnOpenBoxEndsOnceWhenItGoesAndKeepsItsTextWhenTheHostDestroysItsWindowFirst)
+{
+    RecordingBoxListener boxListener;
+    {
+        // Its owner closing: the edit ends once, as losing the focus does.
+        HostWindow parent;
+        QuietListener listener;
+        std::unique_ptr<Window> window = createChildWindow(parent.window, 200, 100, &listener);
+        ASSERT_TRUE(window);
+        std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{},
+                                                             &boxListener);
+        ASSERT_TRUE(box);
+        box.reset();
+        EXPECT_EQ(boxListener.focusLosses, 1);
+    }
+    boxListener.focusLosses = 0;
+    HostWindow parent;
+    QuietListener listener;
+    std::unique_ptr<Window> window = createChildWindow(parent.window, 200, 100, &listener);
+    ASSERT_TRUE(window);
+    std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{},
+                                                         &boxListener);
+    ASSERT_TRUE(box);
+    box->handleKey(VstKeyCode{'4', 0, 0});
+    box->handleKey(VstKeyCode{'2', 0, 0});
+    // The host takes its window away before closing the editor.
+    DestroyWindow(parent.window);
+    parent.window = nullptr;
+    EXPECT_EQ(box->getText(), "42");
+    box.reset();
+    EXPECT_EQ(boxListener.focusLosses, 1);
+}
 } // namespace

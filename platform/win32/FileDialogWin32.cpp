@@ -34,6 +34,8 @@ std::string filterOf(const std::vector<FileType>& types)
 
 void setFileDialogScript(FileDialogScript newScript) { script() = std::move(newScript); }
 
+size_t lastPathSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+
 bool runFileDialog(const FileDialogRequest& request, std::string& path)
 {
     if (script())

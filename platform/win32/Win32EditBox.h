@@ -1,10 +1,15 @@
 // The native single-line edit box of the toolkit's text entry: a Windows
-// EDIT control, subclassed for Return and for the loss of focus.
+// EDIT control, subclassed for Return, Escape, the loss of focus and the
+// dialog keys. It ends once (focus lost, Escape, or its destruction), keeps
+// its text when the host destroys the window around it, and gives the
+// keyboard focus back to the window that had it before the edit.
 #pragma once
 
 #include "platform/PlatformWindow.h"
 
 #include <windows.h>
+
+#include <string>
 
 namespace platform {
 
@@ -28,14 +33,21 @@ public:
 
 private:
     static LRESULT CALLBACK subclassProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+    // Tells the listener the edit is over, at most once; may destroy the box.
+    void end();
+    void restoreFocus();
 
     HWND edit = nullptr;
+    HWND previousFocus = nullptr; // where the keyboard focus goes back to
+    std::string initialText;
+    std::string finalText; // the text when the window went before the box
     WNDPROC originalProc = nullptr;
     HFONT font = nullptr;
     HBRUSH backBrush = nullptr;
     EditBoxStyle style;
     EditBoxListener* listener;
     bool closing = false;
+    bool ended = false;
 };
 
 } // namespace platform

@@ -30,16 +30,63 @@ HINSTANCE ownModule()
     return module;
 }
 
-bool keyDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+bool liveKeyDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+
+// The key state as of the message being handled (the thread's queue state),
+// not as the keyboard is now: a key released since does not change the event.
+bool keyDownAtMessage(int virtualKey) { return (GetKeyState(virtualKey) & 0x8000) != 0; }
+
+// Buttons and modifiers carried by a mouse message's MK_ flags; Alt has no
+// flag there and comes from the key state of that message.
+int stateFromMouseFlags(WPARAM flags)
+{
+    int state = 0;
+    if (flags & MK_LBUTTON)
+        state |= kInputLeft;
+    if (flags & MK_MBUTTON)
+        state |= kInputMiddle;
+    if (flags & MK_RBUTTON)
+        state |= kInputRight;
+    if (flags & MK_SHIFT)
+        state |= kInputShift;
+    if (flags & MK_CONTROL)
+        state |= kInputControl;
+    if (keyDownAtMessage(VK_MENU))
+        state |= kInputAlt;
+    return state;
+}
+
+int pressedButton(UINT message)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: return kInputLeft;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK: return kInputMiddle;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK: return kInputRight;
+    default: return 0;
+    }
+}
+
+int releasedButton(UINT message)
+{
+    switch (message) {
+    case WM_LBUTTONUP: return kInputLeft;
+    case WM_MBUTTONUP: return kInputMiddle;
+    case WM_RBUTTONUP: return kInputRight;
+    default: return 0;
+    }
+}
 
 VstKeyCode translateKey(WPARAM virtualKey)
 {
     VstKeyCode key{0, 0, 0};
-    if (keyDown(VK_SHIFT))
+    if (keyDownAtMessage(VK_SHIFT))
         key.modifier |= MODIFIER_SHIFT;
-    if (keyDown(VK_MENU))
+    if (keyDownAtMessage(VK_MENU))
         key.modifier |= MODIFIER_ALTERNATE;
-    if (keyDown(VK_CONTROL))
+    if (keyDownAtMessage(VK_CONTROL))
         key.modifier |= MODIFIER_CONTROL;
     switch (virtualKey) {
     case VK_BACK: key.virt = VKEY_BACK; break;
@@ -111,7 +158,13 @@ public:
 
     ~Win32Window() override
     {
+        if (alive)
+            *alive = false; // a listener call under way learns that we are gone
         if (window) {
+            // The keyboard focus goes back to the host rather than vanishing with us.
+            HWND focus = GetFocus();
+            if (focus && (focus == window || IsChild(window, focus)))
+                SetFocus(GetAncestor(window, GA_PARENT));
             setDropTarget(false);
             // Our own destruction is no news for the listener.
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
@@ -163,33 +216,23 @@ public:
         y = origin.y;
     }
 
+    // Both answer from the pointer event last handed over, so a control sees
+    // the click as it happened even when the host handles it late; only
+    // before the first event is the device itself asked.
     void getCursorPosition(int& x, int& y) override
     {
+        if (input.known) {
+            x = input.x;
+            y = input.y;
+            return;
+        }
         POINT where{0, 0};
         GetCursorPos(&where);
         x = where.x;
         y = where.y;
     }
 
-    int getInputState() override
-    {
-        // The live state, so the toolkit's drag loops see a release at once.
-        const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
-        int state = 0;
-        if (keyDown(swapped ? VK_RBUTTON : VK_LBUTTON))
-            state |= kInputLeft;
-        if (keyDown(VK_MBUTTON))
-            state |= kInputMiddle;
-        if (keyDown(swapped ? VK_LBUTTON : VK_RBUTTON))
-            state |= kInputRight;
-        if (keyDown(VK_SHIFT))
-            state |= kInputShift;
-        if (keyDown(VK_CONTROL))
-            state |= kInputControl;
-        if (keyDown(VK_MENU))
-            state |= kInputAlt;
-        return state;
-    }
+    int getInputState() override { return input.known ? input.state : liveInputState(); }
 
     void setCursor(int type) override
     {
@@ -204,8 +247,14 @@ public:
 
     void processEvents() override
     {
-        // Inside a drag loop the toolkit reads the live input state: only
-        // paint requests are handled there.
+        if (!window)
+            return;
+        // Called from inside a listener call: a control's drag loop, which
+        // follows the pointer events one at a time.
+        if (listenerCalls > 0) {
+            followPointer();
+            return;
+        }
         if (inEvents) {
             dispatchPendingPaint();
             return;
@@ -318,6 +367,114 @@ public:
     }
 
 private:
+    struct PointerRecord
+    {
+        bool known = false;
+        int x = 0; // screen coordinates
+        int y = 0;
+        int state = 0; // InputState bits
+    };
+
+    static constexpr DWORD kPointerWaitMs = 20;
+
+    static int liveInputState()
+    {
+        const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+        int state = 0;
+        if (liveKeyDown(swapped ? VK_RBUTTON : VK_LBUTTON))
+            state |= kInputLeft;
+        if (liveKeyDown(VK_MBUTTON))
+            state |= kInputMiddle;
+        if (liveKeyDown(swapped ? VK_LBUTTON : VK_RBUTTON))
+            state |= kInputRight;
+        if (liveKeyDown(VK_SHIFT))
+            state |= kInputShift;
+        if (liveKeyDown(VK_CONTROL))
+            state |= kInputControl;
+        if (liveKeyDown(VK_MENU))
+            state |= kInputAlt;
+        return state;
+    }
+
+    // Makes a mouse message (client coordinates in lParam) the current input.
+    // wParam holds the buttons down after the message; the pressed and
+    // released buttons are made sure of, whatever the sender put there.
+    void recordPointer(UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        POINT where{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(window, &where);
+        input.known = true;
+        input.x = where.x;
+        input.y = where.y;
+        input.state = (stateFromMouseFlags(wParam) | pressedButton(message)) & ~releasedButton(message);
+        if (!(input.state & (kInputLeft | kInputMiddle | kInputRight)))
+            endDragCapture();
+    }
+
+    // The capture is held from a press until its buttons are up, and no
+    // longer: a control may open a dialog from its press handler, and the
+    // dialog needs the mouse once the button is released.
+    void endDragCapture()
+    {
+        if (dragCapture && GetCapture() == window)
+            ReleaseCapture();
+        dragCapture = false;
+    }
+
+    // One step of a drag loop: the next pointer message for this window (a
+    // run of moves counts as its last), or, with none queued, a short wait
+    // for one. A press is taken only while a button is held: after the
+    // release it belongs to the next click, which the host's loop delivers.
+    void followPointer()
+    {
+        dispatchPendingPaint();
+        MSG message;
+        if (PeekMessageA(&message, window, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE)) {
+            const bool press = pressedButton(message.message) != 0;
+            const bool held = (input.state & (kInputLeft | kInputMiddle | kInputRight)) != 0;
+            if (press && !held)
+                return;
+            PeekMessageA(&message, window, message.message, message.message, PM_REMOVE);
+            MSG next;
+            while (message.message == WM_MOUSEMOVE
+                   && PeekMessageA(&next, window, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE)
+                   && next.message == WM_MOUSEMOVE)
+                PeekMessageA(&message, window, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE);
+            recordPointer(message.message, message.wParam, message.lParam);
+            return;
+        }
+        // While the window holds the capture every release comes here. When
+        // something else took it (a menu or dialog run from the control), the
+        // release went elsewhere: the buttons the device no longer holds are
+        // let go, or the loop would wait for a release that never comes.
+        if (input.known && GetCapture() != window) {
+            const int buttons = kInputLeft | kInputMiddle | kInputRight;
+            input.state &= ~(buttons & ~liveInputState());
+            return;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kPointerWaitMs, QS_MOUSEMOVE | QS_MOUSEBUTTON);
+    }
+
+    // Runs a listener call that handles input; false when this window was
+    // destroyed meanwhile (nothing of it may be touched then).
+    template <typename Call>
+    bool deliver(Call call)
+    {
+        bool stillAlive = true;
+        bool* outer = alive;
+        alive = &stillAlive;
+        ++listenerCalls;
+        call();
+        if (!stillAlive) {
+            if (outer)
+                *outer = false;
+            return false;
+        }
+        --listenerCalls;
+        alive = outer;
+        return true;
+    }
+
     static LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == WM_NCCREATE) {
@@ -349,21 +506,59 @@ private:
         case WM_MBUTTONDOWN:
         case WM_MBUTTONDBLCLK:
         case WM_RBUTTONDOWN:
-        case WM_RBUTTONDBLCLK:
-            listener->windowMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        case WM_RBUTTONDBLCLK: {
+            // Held for the control's drag loop: moves and the release outside
+            // the window still come here, also those already queued.
+            if (GetCapture() != handle) {
+                SetCapture(handle);
+                dragCapture = true;
+            }
+            recordPointer(message, wParam, lParam);
+            const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+            if (!deliver([&] { listener->windowMouseDown(x, y); }))
+                return 0;
+            endDragCapture();
             return 0;
+        }
+        case WM_LBUTTONUP:
+        case WM_MBUTTONUP:
+        case WM_RBUTTONUP:
+            recordPointer(message, wParam, lParam);
+            return 0;
+        case WM_MOUSEMOVE:
+            recordPointer(message, wParam, lParam);
+            if (!trackingLeave) {
+                TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, handle, 0};
+                trackingLeave = TrackMouseEvent(&track) != FALSE;
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            dragCapture = false;
+            break;
+        case WM_MOUSELEAVE: {
+            // Where the pointer was when it left, so hovering ends.
+            trackingLeave = false;
+            const DWORD where = GetMessagePos();
+            input.x = GET_X_LPARAM(where);
+            input.y = GET_Y_LPARAM(where);
+            return 0;
+        }
         case WM_MOUSEWHEEL: {
             POINT where{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; // screen coordinates
+            input.known = true;
+            input.x = where.x;
+            input.y = where.y;
+            input.state = stateFromMouseFlags(GET_KEYSTATE_WPARAM(wParam));
             ScreenToClient(handle, &where);
-            listener->windowWheel(where.x, where.y,
-                                  static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA);
+            const float distance = static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA;
+            deliver([&] { listener->windowWheel(where.x, where.y, distance); });
             return 0;
         }
         case WM_KEYDOWN:
         case WM_KEYUP: {
             const VstKeyCode key = translateKey(wParam);
             if (key.virt || key.character)
-                listener->windowKey(key, message == WM_KEYDOWN);
+                deliver([&] { listener->windowKey(key, message == WM_KEYDOWN); });
             return 0;
         }
         case WM_SETCURSOR:
@@ -411,6 +606,11 @@ private:
     WindowListener* listener;
     HCURSOR cursor = nullptr;
     bool inEvents = false;
+    PointerRecord input;
+    int listenerCalls = 0;  // input handlers running now (a drag loop among them)
+    bool* alive = nullptr;  // the innermost running handler's flag
+    bool trackingLeave = false;
+    bool dragCapture = false; // the capture is ours, taken at a press
     Win32DropTarget* dropTarget = nullptr;
     bool oleInitialized = false;
     bool acceptingFiles = false;

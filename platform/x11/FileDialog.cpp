@@ -18,6 +18,8 @@ FileDialogScript& script()
 
 void setFileDialogScript(FileDialogScript newScript) { script() = std::move(newScript); }
 
+size_t lastPathSeparator(const std::string& path) { return path.find_last_of('/'); }
+
 bool runFileDialog(const FileDialogRequest& request, std::string& path)
 {
     if (script())
