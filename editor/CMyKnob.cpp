@@ -48,10 +48,11 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     CPoint current = where;
     // Reported on every change of value, also when the picture stays the same.
     float reported = value;
+    // The position and buttons are those of the last pointer event the loop
+    // took from the queue; the move that came just before the release is
+    // applied before the release ends the loop.
     while (true) {
         const long now = context ? context->getMouseButtons() : 0;
-        if (!(now & kLButton))
-            break;
         if (current != last) {
             const int d = (current.x - start.x) + (start.y - current.y);
             const bool nowShift = (now & kShift) != 0;
@@ -70,9 +71,11 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
             }
             last = current;
         }
+        if (!(now & kLButton))
+            break;
+        doIdleStuff();
         if (context)
             getMouseLocation(context, current);
-        doIdleStuff();
     }
     endEdit();
 }

@@ -113,12 +113,16 @@ public:
 
     virtual void getScreenOrigin(int& x, int& y) = 0;
     virtual void getCursorPosition(int& x, int& y) = 0;   // screen coordinates
-    virtual int getInputState() = 0;                      // live InputState bits
+    // The buttons and modifiers carried by the input event being handled (or
+    // the last one a drag loop took), not the device's state now: hosts idle
+    // late, and by then a quick click has long been released.
+    virtual int getInputState() = 0;                      // InputState bits
     virtual void setCursor(int type) = 0;
     virtual void resize(int width, int height) = 0;
 
-    // Hands pending system events to the listener; inside a drag loop (when
-    // called again from a listener call) only paint requests are handled.
+    // Hands pending system events to the listener, in order. Inside a drag
+    // loop (when called again from a listener call) it takes the next pointer
+    // event from the queue, waiting briefly for one, and handles paint requests.
     virtual void processEvents() = 0;
     virtual void dispatchPendingPaint() = 0;
 
