@@ -1,0 +1,221 @@
+#include "dsp/TruePeakGuard.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr double kPi = 3.141592653589793;
+// Kaiser window shape: about 65 dB of stop band. With 48 taps per phase the
+// transition band then spans 0.459 .. 0.541 of the sample rate: flat to
+// 20.2 kHz at 44.1 kHz, images of the pass band at least 65 dB down.
+constexpr double kKaiserBeta = 6.2;
+// Margin over the refined grid peak, for what the grid and the interpolator
+// can still miss: a sine at half the sample rate peaks 0.074 dB above the
+// parabola through its 4x samples (0.043 dB at 0.45 of the rate), plus the
+// pass-band ripple and image leakage of the filter (under 0.01 dB), plus
+// room for the gain's own movement, which spreads the spectrum of the
+// output a little beyond that of the signal it multiplies.
+constexpr double kMargin = 1.012; // +0.10 dB
+// Below this headroom the ceiling is lost to the requantizer's own noise:
+// the guard then holds the music 40 dB under the ceiling and no lower.
+constexpr double kSmallestShare = 0.01;
+
+// Zeroth-order modified Bessel function of the first kind, by its series.
+double besselI0(double x)
+{
+    double sum = 1.0, term = 1.0;
+    const double quarter = x * x * 0.25;
+    for (int k = 1; k < 64 && term > sum * 1e-17; ++k)
+    {
+        term *= quarter / (double(k) * double(k));
+        sum += term;
+    }
+    return sum;
+}
+
+// The reconstruction filter's tap for a sample `distance` samples away from
+// the point interpolated, windowed to +-span samples.
+double tap(double distance, double span)
+{
+    const double sinc = distance == 0.0 ? 1.0 : std::sin(kPi * distance) / (kPi * distance);
+    const double r = distance / span;
+    if (r <= -1.0 || r >= 1.0)
+        return 0.0;
+    return sinc * besselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / besselI0(kKaiserBeta);
+}
+
+// The tap of the meter's 49-tap filter at `factor` times the rate for a
+// sample `distance` samples away: sin(x)/x under a Hann window.
+double meterTap(double distance, int factor)
+{
+    const double j = 24.0 + factor * distance;
+    if (j < 0.0 || j > 48.0)
+        return 0.0;
+    const double sinc = distance == 0.0 ? 1.0 : std::sin(kPi * distance) / (kPi * distance);
+    return sinc * 0.5 * (1.0 - std::cos(2.0 * kPi * j / 48.0));
+}
+
+// Pair of the interval's start (offset 0) or of a sample around it.
+inline Pair at(const double* start, int offset) { return Pair::load(start + 2 * offset); }
+
+// The largest magnitude near grid point m, given its neighbours l and r a
+// quarter sample away: where |y| curves back towards zero the parabola
+// through the three points peaks at m + b^2 / (4 |a|). When its vertex lies
+// within half a grid step, b^2 / (4 |a|) <= min(|a|, |b|) / 4, and that
+// bound needs no division; beyond half a step a neighbour is larger and
+// answers for the peak itself.
+inline Pair refined(Pair l, Pair m, Pair r)
+{
+    const Pair a = (l + r) * Pair(0.5) - m;
+    const Pair b = (r - l) * Pair(0.5);
+    const Pair rise = keep(a * m < Pair(0.0), min(abs(a), abs(b)));
+    return abs(m) + rise * Pair(0.25);
+}
+} // namespace
+
+TruePeakGuard::TruePeakGuard() : coefficients(2 * 3 * 2 * kHalfTaps), state(2 * kSpan)
+{
+    // The taps of the quarter phase for the older sample c - n and the newer
+    // sample c + 1 + n; the three-quarter phase uses them mirrored, the half
+    // phase is symmetric. Stored as the even and odd parts of each pair so
+    // both quarter phases come from one pass.
+    double quarterOlder[kHalfTaps], quarterNewer[kHalfTaps], half[kHalfTaps];
+    double quarterSum = 0.0, halfSum = 0.0;
+    for (int n = 0; n < kHalfTaps; ++n)
+    {
+        quarterOlder[n] = tap(0.25 + n, kHalfTaps);
+        quarterNewer[n] = tap(0.75 + n, kHalfTaps);
+        half[n] = tap(0.5 + n, kHalfTaps);
+        quarterSum += quarterOlder[n] + quarterNewer[n];
+        halfSum += 2.0 * half[n];
+    }
+    double* c = coefficients.get();
+    for (int n = 0; n < kHalfTaps; ++n)
+    {
+        const double older = quarterOlder[n] / quarterSum, newer = quarterNewer[n] / quarterSum;
+        c[6 * n] = c[6 * n + 1] = 0.5 * (older + newer);
+        c[6 * n + 2] = c[6 * n + 3] = 0.5 * (older - newer);
+        c[6 * n + 4] = c[6 * n + 5] = half[n] / halfSum;
+    }
+    setMeterRate(44100);
+}
+
+void TruePeakGuard::setMeterRate(int rate)
+{
+    const int factor = rate < 96000 ? 4 : rate < 192000 ? 2 : 1;
+    // The meter's filter is used as it is, unnormalised: its reading is
+    // what is to be matched, not the signal.
+    double* c = coefficients.get() + 6 * kHalfTaps;
+    meterPairs = factor == 1 ? 0 : 24 / factor; // samples within the 49 taps
+    meterQuarters = factor == 4;
+    for (int n = 0; n < kHalfTaps; ++n)
+    {
+        double even = 0.0, odd = 0.0, half = 0.0;
+        if (n < meterPairs)
+        {
+            const double older = meterTap(0.25 + n, factor), newer = meterTap(0.75 + n, factor);
+            even = 0.5 * (older + newer);
+            odd = 0.5 * (older - newer);
+            half = meterTap(0.5 + n, factor);
+        }
+        c[6 * n] = c[6 * n + 1] = even;
+        c[6 * n + 2] = c[6 * n + 3] = odd;
+        c[6 * n + 4] = c[6 * n + 5] = half;
+    }
+}
+
+void TruePeakGuard::clear() { state.clear(); }
+
+Pair TruePeakGuard::interpolateAt(const double* newest, int behind, int quarter) const
+{
+    const double* start = newest - 2 * behind;
+    const double* c = coefficients.get();
+    Pair even, odd, halfway;
+    for (int n = 0; n < kHalfTaps; ++n)
+    {
+        const Pair older = at(start, -n), newer = at(start, 1 + n);
+        even += Pair::load(c + 6 * n) * (older + newer);
+        odd += Pair::load(c + 6 * n + 2) * (older - newer);
+        halfway += Pair::load(c + 6 * n + 4) * (older + newer);
+    }
+    return quarter == 1 ? even + odd : quarter == 3 ? even - odd : halfway;
+}
+
+Pair TruePeakGuard::detect(const double* newest)
+{
+    const double* start = newest - 2 * kIntervalStart;
+    const double* c = coefficients.get();
+    // Two interleaved sets of sums: one long chain of dependent additions
+    // would wait on itself.
+    Pair even0, odd0, half0, even1, odd1, half1;
+    for (int n = 0; n < kHalfTaps; n += 2)
+    {
+        const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+        const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+        const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+        even0 += Pair::load(c + 6 * n) * sum0;
+        odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
+        half0 += Pair::load(c + 6 * n + 4) * sum0;
+        even1 += Pair::load(c + 6 * n + 6) * sum1;
+        odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
+        half1 += Pair::load(c + 6 * n + 10) * sum1;
+    }
+    const Pair even = even0 + even1, odd = odd0 + odd1;
+    const Pair q1 = even + odd, q2 = half0 + half1, q3 = even - odd;
+    const Pair x0 = at(start, 0), x1 = at(start, 1);
+
+    double* s = state.get();
+    const Pair before = Pair::load(s); // the three-quarter point of the previous interval
+    Pair peak = max(max(refined(before, x0, q1), refined(x0, q1, q2)), max(refined(q1, q2, q3), refined(q2, q3, x1)));
+
+    // The meter's reading of the same points.
+    if (meterPairs > 0)
+    {
+        const double* m = c + 6 * kHalfTaps;
+        Pair meterEven, meterOdd, meterHalf;
+        for (int n = 0; n < meterPairs; ++n)
+        {
+            const Pair older = at(start, -n), newer = at(start, 1 + n);
+            const Pair sum = older + newer;
+            meterEven += Pair::load(m + 6 * n) * sum;
+            meterOdd += Pair::load(m + 6 * n + 2) * (older - newer);
+            meterHalf += Pair::load(m + 6 * n + 4) * sum;
+        }
+        peak = max(peak, abs(meterHalf));
+        if (meterQuarters)
+            peak = max(peak, max(abs(meterEven + meterOdd), abs(meterEven - meterOdd)));
+    }
+    q3.store(s);
+    // The peaks of the intervals before, newest first.
+    Pair widest = peak, carried = peak;
+    for (int k = 1; k < kSpan; ++k)
+    {
+        const Pair older = Pair::load(s + 2 * k);
+        carried.store(s + 2 * k);
+        widest = max(widest, older);
+        carried = older;
+    }
+    return widest;
+}
+
+double TruePeakGuard::requantizerHeadroom(double scale, const double* shaping)
+{
+    double gain = 1.0;
+    if (shaping)
+        for (int k = 0; k < 12; ++k)
+            gain += std::fabs(shaping[k]);
+    return 2.0 * gain / scale;
+}
+
+double TruePeakGuard::detectorScale(double outputNow, double outputTarget, double requantizerError)
+{
+    // For an output gain h the samples before it may reach
+    // (min(h, 1) - error) / h; the gain only glides between the two values,
+    // and that bound is lowest at one of its ends.
+    auto needed = [&](double h) {
+        const double ceiling = std::min(h, 1.0);
+        return h / std::max(ceiling - requantizerError, ceiling * kSmallestShare);
+    };
+    return kMargin * std::max(needed(outputNow), needed(outputTarget));
+}
