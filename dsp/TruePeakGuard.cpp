@@ -56,22 +56,6 @@ double meterTap(double distance, int factor)
     return sinc * 0.5 * (1.0 - std::cos(2.0 * kPi * j / 48.0));
 }
 
-// Pair of the interval's start (offset 0) or of a sample around it.
-inline Pair at(const double* start, int offset) { return Pair::load(start + 2 * offset); }
-
-// The largest magnitude near grid point m, given its neighbours l and r a
-// quarter sample away: where |y| curves back towards zero the parabola
-// through the three points peaks at m + b^2 / (4 |a|). When its vertex lies
-// within half a grid step, b^2 / (4 |a|) <= min(|a|, |b|) / 4, and that
-// bound needs no division; beyond half a step a neighbour is larger and
-// answers for the peak itself.
-inline Pair refined(Pair l, Pair m, Pair r)
-{
-    const Pair a = (l + r) * Pair(0.5) - m;
-    const Pair b = (r - l) * Pair(0.5);
-    const Pair rise = keep(a * m < Pair(0.0), min(abs(a), abs(b)));
-    return abs(m) + rise * Pair(0.25);
-}
 } // namespace
 
 TruePeakGuard::TruePeakGuard() : coefficients(2 * 3 * 2 * kHalfTaps), state(2 * kSpan)
@@ -108,17 +92,18 @@ void TruePeakGuard::setMeterRate(int rate)
     // what is to be matched, not the signal.
     double* c = coefficients.get() + 6 * kHalfTaps;
     meterPairs = factor == 1 ? 0 : 24 / factor; // samples within the 49 taps
-    meterQuarters = factor == 4;
     for (int n = 0; n < kHalfTaps; ++n)
     {
         double even = 0.0, odd = 0.0, half = 0.0;
-        if (n < meterPairs)
+        // At 2x the meter reads the half-sample points only.
+        if (n < meterPairs && factor == 4)
         {
             const double older = meterTap(0.25 + n, factor), newer = meterTap(0.75 + n, factor);
             even = 0.5 * (older + newer);
             odd = 0.5 * (older - newer);
-            half = meterTap(0.5 + n, factor);
         }
+        if (n < meterPairs)
+            half = meterTap(0.5 + n, factor);
         c[6 * n] = c[6 * n + 1] = even;
         c[6 * n + 2] = c[6 * n + 3] = odd;
         c[6 * n + 4] = c[6 * n + 5] = half;
@@ -134,69 +119,12 @@ Pair TruePeakGuard::interpolateAt(const double* newest, int behind, int quarter)
     Pair even, odd, halfway;
     for (int n = 0; n < kHalfTaps; ++n)
     {
-        const Pair older = at(start, -n), newer = at(start, 1 + n);
+        const Pair older = Pair::load(start - 2 * n), newer = Pair::load(start + 2 * (1 + n));
         even += Pair::load(c + 6 * n) * (older + newer);
         odd += Pair::load(c + 6 * n + 2) * (older - newer);
         halfway += Pair::load(c + 6 * n + 4) * (older + newer);
     }
     return quarter == 1 ? even + odd : quarter == 3 ? even - odd : halfway;
-}
-
-Pair TruePeakGuard::detect(const double* newest)
-{
-    const double* start = newest - 2 * kIntervalStart;
-    const double* c = coefficients.get();
-    // Two interleaved sets of sums: one long chain of dependent additions
-    // would wait on itself.
-    Pair even0, odd0, half0, even1, odd1, half1;
-    for (int n = 0; n < kHalfTaps; n += 2)
-    {
-        const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-        const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-        const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-        even0 += Pair::load(c + 6 * n) * sum0;
-        odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
-        half0 += Pair::load(c + 6 * n + 4) * sum0;
-        even1 += Pair::load(c + 6 * n + 6) * sum1;
-        odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
-        half1 += Pair::load(c + 6 * n + 10) * sum1;
-    }
-    const Pair even = even0 + even1, odd = odd0 + odd1;
-    const Pair q1 = even + odd, q2 = half0 + half1, q3 = even - odd;
-    const Pair x0 = at(start, 0), x1 = at(start, 1);
-
-    double* s = state.get();
-    const Pair before = Pair::load(s); // the three-quarter point of the previous interval
-    Pair peak = max(max(refined(before, x0, q1), refined(x0, q1, q2)), max(refined(q1, q2, q3), refined(q2, q3, x1)));
-
-    // The meter's reading of the same points.
-    if (meterPairs > 0)
-    {
-        const double* m = c + 6 * kHalfTaps;
-        Pair meterEven, meterOdd, meterHalf;
-        for (int n = 0; n < meterPairs; ++n)
-        {
-            const Pair older = at(start, -n), newer = at(start, 1 + n);
-            const Pair sum = older + newer;
-            meterEven += Pair::load(m + 6 * n) * sum;
-            meterOdd += Pair::load(m + 6 * n + 2) * (older - newer);
-            meterHalf += Pair::load(m + 6 * n + 4) * sum;
-        }
-        peak = max(peak, abs(meterHalf));
-        if (meterQuarters)
-            peak = max(peak, max(abs(meterEven + meterOdd), abs(meterEven - meterOdd)));
-    }
-    q3.store(s);
-    // The peaks of the intervals before, newest first.
-    Pair widest = peak, carried = peak;
-    for (int k = 1; k < kSpan; ++k)
-    {
-        const Pair older = Pair::load(s + 2 * k);
-        carried.store(s + 2 * k);
-        widest = max(widest, older);
-        carried = older;
-    }
-    return widest;
 }
 
 double TruePeakGuard::requantizerHeadroom(double scale, const double* shaping)

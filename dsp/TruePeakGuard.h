@@ -52,7 +52,68 @@ public:
     // aligned). Returns, per channel, the largest reconstructed magnitude
     // (or meter reading) of the kSpan intervals centred on the aligned
     // sample, kIntervalStart + 3 behind the newest.
-    Pair detect(const double* newest);
+    // Inline: it runs once per sample inside the kernel's loop.
+    Pair detect(const double* newest)
+    {
+        const double* start = newest - 2 * kIntervalStart;
+        const double* c = coefficients.get();
+        const double* m = c + 6 * kHalfTaps;
+        // Two interleaved sets of sums: one long chain of dependent additions
+        // would wait on itself. The meter's shorter filter shares the loads of
+        // the samples nearest the interval.
+        Pair even0, odd0, half0, even1, odd1, half1, meterEven, meterOdd, meterHalf;
+        int n = 0;
+        for (; n < meterPairs; n += 2)
+        {
+            const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+            const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+            const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+            const Pair difference0 = older0 - newer0, difference1 = older1 - newer1;
+            even0 += Pair::load(c + 6 * n) * sum0;
+            odd0 += Pair::load(c + 6 * n + 2) * difference0;
+            half0 += Pair::load(c + 6 * n + 4) * sum0;
+            even1 += Pair::load(c + 6 * n + 6) * sum1;
+            odd1 += Pair::load(c + 6 * n + 8) * difference1;
+            half1 += Pair::load(c + 6 * n + 10) * sum1;
+            meterEven += Pair::load(m + 6 * n) * sum0 + Pair::load(m + 6 * n + 6) * sum1;
+            meterOdd += Pair::load(m + 6 * n + 2) * difference0 + Pair::load(m + 6 * n + 8) * difference1;
+            meterHalf += Pair::load(m + 6 * n + 4) * sum0 + Pair::load(m + 6 * n + 10) * sum1;
+        }
+        for (; n < kHalfTaps; n += 2)
+        {
+            const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+            const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+            const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+            even0 += Pair::load(c + 6 * n) * sum0;
+            odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
+            half0 += Pair::load(c + 6 * n + 4) * sum0;
+            even1 += Pair::load(c + 6 * n + 6) * sum1;
+            odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
+            half1 += Pair::load(c + 6 * n + 10) * sum1;
+        }
+        const Pair even = even0 + even1, odd = odd0 + odd1;
+        const Pair q1 = even + odd, q2 = half0 + half1, q3 = even - odd;
+        const Pair x0 = at(start, 0), x1 = at(start, 1);
+
+        double* s = state.get();
+        const Pair before = Pair::load(s); // the three-quarter point of the previous interval
+        Pair peak = max(max(refined(before, x0, q1), refined(x0, q1, q2)), max(refined(q1, q2, q3), refined(q2, q3, x1)));
+        // The meter's reading of the same points (zero taps read zero where
+        // it reads fewer points).
+        peak = max(peak, max(abs(meterHalf), max(abs(meterEven + meterOdd), abs(meterEven - meterOdd))));
+        q3.store(s);
+
+        // The peaks of the intervals before, newest first.
+        Pair widest = peak, carried = peak;
+        for (int k = 1; k < kSpan; ++k)
+        {
+            const Pair older = Pair::load(s + 2 * k);
+            carried.store(s + 2 * k);
+            widest = max(widest, older);
+            carried = older;
+        }
+        return widest;
+    }
 
     // The interpolated value at `quarter` / 4 (1, 2 or 3) of the interval
     // starting `behind` samples before the newest: for tests of the design.
@@ -72,10 +133,26 @@ public:
     static double detectorScale(double outputNow, double outputTarget, double requantizerError);
 
 private:
+    // The pair `offset` samples after the interval's start.
+    static Pair at(const double* start, int offset) { return Pair::load(start + 2 * offset); }
+
+    // The largest magnitude near grid point m, given its neighbours l and r a
+    // quarter sample away: where |y| curves back towards zero the parabola
+    // through the three points peaks at m + b^2 / (4 |a|). When its vertex
+    // lies within half a grid step, b^2 / (4 |a|) <= min(|a|, |b|) / 4, and
+    // that bound needs no division; beyond half a step a neighbour is larger
+    // and answers for the peak itself.
+    static Pair refined(Pair l, Pair m, Pair r)
+    {
+        const Pair a = (l + r) * Pair(0.5) - m;
+        const Pair b = (r - l) * Pair(0.5);
+        const Pair rise = keep(a * m < Pair(0.0), min(abs(a), abs(b)));
+        return abs(m) + rise * Pair(0.25);
+    }
+
     // Per tap pair: even, odd, half, each twice; the reconstruction's pairs,
     // then the meter's.
     AlignedBuffer<double> coefficients;
-    int meterPairs = 0; // tap pairs of the meter's filter; 0 when it reads the samples only
-    bool meterQuarters = true; // false: the meter reads the half-sample points only
+    int meterPairs = 0; // tap pairs of the meter's filter (even); 0 when it reads the samples only
     AlignedBuffer<double> state;        // last quarter point, two interval peaks
 };
