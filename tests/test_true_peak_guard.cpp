@@ -53,13 +53,13 @@ enum Material
 const char* const kMaterialNames[kMaterialCount] = {"square",   "sine fs/4",  "sine fs/3",  "sine .45fs",
                                                     "drums clip", "noise +12", "impulses"};
 
-// Material the tests make themselves, 0.2 s at the given rate. Everything
+// Material the tests make themselves, 0.1 s at the given rate. Everything
 // reaches or passes full scale, and every kind is known for peaks between
 // its samples: naive squares ring, high sines at odd phases peak between
 // samples by up to 3 dB, clipped material is full of edges.
 Stereo makeMaterial(Material kind, double rate)
 {
-    const int frames = int(rate * 0.2);
+    const int frames = int(rate * 0.1);
     Stereo s;
     s.left.assign(frames, 0.0);
     s.right.assign(frames, 0.0);
@@ -89,13 +89,14 @@ Stereo makeMaterial(Material kind, double rate)
             break;
         case kClippedDrums:
         {
-            // Kick (falling pitch), snare (noise and tone) and hats at 120 bpm,
+            // Kick (falling pitch), snare (noise and tone) and hats, much
+            // faster than music so that 0.1 s holds two kicks and a snare,
             // driven four times over full scale and clipped.
-            const double beat = std::fmod(t, 0.25), half = std::fmod(t + 0.125, 0.25);
+            const double beat = std::fmod(t, 0.08), half = std::fmod(t + 0.04, 0.08);
             const double kick = std::sin(2 * kPi * (50.0 * beat + 60.0 * (1 - std::exp(-beat * 30)) / 30)) *
                                 std::exp(-beat * 12);
             const double snare = (0.6 * gauss(rng) + std::sin(2 * kPi * 190 * half)) * std::exp(-half * 25);
-            const double hats = 0.3 * gauss(rng) * std::exp(-std::fmod(t, 0.0625) * 80);
+            const double hats = 0.3 * gauss(rng) * std::exp(-std::fmod(t, 0.02) * 80);
             l = std::clamp(4.0 * (kick + 0.8 * snare + hats), -1.0, 1.0);
             r = std::clamp(4.0 * (kick + 0.6 * snare - hats), -1.0, 1.0);
             break;
@@ -365,18 +366,22 @@ const double kCeilings[3] = {0.0, -0.1, -1.0};
 } // namespace
 
 // The hard cases, with the fastest gain the working program allows ("hard"
-// transient shape), at every rate and ceiling.
+// transient shape), every material at every rate, the ceilings taking turns
+// so that each meets every material and every rate (all of them with the
+// table, which is slower than a test run should be).
 TEST(TruePeakGuard, HoldsTheReconstructedPeaksUnderTheCeilingOnHardMaterial)
 {
     printHeader();
     for (int m = 0; m < kMaterialCount; ++m)
-        for (double rate : kRates)
-            for (double ceilingDb : kCeilings)
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c)
             {
+                if (!printTable() && c != (m + r) % 3)
+                    continue;
                 Settings s;
-                s.rate = rate;
+                s.rate = kRates[r];
                 s.drive = m == kNoise ? 0.75f : 0.5f; // +12 dB for the noise
-                checkGuard(s, Material(m), ceilingDb);
+                checkGuard(s, Material(m), kCeilings[c]);
             }
 }
 
@@ -386,18 +391,25 @@ TEST(TruePeakGuard, HoldsTheReconstructedPeaksUnderTheCeilingOnHardMaterial)
 // transient shaping of the factory set.
 TEST(TruePeakGuard, HoldsWithTheOtherStagesOfThePathInBothCallbacks)
 {
-    for (double rate : kRates)
+    for (int r = 0; r < 4; ++r)
         for (Material m : {kClippedDrums, kSineNearNyquist, kNoise})
         {
             Settings s;
-            s.rate = rate;
+            s.rate = kRates[r];
             s.drive = m == kNoise ? 0.75f : 0.5f;
-            s.program = kProgramCdMaster3;
-            s.doublePrecision = true;
-            checkGuard(s, m, -1.0);
-            s.program = kProgramTotalDisorder;
-            s.doublePrecision = false;
-            checkGuard(s, m, -0.1);
+            const bool cdMaster = (r + int(m)) % 2 == 0;
+            if (printTable() || cdMaster)
+            {
+                s.program = kProgramCdMaster3;
+                s.doublePrecision = true;
+                checkGuard(s, m, -1.0);
+            }
+            if (printTable() || !cdMaster)
+            {
+                s.program = kProgramTotalDisorder;
+                s.doublePrecision = false;
+                checkGuard(s, m, -0.1);
+            }
         }
 }
 
@@ -467,11 +479,11 @@ TEST(TruePeakGuard, OffLeavesTheOutputBitForBitAsBefore)
         uint64_t checksum;
     };
     const Case cases[] = {
-        {kProgramCurrent, 44100, false, 0xbfc29bc505b41edcull},
-        {kProgramCdMaster3, 44100, false, 0xf0e6674b12b82a0cull},
-        {kProgramCdMaster3, 96000, true, 0xc126638c4b07334full},
-        {kProgramTotalDisorder, 192000, true, 0x69a9c87a4daae530ull},
-        {19 /* Cine 2 [recon] */, 48000, false, 0x55ada195099ed054ull},
+        {kProgramCurrent, 44100, false, 0x7cdbc25e542f087eull},
+        {kProgramCdMaster3, 44100, false, 0x456cb481bd02b0dfull},
+        {kProgramCdMaster3, 96000, true, 0x6a58acfcb87c8e50ull},
+        {kProgramTotalDisorder, 192000, true, 0x1327c114de1c86beull},
+        {19 /* Cine 2 [recon] */, 48000, false, 0xb7d60d48d2092692ull},
     };
     for (const Case& c : cases)
     {
