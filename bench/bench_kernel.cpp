@@ -1,7 +1,8 @@
 // ns per stereo frame of processReplacing and processDoubleReplacing, in
 // 512-frame blocks at 44.1, 96 and 192 kHz, for the working program
 // "Current", for "CD Master 3 [recon]" (true peak, oversampled output meter,
-// requantizer with noise shaping, leveller) and for power off. The plug-in
+// requantizer with noise shaping, leveller), for the same with the true-peak
+// guard on, for "Current" with the guard on, and for power off. The plug-in
 // is loaded through its entry point and set up through setParameter, as a
 // host would.
 #include <benchmark/benchmark.h>
@@ -55,7 +56,9 @@ enum Configuration
 {
     kProgramCurrent,
     kProgramCdMaster3,
-    kPowerOff
+    kPowerOff,
+    kProgramCdMaster3Guarded,
+    kProgramCurrentGuarded
 };
 
 // Loud program material: a few partials with slow beating plus noise,
@@ -92,11 +95,14 @@ void runCallback(benchmark::State& state)
     effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, float(rate));
     effect->dispatcher(effect, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
     effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-    const float* values = configuration == kProgramCdMaster3 ? kCdMaster3Recon : kCurrent;
+    const bool cdMaster3 = configuration == kProgramCdMaster3 || configuration == kProgramCdMaster3Guarded;
+    const float* values = cdMaster3 ? kCdMaster3Recon : kCurrent;
     for (int i = 0; i < 26; ++i)
         effect->setParameter(effect, i, values[i]);
     if (configuration == kPowerOff)
         effect->setParameter(effect, 8, 0.0f);
+    if (configuration == kProgramCdMaster3Guarded || configuration == kProgramCurrentGuarded)
+        effect->setParameter(effect, 22, 1.0f); // TP Guard
 
     const int materialFrames = int(rate); // one second, cycled
     std::vector<Sample> left = programMaterial<Sample>(materialFrames, 1, rate);
@@ -128,13 +134,15 @@ void runCallback(benchmark::State& state)
 void arguments(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"rate", "config"});
-    for (int configuration : {kProgramCurrent, kProgramCdMaster3, kPowerOff})
+    for (int configuration : {kProgramCurrent, kProgramCdMaster3, kPowerOff, kProgramCdMaster3Guarded,
+                              kProgramCurrentGuarded})
         for (int rate : {44100, 96000, 192000})
             b->Args({rate, configuration});
 }
 } // namespace
 
-// config: 0 = program "Current", 1 = "CD Master 3 [recon]", 2 = power off.
+// config: 0 = program "Current", 1 = "CD Master 3 [recon]", 2 = power off,
+// 3 = "CD Master 3 [recon]" with TP Guard on, 4 = "Current" with TP Guard on.
 BENCHMARK_TEMPLATE(runCallback, float)->Name("processReplacing")->Apply(arguments);
 BENCHMARK_TEMPLATE(runCallback, double)->Name("processDoubleReplacing")->Apply(arguments);
 

@@ -35,6 +35,7 @@ struct KernelSettings
     Shared<int> autoblack{0};
     Shared<int> attShow{7};
     Shared<int> postMeter{0};
+    Shared<int> truePeakGuard{0}; // 1: the output's true peak is held under the ceiling
 
     // Rate-derived coefficients.
     Shared<double> kappa{0.0};      // gain smoothing, one pole at 30 Hz

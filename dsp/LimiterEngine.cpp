@@ -63,6 +63,7 @@ void LimiterEngine::clearBuffers()
     lookaheadDelay.clear();
     smootherDelayLine.clear();
     detector.clear();
+    guard.clear();
     longMaximum.clear();
     shortMaximum.clear();
     smoother.clearBuffers();

@@ -12,6 +12,7 @@
 #include "dsp/MaxTree.h"
 #include "dsp/MeterMeasurement.h"
 #include "dsp/Requantizer.h"
+#include "dsp/TruePeakGuard.h"
 #include "dsp/TruePeakInterpolator.h"
 
 class LimiterEngine
@@ -34,6 +35,8 @@ public:
     int windowLength() const { return windowLengthN; }
     int smootherDelay() const { return smootherDelayD; }
     int latency() const { return lookaheadLength + kAlignmentDelay; }
+    // The true-peak guard reads the output as a meter at this rate would.
+    void setTruePeakMeterRate(int rate) { guard.setMeterRate(rate); }
 
     // Full reset of the processing state (suspend, transient shape change).
     void reset();
@@ -83,6 +86,7 @@ private:
     // The last 64 driven and levelled pairs: source of the true-peak
     // interpolation and, 31 samples back, of the aligned signal.
     TruePeakInterpolator detector;
+    TruePeakGuard guard; // the detector when the true-peak guard is on
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
     int lookaheadIndex = 0;
     MaxTree longMaximum;  // over L samples: drives the release followers

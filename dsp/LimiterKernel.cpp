@@ -30,7 +30,8 @@ constexpr unsigned kSecondOrder = 1;      // DetectorOrder "II": two follower st
 constexpr unsigned kTruePeak = 2;         // Oversample: detector sees the half-sample points
 constexpr unsigned kOversampledMeter = 4; // MeterOvs: output meter sees them too
 constexpr unsigned kQuantize = 8;         // requantizer on
-constexpr unsigned kFeatureCombinations = 16;
+constexpr unsigned kGuard = 16;           // TP Guard: detector sees the reconstructed peaks (replaces kTruePeak)
+constexpr unsigned kFeatureCombinations = 32;
 } // namespace
 
 struct LimiterEngine::BlockConstants
@@ -45,6 +46,7 @@ struct LimiterEngine::BlockConstants
     Pair release[kFollowerCount];
     Pair attackXorRelease[kFollowerCount]; // see selectBetween
     const double* noiseShaping;
+    Pair guardScale; // TP Guard: detector level per unit of the allowed output
 };
 
 struct LimiterEngine::BlockState
@@ -87,6 +89,13 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
         block.attackXorRelease[i] = differenceBits(Pair(k.attack[i].get()), block.release[i]);
     }
     block.noiseShaping = k.noiseShaping;
+    const bool guarded = k.truePeakGuard != 0;
+    if (guarded)
+    {
+        const double error =
+            k.quantize ? TruePeakGuard::requantizerHeadroom(Requantizer::scaleForBits(k.bits), block.noiseShaping) : 0.0;
+        block.guardScale = Pair(TruePeakGuard::detectorScale(output, block.outputTarget, error));
+    }
 
     BlockState state;
     state.g = drive;
@@ -101,7 +110,7 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     meters.beginBlock(k.meterRms);
     requantizer.beginBlock(Requantizer::scaleForBits(k.bits), k.fade, k.autoblack != 0, block.noiseShaping);
 
-    const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (k.oversample ? kTruePeak : 0) |
+    const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (guarded ? kGuard : k.oversample ? kTruePeak : 0) |
                               (k.meterOvs ? kOversampledMeter : 0) | (k.quantize ? kQuantize : 0);
     typedef void (LimiterEngine::*Loop)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
                                         Sample*, int);
@@ -113,7 +122,17 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
         &LimiterEngine::runSamples<Sample, 8>,  &LimiterEngine::runSamples<Sample, 9>,
         &LimiterEngine::runSamples<Sample, 10>, &LimiterEngine::runSamples<Sample, 11>,
         &LimiterEngine::runSamples<Sample, 12>, &LimiterEngine::runSamples<Sample, 13>,
-        &LimiterEngine::runSamples<Sample, 14>, &LimiterEngine::runSamples<Sample, 15>};
+        &LimiterEngine::runSamples<Sample, 14>, &LimiterEngine::runSamples<Sample, 15>,
+        // The guard replaces the half-sample detector: entries with both
+        // bits never run.
+        &LimiterEngine::runSamples<Sample, 16>, &LimiterEngine::runSamples<Sample, 17>,
+        &LimiterEngine::runSamples<Sample, 16>, &LimiterEngine::runSamples<Sample, 17>,
+        &LimiterEngine::runSamples<Sample, 20>, &LimiterEngine::runSamples<Sample, 21>,
+        &LimiterEngine::runSamples<Sample, 20>, &LimiterEngine::runSamples<Sample, 21>,
+        &LimiterEngine::runSamples<Sample, 24>, &LimiterEngine::runSamples<Sample, 25>,
+        &LimiterEngine::runSamples<Sample, 24>, &LimiterEngine::runSamples<Sample, 25>,
+        &LimiterEngine::runSamples<Sample, 28>, &LimiterEngine::runSamples<Sample, 29>,
+        &LimiterEngine::runSamples<Sample, 28>, &LimiterEngine::runSamples<Sample, 29>};
     (this->*loops[features])(block, state, inL, inR, outL, outR, frames);
 
     drive = state.g;
@@ -135,6 +154,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     constexpr bool truePeak = Features & kTruePeak;
     constexpr bool oversampledMeter = Features & kOversampledMeter;
     constexpr bool quantize = Features & kQuantize;
+    constexpr bool guarded = Features & kGuard;
 
     const int delayLength = latency();
     const int lookaheadLimit = lookaheadLength, smootherDelayLimit = smootherDelayD;
@@ -178,7 +198,13 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         detector.push(z);
         const Pair aligned = detector.behind(TruePeakInterpolator::kCentre);
         Pair detected = aligned;
-        if (truePeak)
+        if (guarded)
+        {
+            // The reconstructed peaks around the aligned sample, scaled so
+            // that a level of 1 is the most the output may carry.
+            detected = guard.detect(detector.newest()) * b.guardScale;
+        }
+        else if (truePeak)
         {
             // The larger of the sample and the half-sample point after it,
             // with a small margin.

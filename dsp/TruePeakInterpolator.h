@@ -47,6 +47,9 @@ public:
         position = (position + 1) & (kRing - 1);
     }
 
+    // The newest pair; the 63 before it lie contiguously below it.
+    const double* newest() const { return ring.get() + 2 * (position + kRing - 1); }
+
     // The stored pair `behind` samples before the newest (0 .. 63).
     Pair behind(int samples) const { return Pair::load(ring.get() + 2 * (position + kRing - 1 - samples)); }
 

@@ -235,6 +235,10 @@ bool Editor::open(void* ptr)
     meterOvs = new CZelvoButton(CRect(269, 307, 302, 326), this, kMeterOvs, bitmap(160), true);
     meterOvs->setValue(value(kMeterOvs));
     add(meterOvs);
+    // The true-peak guard's key sits in the free space under OVS.
+    truePeakGuard = new CZelvoButton(CRect(81, 74, 114, 93), this, kTruePeakGuard, bitmap(168));
+    truePeakGuard->setValue(value(kTruePeakGuard));
+    add(truePeakGuard);
 
     CPresetSystemEditor::open(ptr);
     return true;
@@ -248,7 +252,7 @@ void Editor::close()
     meterGR = nullptr;
     readoutIn = readoutOut = nullptr;
     readoutGR = nullptr;
-    detectorOrder = quantize = attZoom = power = autoOut = postMeter = meterOvs = nullptr;
+    detectorOrder = quantize = attZoom = power = autoOut = postMeter = meterOvs = truePeakGuard = nullptr;
     oversample = nullptr;
     modeButton = nullptr;
     autoBlack = nullptr;
@@ -287,7 +291,7 @@ void Editor::applyMeterMode()
 
 void Editor::setParameter(VstInt32 index, float value)
 {
-    if (index < 0 || index > kPostMeter)
+    if (index < 0 || index > kTruePeakGuard)
         return;
     // Any host thread: the controls stay while this call uses them.
     ControlAccess access(*this);
@@ -308,6 +312,7 @@ void Editor::setParameter(VstInt32 index, float value)
     case kMeterOvs: meterOvs->setValue(value); break;
     case kAutoOut: autoOut->setValue(value); break;
     case kPostMeter: postMeter->setValue(value); break;
+    case kTruePeakGuard: truePeakGuard->setValue(value); break;
     case kScale:
         modeButton->setScale(value);
         applyMeterMode();
@@ -388,7 +393,7 @@ void Editor::valueChanged(CDrawContext* context, CControl* control)
     case kAttShow:
         break;
     default:
-        if (tag >= 0 && tag <= kPostMeter)
+        if (tag >= 0 && tag <= kTruePeakGuard)
             setParameterAutomated(tag, value);
         break;
     }

@@ -108,4 +108,5 @@ private:
     CMyTextEdit* levellerField = nullptr;
     CMyTextEdit* linkField = nullptr;
     CZelvoButton* meterOvs = nullptr;
+    CZelvoButton* truePeakGuard = nullptr;
 };

@@ -37,7 +37,7 @@ const ParameterInfo kParameterTable[kNumParams] = {
     {"AttZoom", 2, kZooms, nullptr},
     {"AttShow", 8, nullptr, nullptr},
     {"PostMeter", 2, kPrePost, nullptr},
-    {"dummy", 0, nullptr, nullptr},
+    {"TP Guard", 2, kOffOn, nullptr},
     {"dummy", 0, nullptr, nullptr},
     {"dummy", 0, nullptr, nullptr},
     {"resvd-vid", 0, nullptr, nullptr},

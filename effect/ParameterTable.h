@@ -28,7 +28,7 @@ enum ParamId
     kAttZoom,
     kAttShow,
     kPostMeter,
-    kDummy1,
+    kTruePeakGuard,
     kDummy2,
     kDummy3,
     kLayoutMarker,

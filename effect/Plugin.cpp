@@ -259,7 +259,8 @@ void Plugin::applyParameter(VstInt32 index, float value)
         engine.resetHeldGainReduction();
         break;
     case kPostMeter: s.postMeter = steps[index]; break;
-    default: break; // Scale, MeterType and AttZoom are the editor's; 22 to 25 hold nothing
+    case kTruePeakGuard: s.truePeakGuard = steps[index]; break;
+    default: break; // Scale, MeterType and AttZoom are the editor's; 23 to 25 hold nothing
     }
 }
 
@@ -347,7 +348,7 @@ float Plugin::getParameter(VstInt32 index)
         return 0.0f;
     if (index == kLayoutMarker)
         return kCurrentLayoutMark;
-    if (index >= kDummy1)
+    if (index >= kDummy2)
         return 0.0f;
     return values[index];
 }
@@ -360,7 +361,7 @@ void Plugin::getParameterName(VstInt32 index, char* text)
 
 void Plugin::getParameterDisplay(VstInt32 index, char* text)
 {
-    if (index < 0 || index > kPostMeter)
+    if (index < 0 || index > kTruePeakGuard)
         return;
     switch (index)
     {
@@ -432,6 +433,7 @@ void Plugin::setSampleRate(float newRate)
         rateDouble = (double)truncated;
         rateClass = rate < 80000 ? 0 : (rate < 170000 ? 1 : 2);
         setWindowGeometry();
+        engine.setTruePeakMeterRate(rate);
         setInitialDelay(engine.latency());
         if (auto* ownEditor = dynamic_cast<Editor*>(editor))
             ownEditor->setLatency(engine.latency());

@@ -3,7 +3,8 @@
 // 4 TransShape, 5 L/R Link, 6 Oversample, 7 DetectorOrder, 8 Power,
 // 9 Scale, 10 Bits, 11 NoiseShape, 12 Calibrate, 13 Leveller, 14 MeterOvs,
 // 15 AutoOut, 16 Quantize, 17 Autoblack, 18 MeterType, 19 AttZoom,
-// 20 AttShow, 21 PostMeter, 22 to 24 unused, 25 layout marker.
+// 20 AttShow, 21 PostMeter, 22 TP Guard (off in every program), 23 and 24
+// unused, 25 layout marker.
 #include "presets/FactoryPresets.h"
 
 const FactoryPreset kFactoryPresets[24] = {

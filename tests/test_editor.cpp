@@ -405,6 +405,28 @@ TEST_F(EditorTest, AboutPanelShowsTheLatencyTakesTheNextClickAndFreezesTheMeters
     EXPECT_FLOAT_EQ(host->getParameter(kPower), stepCentre(0, 2)) << "closed, the button works again";
 }
 
+// The guard's key under OVS: lit while the guard is on, switching it between
+// step centres, and following the host.
+TEST_F(EditorTest, TruePeakGuardKeyShowsAndSwitchesTheGuard)
+{
+    host->setParameter(kTruePeakGuard, 0.0f);
+    ASSERT_TRUE(openEditor());
+    EXPECT_TRUE(showsPicture(screenshot(), 168, 81, 74, 114, 93, 19, 0));
+
+    host->clearCalls();
+    act([](User& user) { user.click(97, 83); });
+    ASSERT_FALSE(automated(kTruePeakGuard).empty());
+    EXPECT_FLOAT_EQ(host->getParameter(kTruePeakGuard), 0.75f);
+    EXPECT_EQ(host->parameterDisplay(kTruePeakGuard), "on");
+    EXPECT_TRUE(showsPicture(screenshot(), 168, 81, 74, 114, 93, 19, 1));
+
+    host->setParameter(kTruePeakGuard, 0.25f);
+    pump(80);
+    EXPECT_TRUE(showsPicture(screenshot(), 168, 81, 74, 114, 93, 19, 0));
+    // The key next to it still belongs to Oversample.
+    EXPECT_TRUE(showsPicture(screenshot(), 140, 81, 40, 114, 59, 19, int(host->getParameter(kOversample) >= 0.5f)));
+}
+
 TEST_F(EditorTest, RequantizerSelectorsStepAndDimWhileQuantizeIsOff)
 {
     host->setParameter(kQuantize, stepCentre(0, 2));

@@ -285,6 +285,30 @@ TEST_F(Files, SavedFilesReadBackToTheSamePrograms)
     EXPECT_TRUE(reporter.messages.empty());
 }
 
+// The guard is stored like every switch, at index 22; files from before it
+// hold 0 there and load with it off.
+TEST_F(Files, TheTruePeakGuardSwitchTravelsInPresetAndBankFiles)
+{
+    plugin->selectPreset(10);
+    plugin->setParameter(kTruePeakGuard, 0.75f);
+    ASSERT_EQ(savePreset(*plugin, path("guard.qdx").c_str()), FileResult::done);
+    ASSERT_EQ(saveBank(*plugin, path("guard.qdb").c_str()), FileResult::done);
+    Bytes older = readFile(path("guard.qdx"));
+    putFloat(older, 5 + 24 + 4 * kTruePeakGuard, 0.0f);
+    writeFile(path("older.qdx"), older);
+
+    Plugin other(recordingHost);
+    ASSERT_EQ(loadBank(other, path("guard.qdb").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(other.getParameter(kTruePeakGuard), 0.75f);
+    EXPECT_EQ(other.getStep(kTruePeakGuard), 1);
+    ASSERT_EQ(loadPreset(other, path("older.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(other.getParameter(kTruePeakGuard), 0.0f);
+    EXPECT_EQ(other.getStep(kTruePeakGuard), 0);
+    ASSERT_EQ(loadPreset(other, path("guard.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(other.getStep(kTruePeakGuard), 1);
+    EXPECT_TRUE(reporter.messages.empty());
+}
+
 TEST_F(Files, NameOfExactly24CharactersSurvivesBothFormats)
 {
     const std::string name24 = "ABCDEFGHIJKLMNOPQRSTUVWX";
@@ -606,7 +630,7 @@ protected:
     {
         for (size_t at = 5; at + 128 <= file.size(); at += 128)
         {
-            for (int j = 22; j < 25; ++j)
+            for (int j = 23; j < 25; ++j)
                 putFloat(file, at + 24 + 4 * j, 0.0f);
             putFloat(file, at + 24 + 4 * 25, 0.015f);
         }

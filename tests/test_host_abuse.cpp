@@ -12,7 +12,7 @@
 //   is stored bit for bit and read back by getParameter; steps derived from it
 //   stay within 0..n-1, continuous mappings see it clamped to 0..1, the
 //   programs hold it clamped to 0..1.
-// - Indices 22 to 24 read 0 and 25 reads 0.015 whatever is set; other
+// - Indices 23 and 24 read 0 and 25 reads 0.015 whatever is set; other
 //   indices are ignored and read 0.
 // - A sample rate outside 5000..200000 Hz (0, negative, NaN, infinite, 10 MHz)
 //   runs with the 44100 Hz processing; the latency follows the rate class.
@@ -52,7 +52,7 @@
 namespace
 {
 constexpr int kParams = 26;
-constexpr int kLiveParams = 22; // 22 to 25 read fixed values
+constexpr int kLiveParams = 23; // 23 to 25 read fixed values
 constexpr float kLayoutMark = 0.015f;
 constexpr float kCanary = 3.0f; // outside full scale: no output sample can equal it
 

@@ -177,7 +177,7 @@ TEST_F(Memories, StoreWrites26BinaryValuesAndTheNameString)
     ASSERT_TRUE(memory.complete);
     EXPECT_EQ(memory.name, "Loudness 1");
     EXPECT_EQ(memory.values[kDrive], 0.625f);
-    EXPECT_EQ(memory.values[kDummy1], 0.0f);
+    EXPECT_EQ(memory.values[kTruePeakGuard], 0.0f); // program 5 has the guard off
     EXPECT_EQ(memory.values[kDummy2], 0.0f);
     EXPECT_EQ(memory.values[kDummy3], 0.0f);
     EXPECT_EQ(memory.values[kLayoutMarker], 0.015f);
@@ -259,6 +259,24 @@ TEST_F(Memories, RecallInAnotherInstanceOverwritesTheSelectedProgramAndKeepsTheS
     EXPECT_EQ(count(audioMasterEndEdit), 0u);
     EXPECT_EQ(count(audioMasterUpdateDisplay), 1u);
     EXPECT_EQ(record.names, std::vector<std::string>{"Loudness 3"});
+}
+
+// A memory carries the guard switch like any other value, on and off.
+TEST_F(Memories, TheTruePeakGuardSwitchIsStoredAndRecalled)
+{
+    plugin->selectPreset(10);
+    plugin->setParameter(kTruePeakGuard, 0.75f);
+    plugin->storeMemoA();
+    EXPECT_EQ(readMemory(kMemoA).values[kTruePeakGuard], 0.75f);
+    plugin->setParameter(kTruePeakGuard, 0.25f);
+    plugin->storeMemoB();
+
+    plugin->recallMemoA();
+    EXPECT_EQ(plugin->getParameter(kTruePeakGuard), 0.75f);
+    EXPECT_EQ(plugin->getStep(kTruePeakGuard), 1);
+    EXPECT_EQ(plugin->getProgramRecord(10)->getParameter(kTruePeakGuard), 0.75f);
+    plugin->recallMemoB();
+    EXPECT_EQ(plugin->getStep(kTruePeakGuard), 0);
 }
 
 // These need a store without memories, or a key file edited by hand: the

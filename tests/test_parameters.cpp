@@ -15,7 +15,7 @@ TEST(ParameterNames, TableOrderAndNothingOutside)
     const char* names[26] = {"Output",    "Drive",     "Transient", "Release",   "TransShape", "L/R Link",
                              "Oversample", "DetectorOrder", "Power", "Scale",   "Bits",       "NoiseShape",
                              "Calibrate", "Leveller",  "MeterOvs",  "AutoOut",   "Quantize",   "Autoblack",
-                             "MeterType", "AttZoom",   "AttShow",   "PostMeter", "dummy",      "dummy",
+                             "MeterType", "AttZoom",   "AttShow",   "PostMeter", "TP Guard",   "dummy",
                              "dummy",     "resvd-vid"};
     for (int i = 0; i < 26; ++i)
         EXPECT_EQ(host.parameterName(i), names[i]) << i;
@@ -71,6 +71,7 @@ TEST(ParameterDisplay, StepTextsOfTheSwitches)
         {18, 0.0f, "peak"},   {18, 1.0f, "k-system"}, {19, 0.0f, "24dB"},     {19, 1.0f, "12dB"},
         {20, 0.9375f, "12L"}, {20, 0.0f, ""},         {20, 0.1875f, "1"},     {20, 0.3125f, "2"},
         {20, 0.5625f, "L"},   {20, 0.6875f, "1L"},    {21, 0.0f, "pre"},      {21, 1.0f, "post"},
+        {22, 0.0f, "off"},    {22, 0.49f, "off"},     {22, 0.5f, "on"},       {22, 1.0f, "on"},
         // Out of the host's range: the step is capped at the top, held at 0 below.
         {10, 7.0f, "24"},     {10, -3.0f, "8"},       {11, -0.5f, "off"},     {4, 1e30f, "soft"},
     };
@@ -84,7 +85,7 @@ TEST(ParameterDisplay, StepTextsOfTheSwitches)
 TEST(ParameterDisplay, NothingWrittenForUnusedIndices)
 {
     TestHost host;
-    for (int index : {22, 23, 24, 25, 26, -1, 1000})
+    for (int index : {23, 24, 25, 26, -1, 1000})
     {
         char text[64];
         std::fill(text, text + sizeof text, 'x');
@@ -122,8 +123,10 @@ TEST(ParameterValues, StoredAsGivenExceptTheFixedOnes)
     EXPECT_EQ(host.getParameter(10), 1.7f);
     host.setParameter(0, -2.0f);
     EXPECT_EQ(host.getParameter(0), -2.0f);
-    host.setParameter(22, 0.7f);
-    EXPECT_EQ(host.getParameter(22), 0.0f);
+    host.setParameter(22, 0.7f); // TP Guard keeps its value like every switch
+    EXPECT_EQ(host.getParameter(22), 0.7f);
+    host.setParameter(23, 0.7f);
+    EXPECT_EQ(host.getParameter(23), 0.0f);
     host.setParameter(25, 0.0f);
     EXPECT_EQ(host.getParameter(25), 0.015f);
     EXPECT_EQ(host.getParameter(26), 0.0f);

@@ -72,7 +72,7 @@ TEST(ProgramsThroughTheHost, ConstructionReportsEveryValueOfProgramZeroTwice)
     for (int i = 0; i < 26; ++i)
     {
         const float factory = (float)kFactoryPresets[0].values[i];
-        const float reported = i == 25 ? 0.015f : (i >= 22 ? 0.0f : factory);
+        const float reported = i == 25 ? 0.015f : (i >= 23 ? 0.0f : factory);
         EXPECT_EQ(edits[4 * i].opcode, audioMasterBeginEdit);
         EXPECT_EQ(edits[4 * i].index, i);
         EXPECT_EQ(edits[4 * i + 1].opcode, audioMasterAutomate);

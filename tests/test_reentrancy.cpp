@@ -135,7 +135,7 @@ TEST(Reentrancy, IdentityAndParameterTextsFromInsideConstruction)
     for (int i = 0; i < kParams; ++i)
     {
         EXPECT_FALSE(during.names[i].empty()) << i;
-        EXPECT_EQ(during.displays[i].empty(), i >= 22) << "display " << i << ": " << during.displays[i];
+        EXPECT_EQ(during.displays[i].empty(), i >= 23) << "display " << i << ": " << during.displays[i];
         EXPECT_EQ(during.displays[i].find("nan"), std::string::npos) << i;
         EXPECT_TRUE(std::isfinite(values[i])) << i;
     }

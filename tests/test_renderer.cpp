@@ -365,6 +365,28 @@ TEST_F(RendererTest, ProgramsAndParametersAreSelectedByNameOrNumber)
     EXPECT_NE(byName.out.find("9.030900 dB"), std::string::npos) << byName.out; // its Drive
 }
 
+// The true-peak guard by its name: the report's true peak of the output
+// stays under the ceiling (Output -0.01 dB) that it passes with the guard off.
+TEST_F(RendererTest, TruePeakGuardByNameHoldsTheReportedTruePeakUnderTheCeiling)
+{
+    IntAudio input = testSignal(44100, 2, 24);
+    input.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    writeInts(path("in.wav"), input);
+    auto outputTruePeak = [&](const char* guard) {
+        RunResult run = render({"--program", "CD Master 3 [recon]", "--set", "Drive=1", "--set",
+                                std::string("TP Guard=") + guard, path("in.wav"), path("out.wav")});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const size_t row = run.out.find("  output ");
+        const size_t unit = run.out.find(" dBTP", row);
+        if (row == std::string::npos || unit == std::string::npos)
+            return 99.0;
+        return std::stod(run.out.substr(run.out.rfind(' ', unit - 1) + 1));
+    };
+    const double off = outputTruePeak("0"), on = outputTruePeak("1");
+    EXPECT_GT(off, -0.01);
+    EXPECT_LE(on, -0.01);
+}
+
 TEST_F(RendererTest, ListProgramsShowsAllFactoryNames)
 {
     RunResult run = render({"--list-programs"});

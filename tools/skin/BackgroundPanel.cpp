@@ -147,6 +147,7 @@ Image paintBackgroundPanel()
     // Limiter column.
     labelAbove(c, placement("DetectorOrder").rect, "ORDER");
     labelAbove(c, placement("Oversample").rect, "OVS");
+    labelAbove(c, placement("TruePeakGuard").rect, "TP GUARD");
     {
         const Rect s = placement("TransShape").rect;
         PixelFont::drawEngravedCentred(c, int(s.centreX()), s.top - 24, "SHAPE", Theme::kLabel);

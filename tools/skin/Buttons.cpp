@@ -257,6 +257,7 @@ void addButtons(Skin& skin, const Image& panel)
     addKeyStrip(skin, panel, 165, "AttShow2", {{"2", Look::Off}, {"2", Look::On}, {"2", Look::Flash}});
     addKeyStrip(skin, panel, 166, "AttShow4", {{"L", Look::Off}, {"L", Look::On}, {"L", Look::Flash}});
     addKeyStrip(skin, panel, 160, "MeterOvs", {{"OVS", Look::Off}, {"OVS", Look::On}, {"OVS", Look::Flash}});
+    addKeyStrip(skin, panel, 168, "TruePeakGuard", {{"ON", Look::Off}, {"ON", Look::On}});
     addLedKeyStrip(skin, panel);
     addModeSelector(skin, panel);
     addShapeSwitch(skin, panel);

@@ -29,6 +29,7 @@ const std::vector<SkinLayout::Placement>& SkinLayout::placements()
         {"AutoOut", 161, 24, {394, 368, 412, 392}},
         {"PostMeter", 161, 24, {116, 368, 134, 392}},
         {"MeterOvs", 160, 19, {269, 307, 302, 326}},
+        {"TruePeakGuard", 168, 19, {81, 74, 114, 93}},
         {"SaveBank", 992, 14, {28, 447, 43, 461}},
         {"LoadBank", 991, 14, {81, 447, 96, 461}},
         {"SavePreset", 992, 14, {108, 447, 123, 461}},
