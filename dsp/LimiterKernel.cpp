@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -103,18 +104,19 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
 
     const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (k.oversample ? kTruePeak : 0) |
                               (k.meterOvs ? kOversampledMeter : 0) | (k.quantize ? kQuantize : 0);
-    typedef void (LimiterEngine::*Loop)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
-                                        Sample*, int);
-    static const Loop loops[kFeatureCombinations] = {
-        &LimiterEngine::runSamples<Sample, 0>,  &LimiterEngine::runSamples<Sample, 1>,
-        &LimiterEngine::runSamples<Sample, 2>,  &LimiterEngine::runSamples<Sample, 3>,
-        &LimiterEngine::runSamples<Sample, 4>,  &LimiterEngine::runSamples<Sample, 5>,
-        &LimiterEngine::runSamples<Sample, 6>,  &LimiterEngine::runSamples<Sample, 7>,
-        &LimiterEngine::runSamples<Sample, 8>,  &LimiterEngine::runSamples<Sample, 9>,
-        &LimiterEngine::runSamples<Sample, 10>, &LimiterEngine::runSamples<Sample, 11>,
-        &LimiterEngine::runSamples<Sample, 12>, &LimiterEngine::runSamples<Sample, 13>,
-        &LimiterEngine::runSamples<Sample, 14>, &LimiterEngine::runSamples<Sample, 15>};
-    (this->*loops[features])(block, state, inL, inR, outL, outR, frames);
+    static const Loop<Sample> loops[kFeatureCombinations] = {
+        &LimiterEngine::runSamples<Sample, 0, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 1, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 2, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 3, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 4, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 5, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 6, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 7, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 8, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 9, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 10, SimdLevel::Sse2>, &LimiterEngine::runSamples<Sample, 11, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 12, SimdLevel::Sse2>, &LimiterEngine::runSamples<Sample, 13, SimdLevel::Sse2>,
+        &LimiterEngine::runSamples<Sample, 14, SimdLevel::Sse2>, &LimiterEngine::runSamples<Sample, 15, SimdLevel::Sse2>};
+    const Loop<Sample> loop = simd == SimdLevel::Sse2
+                          ? loops[features]
+                          : pickWideLoop<Sample>(simd, features, std::make_index_sequence<kFeatureCombinations>());
+    (this->*loop)(block, state, inL, inR, outL, outR, frames);
 
     drive = state.g;
     output = state.h;
@@ -127,7 +129,7 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     meters.endBlock();
 }
 
-template <typename Sample, unsigned Features>
+template <typename Sample, unsigned Features, SimdLevel Isa>
 void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const Sample* inL, const Sample* inR,
                                Sample* outL, Sample* outR, int frames)
 {
@@ -182,7 +184,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         {
             // The larger of the sample and the half-sample point after it,
             // with a small margin.
-            const Pair between = detector.interpolate();
+            const Pair between = detector.interpolate<Isa>();
             detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
         }
         const Pair level = abs(detected);
@@ -200,6 +202,15 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         const double both = std::max(windowPeak.left(), windowPeak.right());
         const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
         Pair releaseLevel(1.0);
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa == SimdLevel::Avx512)
+            releaseLevel = avx512::stepFollowers(linked, reinterpret_cast<double*>(stage1), secondOrder ? reinterpret_cast<double*>(stage2) : nullptr,
+                                                 reinterpret_cast<const double*>(b.attackXorRelease), reinterpret_cast<const double*>(b.release));
+        else if constexpr (Isa == SimdLevel::Avx2)
+            releaseLevel = avx2::stepFollowers(linked, reinterpret_cast<double*>(stage1), secondOrder ? reinterpret_cast<double*>(stage2) : nullptr,
+                                               reinterpret_cast<const double*>(b.attackXorRelease), reinterpret_cast<const double*>(b.release));
+        else
+#endif
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC unroll 8
 #elif defined(__clang__)
@@ -244,7 +255,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                       (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
         }
 
-        meters.measure<oversampledMeter>(t * b.meterGain, reading, r);
+        meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
 
         if (quantize)
             r = requantizer.process(r, b.noiseShaping, random);
@@ -267,6 +278,29 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         // Order I: the second stage is the first.
         state.stage2[i] = secondOrder ? stage2[i] : stage1[i];
     }
+}
+
+template <typename Sample, unsigned Features>
+void LimiterEngine::runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL,
+                                   const Sample* inR, Sample* outL, Sample* outR, int frames)
+{
+    runSamples<Sample, Features, SimdLevel::Avx2>(block, state, inL, inR, outL, outR, frames);
+}
+
+template <typename Sample, unsigned Features>
+void LimiterEngine::runSamplesAvx512(const BlockConstants& block, BlockState& state, const Sample* inL,
+                                     const Sample* inR, Sample* outL, Sample* outR, int frames)
+{
+    runSamples<Sample, Features, SimdLevel::Avx512>(block, state, inL, inR, outL, outR, frames);
+}
+
+template <typename Sample, size_t... Features>
+LimiterEngine::Loop<Sample> LimiterEngine::pickWideLoop(SimdLevel level, unsigned features,
+                                                        std::index_sequence<Features...>)
+{
+    static const Loop<Sample> avx2Loops[] = {&LimiterEngine::runSamplesAvx2<Sample, Features>...};
+    static const Loop<Sample> avx512Loops[] = {&LimiterEngine::runSamplesAvx512<Sample, Features>...};
+    return level == SimdLevel::Avx512 ? avx512Loops[features] : avx2Loops[features];
 }
 
 void LimiterEngine::process(const float* inL, const float* inR, float* outL, float* outR, int frames)
