@@ -10,6 +10,10 @@
 //
 // compare_peers --ours PATH --peer PATH --pass-through PATH [--seconds 60]
 //               [--passes 5] [--rates 44100,96000,192000] [--out FILE]
+//               [--extra LABEL=PROGRAM[,INDEX=VALUE...]]...
+// Each --extra adds a setting of this plug-in to the table, for example
+// "no quantize=10,16=0" (a factory program with parameter 16 changed): it
+// shows what one stage costs.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -35,6 +39,7 @@ struct Options
     double seconds = 60.0;
     int passes = 5;
     std::vector<int> rates{44100, 96000, 192000};
+    std::vector<std::string> extras; // LABEL=PROGRAM[,INDEX=VALUE...]
 };
 
 // How one configuration is set up after loading; parameter values are
@@ -191,6 +196,8 @@ bool parse(int argc, char** argv, Options& o)
             o.rates = parseRates(value);
         else if (key == "--out")
             o.out = value;
+        else if (key == "--extra")
+            o.extras.push_back(value);
         else
             return false;
     }
@@ -209,7 +216,7 @@ int main(int argc, char** argv)
     }
     // The peer's parameter 10 is its boost (0: off) and 14 its oversampling
     // mode (0: none, 0.25: 4x half-band).
-    const std::vector<Configuration> configurations = {
+    std::vector<Configuration> configurations = {
         {"pass-through", o.passThrough, -1, {}},
         {"ours Current", o.ours, 0, {}},
         {"ours Oversample on", o.ours, 0, {{6, 1.0f}}},
@@ -225,8 +232,27 @@ int main(int argc, char** argv)
         kCdMaster3,
         kPeerPlain,
         kPeerOversampled,
-        kCount
+        kStandard
     };
+    for (const std::string& extra : o.extras)
+    {
+        const size_t equals = extra.find('=');
+        if (equals == std::string::npos)
+            continue;
+        Configuration c{"ours " + extra.substr(0, equals), o.ours, 0, {}};
+        std::stringstream in(extra.substr(equals + 1));
+        std::string item;
+        if (std::getline(in, item, ','))
+            c.factoryProgram = std::atoi(item.c_str());
+        while (std::getline(in, item, ','))
+        {
+            const size_t at = item.find('=');
+            if (at != std::string::npos)
+                c.parameters.push_back({std::atoi(item.c_str()), float(std::atof(item.c_str() + at + 1))});
+        }
+        configurations.push_back(c);
+    }
+    const int kCount = int(configurations.size());
 
     std::string report;
     auto emit = [&](const char* format, auto... args) {

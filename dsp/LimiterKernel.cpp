@@ -248,7 +248,18 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         Pair reading(1.0);
         if (b.powerOn)
         {
-            const Pair gain = b.transient / max(Pair(1.0), o) + b.sustain / max(o, releaseLevel);
+            Pair transientShare, sustainShare;
+#ifdef ZELVO_WIDE_SIMD
+            if constexpr (Isa != SimdLevel::Sse2)
+                avx2::divideTwo(b.transient, max(Pair(1.0), o), b.sustain, max(o, releaseLevel), transientShare,
+                                sustainShare);
+            else
+#endif
+            {
+                transientShare = b.transient / max(Pair(1.0), o);
+                sustainShare = b.sustain / max(o, releaseLevel);
+            }
+            const Pair gain = transientShare + sustainShare;
             r = gain * u * Pair(h);
             const Pair releaseGain = b.transient + b.sustain / releaseLevel;
             reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) * (b.showRelease ? releaseGain : Pair(1.0)) *
