@@ -269,7 +269,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
 
         if (quantize)
-            r = requantizer.process(r, b.noiseShaping, random);
+            r = requantizer.process<Isa>(r, b.noiseShaping, random);
 
         // Right first: a mono host's single buffer keeps the left result.
         r = max(min(r, Pair(1.0)), Pair(-1.0));

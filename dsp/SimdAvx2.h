@@ -3,6 +3,8 @@
 // lane, every sum in the same order. Only for processors with AVX2.
 #pragma once
 
+#include <cstdint>
+
 #include "dsp/Pair.h"
 #include "dsp/SimdTarget.h"
 
@@ -85,6 +87,40 @@ ZELVO_TARGET_AVX2 inline void divideTwo(Pair a, Pair b, Pair c, Pair d, Pair& aO
     const __m256d q = _mm256_div_pd(_mm256_set_m128d(c.v, a.v), _mm256_set_m128d(d.v, b.v));
     aOverB = Pair(_mm256_castpd256_pd128(q));
     cOverD = Pair(_mm256_extractf128_pd(q, 1));
+}
+
+// One step of the three shift registers of DitherGenerator at once, each
+// in its own lane with its own shifts (the fourth lane stays 0).
+ZELVO_TARGET_AVX2 inline __m128i stepRegisters(__m128i s)
+{
+    const __m128i up = _mm_setr_epi32(13, 20, 17, 0), down = _mm_setr_epi32(9, 2, 6, 0);
+    const __m128i across = _mm_setr_epi32(6, 7, 8, 0), keep = _mm_setr_epi32(0x1fff, 0xfffff, 0x1ffff, 0);
+    const __m128i mixed = _mm_srlv_epi32(_mm_xor_si128(_mm_srlv_epi32(s, down), s), across);
+    return _mm_xor_si128(_mm_sllv_epi32(s, up), _mm_and_si128(mixed, keep));
+}
+
+// DitherGenerator::triangular: four steps of the registers in `state`,
+// their words w = s1 ^ s2 ^ s3, and (u1 + u2, u3 + u4) from the uniform
+// values u = w * 2.3283064365e-10 * 2 - 1, with the same operations.
+ZELVO_TARGET_AVX2 inline Pair triangularDither(uint32_t* state)
+{
+    const __m128i s1 = stepRegisters(_mm_load_si128(reinterpret_cast<const __m128i*>(state)));
+    const __m128i s2 = stepRegisters(s1), s3 = stepRegisters(s2), s4 = stepRegisters(s3);
+    _mm_store_si128(reinterpret_cast<__m128i*>(state), s4);
+    // Columns of the four states: register 1, 2 and 3 of each step.
+    const __m128i low12 = _mm_unpacklo_epi32(s1, s2), low34 = _mm_unpacklo_epi32(s3, s4);
+    const __m128i high12 = _mm_unpackhi_epi32(s1, s2), high34 = _mm_unpackhi_epi32(s3, s4);
+    const __m128i first = _mm_unpacklo_epi64(low12, low34), second = _mm_unpackhi_epi64(low12, low34);
+    const __m128i third = _mm_unpacklo_epi64(high12, high34);
+    const __m128i words = _mm_xor_si128(_mm_xor_si128(first, second), third); // w1 w2 w3 w4
+    // As w1 w3 w2 w4, widened exactly: (w - 2^31 as a signed value) + 2^31.
+    const __m128i ordered = _mm_shuffle_epi32(words, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256d values = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(ordered, _mm_set1_epi32(int(0x80000000u)))),
+                                         _mm256_set1_pd(2147483648.0));
+    const __m256d uniform = _mm256_sub_pd(
+        _mm256_mul_pd(_mm256_mul_pd(values, _mm256_set1_pd(2.3283064365e-10)), _mm256_set1_pd(2.0)),
+        _mm256_set1_pd(1.0));
+    return Pair(_mm_add_pd(_mm256_castpd256_pd128(uniform), _mm256_extractf128_pd(uniform, 1)));
 }
 } // namespace avx2
 #endif
