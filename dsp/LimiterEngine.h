@@ -90,7 +90,7 @@ private:
     using Loop = void (LimiterEngine::*)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
                                          Sample*, int);
     template <typename Sample, size_t... Features>
-    static Loop<Sample> pickWideLoop(SimdLevel level, unsigned features, std::index_sequence<Features...>);
+    static Loop<Sample> pickLoop(SimdLevel level, unsigned features, std::index_sequence<Features...>);
 
     int lookaheadLength = 128;
     int windowLengthN = 64;

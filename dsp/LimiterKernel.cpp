@@ -104,18 +104,7 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
 
     const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (k.oversample ? kTruePeak : 0) |
                               (k.meterOvs ? kOversampledMeter : 0) | (k.quantize ? kQuantize : 0);
-    static const Loop<Sample> loops[kFeatureCombinations] = {
-        &LimiterEngine::runSamples<Sample, 0, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 1, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 2, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 3, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 4, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 5, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 6, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 7, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 8, SimdLevel::Sse2>,  &LimiterEngine::runSamples<Sample, 9, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 10, SimdLevel::Sse2>, &LimiterEngine::runSamples<Sample, 11, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 12, SimdLevel::Sse2>, &LimiterEngine::runSamples<Sample, 13, SimdLevel::Sse2>,
-        &LimiterEngine::runSamples<Sample, 14, SimdLevel::Sse2>, &LimiterEngine::runSamples<Sample, 15, SimdLevel::Sse2>};
-    const Loop<Sample> loop = simd == SimdLevel::Sse2
-                          ? loops[features]
-                          : pickWideLoop<Sample>(simd, features, std::make_index_sequence<kFeatureCombinations>());
+    const Loop<Sample> loop = pickLoop<Sample>(simd, features, std::make_index_sequence<kFeatureCombinations>());
     (this->*loop)(block, state, inL, inR, outL, outR, frames);
 
     drive = state.g;
@@ -203,12 +192,14 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
         Pair releaseLevel(1.0);
 #ifdef ZELVO_WIDE_SIMD
+        double* const firstStage = reinterpret_cast<double*>(stage1);
+        double* const secondStage = secondOrder ? reinterpret_cast<double*>(stage2) : nullptr;
+        const double* const attackXorRelease = reinterpret_cast<const double*>(b.attackXorRelease);
+        const double* const release = reinterpret_cast<const double*>(b.release);
         if constexpr (Isa == SimdLevel::Avx512)
-            releaseLevel = avx512::stepFollowers(linked, reinterpret_cast<double*>(stage1), secondOrder ? reinterpret_cast<double*>(stage2) : nullptr,
-                                                 reinterpret_cast<const double*>(b.attackXorRelease), reinterpret_cast<const double*>(b.release));
+            releaseLevel = avx512::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
         else if constexpr (Isa == SimdLevel::Avx2)
-            releaseLevel = avx2::stepFollowers(linked, reinterpret_cast<double*>(stage1), secondOrder ? reinterpret_cast<double*>(stage2) : nullptr,
-                                               reinterpret_cast<const double*>(b.attackXorRelease), reinterpret_cast<const double*>(b.release));
+            releaseLevel = avx2::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
         else
 #endif
 #if defined(__GNUC__) && !defined(__clang__)
@@ -305,13 +296,17 @@ void LimiterEngine::runSamplesAvx512(const BlockConstants& block, BlockState& st
     runSamples<Sample, Features, SimdLevel::Avx512>(block, state, inL, inR, outL, outR, frames);
 }
 
+// One loop per combination of the feature bits and per instruction set.
 template <typename Sample, size_t... Features>
-LimiterEngine::Loop<Sample> LimiterEngine::pickWideLoop(SimdLevel level, unsigned features,
-                                                        std::index_sequence<Features...>)
+LimiterEngine::Loop<Sample> LimiterEngine::pickLoop(SimdLevel level, unsigned features,
+                                                    std::index_sequence<Features...>)
 {
+    static const Loop<Sample> baselineLoops[] = {&LimiterEngine::runSamples<Sample, Features, SimdLevel::Sse2>...};
     static const Loop<Sample> avx2Loops[] = {&LimiterEngine::runSamplesAvx2<Sample, Features>...};
     static const Loop<Sample> avx512Loops[] = {&LimiterEngine::runSamplesAvx512<Sample, Features>...};
-    return level == SimdLevel::Avx512 ? avx512Loops[features] : avx2Loops[features];
+    if (level == SimdLevel::Avx512)
+        return avx512Loops[features];
+    return level == SimdLevel::Avx2 ? avx2Loops[features] : baselineLoops[features];
 }
 
 void LimiterEngine::process(const float* inL, const float* inR, float* outL, float* outR, int frames)
