@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "dsp/DitherGenerator.h"
@@ -77,11 +78,26 @@ std::vector<Sample> material(int frames, unsigned seed, double rate)
     return out;
 }
 
+// Sets (or with an empty value removes) ZELVO_SIMD for the plug-in, which
+// reads it when an instance is created.
+void setSimdVariable(const std::string& value)
+{
+#if defined(_WIN32)
+    // "NAME=" removes the variable; the C library keeps its own copy.
+    _putenv(("ZELVO_SIMD=" + value).c_str());
+#else
+    if (value.empty())
+        unsetenv("ZELVO_SIMD");
+    else
+        setenv("ZELVO_SIMD", value.c_str(), 1);
+#endif
+}
+
 class ForcedSimdLevel
 {
 public:
-    explicit ForcedSimdLevel(SimdLevel level) { setenv("ZELVO_SIMD", simdLevelName(level), 1); }
-    ~ForcedSimdLevel() { unsetenv("ZELVO_SIMD"); }
+    explicit ForcedSimdLevel(SimdLevel level) { setSimdVariable(simdLevelName(level)); }
+    ~ForcedSimdLevel() { setSimdVariable(""); }
 };
 
 template <typename Sample>
@@ -159,9 +175,9 @@ TEST(SimdPaths, TheEnvironmentLowersThePathButNeverRaisesItAboveTheProcessor)
         const SimdLevel expected = int(level) <= int(supported) ? level : supported;
         EXPECT_EQ(LimiterEngine().simdLevel(), expected) << simdLevelName(level);
     }
-    setenv("ZELVO_SIMD", "mmx", 1);
+    setSimdVariable("mmx");
     EXPECT_EQ(LimiterEngine().simdLevel(), supported) << "an unknown name leaves the processor's choice";
-    unsetenv("ZELVO_SIMD");
+    setSimdVariable("");
     EXPECT_EQ(LimiterEngine().simdLevel(), supported);
 }
 
