@@ -7,6 +7,8 @@
 #include <cstdint>
 
 #include "dsp/Pair.h"
+#include "dsp/SimdAvx2.h"
+#include "dsp/SimdLevel.h"
 
 class DitherGenerator
 {
@@ -15,17 +17,17 @@ public:
 
     void reset()
     {
-        s1 = kSeed1;
-        s2 = kSeed2;
-        s3 = kSeed3;
+        s[0] = kSeed1;
+        s[1] = kSeed2;
+        s[2] = kSeed3;
     }
 
     uint32_t nextWord()
     {
-        s1 = (s1 << 13) ^ ((((s1 >> 9) ^ s1) >> 6) & 0x1fffu);
-        s2 = (s2 << 20) ^ ((((s2 >> 2) ^ s2) >> 7) & 0xfffffu);
-        s3 = (s3 << 17) ^ ((((s3 >> 6) ^ s3) >> 8) & 0x1ffffu);
-        return s1 ^ s2 ^ s3;
+        s[0] = (s[0] << 13) ^ ((((s[0] >> 9) ^ s[0]) >> 6) & 0x1fffu);
+        s[1] = (s[1] << 20) ^ ((((s[1] >> 2) ^ s[1]) >> 7) & 0xfffffu);
+        s[2] = (s[2] << 17) ^ ((((s[2] >> 6) ^ s[2]) >> 8) & 0x1ffffu);
+        return s[0] ^ s[1] ^ s[2];
     }
 
     // Uniform in -1 <= u < 1. The scale is the decimal 2.3283064365e-10, not
@@ -38,6 +40,22 @@ public:
         return Pair(double(left), double(right)) * Pair(2.3283064365e-10) * Pair(2.0) - Pair(1.0);
     }
 
+    // Triangular dither for one sample pair from the next four words: the
+    // sum of two uniform values per channel, in the order left, left,
+    // right, right. The wide paths step the three registers side by side.
+    template <SimdLevel Isa = SimdLevel::Sse2>
+    Pair triangular()
+    {
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa != SimdLevel::Sse2)
+            return avx2::triangularDither(s);
+#endif
+        const uint32_t w1 = nextWord(), w2 = nextWord();
+        const uint32_t w3 = nextWord(), w4 = nextWord();
+        return uniform(w1, w3) + uniform(w2, w4);
+    }
+
 private:
-    uint32_t s1 = kSeed1, s2 = kSeed2, s3 = kSeed3;
+    // The three registers, and a fourth lane that stays 0 for the wide step.
+    alignas(16) uint32_t s[4] = {kSeed1, kSeed2, kSeed3, 0};
 };

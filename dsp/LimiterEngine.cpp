@@ -13,7 +13,8 @@ LimiterEngine::LimiterEngine()
     : inputDelay(2 * (kMaxLookahead + 32)),
       lookaheadDelay(2 * kMaxLookahead),
       followers(2 * 2 * kFollowerCount),
-      smootherDelayLine(2 * kMaxSmootherDelay)
+      smootherDelayLine(2 * kMaxSmootherDelay),
+      simd(chosenSimdLevel())
 {
     setGeometry(0, 2);
     reset();

@@ -4,14 +4,19 @@
 // rate class; the audio thread only reads and writes.
 #pragma once
 
+#include <cstddef>
+#include <utility>
+
 #include "dsp/AlignedBuffer.h"
 #include "dsp/BlockConvolver.h"
 #include "dsp/CalibrationGenerator.h"
 #include "dsp/DitherGenerator.h"
 #include "dsp/KernelSettings.h"
-#include "dsp/MaxTree.h"
 #include "dsp/MeterMeasurement.h"
 #include "dsp/Requantizer.h"
+#include "dsp/SimdLevel.h"
+#include "dsp/SimdTarget.h"
+#include "dsp/SlidingMaximum.h"
 #include "dsp/TruePeakGuard.h"
 #include "dsp/TruePeakInterpolator.h"
 
@@ -61,16 +66,34 @@ public:
     // held gain reduction L/R; then asks the kernel to restart its holds.
     void getMeterSnapshot(float values[10]);
 
+    // The instruction set of the sample loops, chosen at construction
+    // (chosenSimdLevel); every level gives the same output bits.
+    SimdLevel simdLevel() const { return simd; }
+
 private:
     // The kernel: per-block set-up, then a sample loop compiled once per
-    // combination of the switches that change its shape (see LimiterKernel.cpp).
+    // combination of the switches that change its shape and once per
+    // instruction set (see LimiterKernel.cpp).
     struct BlockConstants;
     struct BlockState;
     template <typename Sample>
     void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
-    template <typename Sample, unsigned Features>
+    template <typename Sample, unsigned Features, SimdLevel Isa>
     void runSamples(const BlockConstants& block, BlockState& state, const Sample* inL, const Sample* inR,
                     Sample* outL, Sample* outR, int frames);
+    // The same loop with everything it calls compiled for AVX2 or AVX-512.
+    template <typename Sample, unsigned Features>
+    ZELVO_TARGET_AVX2_LOOP void runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL,
+                                               const Sample* inR, Sample* outL, Sample* outR, int frames);
+    template <typename Sample, unsigned Features>
+    ZELVO_TARGET_AVX512_LOOP void runSamplesAvx512(const BlockConstants& block, BlockState& state,
+                                                   const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
+                                                   int frames);
+    template <typename Sample>
+    using Loop = void (LimiterEngine::*)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
+                                         Sample*, int);
+    template <typename Sample, size_t... Features>
+    static Loop<Sample> pickLoop(SimdLevel level, unsigned features, std::index_sequence<Features...>);
 
     int lookaheadLength = 128;
     int windowLengthN = 64;
@@ -89,8 +112,8 @@ private:
     TruePeakGuard guard; // the detector when the true-peak guard is on
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
     int lookaheadIndex = 0;
-    MaxTree longMaximum;  // over L samples: drives the release followers
-    MaxTree shortMaximum; // over N samples: feeds the transient smoother
+    SlidingMaximum longMaximum;  // over L samples: drives the release followers
+    SlidingMaximum shortMaximum; // over N samples: feeds the transient smoother
     AlignedBuffer<double> followers; // 8 pairs stage 1, then 8 pairs stage 2
     BlockConvolver smoother;
     AlignedBuffer<double> smootherDelayLine; // D in use
@@ -100,4 +123,6 @@ private:
     Requantizer requantizer;
     MeterMeasurement meters;
     CalibrationGenerator calibration;
+
+    SimdLevel simd = SimdLevel::Sse2;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -32,6 +33,13 @@ constexpr unsigned kOversampledMeter = 4; // MeterOvs: output meter sees them to
 constexpr unsigned kQuantize = 8;         // requantizer on
 constexpr unsigned kGuard = 16;           // TP Guard: detector sees the reconstructed peaks (replaces kTruePeak)
 constexpr unsigned kFeatureCombinations = 32;
+
+// The guard replaces the half-sample detector, so a combination with both
+// bits never runs: it shares the guard's loop instead of compiling its own.
+constexpr unsigned liveFeatures(unsigned features)
+{
+    return (features & kGuard) ? features & ~kTruePeak : features;
+}
 } // namespace
 
 struct LimiterEngine::BlockConstants
@@ -112,28 +120,8 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
 
     const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (guarded ? kGuard : k.oversample ? kTruePeak : 0) |
                               (k.meterOvs ? kOversampledMeter : 0) | (k.quantize ? kQuantize : 0);
-    typedef void (LimiterEngine::*Loop)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
-                                        Sample*, int);
-    static const Loop loops[kFeatureCombinations] = {
-        &LimiterEngine::runSamples<Sample, 0>,  &LimiterEngine::runSamples<Sample, 1>,
-        &LimiterEngine::runSamples<Sample, 2>,  &LimiterEngine::runSamples<Sample, 3>,
-        &LimiterEngine::runSamples<Sample, 4>,  &LimiterEngine::runSamples<Sample, 5>,
-        &LimiterEngine::runSamples<Sample, 6>,  &LimiterEngine::runSamples<Sample, 7>,
-        &LimiterEngine::runSamples<Sample, 8>,  &LimiterEngine::runSamples<Sample, 9>,
-        &LimiterEngine::runSamples<Sample, 10>, &LimiterEngine::runSamples<Sample, 11>,
-        &LimiterEngine::runSamples<Sample, 12>, &LimiterEngine::runSamples<Sample, 13>,
-        &LimiterEngine::runSamples<Sample, 14>, &LimiterEngine::runSamples<Sample, 15>,
-        // The guard replaces the half-sample detector: entries with both
-        // bits never run.
-        &LimiterEngine::runSamples<Sample, 16>, &LimiterEngine::runSamples<Sample, 17>,
-        &LimiterEngine::runSamples<Sample, 16>, &LimiterEngine::runSamples<Sample, 17>,
-        &LimiterEngine::runSamples<Sample, 20>, &LimiterEngine::runSamples<Sample, 21>,
-        &LimiterEngine::runSamples<Sample, 20>, &LimiterEngine::runSamples<Sample, 21>,
-        &LimiterEngine::runSamples<Sample, 24>, &LimiterEngine::runSamples<Sample, 25>,
-        &LimiterEngine::runSamples<Sample, 24>, &LimiterEngine::runSamples<Sample, 25>,
-        &LimiterEngine::runSamples<Sample, 28>, &LimiterEngine::runSamples<Sample, 29>,
-        &LimiterEngine::runSamples<Sample, 28>, &LimiterEngine::runSamples<Sample, 29>};
-    (this->*loops[features])(block, state, inL, inR, outL, outR, frames);
+    const Loop<Sample> loop = pickLoop<Sample>(simd, features, std::make_index_sequence<kFeatureCombinations>());
+    (this->*loop)(block, state, inL, inR, outL, outR, frames);
 
     drive = state.g;
     output = state.h;
@@ -146,7 +134,7 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     meters.endBlock();
 }
 
-template <typename Sample, unsigned Features>
+template <typename Sample, unsigned Features, SimdLevel Isa>
 void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const Sample* inL, const Sample* inR,
                                Sample* outL, Sample* outR, int frames)
 {
@@ -208,7 +196,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         {
             // The larger of the sample and the half-sample point after it,
             // with a small margin.
-            const Pair between = detector.interpolate();
+            const Pair between = detector.interpolate<Isa>();
             detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
         }
         const Pair level = abs(detected);
@@ -226,6 +214,17 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         const double both = std::max(windowPeak.left(), windowPeak.right());
         const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
         Pair releaseLevel(1.0);
+#ifdef ZELVO_WIDE_SIMD
+        double* const firstStage = reinterpret_cast<double*>(stage1);
+        double* const secondStage = secondOrder ? reinterpret_cast<double*>(stage2) : nullptr;
+        const double* const attackXorRelease = reinterpret_cast<const double*>(b.attackXorRelease);
+        const double* const release = reinterpret_cast<const double*>(b.release);
+        if constexpr (Isa == SimdLevel::Avx512)
+            releaseLevel = avx512::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
+        else if constexpr (Isa == SimdLevel::Avx2)
+            releaseLevel = avx2::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
+        else
+#endif
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC unroll 8
 #elif defined(__clang__)
@@ -263,17 +262,28 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         Pair reading(1.0);
         if (b.powerOn)
         {
-            const Pair gain = b.transient / max(Pair(1.0), o) + b.sustain / max(o, releaseLevel);
+            Pair transientShare, sustainShare;
+#ifdef ZELVO_WIDE_SIMD
+            if constexpr (Isa != SimdLevel::Sse2)
+                avx2::divideTwo(b.transient, max(Pair(1.0), o), b.sustain, max(o, releaseLevel), transientShare,
+                                sustainShare);
+            else
+#endif
+            {
+                transientShare = b.transient / max(Pair(1.0), o);
+                sustainShare = b.sustain / max(o, releaseLevel);
+            }
+            const Pair gain = transientShare + sustainShare;
             r = gain * u * Pair(h);
             const Pair releaseGain = b.transient + b.sustain / releaseLevel;
             reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) * (b.showRelease ? releaseGain : Pair(1.0)) *
                       (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
         }
 
-        meters.measure<oversampledMeter>(t * b.meterGain, reading, r);
+        meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
 
         if (quantize)
-            r = requantizer.process(r, b.noiseShaping, random);
+            r = requantizer.process<Isa>(r, b.noiseShaping, random);
 
         // Right first: a mono host's single buffer keeps the left result.
         r = max(min(r, Pair(1.0)), Pair(-1.0));
@@ -293,6 +303,34 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         // Order I: the second stage is the first.
         state.stage2[i] = secondOrder ? stage2[i] : stage1[i];
     }
+}
+
+template <typename Sample, unsigned Features>
+void LimiterEngine::runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL,
+                                   const Sample* inR, Sample* outL, Sample* outR, int frames)
+{
+    runSamples<Sample, Features, SimdLevel::Avx2>(block, state, inL, inR, outL, outR, frames);
+}
+
+template <typename Sample, unsigned Features>
+void LimiterEngine::runSamplesAvx512(const BlockConstants& block, BlockState& state, const Sample* inL,
+                                     const Sample* inR, Sample* outL, Sample* outR, int frames)
+{
+    runSamples<Sample, Features, SimdLevel::Avx512>(block, state, inL, inR, outL, outR, frames);
+}
+
+// One loop per combination of the feature bits and per instruction set.
+template <typename Sample, size_t... Features>
+LimiterEngine::Loop<Sample> LimiterEngine::pickLoop(SimdLevel level, unsigned features,
+                                                    std::index_sequence<Features...>)
+{
+    static const Loop<Sample> baselineLoops[] = {
+        &LimiterEngine::runSamples<Sample, liveFeatures(Features), SimdLevel::Sse2>...};
+    static const Loop<Sample> avx2Loops[] = {&LimiterEngine::runSamplesAvx2<Sample, liveFeatures(Features)>...};
+    static const Loop<Sample> avx512Loops[] = {&LimiterEngine::runSamplesAvx512<Sample, liveFeatures(Features)>...};
+    if (level == SimdLevel::Avx512)
+        return avx512Loops[features];
+    return level == SimdLevel::Avx2 ? avx2Loops[features] : baselineLoops[features];
 }
 
 void LimiterEngine::process(const float* inL, const float* inR, float* outL, float* outR, int frames)

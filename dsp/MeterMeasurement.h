@@ -37,7 +37,7 @@ public:
     // and clipping.
     // Oversampled (MeterOvs): the output peak includes the half-sample
     // points, and the output readings lag a further 31 samples.
-    template <bool Oversampled>
+    template <bool Oversampled, SimdLevel Isa = SimdLevel::Sse2>
     void measure(Pair input, Pair q, Pair output)
     {
         Pair a = abs(input);
@@ -50,7 +50,7 @@ public:
         if (Oversampled)
         {
             outputRing.push(output);
-            outputPeak = max(outputPeak, abs(outputRing.interpolate()));
+            outputPeak = max(outputPeak, abs(outputRing.interpolate<Isa>()));
             s = abs(outputRing.behind(TruePeakInterpolator::kCentre));
         }
         else

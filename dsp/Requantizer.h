@@ -47,6 +47,7 @@ public:
 
     // One sample pair. shaping: the 12 coefficients in use, c_k weighting the
     // error of k + 1 samples ago; null or all zero means no shaping.
+    template <SimdLevel Isa = SimdLevel::Sse2>
     Pair process(Pair r, const double* shaping, DitherGenerator& dither)
     {
         if (!fadeOnSilence || std::max(std::fabs(r.left()), std::fabs(r.right())) > kSilence)
@@ -82,9 +83,7 @@ public:
 
         // Triangular dither: the sum of two uniform values per channel, in
         // the generator's order: left, left, right, right.
-        const uint32_t w1 = dither.nextWord(), w2 = dither.nextWord();
-        const uint32_t w3 = dither.nextWord(), w4 = dither.nextWord();
-        const Pair d = DitherGenerator::uniform(w1, w3) + DitherGenerator::uniform(w2, w4);
+        const Pair d = dither.triangular<Isa>();
 
         // The +q offset keeps v non-negative for |shaped| <= 1, so the
         // truncation floors; the dither spans one step either way.

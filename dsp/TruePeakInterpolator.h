@@ -5,10 +5,15 @@
 //
 // Each pair is stored twice, 64 slots apart, so the whole window lies in one
 // contiguous run whatever the write position: no index wrapping in the sum.
+// A second ring holds the window newest first, so that the wide paths read
+// both halves of the symmetric sum forwards, two or four taps at a time.
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
 #include "dsp/Pair.h"
+#include "dsp/SimdAvx2.h"
+#include "dsp/SimdAvx512.h"
+#include "dsp/SimdLevel.h"
 
 class TruePeakInterpolator
 {
@@ -17,7 +22,7 @@ public:
     static constexpr int kTaps = 32;   // coefficient pairs of the symmetric filter
     static constexpr int kCentre = 31; // samples behind the newest of the tap just before the midpoint
 
-    TruePeakInterpolator() : ring(2 * 2 * kRing), coefficients(2 * kTaps)
+    TruePeakInterpolator() : ring(2 * 2 * kRing), reversedRing(2 * 2 * kRing), coefficients(2 * kTaps)
     {
         // Half-band style low-pass for a 2x interpolation; the stored values
         // are twice the design's, which brings the 0 Hz gain just below 1.
@@ -36,7 +41,11 @@ public:
 
     double coefficient(int k) const { return coefficients[2 * k]; }
 
-    void clear() { ring.clear(); }
+    void clear()
+    {
+        ring.clear();
+        reversedRing.clear();
+    }
     void resetPosition() { position = 0; }
 
     void push(Pair v)
@@ -44,6 +53,10 @@ public:
         double* r = ring.get();
         v.store(r + 2 * position);
         v.store(r + 2 * (position + kRing));
+        // Slot j of the ring is slot 63 - j of the reversed ring.
+        double* q = reversedRing.get();
+        v.store(q + 2 * (kRing - 1 - position));
+        v.store(q + 2 * (2 * kRing - 1 - position));
         position = (position + 1) & (kRing - 1);
     }
 
@@ -56,9 +69,19 @@ public:
     // The half-sample point between 31 and 32 behind the newest. The sum runs
     // as four interleaved partial sums (taps k = j mod 4, outermost first),
     // added pairwise at the end: one long chain of dependent additions would
-    // make this the slowest step of the whole sample path.
+    // make this the slowest step of the whole sample path. The wide paths
+    // keep these four sums, so every path gives the same bits.
+    template <SimdLevel Isa = SimdLevel::Sse2>
     Pair interpolate() const
     {
+#ifdef ZELVO_WIDE_SIMD
+        // The newest pair sits at reversed slot 63 - (position - 1).
+        const double* newestFirst = reversedRing.get() + 2 * ((kRing - position) & (kRing - 1));
+        if constexpr (Isa == SimdLevel::Avx512)
+            return avx512::interpolateHalfSample(ring.get() + 2 * position, newestFirst, coefficients.get());
+        if constexpr (Isa == SimdLevel::Avx2)
+            return avx2::interpolateHalfSample(ring.get() + 2 * position, newestFirst, coefficients.get());
+#endif
         const double* oldest = ring.get() + 2 * position;
         const double* newest = oldest + 2 * (kRing - 1);
         const double* c = coefficients.get();
@@ -77,7 +100,8 @@ public:
     }
 
 private:
-    AlignedBuffer<double> ring; // 2 x 64 pairs
+    AlignedBuffer<double> ring;         // 2 x 64 pairs
+    AlignedBuffer<double> reversedRing; // 2 x 64 pairs, mirrored: newest first
     AlignedBuffer<double> coefficients;
     int position = 0; // slot the next pair goes to
 };

@@ -9,15 +9,24 @@
 
 #include "dsp/FloatingPointMode.h"
 #include "dsp/MaxTree.h"
+#include "dsp/SlidingMaximum.h"
 #include "dsp/TruePeakInterpolator.h"
 
-TEST(MaxTree, IsTheMaximumOfTheLastNValuesForAnyN)
+// The tree and the run-based sliding maximum answer the same questions.
+template <typename T>
+class SlidingWindow : public ::testing::Test
+{
+};
+typedef ::testing::Types<MaxTree, SlidingMaximum> SlidingWindowTypes;
+TYPED_TEST_SUITE(SlidingWindow, SlidingWindowTypes);
+
+TYPED_TEST(SlidingWindow, IsTheMaximumOfTheLastNValuesForAnyN)
 {
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     for (int n : {1, 2, 3, 5, 8, 13, 64, 100, 128, 255, 512})
     {
-        MaxTree tree;
+        TypeParam tree;
         tree.setLength(n);
         tree.clear();
         tree.resetPosition();
@@ -38,9 +47,9 @@ TEST(MaxTree, IsTheMaximumOfTheLastNValuesForAnyN)
     }
 }
 
-TEST(MaxTree, AClearEmptiesTheWindowAndAShorterLengthWrapsThePosition)
+TYPED_TEST(SlidingWindow, AClearEmptiesTheWindowAndAShorterLengthWrapsThePosition)
 {
-    MaxTree tree;
+    TypeParam tree;
     tree.setLength(512);
     for (int t = 0; t < 300; ++t)
         tree.push(Pair(5.0, 6.0));
@@ -72,6 +81,16 @@ TEST(TruePeakInterpolator, IsTheSymmetricSumAtTheHalfSamplePoint)
         ASSERT_NEAR(got.left(), expected, 1e-14) << t;
         ASSERT_NEAR(got.right(), -expected, 1e-14) << t;
         ASSERT_EQ(interpolator.behind(31).left(), history[63 - 31]);
+        // The wide paths keep the order of every sum: the same bits.
+        for (SimdLevel level : {SimdLevel::Avx2, SimdLevel::Avx512})
+        {
+            if (int(level) > int(supportedSimdLevel()))
+                continue;
+            const Pair wide = level == SimdLevel::Avx2 ? interpolator.interpolate<SimdLevel::Avx2>()
+                                                      : interpolator.interpolate<SimdLevel::Avx512>();
+            ASSERT_EQ(wide.left(), got.left()) << simdLevelName(level) << " " << t;
+            ASSERT_EQ(wide.right(), got.right()) << simdLevelName(level) << " " << t;
+        }
     }
     // Twice the stored design: the 0 Hz gain sits just below 1.
     double dc = 0.0;

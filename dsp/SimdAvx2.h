@@ -1,0 +1,126 @@
+// The kernel's widest inner loops, four doubles (two pairs) per operation.
+// Each gives the same bits as its two-lane form: the same operations on each
+// lane, every sum in the same order. Only for processors with AVX2.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/Pair.h"
+#include "dsp/SimdTarget.h"
+
+#ifdef ZELVO_WIDE_SIMD
+namespace avx2
+{
+// The half-sample point of the 64-pair window: c_k (x_oldest+k + x_newest-k)
+// over k = 0 .. 31. `reversed` holds the window newest first, so both runs
+// are read forwards. Taps k and k + 1 share one register: the low halves
+// sum the taps k = 0, 4, 8, .. and 2, 6, .., the high halves 1, 5, .. and
+// 3, 7, .., which are the four partial sums of the two-lane loop.
+ZELVO_TARGET_AVX2 inline __m256d twoTaps(const double* oldest, const double* reversed, const double* c, int k)
+{
+    return _mm256_mul_pd(_mm256_loadu_pd(c + 2 * k),
+                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * k), _mm256_loadu_pd(reversed + 2 * k)));
+}
+
+// The newest pairs of `reversed` were stored a moment ago, one pair at a
+// time: a load spanning two such stores cannot be served from the store
+// buffer and waits until they reach the cache, so those come in halves.
+ZELVO_TARGET_AVX2 inline __m256d recentPairs(const double* p)
+{
+    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p + 2), 1);
+}
+
+ZELVO_TARGET_AVX2 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
+{
+    __m256d s01 = _mm256_mul_pd(_mm256_loadu_pd(c), _mm256_add_pd(_mm256_loadu_pd(oldest), recentPairs(reversed)));
+    __m256d s23 = _mm256_mul_pd(_mm256_loadu_pd(c + 4),
+                                _mm256_add_pd(_mm256_loadu_pd(oldest + 4), recentPairs(reversed + 4)));
+    for (int k = 4; k < 32; k += 4)
+    {
+        s01 = _mm256_add_pd(s01, twoTaps(oldest, reversed, c, k));
+        s23 = _mm256_add_pd(s23, twoTaps(oldest, reversed, c, k + 2));
+    }
+    const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
+    const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);
+    return _mm_add_pd(_mm_add_pd(s0, s1), _mm_add_pd(s2, s3));
+}
+
+// One step of the eight attack/release followers of both channels (pairs
+// in memory, follower k at 2k): the first stage follows `linked`, the second
+// (when `stage2` is not null) the new first stage. rise = release, or attack
+// where the input is at or above the state; attackXorRelease holds the bits
+// attack ^ release. Returns the largest output of both channels and 1.0.
+ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,
+                                            const double* attackXorRelease, const double* release)
+{
+    const __m256d input = _mm256_broadcast_pd(&linked.v);
+    __m256d level = _mm256_set1_pd(1.0);
+    for (int k = 0; k < 16; k += 4)
+    {
+        const __m256d difference = _mm256_loadu_pd(attackXorRelease + k);
+        const __m256d fall = _mm256_loadu_pd(release + k);
+        __m256d s1 = _mm256_loadu_pd(stage1 + k);
+        const __m256d rise1 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(input, s1, _CMP_GE_OS), difference));
+        s1 = _mm256_add_pd(s1, _mm256_mul_pd(_mm256_sub_pd(input, s1), rise1));
+        _mm256_storeu_pd(stage1 + k, s1);
+        if (stage2)
+        {
+            __m256d s2 = _mm256_loadu_pd(stage2 + k);
+            const __m256d rise2 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(s1, s2, _CMP_GE_OS), difference));
+            s2 = _mm256_add_pd(s2, _mm256_mul_pd(_mm256_sub_pd(s1, s2), rise2));
+            _mm256_storeu_pd(stage2 + k, s2);
+            level = _mm256_max_pd(level, s2);
+        }
+        else
+        {
+            level = _mm256_max_pd(level, s1);
+        }
+    }
+    return _mm_max_pd(_mm256_castpd256_pd128(level), _mm256_extractf128_pd(level, 1));
+}
+
+// a / b and c / d in one four-lane division: on processors whose divider
+// takes four lanes at the cost of two, the gain computer's divisions are
+// what limits the loop.
+ZELVO_TARGET_AVX2 inline void divideTwo(Pair a, Pair b, Pair c, Pair d, Pair& aOverB, Pair& cOverD)
+{
+    const __m256d q = _mm256_div_pd(_mm256_set_m128d(c.v, a.v), _mm256_set_m128d(d.v, b.v));
+    aOverB = Pair(_mm256_castpd256_pd128(q));
+    cOverD = Pair(_mm256_extractf128_pd(q, 1));
+}
+
+// One step of the three shift registers of DitherGenerator at once, each
+// in its own lane with its own shifts (the fourth lane stays 0).
+ZELVO_TARGET_AVX2 inline __m128i stepRegisters(__m128i s)
+{
+    const __m128i up = _mm_setr_epi32(13, 20, 17, 0), down = _mm_setr_epi32(9, 2, 6, 0);
+    const __m128i across = _mm_setr_epi32(6, 7, 8, 0), keep = _mm_setr_epi32(0x1fff, 0xfffff, 0x1ffff, 0);
+    const __m128i mixed = _mm_srlv_epi32(_mm_xor_si128(_mm_srlv_epi32(s, down), s), across);
+    return _mm_xor_si128(_mm_sllv_epi32(s, up), _mm_and_si128(mixed, keep));
+}
+
+// DitherGenerator::triangular: four steps of the registers in `state`,
+// their words w = s1 ^ s2 ^ s3, and (u1 + u2, u3 + u4) from the uniform
+// values u = w * 2.3283064365e-10 * 2 - 1, with the same operations.
+ZELVO_TARGET_AVX2 inline Pair triangularDither(uint32_t* state)
+{
+    const __m128i s1 = stepRegisters(_mm_load_si128(reinterpret_cast<const __m128i*>(state)));
+    const __m128i s2 = stepRegisters(s1), s3 = stepRegisters(s2), s4 = stepRegisters(s3);
+    _mm_store_si128(reinterpret_cast<__m128i*>(state), s4);
+    // Columns of the four states: register 1, 2 and 3 of each step.
+    const __m128i low12 = _mm_unpacklo_epi32(s1, s2), low34 = _mm_unpacklo_epi32(s3, s4);
+    const __m128i high12 = _mm_unpackhi_epi32(s1, s2), high34 = _mm_unpackhi_epi32(s3, s4);
+    const __m128i first = _mm_unpacklo_epi64(low12, low34), second = _mm_unpackhi_epi64(low12, low34);
+    const __m128i third = _mm_unpacklo_epi64(high12, high34);
+    const __m128i words = _mm_xor_si128(_mm_xor_si128(first, second), third); // w1 w2 w3 w4
+    // As w1 w3 w2 w4, widened exactly: (w - 2^31 as a signed value) + 2^31.
+    const __m128i ordered = _mm_shuffle_epi32(words, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256d values = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(ordered, _mm_set1_epi32(int(0x80000000u)))),
+                                         _mm256_set1_pd(2147483648.0));
+    const __m256d uniform = _mm256_sub_pd(
+        _mm256_mul_pd(_mm256_mul_pd(values, _mm256_set1_pd(2.3283064365e-10)), _mm256_set1_pd(2.0)),
+        _mm256_set1_pd(1.0));
+    return Pair(_mm_add_pd(_mm256_castpd256_pd128(uniform), _mm256_extractf128_pd(uniform, 1)));
+}
+} // namespace avx2
+#endif

@@ -1,0 +1,74 @@
+// The kernel's widest inner loops, eight doubles (four pairs) per operation,
+// with mask registers for the choices. Each gives the same bits as its
+// two-lane form. Only for processors with AVX-512 F, DQ and VL.
+#pragma once
+
+#include "dsp/Pair.h"
+#include "dsp/SimdAvx2.h"
+#include "dsp/SimdTarget.h"
+
+#ifdef ZELVO_WIDE_SIMD
+// GCC 12 takes the deliberately undefined pass-through operand of the
+// unmasked AVX-512 intrinsics for an uninitialised value.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+namespace avx512
+{
+// As avx2::interpolateHalfSample; taps k .. k + 3 share one register, whose
+// four pairs are exactly the four partial sums of the two-lane loop.
+ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
+{
+    // The newest four pairs were stored one at a time a moment ago (see
+    // avx2::recentPairs).
+    const __m512d newest = _mm512_insertf64x4(_mm512_castpd256_pd512(avx2::recentPairs(reversed)),
+                                              avx2::recentPairs(reversed + 4), 1);
+    __m512d sums = _mm512_mul_pd(_mm512_loadu_pd(c), _mm512_add_pd(_mm512_loadu_pd(oldest), newest));
+    for (int k = 4; k < 32; k += 4)
+        sums = _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(c + 2 * k),
+                                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * k),
+                                                               _mm512_loadu_pd(reversed + 2 * k))));
+    const __m256d s01 = _mm512_castpd512_pd256(sums), s23 = _mm512_extractf64x4_pd(sums, 1);
+    const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
+    const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);
+    return _mm_add_pd(_mm_add_pd(s0, s1), _mm_add_pd(s2, s3));
+}
+
+// As avx2::stepFollowers, with the attack or release coefficient picked by
+// a mask: attack = attackXorRelease ^ release.
+ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,
+                                              const double* attackXorRelease, const double* release)
+{
+    const __m512d input = _mm512_broadcast_f64x2(linked.v);
+    __m512d level = _mm512_set1_pd(1.0);
+    for (int k = 0; k < 16; k += 8)
+    {
+        const __m512d fall = _mm512_loadu_pd(release + k);
+        const __m512d attack = _mm512_xor_pd(_mm512_loadu_pd(attackXorRelease + k), fall);
+        __m512d s1 = _mm512_loadu_pd(stage1 + k);
+        const __m512d rise1 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(input, s1, _CMP_GE_OS), fall, attack);
+        s1 = _mm512_add_pd(s1, _mm512_mul_pd(_mm512_sub_pd(input, s1), rise1));
+        _mm512_storeu_pd(stage1 + k, s1);
+        if (stage2)
+        {
+            __m512d s2 = _mm512_loadu_pd(stage2 + k);
+            const __m512d rise2 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(s1, s2, _CMP_GE_OS), fall, attack);
+            s2 = _mm512_add_pd(s2, _mm512_mul_pd(_mm512_sub_pd(s1, s2), rise2));
+            _mm512_storeu_pd(stage2 + k, s2);
+            level = _mm512_max_pd(level, s2);
+        }
+        else
+        {
+            level = _mm512_max_pd(level, s1);
+        }
+    }
+    const __m256d half = _mm256_max_pd(_mm512_castpd512_pd256(level), _mm512_extractf64x4_pd(level, 1));
+    return _mm_max_pd(_mm256_castpd256_pd128(half), _mm256_extractf128_pd(half, 1));
+}
+} // namespace avx512
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif

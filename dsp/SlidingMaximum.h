@@ -1,0 +1,73 @@
+// Sliding maximum of the last n values of both channels, at a constant cost
+// per sample whatever n is.
+//
+// The stream is cut into runs of n values. For the value at place p of the
+// current run, the window is places p + 1 .. n - 1 of the previous run and
+// places 0 .. p of this one: the maximum is that of the previous run's
+// suffix from p + 1, kept in a table, and of this run's prefix, kept as it
+// grows. When a run is complete its suffix maxima are computed once, going
+// backwards. So a sample costs two maxima, and a run n more: fewer
+// operations than climbing a tree of log2(2n) levels, and no chain of
+// dependent loads. A maximum is exact, so the result is the same bits as any
+// other way of taking it.
+#pragma once
+
+#include "dsp/AlignedBuffer.h"
+#include "dsp/Pair.h"
+
+class SlidingMaximum
+{
+public:
+    static constexpr int kMaxLength = 512;
+
+    SlidingMaximum() : values(2 * kMaxLength), suffix(2 * (kMaxLength + 1)) {}
+
+    void setLength(int n) { length = n; }
+    int windowLength() const { return length; }
+
+    // Every value in the window to zero (an empty window reads 0); the
+    // position is kept.
+    void clear()
+    {
+        values.clear();
+        suffix.clear();
+        prefix = Pair(0.0);
+    }
+    void resetPosition() { position = 0; }
+
+    // Replaces the oldest value with v (not negative) and returns the window
+    // maxima of both channels.
+    Pair push(Pair v)
+    {
+        // A position left beyond a shorter new length by a rate change
+        // starts a new run.
+        if (position >= length)
+            position = 0;
+        prefix = position == 0 ? v : max(prefix, v);
+        v.store(values.get() + 2 * position);
+        const Pair m = max(Pair::load(suffix.get() + 2 * (position + 1)), prefix);
+        if (++position >= length)
+        {
+            position = 0;
+            const double* run = values.get();
+            double* s = suffix.get();
+            // Nothing of the old run is left in the window at a run's last
+            // place: suffix[n] is 0.
+            Pair carried(0.0);
+            carried.store(s + 2 * length);
+            for (int i = length - 1; i >= 0; --i)
+            {
+                carried = max(carried, Pair::load(run + 2 * i));
+                carried.store(s + 2 * i);
+            }
+        }
+        return m;
+    }
+
+private:
+    AlignedBuffer<double> values; // the current run, n pairs in use
+    AlignedBuffer<double> suffix; // the previous run's suffix maxima, n + 1 pairs, the last 0
+    Pair prefix;                  // maximum of the current run so far
+    int length = 128;
+    int position = 0;
+};

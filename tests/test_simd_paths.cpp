@@ -1,0 +1,277 @@
+// The sample loops exist once per instruction set, picked by the processor
+// at load (or lowered by ZELVO_SIMD). Every path must give the bits of the
+// baseline path: the outputs of both callbacks in every kind of loop, and
+// the meter readings, which never reach the output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dsp/DitherGenerator.h"
+#include "dsp/LimiterEngine.h"
+#include "dsp/MeterMeasurement.h"
+#include "dsp/SimdLevel.h"
+#include "dsp/TruePeakInterpolator.h"
+#include "tests/support/TestHost.h"
+
+namespace
+{
+constexpr int kBlock = 512;
+const double kPi = 3.141592653589793;
+
+enum Param
+{
+    kDrive = 1,
+    kTransient = 2,
+    kRelease = 3,
+    kTransShape = 4,
+    kLink = 5,
+    kOversample = 6,
+    kDetectorOrder = 7,
+    kPower = 8,
+    kBits = 10,
+    kNoiseShape = 11,
+    kLeveller = 13,
+    kMeterOvs = 14,
+    kQuantize = 16,
+    kAutoblack = 17,
+    kAttShow = 20
+};
+
+struct Setting
+{
+    int index;
+    float value;
+};
+
+// Each kind of sample loop at least once: plain, true peak with the
+// oversampled meter and order II, the requantizer with shaping, and bypass.
+const std::vector<std::vector<Setting>> kConfigurations = {
+    {{kDrive, 0.7f}},
+    {{kDrive, 0.75f}, {kOversample, 1.0f}, {kMeterOvs, 1.0f}, {kDetectorOrder, 1.0f}, {kLeveller, 0.4f},
+     {kLink, 0.3f}, {kTransShape, 0.9f}},
+    {{kDrive, 0.7f}, {kOversample, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.9f}, {kBits, 0.1f}, {kAutoblack, 1.0f},
+     {kTransient, 0.8f}, {kRelease, 0.2f}, {kAttShow, 0.3f}},
+    {{kDetectorOrder, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.4f}, {kPower, 0.0f}},
+};
+
+// Loud material with bursts and silences, so that the followers rise and
+// fall, the leveller acts and the requantizer fades.
+template <typename Sample>
+std::vector<Sample> material(int frames, unsigned seed, double rate)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 0.4);
+    std::vector<Sample> out(frames);
+    for (int i = 0; i < frames; ++i)
+    {
+        const double t = i / rate;
+        const bool silent = (i / 4000) % 5 == 4;
+        out[i] = silent ? Sample(0)
+                        : Sample(noise(rng) * (1.0 + std::sin(2 * kPi * 3.0 * t)) +
+                                 1.5 * std::sin(2 * kPi * 440.0 * t + seed) + (i % 1777 == 0 ? 6.0 : 0.0));
+    }
+    return out;
+}
+
+// Sets (or with an empty value removes) ZELVO_SIMD for the plug-in, which
+// reads it when an instance is created.
+void setSimdVariable(const std::string& value)
+{
+#if defined(_WIN32)
+    // "NAME=" removes the variable; the C library keeps its own copy.
+    _putenv(("ZELVO_SIMD=" + value).c_str());
+#else
+    if (value.empty())
+        unsetenv("ZELVO_SIMD");
+    else
+        setenv("ZELVO_SIMD", value.c_str(), 1);
+#endif
+}
+
+class ForcedSimdLevel
+{
+public:
+    explicit ForcedSimdLevel(SimdLevel level) { setSimdVariable(simdLevelName(level)); }
+    ~ForcedSimdLevel() { setSimdVariable(""); }
+};
+
+template <typename Sample>
+void render(SimdLevel level, const std::vector<Setting>& settings, float rate, const std::vector<Sample>& left,
+            const std::vector<Sample>& right, std::vector<Sample>& outL, std::vector<Sample>& outR)
+{
+    ForcedSimdLevel forced(level);
+    TestHost host;
+    host.setSampleRate(rate);
+    for (const Setting& s : settings)
+        host.setParameter(s.index, s.value);
+    outL.assign(left.size(), Sample(0));
+    outR.assign(left.size(), Sample(0));
+    for (size_t start = 0; start < left.size(); start += kBlock)
+    {
+        const int frames = int(std::min<size_t>(kBlock, left.size() - start));
+        Sample* inputs[2] = {const_cast<Sample*>(left.data() + start), const_cast<Sample*>(right.data() + start)};
+        Sample* outputs[2] = {outL.data() + start, outR.data() + start};
+        if constexpr (sizeof(Sample) == sizeof(float))
+            host.effect->processReplacing(host.effect, inputs, outputs, frames);
+        else
+            host.effect->processDoubleReplacing(host.effect, inputs, outputs, frames);
+    }
+}
+
+std::vector<SimdLevel> widePaths()
+{
+    std::vector<SimdLevel> levels;
+    for (SimdLevel level : {SimdLevel::Avx2, SimdLevel::Avx512})
+        if (int(level) <= int(supportedSimdLevel()))
+            levels.push_back(level);
+    return levels;
+}
+
+template <typename Sample>
+void expectSameBitsOnEveryPath()
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    for (float rate : {44100.0f, 192000.0f})
+    {
+        const int frames = int(rate / 2);
+        const std::vector<Sample> left = material<Sample>(frames, 1, rate), right = material<Sample>(frames, 2, rate);
+        for (size_t c = 0; c < kConfigurations.size(); ++c)
+        {
+            std::vector<Sample> baseL, baseR, wideL, wideR;
+            render(SimdLevel::Sse2, kConfigurations[c], rate, left, right, baseL, baseR);
+            for (SimdLevel level : widePaths())
+            {
+                render(level, kConfigurations[c], rate, left, right, wideL, wideR);
+                ASSERT_EQ(0, std::memcmp(baseL.data(), wideL.data(), sizeof(Sample) * frames))
+                    << simdLevelName(level) << ", configuration " << c << ", " << rate << " Hz";
+                ASSERT_EQ(0, std::memcmp(baseR.data(), wideR.data(), sizeof(Sample) * frames))
+                    << simdLevelName(level) << ", configuration " << c << ", " << rate << " Hz";
+            }
+        }
+    }
+}
+} // namespace
+
+TEST(SimdPaths, EveryPathGivesTheBaselineBitsInTheDoubleCallback) { expectSameBitsOnEveryPath<double>(); }
+
+TEST(SimdPaths, EveryPathGivesTheBaselineBitsInTheFloatCallback) { expectSameBitsOnEveryPath<float>(); }
+
+TEST(SimdPaths, TheEnvironmentLowersThePathButNeverRaisesItAboveTheProcessor)
+{
+    const SimdLevel supported = supportedSimdLevel();
+    {
+        ForcedSimdLevel forced(SimdLevel::Sse2);
+        EXPECT_EQ(LimiterEngine().simdLevel(), SimdLevel::Sse2);
+    }
+    for (SimdLevel level : {SimdLevel::Avx2, SimdLevel::Avx512})
+    {
+        ForcedSimdLevel forced(level);
+        const SimdLevel expected = int(level) <= int(supported) ? level : supported;
+        EXPECT_EQ(LimiterEngine().simdLevel(), expected) << simdLevelName(level);
+    }
+    setSimdVariable("mmx");
+    EXPECT_EQ(LimiterEngine().simdLevel(), supported) << "an unknown name leaves the processor's choice";
+    setSimdVariable("");
+    EXPECT_EQ(LimiterEngine().simdLevel(), supported);
+}
+
+// The oversampled output meter interpolates the output on the wide paths
+// too; its readings must not move by a bit. The ring is cleared and its
+// position reset midway, as a sample-rate change and a suspend do.
+TEST(SimdPaths, TheOversampledMeterReadsTheSameOnEveryPath)
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    std::mt19937 rng(5);
+    std::normal_distribution<double> g(0.0, 0.7);
+    std::vector<Pair> inputs, outputs, readings;
+    for (int i = 0; i < 5000; ++i)
+    {
+        inputs.push_back(Pair(g(rng), g(rng)));
+        outputs.push_back(Pair(g(rng), 0.5 * g(rng)));
+        readings.push_back(Pair(std::exp(-std::fabs(g(rng))), 1.0));
+    }
+    auto measure = [&](SimdLevel level) {
+        MeterMeasurement meters;
+        meters.reset();
+        std::vector<float> snapshots;
+        float values[10];
+        for (int block = 0; block < 10; ++block)
+        {
+            if (block == 6)
+                meters.clearRing();
+            meters.beginBlock(0.001);
+            for (int i = block * 500; i < block * 500 + 500; ++i)
+            {
+                if (level == SimdLevel::Avx512)
+                    meters.measure<true, SimdLevel::Avx512>(inputs[i], readings[i], outputs[i]);
+                else if (level == SimdLevel::Avx2)
+                    meters.measure<true, SimdLevel::Avx2>(inputs[i], readings[i], outputs[i]);
+                else
+                    meters.measure<true>(inputs[i], readings[i], outputs[i]);
+            }
+            meters.endBlock();
+            meters.getSnapshot(values);
+            snapshots.insert(snapshots.end(), values, values + 10);
+        }
+        return snapshots;
+    };
+    const std::vector<float> baseline = measure(SimdLevel::Sse2);
+    for (SimdLevel level : widePaths())
+        EXPECT_EQ(measure(level), baseline) << simdLevelName(level);
+}
+
+TEST(SimdPaths, TheInterpolatorAgreesAcrossAClearAndAPositionReset)
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    TruePeakInterpolator interpolator;
+    for (int t = 0; t < 400; ++t)
+    {
+        if (t == 150)
+            interpolator.clear();
+        if (t == 250)
+            interpolator.resetPosition();
+        interpolator.push(Pair(u(rng), u(rng)));
+        const Pair base = interpolator.interpolate();
+        for (SimdLevel level : widePaths())
+        {
+            const Pair wide = level == SimdLevel::Avx2 ? interpolator.interpolate<SimdLevel::Avx2>()
+                                                      : interpolator.interpolate<SimdLevel::Avx512>();
+            ASSERT_EQ(wide.left(), base.left()) << simdLevelName(level) << " " << t;
+            ASSERT_EQ(wide.right(), base.right()) << simdLevelName(level) << " " << t;
+        }
+    }
+}
+
+TEST(SimdPaths, TheDitherSequenceIsTheSameOnEveryPath)
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    DitherGenerator baseline, wide;
+    for (int i = 0; i < 20000; ++i)
+    {
+        if (i == 12345)
+        {
+            baseline.reset();
+            wide.reset();
+        }
+        const Pair expected = baseline.triangular();
+        const Pair got = wide.triangular<SimdLevel::Avx2>();
+        ASSERT_EQ(got.left(), expected.left()) << i;
+        ASSERT_EQ(got.right(), expected.right()) << i;
+        ASSERT_GE(got.left(), -2.0);
+        ASSERT_LT(got.right(), 2.0);
+    }
+    // The registers advanced alike: the scalar words that follow agree.
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(wide.nextWord(), baseline.nextWord()) << i;
+}
