@@ -53,6 +53,7 @@ public:
     // One block of calibration noise; outR is null when the right output is
     // not connected.
     void processCalibration(float* outL, float* outR, int frames);
+    void processCalibration(double* outL, double* outR, int frames);
 
     // Input peak L/R, output peak L/R, input level L/R, output level L/R,
     // held gain reduction L/R; then asks the kernel to restart its holds.
@@ -63,6 +64,8 @@ private:
     // combination of the switches that change its shape (see LimiterKernel.cpp).
     struct BlockConstants;
     struct BlockState;
+    template <typename Sample>
+    void runCalibration(Sample* outL, Sample* outR, int frames);
     template <typename Sample>
     void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
     template <typename Sample, unsigned Features>

@@ -466,16 +466,22 @@ void Plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFr
 void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
 {
     ProcessingLock lock(processingMutex);
-    // While calibrating the double path leaves the host's buffers alone.
-    if (engine.settings.calibrate != 0)
-        return;
     const int frames = sampleFrames > 0 ? sampleFrames : 0;
-    if (!inputs || !inputs[0] || !outputs || !outputs[0])
+    if (!outputs || !outputs[0])
+        return;
+    double* outL = outputs[0];
+    double* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
+    // Calibration noise replaces the input in either precision: a host that
+    // processes in place would otherwise pass the input on unlimited.
+    if (engine.settings.calibrate != 0)
+    {
+        engine.processCalibration(outL, outR != outL ? outR : nullptr, frames);
+        return;
+    }
+    if (!inputs || !inputs[0])
         return;
     const double* inL = inputs[0];
     const double* inR = isInputConnected(1) && inputs[1] ? inputs[1] : inL;
-    double* outL = outputs[0];
-    double* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
     engine.process(inL, inR, outL, outR, frames);
 }
 
