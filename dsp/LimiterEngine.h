@@ -56,7 +56,7 @@ public:
     void processCalibration(double* outL, double* outR, int frames);
 
     // Input peak L/R, output peak L/R, input level L/R, output level L/R,
-    // held gain reduction L/R; then asks the kernel to restart its holds.
+    // held gain reduction L/R; the peaks and reduction restart with the read.
     void getMeterSnapshot(float values[10]);
 
 private:

@@ -20,7 +20,7 @@ class MeterMeasurement
 {
 public:
     // Full reset: peaks and mean squares to 0, gain reduction to 1, the
-    // oversampling ring cleared, no restart pending.
+    // oversampling ring cleared, nothing held.
     void reset();
     // The oversampling ring to zero; its position stays.
     void clearRing() { outputRing.clear(); }
