@@ -29,7 +29,8 @@ int CalibrationGenerator::nextRow()
     return row;
 }
 
-void CalibrationGenerator::process(float* outL, float* outR, int frames, int channels, int scaleStep,
+template <typename Sample>
+void CalibrationGenerator::process(Sample* outL, Sample* outR, int frames, int channels, int scaleStep,
                                    DitherGenerator& random, MeterMeasurement& meters)
 {
     // Nine uniform values of variance 1/3 each: dividing by sqrt(3) gives unit
@@ -66,8 +67,13 @@ void CalibrationGenerator::process(float* outL, float* outR, int frames, int cha
             (channels == kRight ? right : left) = noise;
         }
         if (outR)
-            outR[n] = float(right);
-        outL[n] = float(left);
+            outR[n] = Sample(right);
+        outL[n] = Sample(left);
         meters.measureCalibration(Pair(left, right));
     }
 }
+
+template void CalibrationGenerator::process<float>(float*, float*, int, int, int, DitherGenerator&,
+                                                   MeterMeasurement&);
+template void CalibrationGenerator::process<double>(double*, double*, int, int, int, DitherGenerator&,
+                                                    MeterMeasurement&);

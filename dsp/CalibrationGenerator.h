@@ -29,7 +29,9 @@ public:
     // One block of noise into outL, and into outR unless it is null (right
     // output not connected). Advances the shared random source and feeds the
     // meters; the limiter's state is left alone.
-    void process(float* outL, float* outR, int frames, int channels, int scaleStep, DitherGenerator& random,
+    // Both precisions write the same noise sequence (float or double samples).
+    template <typename Sample>
+    void process(Sample* outL, Sample* outR, int frames, int channels, int scaleStep, DitherGenerator& random,
                  MeterMeasurement& meters);
 
 private:

@@ -76,7 +76,8 @@ void LimiterEngine::resetNoiseShaperPosition() { requantizer.resetPosition(); }
 
 void LimiterEngine::resetHeldGainReduction() { meters.resetHeldGainReduction(); }
 
-void LimiterEngine::processCalibration(float* outL, float* outR, int frames)
+template <typename Sample>
+void LimiterEngine::runCalibration(Sample* outL, Sample* outR, int frames)
 {
     if (frames <= 0)
         return;
@@ -85,5 +86,9 @@ void LimiterEngine::processCalibration(float* outL, float* outR, int frames)
     calibration.process(outL, outR, frames, settings.calibrate, settings.scale, random, meters);
     meters.endBlock();
 }
+
+void LimiterEngine::processCalibration(float* outL, float* outR, int frames) { runCalibration(outL, outR, frames); }
+
+void LimiterEngine::processCalibration(double* outL, double* outR, int frames) { runCalibration(outL, outR, frames); }
 
 void LimiterEngine::getMeterSnapshot(float values[10]) { meters.getSnapshot(values); }

@@ -61,9 +61,10 @@ public:
     // One block of calibration noise; outR is null when the right output is
     // not connected.
     void processCalibration(float* outL, float* outR, int frames);
+    void processCalibration(double* outL, double* outR, int frames);
 
     // Input peak L/R, output peak L/R, input level L/R, output level L/R,
-    // held gain reduction L/R; then asks the kernel to restart its holds.
+    // held gain reduction L/R; the peaks and reduction restart with the read.
     void getMeterSnapshot(float values[10]);
 
     // The instruction set of the sample loops, chosen at construction
@@ -76,6 +77,8 @@ private:
     // instruction set (see LimiterKernel.cpp).
     struct BlockConstants;
     struct BlockState;
+    template <typename Sample>
+    void runCalibration(Sample* outL, Sample* outR, int frames);
     template <typename Sample>
     void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
     template <typename Sample, unsigned Features, SimdLevel Isa>

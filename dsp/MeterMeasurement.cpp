@@ -2,6 +2,27 @@
 
 #include <cmath>
 
+namespace
+{
+// Atomic maximum and minimum: retried only while another thread changed the
+// value in between, which a snapshot does once per read.
+void mergeMaximum(std::atomic<double>& held, double value)
+{
+    double seen = held.load(std::memory_order_relaxed);
+    while (value > seen && !held.compare_exchange_weak(seen, value, std::memory_order_relaxed))
+    {
+    }
+}
+
+void mergeMinimum(std::atomic<double>& held, double value)
+{
+    double seen = held.load(std::memory_order_relaxed);
+    while (value < seen && !held.compare_exchange_weak(seen, value, std::memory_order_relaxed))
+    {
+    }
+}
+} // namespace
+
 void MeterMeasurement::reset()
 {
     restartHolds();
@@ -9,53 +30,44 @@ void MeterMeasurement::reset()
     outputMeanSquare = Pair(0.0);
     outputRing.clear();
     outputRing.resetPosition();
-    restartRequested = false;
-    gainReductionResetRequested = false;
+    for (auto& peak : heldPeaks)
+        peak.store(0.0, std::memory_order_relaxed);
+    resetHeldGainReduction();
     endBlock();
 }
 
 void MeterMeasurement::getSnapshot(float values[10])
 {
-    // A restart still pending means no audio since the last snapshot: the
-    // holds read as restarted.
-    const bool restarted = restartRequested;
+    for (int i = 0; i < kPeaks; ++i)
+        values[i] = float(heldPeaks[i].exchange(0.0, std::memory_order_relaxed));
     for (int i = 0; i < 4; ++i)
-        values[i] = restarted ? 0.0f : float(published[kInputPeak + i].get());
-    for (int i = 0; i < 4; ++i)
-        values[4 + i] = float(std::sqrt(2.0 * published[kInputMeanSquare + i].get()));
+        values[4 + i] = float(std::sqrt(2.0 * meanSquares[i].get()));
     for (int i = 0; i < 2; ++i)
-        values[8 + i] = restarted ? 1.0f : float(published[kGainReduction + i].get());
-    restartRequested = true;
+        values[8 + i] = float(heldReduction[i].exchange(1.0, std::memory_order_relaxed));
 }
 
 void MeterMeasurement::resetHeldGainReduction()
 {
-    published[kGainReduction] = 1.0;
-    published[kGainReduction + 1] = 1.0;
-    gainReductionResetRequested = true;
+    heldReduction[0].store(1.0, std::memory_order_relaxed);
+    heldReduction[1].store(1.0, std::memory_order_relaxed);
 }
 
 void MeterMeasurement::beginBlock(double meanSquareCoefficient)
 {
     rho = meanSquareCoefficient;
-    if (restartRequested)
-    {
-        restartRequested = false;
-        restartHolds();
-    }
-    if (gainReductionResetRequested)
-    {
-        gainReductionResetRequested = false;
-        gainReduction = Pair(1.0);
-    }
+    restartHolds();
 }
 
 void MeterMeasurement::endBlock()
 {
-    const Pair values[5] = {inputPeak, outputPeak, inputMeanSquare, outputMeanSquare, gainReduction};
-    for (int i = 0; i < 5; ++i)
-    {
-        published[2 * i] = values[i].left();
-        published[2 * i + 1] = values[i].right();
-    }
+    mergeMaximum(heldPeaks[kInputPeak], inputPeak.left());
+    mergeMaximum(heldPeaks[kInputPeak + 1], inputPeak.right());
+    mergeMaximum(heldPeaks[kOutputPeak], outputPeak.left());
+    mergeMaximum(heldPeaks[kOutputPeak + 1], outputPeak.right());
+    mergeMinimum(heldReduction[0], gainReduction.left());
+    mergeMinimum(heldReduction[1], gainReduction.right());
+    meanSquares[0] = inputMeanSquare.left();
+    meanSquares[1] = inputMeanSquare.right();
+    meanSquares[2] = outputMeanSquare.left();
+    meanSquares[3] = outputMeanSquare.right();
 }

@@ -2,11 +2,15 @@
 // and the deepest gain reduction held from one snapshot to the next, and
 // running mean squares for the RMS readings.
 //
-// The audio thread works on local copies during a block and publishes them
-// at its end; the editor's thread reads the published values and asks for
-// the holds to restart, which the next block does before its first sample.
-// So no peak is lost between a snapshot and its restart.
+// The audio thread measures each block on its own and, at the block's end,
+// merges the block's peaks and deepest reduction into the held values (an
+// atomic maximum or minimum). A snapshot takes the held values and leaves
+// them restarted in one atomic exchange each, so whatever a block merges
+// lands either in this snapshot or in the next: a read at any moment, also
+// in the middle of a block, loses nothing. No lock on either side.
 #pragma once
+
+#include <atomic>
 
 #include "dsp/Pair.h"
 #include "dsp/Shared.h"
@@ -16,7 +20,7 @@ class MeterMeasurement
 {
 public:
     // Full reset: peaks and mean squares to 0, gain reduction to 1, the
-    // oversampling ring cleared, no restart pending.
+    // oversampling ring cleared, nothing held.
     void reset();
     // The oversampling ring to zero; its position stays.
     void clearRing() { outputRing.clear(); }
@@ -29,6 +33,7 @@ public:
     void resetHeldGainReduction();
 
     // rho: the mean-square coefficient (one pole falling to 1 % in 600 ms).
+    // Each block's peaks and reduction start afresh; its end merges them.
     void beginBlock(double rho);
     void endBlock();
 
@@ -79,23 +84,24 @@ private:
         gainReduction = Pair(1.0);
     }
 
-    // Working copies, valid between beginBlock and endBlock.
+    // Working values of the block in progress (peaks and reduction) and the
+    // running mean squares: the audio thread's alone.
     Pair inputPeak, outputPeak, inputMeanSquare, outputMeanSquare;
     Pair gainReduction{1.0};
     double rho = 0.0;
     TruePeakInterpolator outputRing;
 
-    // Published state, read by the editor's thread.
-    enum Published
+    // Held since the last snapshot: input peak L/R, output peak L/R (merged
+    // by maximum, restarted to 0) and the reduction L/R (merged by minimum,
+    // restarted to 1). The mean squares are published as they are.
+    enum Held
     {
         kInputPeak,
         kOutputPeak = 2,
-        kInputMeanSquare = 4,
-        kOutputMeanSquare = 6,
-        kGainReduction = 8,
-        kPublished = 10
+        kPeaks = 4
     };
-    Shared<double> published[kPublished];
-    Shared<bool> restartRequested{false};
-    Shared<bool> gainReductionResetRequested{false};
+    static_assert(std::atomic<double>::is_always_lock_free, "the audio thread must not lock");
+    std::atomic<double> heldPeaks[kPeaks] = {};
+    std::atomic<double> heldReduction[2] = {{1.0}, {1.0}};
+    Shared<double> meanSquares[4]; // input L/R, output L/R
 };

@@ -41,6 +41,10 @@ public:
         inspectShaping(shaping);
         scale = Pair(q);
         inverseScale = Pair(1.0 / q);
+        // Two steps inside what the 32-bit conversion holds, dither and the
+        // +q offset included.
+        inputLimit = Pair(2147483648.0 / q - 2.0);
+        inputFloor = Pair(0.0) - inputLimit;
         fadeStep = fadeCoefficient;
         fadeOnSilence = autoblack;
     }
@@ -85,6 +89,14 @@ public:
         // the generator's order: left, left, right, right.
         const Pair d = dither.triangular<Isa>();
 
+        // A value the conversion cannot hold would saturate it, and the error
+        // fed back would then grow with every sample: the shaper's gain turns
+        // one such sample into a lasting full-scale oscillation. Within the
+        // limit the quantizer stays exact, its error below two steps, and
+        // silence after an over-range sample is only shaped dither again. A
+        // NaN comes out as the lower limit, so the history stays finite.
+        shaped = min(max(shaped, inputFloor), inputLimit);
+
         // The +q offset keeps v non-negative for |shaped| <= 1, so the
         // truncation floors; the dither spans one step either way.
         Pair v = (shaped * scale + scale) + Pair(0.5) * d;
@@ -92,6 +104,8 @@ public:
 
         if (++position >= kTaps)
             position = 0;
+        // The quantizer's own error, so under two steps in magnitude: what
+        // the shaper feeds back stays bounded whatever came in.
         Pair error = y - shaped;
         error.store(history + 2 * position);
         error.store(history + 2 * (position + kTaps));
@@ -110,6 +124,8 @@ private:
 
     Pair scale{32768.0};
     Pair inverseScale{1.0 / 32768.0};
+    Pair inputLimit{2147483648.0 / 32768.0 - 2.0};
+    Pair inputFloor{2.0 - 2147483648.0 / 32768.0};
     double fadeStep = 0.0;
     bool fadeOnSilence = false;
 

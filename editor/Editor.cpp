@@ -276,7 +276,10 @@ void Editor::close()
 void Editor::setLatency(int samples)
 {
     latency = samples;
-    if (info)
+    // A rate change arrives on a host thread: the about panel stays while
+    // this call uses it, as for parameter changes.
+    ControlAccess access(*this);
+    if (access && info)
         info->setLatency(samples);
 }
 

@@ -7,6 +7,7 @@
 
 #include "presets/CPresetSystemEditor.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CBarMeter;
@@ -70,7 +71,7 @@ private:
     void applyMeterMode();
 
     Plugin* plugin;
-    int latency = 0;
+    std::atomic<int> latency{0}; // set from host threads
     uint32_t lastIdleTicks;
     uint32_t highlightTicks;
 

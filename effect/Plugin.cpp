@@ -37,30 +37,57 @@ double unitRange(float v)
 }
 } // namespace
 
+namespace
+{
+// The waits of one host call on this thread: the first wait starts the
+// clock, and every later one nested in the same call (the reset inside a
+// rate or TransShape change) ends at the same deadline.
+thread_local int lockDepth = 0;
+thread_local bool deadlineStarted = false;
+thread_local std::chrono::steady_clock::time_point lockDeadline;
+} // namespace
+
 // Waits at most 1000 ms for the processing mutex; after that the caller goes
-// on without it, as a stalled host thread must never stall the audio.
+// on without it, as a stalled host thread must never stall the audio. The
+// 1000 ms hold for a whole host call, however many waits it nests.
 class Plugin::ProcessingLock
 {
 public:
     explicit ProcessingLock(std::recursive_timed_mutex& mutex) : mutex(mutex)
     {
+        if (lockDepth++ == 0)
+            deadlineStarted = false;
+        locked = mutex.try_lock();
+        if (locked)
+            return;
+        // Only a wait reads the clock: an uncontended block makes no call.
+        if (!deadlineStarted)
+        {
+            lockDeadline = std::chrono::steady_clock::now() + kMutexTimeout;
+            deadlineStarted = true;
+        }
 #if ZELVO_THREAD_SANITIZER
         // ThreadSanitizer (clang 14) does not see a lock taken by the timed
         // wait of the standard library (pthread_mutex_clocklock) and would
         // report every access the mutex guards; in that build the same wait
         // goes through pthread_mutex_timedlock, which it does see.
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            lockDeadline - std::chrono::steady_clock::now());
         timespec deadline;
         clock_gettime(CLOCK_REALTIME, &deadline);
-        deadline.tv_sec += std::chrono::duration_cast<std::chrono::seconds>(kMutexTimeout).count();
-        locked = mutex.try_lock() || pthread_mutex_timedlock(mutex.native_handle(), &deadline) == 0;
+        const long long total = (long long)deadline.tv_nsec + (left.count() > 0 ? left.count() : 0);
+        deadline.tv_sec += (time_t)(total / 1000000000);
+        deadline.tv_nsec = (long)(total % 1000000000);
+        locked = pthread_mutex_timedlock(mutex.native_handle(), &deadline) == 0;
 #else
-        locked = mutex.try_lock() || mutex.try_lock_for(kMutexTimeout);
+        locked = mutex.try_lock_until(lockDeadline);
 #endif
     }
     ~ProcessingLock()
     {
         if (locked)
             mutex.unlock();
+        --lockDepth;
     }
 
 private:
@@ -468,16 +495,22 @@ void Plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFr
 void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
 {
     ProcessingLock lock(processingMutex);
-    // While calibrating the double path leaves the host's buffers alone.
-    if (engine.settings.calibrate != 0)
-        return;
     const int frames = sampleFrames > 0 ? sampleFrames : 0;
-    if (!inputs || !inputs[0] || !outputs || !outputs[0])
+    if (!outputs || !outputs[0])
+        return;
+    double* outL = outputs[0];
+    double* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
+    // Calibration noise replaces the input in either precision: a host that
+    // processes in place would otherwise pass the input on unlimited.
+    if (engine.settings.calibrate != 0)
+    {
+        engine.processCalibration(outL, outR != outL ? outR : nullptr, frames);
+        return;
+    }
+    if (!inputs || !inputs[0])
         return;
     const double* inL = inputs[0];
     const double* inR = isInputConnected(1) && inputs[1] ? inputs[1] : inL;
-    double* outL = outputs[0];
-    double* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
     engine.process(inL, inR, outL, outR, frames);
 }
 

@@ -100,12 +100,42 @@ bool AudioEffectX::getProductString(char* text)
     return true;
 }
 
-bool AudioEffectX::getParameterProperties(VstInt32, VstParameterProperties* p)
+namespace
 {
-    // The same record for every index, as hosts have always read it: fine
-    // float steps and nothing else.
+// A name cut to fit a short field: lower-case vowels go from the end
+// backwards (never a word's first letter), then the rest is truncated, so
+// "Transient" reads "Transnt" rather than "Transie".
+void abbreviate(const char* name, char* text, size_t maxLen)
+{
+    char work[64];
+    copyText(work, name, (int32_t)sizeof work - 1);
+    size_t length = std::strlen(work);
+    for (size_t i = length; i-- > 1 && length > maxLen;)
+    {
+        const bool wordStart = work[i - 1] == ' ' || work[i - 1] == '/' || work[i - 1] == '-';
+        if (!wordStart && std::strchr("aeiou", work[i]))
+        {
+            std::memmove(work + i, work + i + 1, length - i);
+            --length;
+        }
+    }
+    copyText(text, work, (int32_t)maxLen);
+}
+} // namespace
+
+bool AudioEffectX::getParameterProperties(VstInt32 index, VstParameterProperties* p)
+{
+    // Hosts read every field of the record, so none may keep what the host
+    // left in it. Fine float steps as before; the labels carry the
+    // parameter's name, as hosts that list parameters by label show them.
+    std::memset(p, 0, sizeof *p);
     p->stepFloat = 0.0001f;
     p->flags = kVstParameterUsesFloatStep;
+    char name[256] = "";
+    getParameterName(index, name);
+    name[sizeof name - 1] = 0;
+    copyText(p->label, name, (int32_t)sizeof p->label - 1);
+    abbreviate(name, p->shortLabel, sizeof p->shortLabel - 1);
     return true;
 }
 

@@ -142,17 +142,66 @@ TEST(Calibration, ARunFromResetRepeatsItselfAndLeavesTheLimiterAlone)
     EXPECT_EQ(first.right, second.right);
 }
 
-TEST(Calibration, TheDoubleCallbackLeavesItsBuffersAloneMeanwhile)
+TEST(Calibration, TheDoubleCallbackWritesTheSameNoiseInPlaceOrNot)
+{
+    // One instance per precision, from the same reset, with a loud input
+    // that must not come through; odd block sizes keep the row counter
+    // moving across block edges. The double callback writes the noise at
+    // full precision: rounded to float it is the 32-bit output exactly.
+    for (float mode : {kLeft, kBoth, kRight})
+        for (bool inPlace : {false, true})
+        {
+            TestHost single, dual;
+            for (TestHost* host : {&single, &dual})
+            {
+                host->setParameter(kScale, kK12);
+                host->setParameter(kCalibrate, mode);
+            }
+            for (int block = 0; block < 12; ++block)
+            {
+                const int frames = 97 + 61 * block;
+                std::vector<float> inF(frames), outLF(frames, 7.0f), outRF(frames, 7.0f);
+                std::vector<double> inL(frames), inR(frames), outLD(frames, 7.0), outRD(frames, 7.0);
+                for (int i = 0; i < frames; ++i)
+                    inF[i] = float(inL[i] = inR[i] = 4.0 * std::sin(0.05 * (i + block * 1000)));
+                single.process(inF, inF, outLF, outRF);
+                double* inputs[2] = {inL.data(), inR.data()};
+                double* outputs[2] = {outLD.data(), outRD.data()};
+                dual.effect->processDoubleReplacing(dual.effect, inputs, inPlace ? inputs : outputs, frames);
+                const std::vector<double>& left = inPlace ? inL : outLD;
+                const std::vector<double>& right = inPlace ? inR : outRD;
+                for (int i = 0; i < frames; ++i)
+                {
+                    ASSERT_EQ(float(left[i]), outLF[i]) << "mode " << mode << " block " << block << " sample " << i;
+                    ASSERT_EQ(float(right[i]), outRF[i]) << "mode " << mode << " block " << block << " sample " << i;
+                }
+            }
+            float metersF[10], metersD[10];
+            auto* singlePlugin = static_cast<Plugin*>(static_cast<AudioEffect*>(single.effect->object));
+            auto* dualPlugin = static_cast<Plugin*>(static_cast<AudioEffect*>(dual.effect->object));
+            singlePlugin->getMeterSnapshot(metersF);
+            dualPlugin->getMeterSnapshot(metersD);
+            for (int k = 0; k < 10; ++k)
+                EXPECT_EQ(metersF[k], metersD[k]) << "meter value " << k;
+            EXPECT_GT(metersD[0] + metersD[1], 0.1f) << "the double callback meters its noise";
+        }
+}
+
+TEST(Calibration, TheDoubleCallbackLeavesAnUnconnectedRightOutputAlone)
 {
     TestHost host;
+    host.rightOutputConnected = false;
     host.setParameter(kCalibrate, kLeft);
     std::vector<double> in(512, 0.5), outL(512, 3.0), outR(512, 3.0);
     host.processDouble(in, in, outL, outR);
+    int noise = 0;
     for (int i = 0; i < 512; ++i)
     {
-        ASSERT_EQ(outL[i], 3.0);
-        ASSERT_EQ(outR[i], 3.0);
+        ASSERT_NE(outL[i], 3.0);
+        ASSERT_EQ(outR[i], 3.0) << "not connected: not written";
+        noise += outL[i] != 0.0;
     }
+    EXPECT_GT(noise, 500);
 }
 
 TEST(Calibration, RightOnlyWithTheRightOutputUnconnectedWritesZerosLeft)

@@ -1,6 +1,7 @@
 // What a host sees through the effect record and the dispatcher.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -185,18 +186,62 @@ TEST(Dispatcher, CanDoAnswersNoForEveryString)
     EXPECT_EQ(host.dispatch(effCanDo, 0, 0, nullptr), 0);
 }
 
-TEST(Dispatcher, ParameterPropertiesAreTheSameForAnyIndex)
+TEST(Dispatcher, ParameterPropertiesFillTheWholeRecordWithTheParametersName)
 {
+    // A host hands over uninitialised memory (here 0xAA in every byte) and
+    // reads every field: only the fine float step, its flag and the two
+    // labels may be non-zero afterwards, for any index.
     TestHost host;
-    for (VstInt32 index : {0, 13, 25, 99, -4})
+    const size_t labelAt = offsetof(VstParameterProperties, label);
+    const size_t shortAt = offsetof(VstParameterProperties, shortLabel);
+    for (VstInt32 index = -4; index <= 99; index = index == 25 ? 99 : index + 1)
     {
         VstParameterProperties properties;
-        std::memset(&properties, 0, sizeof properties);
-        EXPECT_EQ(host.dispatch(effGetParameterProperties, index, 0, &properties), 1);
+        std::memset(&properties, 0xAA, sizeof properties);
+        ASSERT_EQ(host.dispatch(effGetParameterProperties, index, 0, &properties), 1) << index;
         EXPECT_FLOAT_EQ(properties.stepFloat, 0.0001f);
         EXPECT_EQ(properties.flags, kVstParameterUsesFloatStep);
-        EXPECT_EQ(properties.label[0], 0);
-        EXPECT_EQ(properties.maxInteger, 0);
+
+        const std::string name = index >= 0 && index < 26 ? host.parameterName(index) : "";
+        ASSERT_LT(strnlen(properties.label, sizeof properties.label), sizeof properties.label);
+        ASSERT_LT(strnlen(properties.shortLabel, sizeof properties.shortLabel), sizeof properties.shortLabel);
+        EXPECT_EQ(std::string(properties.label), name) << index;
+        const std::string shortLabel = properties.shortLabel;
+        EXPECT_EQ(shortLabel.empty(), name.empty()) << index;
+        if (!name.empty())
+        {
+            EXPECT_EQ(shortLabel[0], name[0]) << index;
+        }
+
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&properties);
+        for (size_t i = 0; i < sizeof properties; ++i)
+        {
+            const bool stepOrFlags = i < 4 || (i >= offsetof(VstParameterProperties, flags) &&
+                                               i < offsetof(VstParameterProperties, flags) + 4);
+            const bool labelText = i >= labelAt && i < labelAt + std::strlen(properties.label);
+            const bool shortText = i >= shortAt && i < shortAt + shortLabel.size();
+            if (!stepOrFlags && !labelText && !shortText)
+            {
+                ASSERT_EQ(bytes[i], 0) << "byte " << i << " of the record for index " << index;
+            }
+        }
+    }
+}
+
+TEST(Dispatcher, ShortLabelsKeepTheNamesReadable)
+{
+    TestHost host;
+    const struct
+    {
+        VstInt32 index;
+        const char* shortLabel;
+    } cases[] = {{0, "Output"}, {2, "Transnt"}, {3, "Release"}, {5, "L/R Lnk"}, {7, "DtctrOr"}, {11, "NoisShp"}};
+    for (const auto& c : cases)
+    {
+        VstParameterProperties properties;
+        std::memset(&properties, 0xAA, sizeof properties);
+        host.dispatch(effGetParameterProperties, c.index, 0, &properties);
+        EXPECT_STREQ(properties.shortLabel, c.shortLabel) << c.index;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -257,6 +258,38 @@ TEST(ProcessingMutex, AStalledHolderIsGivenUpAfterOneSecond)
     EXPECT_EQ(host.effect->initialDelay, 543);
     stalled.release();
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 900);
+}
+
+TEST(ProcessingMutex, NoHostCallWaitsMoreThanOneSecondInAll)
+{
+    // A rate or TransShape change waits for the lock and then resets, which
+    // waits again on the same thread; together they get the one second a
+    // host call may wait (both waits in full took two).
+    TestHost host;
+    host.setParameter(4, 0.1f); // "hard"
+    StalledAudioCallback stalled(host);
+    const struct
+    {
+        const char* what;
+        std::function<void()> call;
+    } calls[] = {
+        {"a new rate", [&] { host.setSampleRate(96000.0f); }},
+        {"the same rate", [&] { host.setSampleRate(96000.0f); }},
+        {"a new TransShape step", [&] { host.setParameter(4, 0.9f); }},
+        {"switching off", [&] { host.dispatch(effMainsChanged, 0, 0); }},
+    };
+    for (const auto& c : calls)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        c.call();
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_GE(waited, 900) << c.what << ": the stalled callback holds the lock";
+        EXPECT_LT(waited, 1400) << c.what;
+    }
+    stalled.release();
+    EXPECT_EQ(host.effect->initialDelay, 287);
+    EXPECT_EQ(host.parameterDisplay(4), "soft");
 }
 
 TEST(TransShape, OnlyAStepChangeResetsTheProcessing)

@@ -233,3 +233,92 @@ TEST(Requantizer, ValuesFarBeyondFullScaleSaturateInsteadOfWrapping)
         ASSERT_EQ(outR[i], -1.0) << i;
     }
 }
+
+namespace
+{
+// The requantizer's output for a stereo input through either callback, in
+// blocks of 512 frames.
+std::vector<double> requantize(TestHost& host, const std::vector<double>& in, bool doublePrecision)
+{
+    std::vector<double> outL, outR;
+    if (doublePrecision)
+    {
+        run(host, in, in, outL, outR);
+        return outL;
+    }
+    std::vector<double> out(in.size(), 0.0);
+    for (size_t start = 0; start < in.size(); start += 512)
+    {
+        const size_t frames = std::min<size_t>(512, in.size() - start);
+        std::vector<float> l(in.begin() + start, in.begin() + start + frames), r = l, ol(frames), orr(frames);
+        host.process(l, r, ol, orr);
+        std::copy(ol.begin(), ol.end(), out.begin() + start);
+    }
+    return out;
+}
+
+struct Silence
+{
+    double peak = 0.0; // in quantizer steps
+    double rms = 0.0;
+};
+
+Silence measure(const std::vector<double>& out, size_t from, double q)
+{
+    Silence s;
+    double sum = 0.0;
+    for (size_t i = from; i < out.size(); ++i)
+    {
+        s.peak = std::max(s.peak, std::fabs(out[i]) * q);
+        sum += out[i] * q * out[i] * q;
+    }
+    s.rms = std::sqrt(sum / double(out.size() - from));
+    return s;
+}
+} // namespace
+
+TEST(Requantizer, ASampleBeyondTheIntegerRangeLeavesOnlyTheShapedDitherBehind)
+{
+    // In bypass one sample far beyond what the 32-bit conversion holds used
+    // to drive the heavy shapers into a full-scale oscillation that silence
+    // never ended. With the quantizer on, silence is never exactly zero
+    // (without Autoblack): it is the shaped dither. So "silent" here means
+    // what a run that never saw the loud sample puts out: values on the grid,
+    // a peak no more than a step above its peak and its level within 5 %,
+    // from the sample after the loud one on (which itself clips to full scale).
+    const int latency = 159;
+    const int loudAt = 1000;
+    const size_t frames = loudAt + latency + 44100;
+    for (float shape : {0.625f, 0.875f}) // types B and C
+        for (float bits : {0.0f, 0.5f, 1.0f}) // 8, 16, 24 bits
+            for (bool doublePrecision : {false, true})
+                for (double sign : {1.0, -1.0})
+                {
+                    const double q = bits == 0.0f ? 128.0 : bits == 0.5f ? 32768.0 : 8388608.0;
+                    auto configure = [&](TestHost& host) {
+                        host.setParameter(kPower, 0.0f);
+                        host.setParameter(kQuantize, 1.0f);
+                        host.setParameter(kAutoblack, 0.0f);
+                        host.setParameter(kBits, bits);
+                        host.setParameter(kNoiseShape, shape);
+                    };
+                    TestHost reference, loud;
+                    configure(reference);
+                    configure(loud);
+                    std::vector<double> in(frames, 0.0);
+                    const std::vector<double> quiet = requantize(reference, in, doublePrecision);
+                    in[loudAt] = sign * 4.0 * 2147483648.0 / q;
+                    const std::vector<double> out = requantize(loud, in, doublePrecision);
+
+                    const std::string what = "shape " + std::to_string(shape) + ", bits " + std::to_string(bits) +
+                                             (doublePrecision ? ", double" : ", float") +
+                                             (sign > 0 ? ", positive" : ", negative");
+                    EXPECT_EQ(out[loudAt + latency], sign) << what;
+                    const size_t from = loudAt + latency + 1;
+                    for (size_t i = from; i < frames; ++i)
+                        ASSERT_EQ(out[i] * q, std::floor(out[i] * q)) << what << " at " << i;
+                    const Silence expected = measure(quiet, from, q), seen = measure(out, from, q);
+                    EXPECT_LE(seen.peak, expected.peak + 1.0) << what;
+                    EXPECT_NEAR(seen.rms / expected.rms, 1.0, 0.05) << what;
+                }
+}

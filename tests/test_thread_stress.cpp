@@ -481,13 +481,11 @@ TEST(ThreadStress, ProgramsAndMemoriesOnTheirOwnThreadWhileAudioAndAutomationRun
 }
 
 // The editor opened and closed on the interface thread while the host
-// automates from another thread: the parameter changes reach the editor's
-// controls while its window and controls are being built and torn down.
-// It crashed in Editor::setParameter on a closed editor until the editor
-// handed its controls over with atomics; it stays disabled while an opening
-// in this situation now and then takes the whole run (no opening in 3 s in
-// about one run of six). Run it with --gtest_also_run_disabled_tests.
-TEST(ThreadStress, DISABLED_EditorOpenedAndClosedWhileTheHostAutomates)
+// automates from another thread: the parameter changes, and the latency
+// readout of each rate change, reach the editor's views while its window and
+// controls are being built and torn down. Both go through the editor's
+// hand-over of its controls; without it a close wrote into freed views.
+TEST(ThreadStress, EditorOpenedAndClosedWhileTheHostAutomates)
 {
     useTemporarySettingsStore("stress-editor");
     Problems seen;
