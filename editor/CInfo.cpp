@@ -17,7 +17,7 @@ constexpr int kLatencyRightEdge = 470;
 } // namespace
 
 CInfo::CInfo(const CRect& size, CBitmap* panel, CBitmap* font, CBitmap* transparentFont)
-    : CControl(size, nullptr, 0, nullptr), panel(panel), printer(font, transparentFont)
+    : CControl(size, nullptr, 0, nullptr), panel(panel), printer(font, transparentFont), buttonRect(size)
 {
     if (panel)
         panel->remember();
@@ -66,10 +66,12 @@ void CInfo::mouse(CDrawContext*, CPoint&, long)
     auto* frame = dynamic_cast<MyFrame*>(getFrame());
     if (panelOpen) {
         panelOpen = false;
+        setViewSize(buttonRect);
         if (frame)
             frame->clearInfoView();
     } else {
         panelOpen = true;
+        setViewSize(kPanelRect);
         if (frame)
             frame->setInfoView(this);
         setDirty(true);
