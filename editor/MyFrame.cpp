@@ -65,9 +65,8 @@ void MyFrame::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
     if (infoView) {
         CView* target = infoView;
-        target->remember();
+        CViewHold alive(target);
         target->mouse(context, where, context ? context->getMouseButtons() : buttons);
-        target->forget();
         return;
     }
     CFrame::mouse(context, where, buttons);
@@ -88,9 +87,11 @@ bool MyFrame::onWheel(CDrawContext* context, const CPoint&, float distance)
     const bool ownContext = context == nullptr;
     if (ownContext)
         context = createDrawContext();
-    target->remember();
-    const bool result = target->onWheel(context, where, distance);
-    target->forget();
+    bool result;
+    {
+        CViewHold alive(target);
+        result = target->onWheel(context, where, distance);
+    }
     if (ownContext)
         context->forget();
     return result;

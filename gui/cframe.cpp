@@ -132,9 +132,11 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
     bool ownContext = context == nullptr;
     if (ownContext)
         context = createDrawContext();
-    view->remember();
-    bool result = view->onWheel(context, where, distance);
-    view->forget();
+    bool result;
+    {
+        CViewHold alive(view);
+        result = view->onWheel(context, where, distance);
+    }
     if (ownContext)
         context->forget();
     return result;
