@@ -49,14 +49,20 @@ void labelAbove(Canvas& c, const Rect& r, const std::string& text, int gap = 10)
 }
 
 void knobLabels(Canvas& c, const char* name, const std::string& title, const std::string& minText,
-                const std::string& maxText)
+                const std::string& maxText, int titleGap = 12, int endLabelsY = -1)
 {
     const Rect r = placement(name).rect;
-    labelAbove(c, r, title, 12);
-    const int y = int(r.centreY() + r.height() * 0.30f);
+    labelAbove(c, r, title, titleGap);
+    const int y = endLabelsY >= 0 ? endLabelsY : int(r.centreY() + r.height() * 0.30f);
     PixelFont::drawEngraved(c, r.left - 2 - PixelFont::proportionalWidth(minText), y, minText, Theme::kLabelDim);
     PixelFont::drawEngraved(c, r.right + 2, y, maxText, Theme::kLabelDim);
 }
+
+// Drive and Output: the title halfway between the entry field above and the
+// (lowered) knob; the end labels clear of the POST and AUTO keys beside the
+// knobs' feet.
+constexpr int kLowKnobTitleGap = 9;
+constexpr int kLowKnobEndLabelsY = 396;
 
 void entryWindow(Canvas& c, const Rect& field, const Colour& back)
 {
@@ -157,7 +163,7 @@ Image paintBackgroundPanel()
     }
     knobLabels(c, "Transient", "TRANSIENT", "0", "100");
     knobLabels(c, "Release", "RELEASE", "1", "1k");
-    knobLabels(c, "Drive", "DRIVE", "-24", "+24");
+    knobLabels(c, "Drive", "DRIVE", "-24", "+24", kLowKnobTitleGap, kLowKnobEndLabelsY);
     labelAbove(c, placement("PostMeter").rect, "POST", 10);
 
     // Output column.
@@ -167,7 +173,7 @@ Image paintBackgroundPanel()
     labelAbove(c, placement("NoiseShape").rect, "SHAPING");
     knobLabels(c, "Leveller", "LEVELLER", "-12", "OFF");
     knobLabels(c, "Link", "L/R LINK", "0", "100");
-    knobLabels(c, "Output", "OUTPUT", "-12", "0");
+    knobLabels(c, "Output", "OUTPUT", "-12", "0", kLowKnobTitleGap, kLowKnobEndLabelsY);
     labelAbove(c, placement("AutoOut").rect, "AUTO", 10);
 
     // Metering column.
