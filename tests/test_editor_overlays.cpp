@@ -95,6 +95,8 @@ TEST_F(OverlayTest, AboutPanelStaysWholeAndOnTopAndNothingUnderItTakesInput)
     EXPECT_FALSE(showsPicture(automatedShot, 150, 52, 349, 108, 404, 55, 90));
     EXPECT_FALSE(showsPicture(automatedShot, 149, 245, 400, 280, 430, 35, 0));
     EXPECT_GT(panelDifferences(automatedShot, closed), 20000) << "the panel is still there";
+    // Nor does what changed under the panel show through its text.
+    EXPECT_EQ(panelDifferences(automatedShot, open), 0);
     // Drawn whole once more: what is under the panel is blended in once, not again and again.
     coverAndUncover(display, 20, 280, 500, 440);
     pump(200);
