@@ -702,3 +702,17 @@ TEST(Skin, KnobLabelsKeepClearOfTheKeysAndFieldsBesideThem)
     EXPECT_GE(firstLabelRow(100, 133, 392, 404), 0) << "Drive's +24 is still printed there";
     EXPECT_GE(firstLabelRow(394, 416, 392, 404), 0) << "Output's -12 is still printed there";
 }
+
+// The preset name is printed with its baseline on the name field's bottom row
+// (461): capitals on rows 454 to 460. Its well surrounds those rows with
+// about as much room above as below, instead of ending right under them.
+TEST(Skin, PresetNameWellIsSetAroundThePrintedName)
+{
+    const SkinBitmap& panel = bitmap(128);
+    const uint32_t well = 207u << 16 | 222u << 8 | 235u;
+    const int x = (202 + 313) / 2;
+    auto isWell = [&](int y) { return pixel(panel, x, y) == well; };
+    for (int y = 451; y <= 461; ++y)
+        EXPECT_TRUE(isWell(y)) << "row " << y;
+    EXPECT_FALSE(isWell(449)) << "no more than a few rows of well above the letters";
+}

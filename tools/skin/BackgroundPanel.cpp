@@ -99,8 +99,12 @@ void presetBar(Canvas& c)
     c.fillRect(0, float(bar.top - 1), float(bar.right), float(bar.bottom), Colour::rgb(28, 29, 32));
     c.fillRect(0, float(bar.top - 1), float(bar.right), float(bar.top), Theme::kEdgeLight.withAlpha(0.35f));
 
+    // The name is printed on the field's bottom row (its baseline); the well
+    // is set around the printed letters, as the entry fields' windows are,
+    // down to the editor's edge, rather than over the field's rectangle.
     const Rect name = SkinLayout::kNameField;
-    recess(c, float(name.left), float(name.top + 1), float(name.right), float(name.bottom), 2, Theme::kNameFieldBack);
+    recess(c, float(name.left), float(name.bottom - 10), float(name.right), float(name.bottom + 1), 2,
+           Theme::kNameFieldBack);
     // The menu control draws nothing: its place shows this drop-down arrow.
     const Rect menu = SkinLayout::kPresetMenu;
     c.fillRoundRect(float(menu.left), float(menu.top + 1), float(menu.right), float(menu.bottom), 2,
