@@ -472,6 +472,12 @@ void CFrame::windowDrop(const platform::DropData& data, int x, int y)
     releaseDrag();
 }
 
+void CFrame::windowModalIdle()
+{
+    if (pEditor)
+        pEditor->hostIdleDuringModalLoop();
+}
+
 void CFrame::windowDestroyed()
 {
     bOpenFlag = false;

@@ -4,6 +4,8 @@
 #include "tests/EditorHarness.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 
 namespace {
 
@@ -40,6 +42,57 @@ bool showsPicture(const Screenshot& shot, int bitmap, int left, int top, int rig
             if (shot.at(x, y) != skinPixel(bitmap, x - left, y - top + picture * pictureHeight))
                 return false;
     return true;
+}
+
+// A picture of the editor's area of the host window, through any connection.
+Screenshot grab(Display* connection, ::Window window)
+{
+    XSync(connection, False);
+    Screenshot shot;
+    XImage* image = XGetImage(connection, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
+    if (!image)
+        return shot;
+    shot.width = 524;
+    shot.height = 462;
+    shot.pixels.resize(524 * 462);
+    for (int y = 0; y < 462; ++y)
+        for (int x = 0; x < 524; ++x)
+            shot.pixels[static_cast<size_t>(y) * 524 + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+    XDestroyImage(image);
+    return shot;
+}
+
+// Clicks the OK button of the message box titled "Error...", centred 16
+// pixels above its bottom edge (the box has the keyboard only with a window
+// manager).
+void closeMessageBox(User& user)
+{
+    Window root, parentWindow, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(user.display, DefaultRootWindow(user.display), &root, &parentWindow, &children, &count))
+        return;
+    for (unsigned i = 0; i < count; ++i) {
+        char* name = nullptr;
+        if (!XFetchName(user.display, children[i], &name) || !name)
+            continue;
+        const bool box = std::string(name) == "Error...";
+        XFree(name);
+        if (!box)
+            continue;
+        XWindowAttributes attributes;
+        XGetWindowAttributes(user.display, children[i], &attributes);
+        Window child;
+        int x = 0, y = 0;
+        XTranslateCoordinates(user.display, children[i], DefaultRootWindow(user.display), 0, 0, &x, &y, &child);
+        XTestFakeMotionEvent(user.display, -1, x + attributes.width / 2, y + attributes.height - 28, CurrentTime);
+        XFlush(user.display);
+        user.pause(30);
+        user.press();
+        user.release();
+        break;
+    }
+    if (children)
+        XFree(children);
 }
 
 class OverlayTest : public EditorTest
@@ -129,4 +182,57 @@ TEST_F(OverlayTest, AboutPanelStaysWholeAndOnTopAndNothingUnderItTakesInput)
     EXPECT_TRUE(showsPicture(after, 150, 52, 349, 108, 404, 55, 90)) << "the knob is drawn bare again";
     act([](User& user) { user.click(262, 417); });
     EXPECT_FLOAT_EQ(host->getParameter(kPower), stepCentre(1, 2));
+}
+
+// While the program menu is up (its loop runs inside the host's idle call,
+// so the host's own loop waits), the editor behind it repaints what is
+// exposed, and the host gets its idle calls so that it can repaint too.
+TEST_F(OverlayTest, EditorAndHostKeepRepaintingBehindAnOpenMenu)
+{
+    ASSERT_TRUE(openEditor());
+    const Screenshot before = screenshot();
+    std::atomic<int> hostIdles{0};
+    host->onCall = [&](const HostCall& call, VstIntPtr&) {
+        if (call.opcode == audioMasterIdle)
+            ++hostIdles;
+        return false;
+    };
+    const ::Window parentWindow = parent;
+    Screenshot behindMenu;
+    int idlesWhileOpen = 0;
+    act([&](User& user) {
+        user.click(319, 454); // the program menu, below the panel's middle
+        user.pause(300);
+        const int idlesAtOpen = hostIdles;
+        coverAndUncover(user.display, 60, 60, 460, 300);
+        user.pause(400);
+        behindMenu = grab(user.display, parentWindow);
+        idlesWhileOpen = hostIdles - idlesAtOpen;
+        user.key(XK_Escape);
+    });
+    ASSERT_EQ(behindMenu.width, 524);
+    EXPECT_TRUE(sameArea(behindMenu, before, 60, 60, 460, 300)) << "the exposed part is drawn again";
+    EXPECT_GT(idlesWhileOpen, 3) << "host idle calls while the menu was open";
+
+    // The same behind a message box: storing the metering preferences fails
+    // (their folder would lie below a plain file) and says so in a box.
+    const std::string blocker = settings + "/blocker";
+    std::ofstream(blocker) << "x";
+    setenv("XDG_CONFIG_HOME", (blocker + "/settings").c_str(), 1);
+    Screenshot behindBox;
+    idlesWhileOpen = 0;
+    act([&](User& user) {
+        user.click(240, 240, 3);
+        user.pause(400);
+        const int idlesAtOpen = hostIdles;
+        coverAndUncover(user.display, 60, 60, 200, 200);
+        user.pause(400);
+        behindBox = grab(user.display, parentWindow);
+        idlesWhileOpen = hostIdles - idlesAtOpen;
+        closeMessageBox(user);
+    });
+    host->onCall = nullptr;
+    ASSERT_EQ(behindBox.width, 524);
+    EXPECT_TRUE(sameArea(behindBox, before, 60, 60, 200, 200)) << "the exposed part is drawn again";
+    EXPECT_GT(idlesWhileOpen, 3) << "host idle calls while the message box was up";
 }
