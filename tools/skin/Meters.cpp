@@ -161,15 +161,19 @@ void paintReductionBackground(Canvas& c, int y0, int pixelsPerDb, int labelStep)
         const float y = float(SkinLayout::kBarTop - m.top + db * pixelsPerDb + y0);
         const bool major = db % labelStep == 0;
         const float len = major ? 3.0f : 1.5f;
-        c.fillRect(left + 1, y, left + 1 + len, y + 1, Theme::kLabelDim);
-        c.fillRect(right - 1 - len, y, right - 1, y + 1, Theme::kLabelDim);
+        float leftEnd = left + 1 + len;
+        float rightStart = right - 1 - len;
         if (major)
         {
-            const std::string text = db == 0 ? "0" : "-" + std::to_string(db);
-            const int w = PixelFont::proportionalWidth(text);
-            const int ty = std::max(int(y) - 3, y0 + 1);
-            PixelFont::draw(c, int(std::floor(centre - w * 0.5f + 0.5f)), ty, text, Theme::kLabel);
+            const auto [textX0, textX1] =
+                drawScaleNumber(c, centre, std::max(int(y) - 3, y0 + 1), -db, Theme::kLabel);
+            leftEnd = std::min(leftEnd, float(textX0 - kTickClearance));
+            rightStart = std::max(rightStart, float(textX1 + kTickClearance));
         }
+        if (leftEnd > left + 1)
+            c.fillRect(left + 1, y, leftEnd, y + 1, Theme::kLabelDim);
+        if (rightStart < right - 1)
+            c.fillRect(rightStart, y, right - 1, y + 1, Theme::kLabelDim);
     }
 }
 }
