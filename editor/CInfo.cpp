@@ -2,6 +2,7 @@
 
 #include "editor/MyFrame.h"
 #include "gui/cbitmap.h"
+#include "gui/cdrawcontext.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,10 +15,12 @@ namespace {
 constexpr int kFirstBaseline = 309;
 constexpr int kLineSpacing = 14;
 constexpr int kLatencyRightEdge = 470;
+const CColor kBaseColor = {209, 214, 218, 255};
+constexpr int kBaseCornerInset = 3;
 } // namespace
 
 CInfo::CInfo(const CRect& size, CBitmap* panel, CBitmap* font, CBitmap* transparentFont)
-    : CControl(size, nullptr, 0, nullptr), panel(panel), printer(font, transparentFont)
+    : CControl(size, nullptr, 0, nullptr), panel(panel), printer(font, transparentFont), buttonRect(size)
 {
     if (panel)
         panel->remember();
@@ -41,6 +44,15 @@ void CInfo::draw(CDrawContext* context)
         setDirty(false);
         return;
     }
+    // A flat base under the blend, in the panel's own light grey: blended
+    // straight over the editor, the knobs, meters and labels under the panel
+    // showed through its text. The base leaves the rounded corners out.
+    const CColor savedFill = context->getFillColor();
+    context->setFillColor(kBaseColor);
+    const int r = kBaseCornerInset;
+    context->drawRect(CRect(kPanelRect.left + r, kPanelRect.top, kPanelRect.right - r, kPanelRect.bottom), kDrawFilled);
+    context->drawRect(CRect(kPanelRect.left, kPanelRect.top + r, kPanelRect.right, kPanelRect.bottom - r), kDrawFilled);
+    context->setFillColor(savedFill);
     if (panel)
         panel->drawAlphaBlend(context, kPanelRect, CPoint(0, 0), kOpacity);
 
@@ -66,10 +78,12 @@ void CInfo::mouse(CDrawContext*, CPoint&, long)
     auto* frame = dynamic_cast<MyFrame*>(getFrame());
     if (panelOpen) {
         panelOpen = false;
+        setViewSize(buttonRect);
         if (frame)
             frame->clearInfoView();
     } else {
         panelOpen = true;
+        setViewSize(kPanelRect);
         if (frame)
             frame->setInfoView(this);
         setDirty(true);

@@ -1,5 +1,8 @@
 // The about panel: a click on its button (part of the panel picture) blends
-// the panel over the middle of the editor; any further click closes it.
+// the panel over the middle of the editor; any further click closes it. While
+// open, the view's rectangle is the whole panel, so that a redraw of any part
+// of the editor repaints the panel there too; the button stays the only
+// place that takes the opening click.
 #pragma once
 
 #include "editor/CTextPrinter.h"
@@ -24,6 +27,7 @@ public:
 private:
     VSTGUI::CBitmap* panel;
     CTextPrinter printer;
+    VSTGUI::CRect buttonRect;
     bool panelOpen = false;
     int latency = 0;
 };

@@ -49,8 +49,11 @@ void CMeterGR::setZoom(float value)
 
 int CMeterGR::barLength(float heldDecibels, bool zoomed)
 {
-    if (heldDecibels > -0.1f)
+    if (!(heldDecibels <= -0.1f))
         return 0;
+    // Full length long before the product could leave the integers.
+    if (heldDecibels < -1000.0f)
+        return kMaxBarLength;
     const float perDecibel = zoomed ? 12.0f : 6.0f;
     int n = 1 - static_cast<int>(heldDecibels * perDecibel - 0.5f);
     return n < 0 ? 0 : (n > kMaxBarLength ? kMaxBarLength : n);

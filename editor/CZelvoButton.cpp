@@ -4,6 +4,8 @@
 #include "effect/ParameterTable.h"
 #include "presets/CPresetSystemListener.h"
 
+#include <cmath>
+
 using namespace VSTGUI;
 
 CZelvoButton::CZelvoButton(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap,
@@ -64,7 +66,9 @@ void COversamplingButton::mouse(CDrawContext* context, CPoint&, long buttons)
     buttons = resolveButtons(context, buttons);
     if (!(buttons & kLButton))
         return;
-    value = static_cast<int>(value) != 0 ? 0.0f : 1.0f;
+    // Any value that truncates to non-zero (or is not a number) turns it off;
+    // compared as a float, as a host's huge value has no integer.
+    value = !(std::fabs(value) < 1.0f) ? 0.0f : 1.0f;
     doIdleStuff();
     if (listener)
         listener->valueChanged(context, this);

@@ -1,5 +1,6 @@
-// The editor's frame: while the about panel is open every click goes to it,
-// and wheel turns go to the view under the pointer's current position.
+// The editor's frame: while the about panel is open it lies over everything
+// else, takes every click and lets nothing under it take input or paint over
+// it; wheel turns go to the view under the pointer's current position.
 #pragma once
 
 #include "gui/cframe.h"
@@ -12,12 +13,18 @@ public:
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
     bool onWheel(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& where, float distance) override;
     using VSTGUI::CFrame::onWheel;
+    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyUp(VstKeyCode& keyCode) override;
+    void update(VSTGUI::CDrawContext* context) override;
 
-    void setInfoView(VSTGUI::CView* view) { infoView = view; }
+    // The view becomes the last one drawn, so it covers every other view.
+    void setInfoView(VSTGUI::CView* view);
     // Everything is redrawn over the closed panel.
     void clearInfoView();
     bool hasInfoView() const { return infoView != nullptr; }
 
 private:
     VSTGUI::CView* infoView = nullptr;
+    // Where the info view stood among the children before it was moved to the top.
+    long infoViewIndex = -1;
 };

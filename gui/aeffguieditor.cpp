@@ -94,6 +94,15 @@ void AEffGUIEditor::endEdit(VstInt32 index)
         target->endEdit(index);
 }
 
+void AEffGUIEditor::hostIdleDuringModalLoop()
+{
+    if (!effect || inIdleStuff)
+        return;
+    inIdleStuff = true;
+    effect->masterIdle();
+    inIdleStuff = false;
+}
+
 void AEffGUIEditor::doIdleStuff()
 {
     uint32_t now = platform::getTicks();

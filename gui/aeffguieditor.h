@@ -32,6 +32,10 @@ public:
     virtual void beginEdit(VstInt32 index);
     virtual void endEdit(VstInt32 index);
     virtual void doIdleStuff();
+    // The host's idle alone, while a modal loop of the system (a menu, a
+    // message box) holds the user-interface thread; the editor's own idle
+    // stays out, as in doIdleStuff.
+    void hostIdleDuringModalLoop();
 
     VSTGUI::CFrame* getFrame() const { return frame; }
     void* getParentWindow() const { return systemWindow; }

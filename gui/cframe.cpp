@@ -137,9 +137,11 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
     bool ownContext = context == nullptr;
     if (ownContext)
         context = createDrawContext();
-    view->remember();
-    bool result = view->onWheel(context, where, distance);
-    view->forget();
+    bool result;
+    {
+        CViewHold alive(view);
+        result = view->onWheel(context, where, distance);
+    }
     if (ownContext)
         context->forget();
     return result;
@@ -475,6 +477,12 @@ void CFrame::windowDrop(const platform::DropData& data, int x, int y)
     onDrop(context, dragFor(data), CPoint(x, y));
     context->forget();
     releaseDrag();
+}
+
+void CFrame::windowModalIdle()
+{
+    if (pEditor)
+        pEditor->hostIdleDuringModalLoop();
 }
 
 void CFrame::windowDestroyed()

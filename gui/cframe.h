@@ -86,6 +86,7 @@ private:
     void windowDragLeave(const platform::DropData& data, int x, int y) override;
     void windowDrop(const platform::DropData& data, int x, int y) override;
     void windowDestroyed() override;
+    void windowModalIdle() override;
     CDragContainer* dragFor(const platform::DropData& data);
     void releaseDrag();
 

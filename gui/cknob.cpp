@@ -90,7 +90,9 @@ void CKnob::setHandleBitmap(CBitmap* bitmap)
 
 void CKnob::valueToPoint(CPoint& point) const
 {
-    float alpha = (value - bCoef) / aCoef;
+    // An infinite value has no angle; it points at the end it lies beyond.
+    const float shown = std::isfinite(value) ? value : (value > 0.0f ? vmax : vmin);
+    float alpha = (shown - bCoef) / aCoef;
     point.x = static_cast<int>(radius + std::cos(alpha) * (radius - inset) + 0.5f);
     point.y = static_cast<int>(radius - std::sin(alpha) * (radius - inset) + 0.5f);
 }

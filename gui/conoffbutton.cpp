@@ -2,6 +2,7 @@
 
 #include "gui/cbitmap.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace VSTGUI {
@@ -32,7 +33,9 @@ void COnOffButton::mouse(CDrawContext* context, CPoint&, long buttons)
 {
     if (!acceptClick(context, buttons))
         return;
-    value = static_cast<long>(value) != 0 ? 0.0f : 1.0f;
+    // Off when the value truncates to anything but 0 (|value| >= 1, or not a
+    // number); compared as a float, as a host's huge value has no integer.
+    value = !(std::fabs(value) < 1.0f) ? 0.0f : 1.0f;
     if (listener && style == kPreListenerUpdate)
         listener->valueChanged(context, this);
     doIdleStuff();

@@ -221,9 +221,10 @@ COptionMenu* COptionMenu::getLastItemMenu(long& indexInMenu) const
 
 void COptionMenu::setValue(float val)
 {
-    long index = static_cast<long>(val);
-    if (index < 0 || index >= getNbEntries())
+    // Range first: a huge or not-a-number value has no integer to truncate to.
+    if (!(val > -1.0f) || !(val < static_cast<float>(getNbEntries())))
         return;
+    long index = static_cast<long>(val);
     currentIndex = index;
     if (style & kMultipleCheckStyle)
         checks[static_cast<size_t>(index)] = !checks[static_cast<size_t>(index)];

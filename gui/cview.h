@@ -85,6 +85,21 @@ public:
     bool getAttribute(CViewAttributeID id, long inSize, void* data, long& outSize) const;
     bool removeAttribute(CViewAttributeID id);
 
+    // A reference taken only while one of the view's own handlers runs (the
+    // handler may remove the view). It belongs to no owner, so removeView does
+    // not count it as the creator's.
+    void holdDuringHandler()
+    {
+        handlerHolds++;
+        remember();
+    }
+    void releaseAfterHandler()
+    {
+        handlerHolds--;
+        forget();
+    }
+    long getHandlerHolds() const { return handlerHolds; }
+
     CFrame* getFrame() const { return pParentFrame; }
     CView* getParentView() const { return pParentView; }
     void setParentFrame(CFrame* frame) { pParentFrame = frame; }
@@ -104,6 +119,22 @@ protected:
     bool bWantsFocus = false;
     CBitmap* pBackground = nullptr;
     std::map<CViewAttributeID, std::vector<char>> attributes;
+
+private:
+    long handlerHolds = 0;
+};
+
+// Keeps a view alive while one of its handlers runs.
+class CViewHold
+{
+public:
+    explicit CViewHold(CView* view) : view(view) { view->holdDuringHandler(); }
+    ~CViewHold() { view->releaseAfterHandler(); }
+    CViewHold(const CViewHold&) = delete;
+    CViewHold& operator=(const CViewHold&) = delete;
+
+private:
+    CView* view;
 };
 
 } // namespace VSTGUI

@@ -36,17 +36,6 @@ private:
     CPoint screen;
 };
 
-// Keeps a view alive while one of its handlers runs (it may remove itself).
-class KeepAlive
-{
-public:
-    explicit KeepAlive(CView* view) : view(view) { view->remember(); }
-    ~KeepAlive() { view->forget(); }
-
-private:
-    CView* view;
-};
-
 } // namespace
 
 CViewContainer::CViewContainer(const CRect& size, CFrame* frame, CBitmap* background) : CView(size)
@@ -180,7 +169,7 @@ void CViewContainer::mouse(CDrawContext* context, CPoint& where, long buttons)
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
         CView* child = *it;
         if (child->getMouseEnabled() && child->hitTest(where2, buttons)) {
-            KeepAlive alive(child);
+            CViewHold alive(child);
             child->mouse(context, where2, buttons);
             return;
         }
@@ -218,7 +207,7 @@ bool CViewContainer::onWheel(CDrawContext* context, const CPoint& where, long ax
     where2.offset(-size.left, -size.top);
     ContextShift restore(context);
     modifyDrawContext(context);
-    KeepAlive alive(view);
+    CViewHold alive(view);
     return view->onWheel(context, where2, axis, distance);
 }
 
@@ -453,8 +442,9 @@ void CViewContainer::removeView(CView* view, bool withForget)
     children.erase(std::find(children.begin(), children.end(), view));
     view->removed(this);
     // The container's own reference, and the creator's when asked; never more
-    // than the view has (a creator that already let go leaves only ours).
-    if (withForget && view->getNbReference() > 1)
+    // than the view has (a creator that already let go leaves only ours, and
+    // a hold kept while the view's own handler runs is nobody's).
+    if (withForget && view->getNbReference() - view->getHandlerHolds() > 1)
         view->forget();
     view->forget();
 }

@@ -56,6 +56,9 @@ public:
     virtual void windowDragLeave(const DropData& data, int x, int y) = 0;
     virtual void windowDrop(const DropData& data, int x, int y) = 0;
     virtual void windowDestroyed() = 0;
+    // A modal loop of the system (pop-up menu, message box) is waiting for
+    // input: the host's own loop is held up meanwhile.
+    virtual void windowModalIdle() {}
 };
 
 struct EditBoxStyle

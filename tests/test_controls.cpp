@@ -2,10 +2,14 @@
 // wheel and keys, drawing of their frames, text fields and option menus.
 #include "tests/support/gui/GuiTestSupport.h"
 
+#include "editor/CMeterGR.h"
+#include "editor/CZelvoButton.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using namespace VSTGUI;
 using namespace guitest;
@@ -83,6 +87,57 @@ TEST(OnOffButton, ToggleTruncatesTheValue)
     bench.listener.modifierAnswer = 0;
     bench.click(button, 5, 5);
     EXPECT_EQ(button->getValue(), 0.0f);
+}
+
+// A host may automate any float: huge, infinite, not a number, negative.
+// The controls that turn it into an integer must decide without converting
+// what has no integer (the sanitizer build stops on such a conversion).
+TEST(HostValues, ButtonsMenusAndKnobsTakeAnyFloatWithoutUndefinedConversions)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    ControlBench bench;
+    auto* onOff = bench.add(new COnOffButton(CRect(0, 0, 20, 20), &bench.listener, 3, nullptr));
+    auto* oversampling = bench.add(new COversamplingButton(CRect(30, 0, 50, 20), &bench.listener, 6, nullptr));
+    // trunc(value) != 0 turns the button off, 0 turns it on; NaN is not 0.
+    const std::pair<float, float> toggles[] = {{1e30f, 0.0f}, {-1e30f, 0.0f}, {inf, 0.0f}, {-inf, 0.0f},
+                                               {nan, 0.0f},   {-0.5f, 1.0f},  {-1.0f, 0.0f}, {0.99f, 1.0f}};
+    for (CControl* button : {static_cast<CControl*>(onOff), static_cast<CControl*>(oversampling)})
+        for (const auto& toggle : toggles) {
+            button->setValue(toggle.first);
+            bench.click(button, button->left() + 5, 5);
+            EXPECT_EQ(button->getValue(), toggle.second) << "from " << toggle.first;
+        }
+
+    COptionMenu menu(CRect(0, 0, 50, 20), nullptr, 37, nullptr, nullptr, 0);
+    menu.addEntry("a");
+    menu.addEntry("b");
+    menu.setValue(1.0f);
+    for (float outside : {1e30f, -1e30f, inf, -inf, nan, 2.0f, -1.0f}) {
+        menu.setValue(outside);
+        EXPECT_EQ(menu.getCurrent(), 1) << outside << " selects nothing";
+    }
+    menu.setValue(-0.5f); // truncates to entry 0
+    EXPECT_EQ(menu.getCurrent(), 0);
+
+    // An infinite value shows the knob at the end it lies beyond.
+    CAnimKnob knob(CRect(0, 0, 40, 40), nullptr, 1, 101, 40, nullptr);
+    CPoint atEnd, beyond;
+    for (float end : {0.0f, 1.0f}) {
+        knob.setValue(end);
+        knob.valueToPoint(atEnd);
+        knob.setValue(end > 0.0f ? inf : -inf);
+        knob.valueToPoint(beyond);
+        EXPECT_EQ(beyond, atEnd);
+        knob.draw(bench.context);
+        EXPECT_FALSE(knob.isDirty());
+    }
+
+    // The reduction meter's bar for readings no signal should give.
+    EXPECT_EQ(CMeterGR::barLength(-inf, false), CMeterGR::kMaxBarLength);
+    EXPECT_EQ(CMeterGR::barLength(-1e30f, true), CMeterGR::kMaxBarLength);
+    EXPECT_EQ(CMeterGR::barLength(nan, false), 0);
+    EXPECT_EQ(CMeterGR::barLength(-1.0f, false), 7);
 }
 
 TEST(OnOffButton, DrawsTheLowerHalfWhenOn)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -622,4 +623,96 @@ TEST(SkinGenerator, WritesTheSameSkinAgainAndAMockUpWithTheControlsInPlace)
     EXPECT_NE(run("--colour red"), 0);
     EXPECT_NE(run("--out"), 0);
     EXPECT_NE(run("--out " + dir + "/no/such/folder"), 0);
+}
+
+// The meter scales print a number beside the ticks on its own row: the
+// number's sign and the ticks must stay apart ("-20", not "--20-").
+TEST(Skin, ScaleNumbersKeepClearOfTheTicksBesideThem)
+{
+    for (int id : {131, 132, 133, 134, 135, 136})
+    {
+        SCOPED_TRACE(id);
+        const SkinBitmap& b = bitmap(id);
+        int numbered = 0;
+        for (int y = 0; y < b.height; ++y)
+        {
+            // Runs of light pixels along the row: ticks, glyphs, arrows.
+            std::vector<std::pair<int, int>> runs;
+            for (int x = 0; x < b.width; ++x)
+            {
+                const uint32_t p = pixel(b, x, y);
+                if (std::max({red(p), green(p), blue(p)}) <= 90)
+                    continue;
+                if (!runs.empty() && runs.back().second == x - 1)
+                    runs.back().second = x;
+                else
+                    runs.push_back({x, x});
+            }
+            // A tick at each edge and something between them: a number's row.
+            if (runs.size() < 3 || runs.front().first > 1 || runs.back().second < b.width - 2)
+                continue;
+            ++numbered;
+            EXPECT_GE(runs[1].first - runs[0].second - 1, 2) << "left tick touches the number on row " << y;
+            EXPECT_GE(runs.back().first - runs[runs.size() - 2].second - 1, 2)
+                << "right tick touches the number on row " << y;
+        }
+        EXPECT_GE(numbered, 10);
+    }
+}
+
+namespace
+{
+// The first row in rows y0..y1 of the panel with label ink (light paint)
+// between columns x0 and x1, or -1.
+int firstLabelRow(int x0, int x1, int y0, int y1)
+{
+    const SkinBitmap& panel = bitmap(128);
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (std::max({red(pixel(panel, x, y)), green(pixel(panel, x, y)), blue(pixel(panel, x, y))}) > 110)
+                return y;
+    return -1;
+}
+}
+
+// Labels printed on the panel beside the Drive and Output knobs: the titles
+// leave air under the entry fields above them, and the end labels stay off
+// the POST and AUTO keys next to the knobs' feet.
+TEST(Skin, KnobLabelsKeepClearOfTheKeysAndFieldsBesideThem)
+{
+    struct Case
+    {
+        const char* what;
+        int x0, x1;      // columns of the label
+        int fieldBottom; // the entry window above it ends on this row
+    };
+    // Drive under the Release field (bottom 331), Output under L/R Link (331);
+    // their windows reach two rows below the field.
+    for (const Case& c : {Case{"DRIVE", 52, 108, 333}, Case{"OUTPUT", 417, 475, 333}})
+    {
+        SCOPED_TRACE(c.what);
+        const int title = firstLabelRow(c.x0, c.x1, c.fieldBottom + 1, 348);
+        ASSERT_GE(title, 0);
+        EXPECT_GE(title - c.fieldBottom - 1, 5) << "rows between the entry window and the title";
+    }
+    // POST (116, 368, 134, 392) and AUTO (394, 368, 412, 392): nothing printed
+    // in the three rows under them.
+    EXPECT_EQ(firstLabelRow(116, 133, 392, 394), -1) << "+24 under POST";
+    EXPECT_EQ(firstLabelRow(394, 411, 392, 394), -1) << "-12 under AUTO";
+    EXPECT_GE(firstLabelRow(100, 133, 392, 404), 0) << "Drive's +24 is still printed there";
+    EXPECT_GE(firstLabelRow(394, 416, 392, 404), 0) << "Output's -12 is still printed there";
+}
+
+// The preset name is printed with its baseline on the name field's bottom row
+// (461): capitals on rows 454 to 460. Its well surrounds those rows with
+// about as much room above as below, instead of ending right under them.
+TEST(Skin, PresetNameWellIsSetAroundThePrintedName)
+{
+    const SkinBitmap& panel = bitmap(128);
+    const uint32_t well = 207u << 16 | 222u << 8 | 235u;
+    const int x = (202 + 313) / 2;
+    auto isWell = [&](int y) { return pixel(panel, x, y) == well; };
+    for (int y = 451; y <= 461; ++y)
+        EXPECT_TRUE(isWell(y)) << "row " << y;
+    EXPECT_FALSE(isWell(449)) << "no more than a few rows of well above the letters";
 }

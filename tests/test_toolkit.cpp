@@ -130,6 +130,69 @@ TEST(Containers, ViewsOwnershipFollowsAddAndRemove)
     view->forget();
 }
 
+namespace {
+
+// A view that takes itself off its container from its own handler (as a
+// closing panel does) and goes on using its own state afterwards.
+class SelfRemovingView : public CView
+{
+public:
+    SelfRemovingView(const CRect& size, int* destroyed, int* seenInHandler)
+        : CView(size), destroyed(destroyed), seenInHandler(seenInHandler)
+    {
+    }
+    ~SelfRemovingView() override { ++*destroyed; }
+    void mouse(CDrawContext*, CPoint&, long) override { removeSelf(); }
+    bool onWheel(CDrawContext*, const CPoint&, float) override
+    {
+        removeSelf();
+        return true;
+    }
+private:
+    void removeSelf()
+    {
+        static_cast<CViewContainer*>(getParentView())->removeView(this, true);
+        *seenInHandler = *destroyed;
+        setDirty(true); // a use after free if the removal freed the view
+    }
+    int* destroyed;
+    int* seenInHandler;
+};
+
+} // namespace
+
+TEST(Containers, AViewRemovingItselfInItsHandlerLivesUntilTheHandlerReturns)
+{
+    int destroyed = 0;
+    int seenInHandler = -1;
+    ScriptedFrame scripted;
+    CDrawContext* context = scripted.frame->createDrawContext();
+    // Through a click, inside a nested container, the creator having let go.
+    auto* group = new CViewContainer(CRect(0, 0, 100, 100), scripted.frame);
+    scripted.frame->addView(group);
+    group->forget();
+    auto* clicked = new SelfRemovingView(CRect(10, 10, 20, 20), &destroyed, &seenInHandler);
+    group->addView(clicked);
+    clicked->forget();
+    CPoint where(15, 15);
+    scripted.frame->mouse(context, where, kLButton);
+    EXPECT_EQ(seenInHandler, 0) << "not freed while its handler runs";
+    EXPECT_EQ(destroyed, 1) << "released once the handler returned";
+    EXPECT_EQ(group->getNbViews(), 0);
+
+    // Through the wheel, straight in the frame; the creator's reference,
+    // still held, is released too as asked.
+    auto* turned = new SelfRemovingView(CRect(30, 30, 40, 40), &destroyed, &seenInHandler);
+    scripted.frame->addView(turned);
+    turned->remember(); // the test's own look at it afterwards
+    EXPECT_TRUE(scripted.frame->onWheel(context, CPoint(35, 35), 1.0f));
+    EXPECT_EQ(seenInHandler, 1);
+    EXPECT_EQ(turned->getNbReference(), 1) << "the container's and the creator's references are gone";
+    turned->forget();
+    EXPECT_EQ(destroyed, 2);
+    context->forget();
+}
+
 TEST(MouseDispatch, OverlappingViewsGiveTheClickToTheLastAdded)
 {
     std::vector<std::string> log;

@@ -3,6 +3,8 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -82,6 +84,29 @@ void X11Display::dispatch(XEvent& event)
 {
     if (X11EventHandler* handler = handlerFor(event.xany.window))
         handler->handleEvent(event);
+}
+
+bool X11Display::nextEventWithin(XEvent& event, int timeoutMs)
+{
+    if (!XPending(display)) {
+        pollfd connection{ConnectionNumber(display), POLLIN, 0};
+        if (poll(&connection, 1, timeoutMs) <= 0 || !XPending(display))
+            return false;
+    }
+    XNextEvent(display, &event);
+    return true;
+}
+
+void X11Display::modalIdle()
+{
+    // By window, looked up afresh each time: a host may close an editor from
+    // its idle call.
+    std::vector<::Window> windows;
+    for (const auto& entry : handlers)
+        windows.push_back(entry.first);
+    for (::Window window : windows)
+        if (X11EventHandler* handler = handlerFor(window))
+            handler->modalIdle();
 }
 
 void X11Display::dispatchPending()

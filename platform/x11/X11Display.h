@@ -17,6 +17,8 @@ class X11EventHandler
 public:
     virtual ~X11EventHandler() = default;
     virtual void handleEvent(XEvent& event) = 0;
+    // Called while a modal loop of the toolkit waits for input.
+    virtual void modalIdle() {}
 };
 
 class X11Display
@@ -38,6 +40,14 @@ public:
     // True inside a handler called by dispatchPending (a drag loop runs there).
     bool isDispatching() const { return dispatchDepth > 0; }
     void dispatch(XEvent& event);
+
+    // For the toolkit's modal loops (menus, message boxes), which hold up the
+    // host's own loop: the next event, or false when none came within the
+    // time; and the modal idle of every window's owner, to be called every
+    // kModalIdleMs, so that the host can go on repainting.
+    bool nextEventWithin(XEvent& event, int timeoutMs);
+    void modalIdle();
+    static constexpr int kModalIdleMs = 30;
 
     // Shows part of a picture in a window (any 24/32-bit TrueColor visual).
     void putPicture(::Window window, GC gc, SoftwareBitmap& picture, const IntRect& area);

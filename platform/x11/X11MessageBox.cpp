@@ -1,6 +1,7 @@
 // Message boxes on X11: a small modal window of the toolkit's own with the
 // text and an OK button.
 #include "platform/MessageBox.h"
+#include "platform/SystemTime.h"
 #include "platform/x11/FontRenderer.h"
 #include "platform/x11/SoftwareDevice.h"
 #include "platform/x11/X11Display.h"
@@ -115,12 +116,19 @@ void showMessageBox(const char* caption, const char* text)
 
     bool done = false;
     bool pressedOnButton = false;
+    uint32_t lastIdle = getTicks();
     while (!done) {
+        if (getTicks() - lastIdle >= static_cast<uint32_t>(X11Display::kModalIdleMs)) {
+            connection->modalIdle();
+            lastIdle = getTicks();
+        }
         XEvent event;
-        XNextEvent(display, &event);
+        if (!connection->nextEventWithin(event, X11Display::kModalIdleMs))
+            continue;
         if (event.xany.window != window) {
-            // Other windows of ours still get their paints while the box is up.
-            if (event.type == Expose)
+            // Other windows of ours go on getting their events while the box
+            // is up, except new presses and moves: the box is modal.
+            if (event.type != ButtonPress && event.type != MotionNotify && event.type != KeyPress)
                 connection->dispatch(event);
             continue;
         }

@@ -79,9 +79,15 @@ public:
         XGrabKeyboard(display, first, True, GrabModeAsync, GrabModeAsync, CurrentTime);
         XFlush(display);
         bool pressSeen = false;
+        uint32_t lastIdle = getTicks();
         while (!finished) {
+            if (getTicks() - lastIdle >= static_cast<uint32_t>(X11Display::kModalIdleMs)) {
+                connection.modalIdle();
+                lastIdle = getTicks();
+            }
             XEvent event;
-            XNextEvent(display, &event);
+            if (!connection.nextEventWithin(event, X11Display::kModalIdleMs))
+                continue;
             switch (event.type) {
             case Expose:
                 if (Level* level = levelOf(event.xexpose.window))
@@ -113,6 +119,9 @@ public:
                 key(translateKey(event.xkey));
                 break;
             default:
+                // Other windows' events (their configuration, destruction,
+                // drops, key releases) go on to them, as outside the menu.
+                connection.dispatch(event);
                 break;
             }
         }

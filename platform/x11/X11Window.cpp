@@ -357,6 +357,12 @@ public:
         return runX11PopupMenu(*connection, items, screenX, screenY, rightButton);
     }
 
+    void modalIdle() override
+    {
+        if (!destroyed)
+            listener->windowModalIdle();
+    }
+
     void handleEvent(XEvent& event) override
     {
         switch (event.type) {

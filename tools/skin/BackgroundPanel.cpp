@@ -49,14 +49,20 @@ void labelAbove(Canvas& c, const Rect& r, const std::string& text, int gap = 10)
 }
 
 void knobLabels(Canvas& c, const char* name, const std::string& title, const std::string& minText,
-                const std::string& maxText)
+                const std::string& maxText, int titleGap = 12, int endLabelsY = -1)
 {
     const Rect r = placement(name).rect;
-    labelAbove(c, r, title, 12);
-    const int y = int(r.centreY() + r.height() * 0.30f);
+    labelAbove(c, r, title, titleGap);
+    const int y = endLabelsY >= 0 ? endLabelsY : int(r.centreY() + r.height() * 0.30f);
     PixelFont::drawEngraved(c, r.left - 2 - PixelFont::proportionalWidth(minText), y, minText, Theme::kLabelDim);
     PixelFont::drawEngraved(c, r.right + 2, y, maxText, Theme::kLabelDim);
 }
+
+// Drive and Output: the title halfway between the entry field above and the
+// (lowered) knob; the end labels clear of the POST and AUTO keys beside the
+// knobs' feet.
+constexpr int kLowKnobTitleGap = 9;
+constexpr int kLowKnobEndLabelsY = 396;
 
 void entryWindow(Canvas& c, const Rect& field, const Colour& back)
 {
@@ -93,8 +99,12 @@ void presetBar(Canvas& c)
     c.fillRect(0, float(bar.top - 1), float(bar.right), float(bar.bottom), Colour::rgb(28, 29, 32));
     c.fillRect(0, float(bar.top - 1), float(bar.right), float(bar.top), Theme::kEdgeLight.withAlpha(0.35f));
 
+    // The name is printed on the field's bottom row (its baseline); the well
+    // is set around the printed letters, as the entry fields' windows are,
+    // down to the editor's edge, rather than over the field's rectangle.
     const Rect name = SkinLayout::kNameField;
-    recess(c, float(name.left), float(name.top + 1), float(name.right), float(name.bottom), 2, Theme::kNameFieldBack);
+    recess(c, float(name.left), float(name.bottom - 10), float(name.right), float(name.bottom + 1), 2,
+           Theme::kNameFieldBack);
     // The menu control draws nothing: its place shows this drop-down arrow.
     const Rect menu = SkinLayout::kPresetMenu;
     c.fillRoundRect(float(menu.left), float(menu.top + 1), float(menu.right), float(menu.bottom), 2,
@@ -158,7 +168,7 @@ Image paintBackgroundPanel()
     }
     knobLabels(c, "Transient", "TRANSIENT", "0", "100");
     knobLabels(c, "Release", "RELEASE", "1", "1k");
-    knobLabels(c, "Drive", "DRIVE", "-24", "+24");
+    knobLabels(c, "Drive", "DRIVE", "-24", "+24", kLowKnobTitleGap, kLowKnobEndLabelsY);
     labelAbove(c, placement("PostMeter").rect, "POST", 10);
 
     // Output column.
@@ -168,7 +178,7 @@ Image paintBackgroundPanel()
     labelAbove(c, placement("NoiseShape").rect, "SHAPING");
     knobLabels(c, "Leveller", "LEVELLER", "-12", "OFF");
     knobLabels(c, "Link", "L/R LINK", "0", "100");
-    knobLabels(c, "Output", "OUTPUT", "-12", "0");
+    knobLabels(c, "Output", "OUTPUT", "-12", "0", kLowKnobTitleGap, kLowKnobEndLabelsY);
     labelAbove(c, placement("AutoOut").rect, "AUTO", 10);
 
     // Metering column.

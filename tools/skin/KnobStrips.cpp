@@ -19,6 +19,7 @@ struct KnobStyle
     const char* placement;
     int id;
     bool bipolar;  // the arc grows from the centre (a value of 0.5 shows no arc)
+    int headroom;  // pixels left free above the knob for its title
 };
 
 void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bipolar)
@@ -64,8 +65,10 @@ void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bip
 void addKnobStrips(Skin& skin, const Image& panel)
 {
     const KnobStyle knobs[] = {
-        {"Leveller", 147, false}, {"Link", 148, false},      {"Drive", 150, true},
-        {"Output", 151, false},   {"Transient", 152, false}, {"Release", 153, false},
+        // Drive and Output sit close under an entry field: their knobs are a
+        // little smaller and lower in their rectangles, to give the title air.
+        {"Leveller", 147, false, 0}, {"Link", 148, false, 0},      {"Drive", 150, true, 4},
+        {"Output", 151, false, 4},   {"Transient", 152, false, 0}, {"Release", 153, false, 0},
     };
     for (const KnobStyle& k : knobs)
     {
@@ -73,11 +76,12 @@ void addKnobStrips(Skin& skin, const Image& panel)
         const Rect r = p.rect;
         const Image backdrop = panel.crop(r.left, r.top, r.width(), r.height());
         Image strip(r.width(), r.height() * kFrames);
-        const float outer = std::min(r.width(), r.height()) * 0.5f;
+        const float outer = std::min(r.width(), r.height()) * 0.5f - k.headroom * 0.5f;
         for (int f = 0; f < kFrames; ++f)
         {
             Canvas c(backdrop);
-            paintKnob(c, r.width() * 0.5f, r.height() * 0.5f, outer, f / float(kFrames - 1), k.bipolar);
+            paintKnob(c, r.width() * 0.5f, (r.height() + k.headroom) * 0.5f, outer, f / float(kFrames - 1),
+                      k.bipolar);
             strip.paste(c.toImage(), 0, f * r.height());
         }
         skin.push_back({k.id, 8, kFrames, std::move(strip)});

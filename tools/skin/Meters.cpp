@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -69,6 +70,26 @@ Image paintBar(bool lit, int footRow, LevelOfRow levelOfRow, float yellowFrom, f
     return img;
 }
 
+// Empty columns kept between a scale number and the ticks beside it.
+constexpr int kTickClearance = 3;
+
+// A scale number centred on centreX with the top of its cells at y: the sign
+// of negative numbers is a 3-pixel dash (the font's minus is as wide as a
+// digit and would run into the ticks). Returns the columns the text covers,
+// first and one past the last.
+std::pair<int, int> drawScaleNumber(Canvas& c, float centreX, int y, int level, const Colour& ink)
+{
+    const std::string digits = std::to_string(level < 0 ? -level : level);
+    std::string text = level > 0 ? "+" + digits : digits;
+    const int dash = level < 0 ? 3 + 1 : 0;
+    const int w = dash + PixelFont::proportionalWidth(text);
+    const int x = int(std::floor(centreX - w * 0.5f + 0.5f));
+    if (dash)
+        c.fillRect(float(x), float(y + 3), float(x + 3), float(y + 4), ink);
+    PixelFont::draw(c, x + dash, y, text, ink);
+    return {x, x + w};
+}
+
 // A scale: numbers every 4 dB, a tick every 2 dB, and the scale's zero marked
 // with an accent arrow on both sides. zeroScreenY is the screen row of 0.
 Image paintScale(const Image& panel, const Rect& scaleRect, int zeroScreenY, int top, int bottom, bool kScale)
@@ -89,18 +110,22 @@ Image paintScale(const Image& panel, const Rect& scaleRect, int zeroScreenY, int
         const bool major = level % 4 == 0;
         if (level % 2 != 0)
             continue;
-        const float len = major ? 3.0f : 2.0f;
-        const Colour tick = level > (kScale ? 4 : 0) ? Theme::kMeterRed.withAlpha(0.8f) : Theme::kLabelDim;
-        c.fillRect(left, y, left + len, y + 1, tick);
-        c.fillRect(right - len, y, right, y + 1, tick);
+        float leftEnd = left + 2.0f;
+        float rightStart = right - 2.0f;
         if (major)
         {
-            std::string text = level > 0 ? "+" + std::to_string(level) : std::to_string(level);
-            const int w = PixelFont::proportionalWidth(text);
-            const int ty = std::min(int(y) - 3, kScaleHeight - 8);
-            const Colour ink = level == 0 ? Theme::kHeading : Theme::kLabel;
-            PixelFont::draw(c, int(std::floor(centre - w * 0.5f + 0.5f)), ty, text, ink);
+            // The number's sign and the ticks share a row: a short minus and
+            // ticks kept clear of the text, so "-20" does not read "--20-".
+            const auto [textX0, textX1] = drawScaleNumber(c, centre, std::min(int(y) - 3, kScaleHeight - 8), level,
+                                                          level == 0 ? Theme::kHeading : Theme::kLabel);
+            leftEnd = std::min(leftEnd, float(textX0 - kTickClearance));
+            rightStart = std::max(rightStart, float(textX1 + kTickClearance));
         }
+        const Colour tick = level > (kScale ? 4 : 0) ? Theme::kMeterRed.withAlpha(0.8f) : Theme::kLabelDim;
+        if (leftEnd > left)
+            c.fillRect(left, y, leftEnd, y + 1, tick);
+        if (rightStart < right)
+            c.fillRect(rightStart, y, right, y + 1, tick);
     }
     // The reference level: small arrows pointing at both bars.
     const float zy = float(zeroScreenY - scaleRect.top) + 0.5f;
@@ -136,15 +161,19 @@ void paintReductionBackground(Canvas& c, int y0, int pixelsPerDb, int labelStep)
         const float y = float(SkinLayout::kBarTop - m.top + db * pixelsPerDb + y0);
         const bool major = db % labelStep == 0;
         const float len = major ? 3.0f : 1.5f;
-        c.fillRect(left + 1, y, left + 1 + len, y + 1, Theme::kLabelDim);
-        c.fillRect(right - 1 - len, y, right - 1, y + 1, Theme::kLabelDim);
+        float leftEnd = left + 1 + len;
+        float rightStart = right - 1 - len;
         if (major)
         {
-            const std::string text = db == 0 ? "0" : "-" + std::to_string(db);
-            const int w = PixelFont::proportionalWidth(text);
-            const int ty = std::max(int(y) - 3, y0 + 1);
-            PixelFont::draw(c, int(std::floor(centre - w * 0.5f + 0.5f)), ty, text, Theme::kLabel);
+            const auto [textX0, textX1] =
+                drawScaleNumber(c, centre, std::max(int(y) - 3, y0 + 1), -db, Theme::kLabel);
+            leftEnd = std::min(leftEnd, float(textX0 - kTickClearance));
+            rightStart = std::max(rightStart, float(textX1 + kTickClearance));
         }
+        if (leftEnd > left + 1)
+            c.fillRect(left + 1, y, leftEnd, y + 1, Theme::kLabelDim);
+        if (rightStart < right - 1)
+            c.fillRect(rightStart, y, right - 1, y + 1, Theme::kLabelDim);
     }
 }
 }

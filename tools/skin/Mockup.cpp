@@ -230,7 +230,7 @@ Image editorInUse(const Skin& skin, bool aboutOpen)
     Canvas c(editor);
     const std::string name = "Limiter Hard";
     PixelFont::draw(c, int(SkinLayout::kNameField.centreX()) - PixelFont::proportionalWidth(name) / 2,
-                    SkinLayout::kNameField.top + 3, name, Colour::rgb(76, 76, 72));
+                    SkinLayout::kNameField.bottom - 7, name, Colour::rgb(76, 76, 72));
     editor = c.toImage();
     if (aboutOpen)
         aboutPanel(editor, skin);
