@@ -89,5 +89,12 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
                         int channels, int sampleRate, AudioFormat& output, std::string& note,
                         std::string& error);
 
+// A sample rounded to the grid of `bits`-bit integers and saturated, as the
+// writer stores it; integer samples of that grid pass unchanged.
+double roundToIntegerGrid(double sample, int bits);
+
+// Bits of the output's integer sample type (8, 16, 24, 32), 0 for float.
+int integerBitsOfFormat(const AudioFormat& format);
+
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);

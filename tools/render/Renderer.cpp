@@ -74,8 +74,36 @@ private:
     std::vector<Sample> inLeft, inRight, outLeft, outRight;
 };
 
+class FileSource : public FrameSource
+{
+public:
+    explicit FileSource(AudioFileReader& reader) : reader(reader) {}
+    int channels() const override { return reader.channels(); }
+    int64_t frames() const override { return reader.frames(); }
+    int64_t read(double* interleaved, int64_t count, std::string& error) override
+    {
+        return reader.read(interleaved, count, error);
+    }
+
+private:
+    AudioFileReader& reader;
+};
+
+class FileSink : public FrameSink
+{
+public:
+    explicit FileSink(AudioFileWriter& writer) : writer(writer) {}
+    bool write(const double* interleaved, int64_t count, std::string& error) override
+    {
+        return writer.write(interleaved, count, error);
+    }
+
+private:
+    AudioFileWriter& writer;
+};
+
 template <typename Sample>
-bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writer, const RenderSettings& settings,
+bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const RenderSettings& settings,
                 const RenderMeters& meters, std::string& error)
 {
     const int channels = reader.channels();
@@ -85,7 +113,7 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
     InputHistory history(channels, latency + block);
     std::vector<double> in((size_t)block * channels), out((size_t)block * channels);
 
-    ProgressBar progress("Rendering", reader.frames());
+    ProgressBar progress("Rendering", settings.showProgress ? reader.frames() : 0, settings.showProgress);
     host.startProcessing();
     int64_t fed = 0;         // frames given to the plug-in, file and flush
     int64_t fileFrames = 0;  // frames read from the file
@@ -105,7 +133,8 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
             else
             {
                 fileFrames += frames;
-                meters.input->add(in.data(), frames);
+                if (meters.input)
+                    meters.input->add(in.data(), frames);
             }
         }
         if (inFlush)
@@ -136,7 +165,8 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
             const double* kept = &out[(size_t)firstKept * channels];
             if (!writer.write(kept, lastKept - firstKept, error))
                 return false;
-            meters.output->add(kept, lastKept - firstKept);
+            if (meters.output)
+                meters.output->add(kept, lastKept - firstKept);
         }
         fed += frames;
         progress.update(fileFrames);
@@ -147,10 +177,37 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
 }
 } // namespace
 
+int64_t MemorySource::read(double* interleaved, int64_t count, std::string&)
+{
+    const int64_t n = std::min(count, frames() - position);
+    std::copy(samples.begin() + (size_t)(position * channelCount),
+              samples.begin() + (size_t)((position + n) * channelCount), interleaved);
+    position += n;
+    return n;
+}
+
+bool MemorySink::write(const double* interleaved, int64_t count, std::string&)
+{
+    const size_t start = samples.size();
+    samples.insert(samples.end(), interleaved, interleaved + count * channels);
+    if (integerBits)
+        for (size_t i = start; i < samples.size(); ++i)
+            samples[i] = roundToIntegerGrid(samples[i], integerBits);
+    return true;
+}
+
+bool renderFrames(PluginHost& host, FrameSource& source, FrameSink& sink, const RenderSettings& settings,
+                  const RenderMeters& meters, std::string& error)
+{
+    if (settings.useDouble)
+        return renderWith<double>(host, source, sink, settings, meters, error);
+    return renderWith<float>(host, source, sink, settings, meters, error);
+}
+
 bool renderFile(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writer, const RenderSettings& settings,
                 const RenderMeters& meters, std::string& error)
 {
-    if (settings.useDouble)
-        return renderWith<double>(host, reader, writer, settings, meters, error);
-    return renderWith<float>(host, reader, writer, settings, meters, error);
+    FileSource source(reader);
+    FileSink sink(writer);
+    return renderFrames(host, source, sink, settings, meters, error);
 }
