@@ -279,13 +279,6 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     return false;
 }
 
-double roundToIntegerGrid(double sample, int bits)
-{
-    const double full = std::ldexp(1.0, bits - 1);
-    double q = std::clamp(std::nearbyint(sample * full), -full, full - 1.0);
-    return q / full;
-}
-
 int integerBitsOfFormat(const AudioFormat& format)
 {
     return integerBitsOf(format.subtype);

@@ -7,6 +7,8 @@
 // the grid of the plug-in's own requantizer.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -91,7 +93,11 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
 
 // A sample rounded to the grid of `bits`-bit integers and saturated, as the
 // writer stores it; integer samples of that grid pass unchanged.
-double roundToIntegerGrid(double sample, int bits);
+inline double roundToIntegerGrid(double sample, int bits)
+{
+    const double full = std::ldexp(1.0, bits - 1);
+    return std::clamp(std::nearbyint(sample * full), -full, full - 1.0) / full;
+}
 
 // Bits of the output's integer sample type (8, 16, 24, 32), 0 for float.
 int integerBitsOfFormat(const AudioFormat& format);

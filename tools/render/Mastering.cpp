@@ -45,6 +45,34 @@ std::mutex printMutex;
 
 using Clock = std::chrono::steady_clock;
 
+// Output buffers of passes, handed on from pass to pass: a fresh buffer of
+// a long track costs more in page faults than the copy into it.
+class BufferPool
+{
+public:
+    PassAudio take()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (free.empty())
+            return {};
+        PassAudio buffer = std::move(free.back());
+        free.pop_back();
+        return buffer;
+    }
+    void give(PassAudio&& buffer)
+    {
+        if (buffer.floats.capacity() == 0 && buffer.doubles.capacity() == 0)
+            return;
+        std::lock_guard<std::mutex> lock(mutex);
+        free.push_back(std::move(buffer));
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<PassAudio> free;
+};
+BufferPool bufferPool;
+
 double seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
@@ -92,7 +120,7 @@ struct Track
 
     bool failed = false;
     std::string error;
-    std::vector<double> output; // the pass that met the target
+    PassAudio output; // the pass that met the target
     std::unique_ptr<LoudnessMeter> outputMeter;
     LoudnessFigures outputFigures{};
     GainReductionReport gainReduction{{false, 0.0, 0.0}, ""};
@@ -107,7 +135,7 @@ struct PassResult
 {
     bool ok = false;
     std::string error;
-    std::vector<double> output;
+    PassAudio output;
     std::unique_ptr<LoudnessMeter> meter;
     LoudnessFigures figures{};
     GainReductionReport gainReduction{{false, 0.0, 0.0}, ""};
@@ -205,16 +233,18 @@ void runPass(const MasteringSession& s, const Track& track, const PassSettings* 
     result.gainReduction = gainReductionSetup(host, result.expectedGain);
 
     MemorySource source(track.input, track.channels);
-    MemorySink sink(integerBitsOfFormat(track.outputFormat));
-    sink.channels = track.channels;
-    sink.samples.reserve(track.input.size());
+    // Floats hold the 32-bit callback's output exactly, also rounded to a
+    // grid of 24 bits or fewer; a 32-bit grid or the 64-bit callback need doubles.
+    const int bits = integerBitsOfFormat(track.outputFormat);
+    MemorySink sink(track.channels, bits, s.options.useDouble || bits > 24, bufferPool.take(),
+                    (int64_t)track.input.size() / track.channels);
     result.meter = std::make_unique<LoudnessMeter>(track.channels, track.rate);
     RenderSettings settings{s.options.align, s.options.useDouble, s.options.blockSize, false};
     RenderMeters meters{nullptr, result.meter.get(), nullptr};
     if (!renderFrames(host, source, sink, settings, meters, result.error))
         return;
     result.figures = result.meter->figures();
-    result.output = std::move(sink.samples);
+    result.output = std::move(sink.audio);
     result.ok = true;
 }
 
@@ -243,6 +273,7 @@ bool readTrack(Track& track, const RenderOptions& options)
 
 void takePass(Track& track, PassResult& result, const PassSettings& settings)
 {
+    bufferPool.give(std::move(track.output));
     track.output = std::move(result.output);
     track.outputMeter = std::move(result.meter);
     track.outputFigures = result.figures;
@@ -257,13 +288,19 @@ bool writeTrack(Track& track)
     if (track.gainReduction.unavailableReason.empty())
     {
         GainReductionEstimator estimator(track.channels, track.expectedGain);
-        estimator.add(track.input.data(), track.output.data(), (int64_t)track.output.size() / track.channels);
+        track.output.forEachStretch([&](int64_t first, const double* frames, int64_t count) {
+            estimator.add(track.input.data() + first * track.channels, frames, count);
+        });
         track.gainReduction.figures = estimator.figures();
     }
     AudioFileWriter writer;
-    return writer.create(track.outputPath, track.rate, track.channels, track.outputFormat, track.error) &&
-           writer.write(track.output.data(), (int64_t)track.output.size() / track.channels, track.error) &&
-           writer.close(track.error);
+    if (!writer.create(track.outputPath, track.rate, track.channels, track.outputFormat, track.error))
+        return false;
+    bool written = true;
+    track.output.forEachStretch([&](int64_t, const double* frames, int64_t count) {
+        written = written && writer.write(frames, count, track.error);
+    });
+    return written && writer.close(track.error);
 }
 
 std::string passLine(int number_, const PassSettings& settings, const LoudnessFigures& figures)
@@ -335,12 +372,13 @@ bool searchTrack(const MasteringSession& s, const StartingPoint& start, Track& t
             onPass(track.passes, next[i], results[i].figures);
             if (search.bestPass() == (int)search.passes().size() - 1)
                 takePass(track, results[i], next[i]);
+            bufferPool.give(std::move(results[i].output));
         }
     }
     if (search.state() != LoudnessSearch::State::met)
     {
         track.error = "cannot meet the target: " + search.failure();
-        track.output.clear();
+        bufferPool.give(std::move(track.output));
         return false;
     }
     return true;
@@ -469,11 +507,13 @@ int masterAlbum(const MasteringSession& s, const StartingPoint& start, std::vect
                 }
             }
         }
+        for (PassResult& r : results)
+            bufferPool.give(std::move(r.output));
     }
     if (search.state() != LoudnessSearch::State::met)
     {
         for (Track* t : album)
-            t->output.clear();
+            bufferPool.give(std::move(t->output));
         return fail(kExitFailure, "cannot meet the target for the album: " + search.failure() +
                                       "; no file was written");
     }
@@ -602,8 +642,7 @@ int masterBatch(const MasteringSession& s)
                                     }) ||
                        !writeTrack(t);
             t.passLog = log;
-            t.output.clear();
-            t.output.shrink_to_fit();
+            bufferPool.give(std::move(t.output));
             t.input.clear();
             t.input.shrink_to_fit();
         }

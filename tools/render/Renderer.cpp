@@ -110,7 +110,8 @@ bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const 
     const int block = settings.blockSize;
     const int64_t latency = std::max(0, host.latency());
     BlockProcessor<Sample> processor(host, channels, block);
-    InputHistory history(channels, latency + block);
+    // Only the gain-reduction estimate pairs input with output frames.
+    InputHistory history(channels, meters.gainReduction ? latency + block : 1);
     std::vector<double> in((size_t)block * channels), out((size_t)block * channels);
 
     ProgressBar progress("Rendering", settings.showProgress ? reader.frames() : 0, settings.showProgress);
@@ -147,8 +148,9 @@ bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const 
             std::fill(in.begin(), in.begin() + (size_t)frames * channels, 0.0);
         }
 
-        for (int f = 0; f < frames; ++f)
-            history.store(fed + f, &in[(size_t)f * channels]);
+        if (meters.gainReduction)
+            for (int f = 0; f < frames; ++f)
+                history.store(fed + f, &in[(size_t)f * channels]);
         processor.process(in.data(), out.data(), frames);
 
         // Output frame k = fed + f pairs with input frame k - latency.
@@ -186,13 +188,38 @@ int64_t MemorySource::read(double* interleaved, int64_t count, std::string&)
     return n;
 }
 
+MemorySink::MemorySink(int channels, int integerBits, bool asDoubles, PassAudio&& reuse, int64_t expectedFrames)
+    : audio(std::move(reuse)), integerBits(integerBits)
+{
+    audio.channels = channels;
+    audio.asDoubles = asDoubles;
+    audio.floats.clear();
+    audio.doubles.clear();
+    if (asDoubles)
+        audio.doubles.reserve((size_t)(expectedFrames * channels));
+    else
+        audio.floats.reserve((size_t)(expectedFrames * channels));
+}
+
 bool MemorySink::write(const double* interleaved, int64_t count, std::string&)
 {
-    const size_t start = samples.size();
-    samples.insert(samples.end(), interleaved, interleaved + count * channels);
-    if (integerBits)
-        for (size_t i = start; i < samples.size(); ++i)
-            samples[i] = roundToIntegerGrid(samples[i], integerBits);
+    const size_t n = (size_t)(count * audio.channels);
+    if (audio.asDoubles)
+    {
+        const size_t at = audio.doubles.size();
+        audio.doubles.resize(at + n);
+        double* out = audio.doubles.data() + at;
+        for (size_t i = 0; i < n; ++i)
+            out[i] = integerBits ? roundToIntegerGrid(interleaved[i], integerBits) : interleaved[i];
+    }
+    else
+    {
+        const size_t at = audio.floats.size();
+        audio.floats.resize(at + n);
+        float* out = audio.floats.data() + at;
+        for (size_t i = 0; i < n; ++i)
+            out[i] = (float)(integerBits ? roundToIntegerGrid(interleaved[i], integerBits) : interleaved[i]);
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 // lines the output up with the input, writes, and feeds the meters.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,16 +57,53 @@ private:
     int64_t position = 0;
 };
 
+// A rendered stream held in memory: as floats where that loses nothing
+// (the 32-bit callback's output, on a grid of 24 bits or coarser), which
+// halves what a long track takes and the time spent moving it; else as
+// doubles.
+struct PassAudio
+{
+    int channels = 2;
+    bool asDoubles = false;
+    std::vector<float> floats;
+    std::vector<double> doubles;
+
+    int64_t frames() const
+    {
+        return (int64_t)(asDoubles ? doubles.size() : floats.size()) / channels;
+    }
+    // Hands consecutive stretches to `use(firstFrame, interleaved, frames)`.
+    template <typename Use>
+    void forEachStretch(Use use) const
+    {
+        constexpr int64_t kStretch = 8192;
+        std::vector<double> buffer(asDoubles ? 0 : (size_t)(kStretch * channels));
+        for (int64_t first = 0; first < frames(); first += kStretch)
+        {
+            const int64_t n = std::min<int64_t>(kStretch, frames() - first);
+            const size_t at = (size_t)(first * channels);
+            if (asDoubles)
+                use(first, doubles.data() + at, n);
+            else
+            {
+                std::copy(floats.begin() + (long)at, floats.begin() + (long)(at + (size_t)(n * channels)),
+                          buffer.begin());
+                use(first, buffer.data(), n);
+            }
+        }
+    }
+};
+
 // Collects the output in memory. With `integerBits` set it rounds each
 // sample to that grid, as the file writer will, so that what is measured
 // is exactly what lands in the file.
 class MemorySink : public FrameSink
 {
 public:
-    explicit MemorySink(int integerBits = 0) : integerBits(integerBits) {}
+    // `reuse` lends its storage, already touched, to this pass.
+    MemorySink(int channels, int integerBits, bool asDoubles, PassAudio&& reuse, int64_t expectedFrames);
     bool write(const double* interleaved, int64_t count, std::string& error) override;
-    std::vector<double> samples;
-    int channels = 2;
+    PassAudio audio;
 
 private:
     int integerBits;

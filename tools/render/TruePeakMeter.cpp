@@ -26,17 +26,40 @@ TruePeakMeter::TruePeakMeter(int channels, int sampleRate) : channelCount(channe
         coefficients[(size_t)((j % factor - 1) * tapsPerPhase + j / factor)] = c;
     }
     history.assign((size_t)(2 * 2 * tapsPerPhase), 0.0);
+    for (int p = 0; p + 1 < factor; ++p)
+    {
+        double sum = 0.0;
+        for (int t = 0; t < tapsPerPhase; ++t)
+            sum += std::fabs(coefficients[(size_t)(p * tapsPerPhase + t)]);
+        reach = std::max(reach, sum);
+    }
+    reach *= 1.0 + 1e-9; // the rounding of the sums themselves
 }
 
 void TruePeakMeter::add(const double* interleaved, int64_t frames)
 {
+    for (int64_t start = 0; start < frames; start += kChunkFrames)
+    {
+        const int64_t end = std::min<int64_t>(frames, start + kChunkFrames);
+        double chunkPeak = 0.0;
+        for (int64_t i = start * channelCount; i < end * channelCount; ++i)
+            chunkPeak = std::max(chunkPeak, std::fabs(interleaved[i]));
+        // The filter reaches back tapsPerPhase frames, never more than one chunk.
+        const bool interpolate = std::max(chunkPeak, previousChunkPeak) * reach > std::max(peakLeft, peakRight);
+        for (int64_t f = start; f < end; ++f)
+            addFrame(interleaved + f * channelCount, interpolate);
+        previousChunkPeak = chunkPeak;
+    }
+}
+
+void TruePeakMeter::addFrame(const double* frame, bool interpolate)
+{
     const int n = tapsPerPhase;
-    const int phases = factor - 1;
-    for (int64_t f = 0; f < frames; ++f)
+    const int phases = interpolate ? factor - 1 : 0;
     {
         position = position == 0 ? n - 1 : position - 1;
-        const double left = interleaved[f * channelCount];
-        const double right = channelCount == 2 ? interleaved[f * channelCount + 1] : 0.0;
+        const double left = frame[0];
+        const double right = channelCount == 2 ? frame[1] : 0.0;
         double* h = &history[(size_t)(2 * position)];
         h[0] = h[2 * n] = left;
         h[1] = h[2 * n + 1] = right;

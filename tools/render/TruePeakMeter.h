@@ -4,7 +4,9 @@
 // uses for its true peak, and it reads the same to a millionth of a dB,
 // but written for speed (the phases that fall between samples only, both
 // channels side by side in one vector), because a search measures every
-// pass and libebur128's own takes longer than the plug-in's pass.
+// pass and libebur128's own takes longer than the plug-in's pass. Stretches
+// whose samples are too small for any point between them to pass the peak
+// already seen are not interpolated at all.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +22,11 @@ public:
     double truePeakDb() const;
 
 private:
+    void addFrame(const double* frame, bool interpolate);
+
     static constexpr int kTaps = 49;
-    static constexpr int kMaxPhaseTaps = 25;
+    // Frames checked together against the peak so far.
+    static constexpr int kChunkFrames = 32;
     int channelCount;
     int factor;
     int tapsPerPhase;
@@ -33,4 +38,8 @@ private:
     std::vector<double> history;
     int position = 0;
     double peakLeft = 0.0, peakRight = 0.0;
+    // No point between samples exceeds this many times the largest sample
+    // under the filter: the largest sum of one phase's coefficient magnitudes.
+    double reach = 1.0;
+    double previousChunkPeak = 0.0;
 };
