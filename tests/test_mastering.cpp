@@ -311,6 +311,33 @@ TEST_F(MasteringTest, SixteenBitOutputIsDitheredByThePlugin)
         ASSERT_EQ(p.samples[2 * (size_t)f], 0.0) << f;
 }
 
+// A mono file at 96 kHz (the true peak then comes from 2x oversampling)
+// written as 32-bit integers.
+TEST_F(MasteringTest, MonoHighRateFileMeetsTheTargetIn32BitIntegers)
+{
+    Stereo stereo = electronicLike(4.0);
+    std::vector<float> mono(stereo.size() / 2);
+    for (size_t f = 0; f < mono.size(); ++f)
+        mono[f] = stereo[2 * f];
+    SF_INFO info{};
+    info.samplerate = 96000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path("mono.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    sf_writef_float(f, mono.data(), (sf_count_t)mono.size());
+    sf_close(f);
+
+    RunResult run = render({"--target", "atsc-a85", "--bits", "32", path("mono.wav"), path("out.wav")});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    Measured m = measure(path("out.wav"));
+    EXPECT_EQ(m.info.channels, 1);
+    EXPECT_EQ(m.info.samplerate, 96000);
+    EXPECT_EQ(m.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_32);
+    EXPECT_NEAR(m.lufs, -24.0, 0.1);
+    EXPECT_LE(m.dbtp, -2.0);
+}
+
 TEST_F(MasteringTest, UnreachableTargetsAndUnmeasurableInputsAreRefusedWithoutOutput)
 {
     writeFile(path("acoustic.wav"), acousticLike(4.0));
