@@ -222,7 +222,12 @@ void applyDelivery(PluginHost& host, const RenderOptions& options, const PassSet
 // One full pass of the plug-in over the track in memory.
 void runPass(const MasteringSession& s, const Track& track, const PassSettings* pass, PassResult& result)
 {
-    PluginHost host;
+    // Instances are closed one at a time too, as they were created.
+    std::unique_ptr<PluginHost, void (*)(PluginHost*)> instance(new PluginHost, [](PluginHost* h) {
+        std::lock_guard<std::mutex> lock(loadMutex);
+        delete h;
+    });
+    PluginHost& host = *instance;
     if (!loadConfigured(host, s, track.channels, track.rate, result.error))
         return;
     std::string wordLength = configureWordLength(host, s.options, integerBitsOfFormat(track.outputFormat));
@@ -249,10 +254,18 @@ void runPass(const MasteringSession& s, const Track& track, const PassSettings* 
 }
 
 // Reads the input into memory and measures it; picks the output format.
+// libsndfile keeps the message of a failed open in one global place.
+std::mutex openMutex;
+
 bool readTrack(Track& track, const RenderOptions& options)
 {
     AudioFileReader reader;
-    if (!reader.open(track.inputPath, track.error) || !checkInput(reader, track.inputPath, track.error))
+    {
+        std::lock_guard<std::mutex> lock(openMutex);
+        if (!reader.open(track.inputPath, track.error))
+            return false;
+    }
+    if (!checkInput(reader, track.inputPath, track.error))
         return false;
     track.channels = reader.channels();
     track.rate = reader.sampleRate();
@@ -294,8 +307,11 @@ bool writeTrack(Track& track)
         track.gainReduction.figures = estimator.figures();
     }
     AudioFileWriter writer;
-    if (!writer.create(track.outputPath, track.rate, track.channels, track.outputFormat, track.error))
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(openMutex);
+        if (!writer.create(track.outputPath, track.rate, track.channels, track.outputFormat, track.error))
+            return false;
+    }
     bool written = true;
     track.output.forEachStretch([&](int64_t, const double* frames, int64_t count) {
         written = written && writer.write(frames, count, track.error);
