@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/render/TruePeakMeter.h"
+
 namespace
 {
 constexpr int kRate = 44100;
@@ -472,6 +474,52 @@ TEST_F(MasteringTest, AlbumMeetsTheTargetAndKeepsTheTracksRelativeLoudness)
         EXPECT_NEAR(out[i].lufs - out[0].lufs, in[i].lufs - in[0].lufs, 0.5) << names[i] << "\n" << run.out;
     }
     EXPECT_NEAR(out[0].lufs - out[1].lufs, 6.0, 0.5);
+}
+
+// The renderer's true-peak meter, which skips stretches too small to matter,
+// reads what libebur128's reads: on peaks that fall between samples, after
+// loud material has set a high mark, at every oversampling factor, in mono
+// and stereo.
+TEST(TruePeakMeter, ReadsAsLibebur128DoesOnPeaksBetweenSamples)
+{
+    for (int rate : {44100, 48000, 96000, 192000})
+        for (int channels : {1, 2})
+        {
+            const int frames = rate / 2;
+            std::vector<double> signal((size_t)(frames * channels));
+            Noise noise(3);
+            for (int f = 0; f < frames; ++f)
+                for (int c = 0; c < channels; ++c)
+                {
+                    double v;
+                    if (f < frames / 4) // noise peaking at 0.5
+                        v = 0.5 * noise.next();
+                    else if (f < frames / 2) // silence, then one impulse
+                        v = f == frames / 3 ? 0.3 : 0.0;
+                    else // a quarter-rate sine whose samples miss its crests: 0.42 on the grid, 0.6 between
+                        v = 0.6 * std::sin(M_PI / 2 * f + M_PI / 4 + c);
+                    signal[(size_t)(f * channels + c)] = v;
+                }
+            ebur128_state* reference = ebur128_init((unsigned)channels, (unsigned long)rate, EBUR128_MODE_TRUE_PEAK);
+            ebur128_add_frames_double(reference, signal.data(), (size_t)frames);
+            double expected = 0.0;
+            for (int c = 0; c < channels; ++c)
+            {
+                double v = 0.0;
+                ebur128_true_peak(reference, (unsigned)c, &v);
+                expected = std::max(expected, v);
+            }
+            ebur128_destroy(&reference);
+
+            TruePeakMeter meter(channels, rate);
+            for (int f = 0; f < frames; f += 512) // in blocks, as the renderer feeds it
+                meter.add(signal.data() + (size_t)(f * channels), std::min(512, frames - f));
+            EXPECT_NEAR(meter.truePeakDb(), 20.0 * std::log10(expected), 1e-4) << rate << " Hz, " << channels;
+            if (rate < 192000)
+            {
+                EXPECT_GT(meter.truePeakDb(), 20.0 * std::log10(0.55)) << rate << " Hz: the crest between samples";
+            }
+        }
 }
 
 // The settings a search found, saved as a preset, give the same master
