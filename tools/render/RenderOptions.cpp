@@ -237,7 +237,8 @@ const OptionSpec kOptionTable[] = {
      setSaveBankOption},
     {"--bits", "16|24|32|32f",
      "output word length: 16, 24 or 32-bit integer, or 32-bit float; default: as the input. 16 and 24 bits (and "
-     "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping",
+     "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping, unless "
+     "--set Quantize says otherwise or Power is off (a plain bypass)",
      setBits},
     {"--loudness", "LUFS",
      "master to this integrated loudness (EBU R 128, within 0.1 LU): searches the Drive, a few full passes "
