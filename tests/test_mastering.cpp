@@ -254,9 +254,9 @@ TEST_F(MasteringTest, EveryTargetIsMetOnGeneratedMaterial)
         Stereo audio;
         int format;
     } materials[] = {
-        {"acoustic", acousticLike(6.0), SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-        {"electronic", electronicLike(6.0), SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-        {"speech", speechLike(6.0), SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {"acoustic", acousticLike(4.0), SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {"electronic", electronicLike(4.0), SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {"speech", speechLike(4.0), SF_FORMAT_WAV | SF_FORMAT_FLOAT},
     };
     for (const Material& material : materials)
     {
