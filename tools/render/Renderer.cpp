@@ -1,6 +1,7 @@
 #include "tools/render/Renderer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "tools/render/AudioFile.h"
@@ -204,21 +205,26 @@ MemorySink::MemorySink(int channels, int integerBits, bool asDoubles, PassAudio&
 bool MemorySink::write(const double* interleaved, int64_t count, std::string&)
 {
     const size_t n = (size_t)(count * audio.channels);
+    // The writer's grid (roundToIntegerGrid), with its scale worked out once.
+    const double full = integerBits ? std::ldexp(1.0, integerBits - 1) : 1.0;
+    auto onGrid = [&](double sample) {
+        return integerBits ? std::clamp(std::nearbyint(sample * full), -full, full - 1.0) / full : sample;
+    };
+    // Converted into a scratch block, then appended: growing the stored
+    // vector element by element would first fill it with zeros.
     if (audio.asDoubles)
     {
-        const size_t at = audio.doubles.size();
-        audio.doubles.resize(at + n);
-        double* out = audio.doubles.data() + at;
+        scratchDoubles.resize(n);
         for (size_t i = 0; i < n; ++i)
-            out[i] = integerBits ? roundToIntegerGrid(interleaved[i], integerBits) : interleaved[i];
+            scratchDoubles[i] = onGrid(interleaved[i]);
+        audio.doubles.insert(audio.doubles.end(), scratchDoubles.begin(), scratchDoubles.end());
     }
     else
     {
-        const size_t at = audio.floats.size();
-        audio.floats.resize(at + n);
-        float* out = audio.floats.data() + at;
+        scratchFloats.resize(n);
         for (size_t i = 0; i < n; ++i)
-            out[i] = (float)(integerBits ? roundToIntegerGrid(interleaved[i], integerBits) : interleaved[i]);
+            scratchFloats[i] = (float)onGrid(interleaved[i]);
+        audio.floats.insert(audio.floats.end(), scratchFloats.begin(), scratchFloats.end());
     }
     return true;
 }

@@ -107,6 +107,8 @@ public:
 
 private:
     int integerBits;
+    std::vector<float> scratchFloats;
+    std::vector<double> scratchDoubles;
 };
 
 struct RenderMeters
