@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the plug-in and the renderer, then masters a generated
 # drums-and-bass signal through the plug-in (loaded through its entry point,
-# as a host does) and prints the loudness report. Files land in out/.
+# as a host does) to the streaming target (-14 LUFS, -1 dBTP) and prints the
+# passes and the loudness report. Files land in out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +10,7 @@ bash tools/ci/install-packages.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "${JOBS:-2}" --target QDXZelvo qdx-render >/dev/null
 mkdir -p out
-build/qdx-render --demo "$@" out/demo-master.wav
+build/qdx-render --demo --target streaming "$@" out/demo-master.wav
 
 # A picture of the editor processing the demo signal, when the screenshot tool is built.
 if cmake --build build -j "${JOBS:-2}" --target qdx-screenshot >/dev/null 2>&1; then

@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang-14 libclang-rt-14-dev
   libgtest-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev fonts-liberation2
-  libsndfile1-dev libebur128-dev
+  libsndfile1-dev libebur128-dev ffmpeg
   xvfb xauth x11-utils libxtst-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
 )

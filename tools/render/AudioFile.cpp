@@ -249,6 +249,7 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     {
     case OutputBits::pcm16: output.subtype = SF_FORMAT_PCM_16; break;
     case OutputBits::pcm24: output.subtype = SF_FORMAT_PCM_24; break;
+    case OutputBits::pcm32: output.subtype = SF_FORMAT_PCM_32; break;
     case OutputBits::float32: output.subtype = SF_FORMAT_FLOAT; break;
     case OutputBits::followInput: output.subtype = input.subtype; break;
     }
@@ -276,6 +277,11 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     }
     error = "no sample type of " + majorName(output.major) + " can hold this audio (" + outputPath + ")";
     return false;
+}
+
+int integerBitsOfFormat(const AudioFormat& format)
+{
+    return integerBitsOf(format.subtype);
 }
 
 bool sameFile(const std::string& a, const std::string& b)

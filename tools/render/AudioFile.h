@@ -7,6 +7,8 @@
 // the grid of the plug-in's own requantizer.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -88,6 +90,17 @@ private:
 bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits,
                         int channels, int sampleRate, AudioFormat& output, std::string& note,
                         std::string& error);
+
+// A sample rounded to the grid of `bits`-bit integers and saturated, as the
+// writer stores it; integer samples of that grid pass unchanged.
+inline double roundToIntegerGrid(double sample, int bits)
+{
+    const double full = std::ldexp(1.0, bits - 1);
+    return std::clamp(std::nearbyint(sample * full), -full, full - 1.0) / full;
+}
+
+// Bits of the output's integer sample type (8, 16, 24, 32), 0 for float.
+int integerBitsOfFormat(const AudioFormat& format);
 
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);

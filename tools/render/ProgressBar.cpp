@@ -17,8 +17,8 @@ constexpr int kBarWidth = 40;
 constexpr std::chrono::milliseconds kRedrawInterval(100);
 } // namespace
 
-ProgressBar::ProgressBar(const std::string& label, int64_t total)
-    : label(label), total(total), enabled(stderrIsTerminal())
+ProgressBar::ProgressBar(const std::string& label, int64_t total, bool wanted)
+    : label(label), total(total), enabled(wanted && stderrIsTerminal())
 {
 }
 

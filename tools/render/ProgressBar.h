@@ -9,7 +9,7 @@
 class ProgressBar
 {
 public:
-    ProgressBar(const std::string& label, int64_t total);
+    ProgressBar(const std::string& label, int64_t total, bool wanted = true);
     ~ProgressBar();
 
     void update(int64_t done);

@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
+
+#include "tools/render/DeliveryTargets.h"
 
 const char* const kDemoDefaultOutput = "demo-master.wav";
 const char* const kDemoDefaultProgram = "CD Master 1";
@@ -60,11 +63,13 @@ bool setBits(RenderOptions& o, const std::string& a, std::string& error)
         o.bits = OutputBits::pcm16;
     else if (a == "24")
         o.bits = OutputBits::pcm24;
+    else if (a == "32")
+        o.bits = OutputBits::pcm32;
     else if (a == "32f" || a == "32F")
         o.bits = OutputBits::float32;
     else
     {
-        error = "--bits must be 16, 24 or 32f, got \"" + a + "\"";
+        error = "--bits must be 16, 24, 32 or 32f, got \"" + a + "\"";
         return false;
     }
     return true;
@@ -79,6 +84,87 @@ bool setBlock(RenderOptions& o, const std::string& a, std::string& error)
         return false;
     }
     o.blockSize = (int)n;
+    return true;
+}
+
+bool setLoudness(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double lufs = 0.0;
+    if (!parseNumber(a, lufs) || lufs < -70.0 || lufs > 0.0)
+    {
+        error = "--loudness must be a loudness in LUFS from -70 to 0, got \"" + a + "\"";
+        return false;
+    }
+    o.loudness = lufs;
+    return true;
+}
+
+bool setTruePeak(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double dbtp = 0.0;
+    if (!parseNumber(a, dbtp) || dbtp < -60.0 || dbtp > 0.0)
+    {
+        error = "--true-peak must be a level in dBTP from -60 to 0, got \"" + a + "\"";
+        return false;
+    }
+    o.truePeak = dbtp;
+    return true;
+}
+
+bool setTarget(RenderOptions& o, const std::string& a, std::string&)
+{
+    o.target = a;
+    return true;
+}
+
+bool setListTargets(RenderOptions& o, const std::string&, std::string&)
+{
+    o.listTargets = true;
+    return true;
+}
+
+bool setOutDir(RenderOptions& o, const std::string& a, std::string& error)
+{
+    if (a.empty())
+    {
+        error = "--out-dir needs a folder";
+        return false;
+    }
+    o.outDir = a;
+    return true;
+}
+
+bool setFormat(RenderOptions& o, const std::string& a, std::string& error)
+{
+    std::string lower;
+    for (char c : a)
+        lower += (char)std::tolower((unsigned char)c);
+    if (lower == "aif")
+        lower = "aiff";
+    if (lower != "wav" && lower != "aiff" && lower != "flac")
+    {
+        error = "--format must be wav, aiff or flac, got \"" + a + "\"";
+        return false;
+    }
+    o.format = lower;
+    return true;
+}
+
+bool setJobs(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double n = 0.0;
+    if (!parseNumber(a, n) || n != std::floor(n) || n < 1 || n > 256)
+    {
+        error = "--jobs must be a whole number from 1 to 256, got \"" + a + "\"";
+        return false;
+    }
+    o.jobs = (int)n;
+    return true;
+}
+
+bool setAlbum(RenderOptions& o, const std::string&, std::string&)
+{
+    o.album = true;
     return true;
 }
 
@@ -149,8 +235,32 @@ const OptionSpec kOptionTable[] = {
      "write a bank: the loaded bank or the factory set, with the settings in effect as program 0 and the selected "
      "program; without INPUT and OUTPUT the renderer only writes the files",
      setSaveBankOption},
-    {"--bits", "16|24|32f", "output word length: 16-bit or 24-bit integer, or 32-bit float; default: as the input",
+    {"--bits", "16|24|32|32f",
+     "output word length: 16, 24 or 32-bit integer, or 32-bit float; default: as the input. 16 and 24 bits (and "
+     "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping, unless "
+     "--set Quantize says otherwise or Power is off (a plain bypass)",
      setBits},
+    {"--loudness", "LUFS",
+     "master to this integrated loudness (EBU R 128, within 0.1 LU): searches the Drive, a few full passes "
+     "through the plug-in, and writes the output only once the target is met",
+     setLoudness},
+    {"--true-peak", "DBTP",
+     "keep the output's true peak at or under this level: sets the Output ceiling, with the plug-in's true-peak "
+     "guard when it has one, else Oversample on and the ceiling lowered by the measured overshoot",
+     setTruePeak},
+    {"--target", "NAME", "a delivery target: its loudness and true peak (see --list-targets)", setTarget},
+    {"--list-targets", nullptr, "list the delivery targets and exit", setListTargets},
+    {"--out-dir", "DIR",
+     "master every INPUT into DIR under its own name, in parallel; a summary table at the end; a file that fails "
+     "does not stop the others",
+     setOutDir},
+    {"--format", "wav|aiff|flac", "container of the files written to --out-dir (default: as each input)", setFormat},
+    {"--jobs", "N", "files or passes processed at once, one plug-in instance each (default: one per core)",
+     setJobs},
+    {"--album", nullptr,
+     "with --out-dir and a target: one set of settings for all inputs, so that the album as a whole meets the "
+     "loudness target, every track stays under the true-peak limit and the tracks keep their relative loudness",
+     setAlbum},
     {"--no-align", nullptr, "keep the plug-in's raw output, delayed by its latency, instead of lining it up with the input",
      setNoAlign},
     {"--double", nullptr, "process through the plug-in's 64-bit callback", setDouble},
@@ -233,11 +343,60 @@ bool parseRenderOptions(int argc, const char* const* argv, RenderOptions& option
     return true;
 }
 
+bool resolveDeliveryTarget(RenderOptions& options, std::string& error)
+{
+    if (options.target.empty())
+        return true;
+    const DeliveryTarget* target = findDeliveryTarget(options.target);
+    if (!target)
+    {
+        error = "unknown target \"" + options.target + "\" (see --list-targets)";
+        return false;
+    }
+    if (std::isnan(options.loudness))
+        options.loudness = target->loudnessLufs;
+    if (std::isnan(options.truePeak))
+        options.truePeak = target->truePeakDbtp;
+    return true;
+}
+
+bool searchesTarget(const RenderOptions& options)
+{
+    return !std::isnan(options.loudness) || !std::isnan(options.truePeak);
+}
+
 bool checkPositionalArguments(const RenderOptions& options, std::string& error)
 {
     size_t count = options.positional.size();
-    if (options.help || options.listPrograms || options.listParams)
+    if (options.help || options.listPrograms || options.listParams || options.listTargets)
         return true;
+    if (options.album && options.outDir.empty())
+    {
+        error = "--album needs --out-dir DIR and the album's files";
+        return false;
+    }
+    if (options.album && !searchesTarget(options))
+    {
+        error = "--album needs a target: --loudness, --true-peak or --target";
+        return false;
+    }
+    if (!options.outDir.empty())
+    {
+        if (options.bench || options.demo)
+        {
+            error = "--out-dir takes INPUT files; it does not combine with --bench or --demo";
+            return false;
+        }
+        if (count >= 1)
+            return true;
+        error = "--out-dir needs at least one INPUT file";
+        return false;
+    }
+    if (!options.format.empty())
+    {
+        error = "--format applies to --out-dir; a single OUTPUT takes its format from its extension";
+        return false;
+    }
     if (options.bench)
     {
         if (options.demo ? count == 0 : count == 1)
@@ -264,6 +423,7 @@ std::string renderHelpText()
     const size_t kHelpIndent = 26, kHelpWidth = 88;
     std::ostringstream text;
     text << "Usage: qdx-render [options] INPUT OUTPUT\n"
+            "       qdx-render [options] --out-dir DIR INPUT...\n"
             "       qdx-render --demo [options] [OUTPUT]\n"
             "       qdx-render --bench [options] INPUT | --bench --demo [options]\n"
             "\n"
@@ -308,7 +468,13 @@ std::string renderHelpText()
             "see: per sample, the output divided by the input scaled by the Drive and Output gains\n"
             "read back from the plug-in, on samples above -30 dBFS, held per 1024 frames. It\n"
             "includes the leveller and reads slightly low where the plug-in requantizes.\n"
-            "\nExit status: 0 on success, 1 when a file cannot be read or written or the plug-in\n"
-            "cannot be loaded, 2 for a wrong command line (unknown option, program or parameter).\n";
+            "\nWith a target the Drive is searched from the program's settings (AutoOut is switched\n"
+            "off, so that the Output gain is the ceiling); each pass is reported, then the report of\n"
+            "the pass that met the target and the settings used. A target that cannot be met (beyond\n"
+            "the Drive or Output range, a silent input, a file too short to measure) ends with a\n"
+            "message, exit status 1 and no output file.\n"
+            "\nExit status: 0 on success, 1 when a file cannot be read or written, the plug-in\n"
+            "cannot be loaded or a target cannot be met (with --out-dir: for any of the files),\n"
+            "2 for a wrong command line (unknown option, program, parameter or target).\n";
     return text.str();
 }

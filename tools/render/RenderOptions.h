@@ -3,6 +3,7 @@
 // and one field.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ enum class OutputBits
     followInput,
     pcm16,
     pcm24,
+    pcm32,
     float32,
 };
 
@@ -25,7 +27,7 @@ struct ParameterSetting
 
 struct RenderOptions
 {
-    std::vector<std::string> positional; // INPUT OUTPUT, or [OUTPUT] with --demo
+    std::vector<std::string> positional; // INPUT OUTPUT, [OUTPUT] with --demo, or INPUT... with --out-dir
     std::string pluginPath;              // empty: the plug-in beside the renderer
     std::string program;                 // factory program by name or number; empty: none
     std::vector<ParameterSetting> settings;
@@ -38,6 +40,16 @@ struct RenderOptions
     bool listPrograms = false;
     bool listParams = false;
     bool help = false;
+    // Delivery: searched Drive and Output ceiling. NAN where not asked for;
+    // --target fills what --loudness and --true-peak leave open.
+    double loudness = NAN;
+    double truePeak = NAN;
+    std::string target;
+    bool listTargets = false;
+    std::string outDir; // several inputs, each mastered into this folder
+    std::string format; // container for --out-dir: wav, aiff, flac; empty: as the input
+    int jobs = 0;       // parallel workers; 0: one per core
+    bool album = false; // one set of settings for all inputs
     PresetFileOptions presetFiles; // --preset-file, --bank-file, --save-preset, --save-bank
 };
 
@@ -53,6 +65,13 @@ bool parseRenderOptions(int argc, const char* const* argv, RenderOptions& option
 // Checks the positional arguments against the mode (render, demo, bench,
 // listing). Returns false with a message when they do not fit.
 bool checkPositionalArguments(const RenderOptions& options, std::string& error);
+
+// Applies --target to the loudness and true-peak fields the command line
+// left open. Returns false with a message for an unknown target name.
+bool resolveDeliveryTarget(RenderOptions& options, std::string& error);
+
+// True when the renderer searches settings for a loudness or true-peak target.
+bool searchesTarget(const RenderOptions& options);
 
 // The full --help text, generated from the option table.
 std::string renderHelpText();

@@ -1,6 +1,7 @@
 #include "tools/render/Renderer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "tools/render/AudioFile.h"
@@ -74,18 +75,47 @@ private:
     std::vector<Sample> inLeft, inRight, outLeft, outRight;
 };
 
+class FileSource : public FrameSource
+{
+public:
+    explicit FileSource(AudioFileReader& reader) : reader(reader) {}
+    int channels() const override { return reader.channels(); }
+    int64_t frames() const override { return reader.frames(); }
+    int64_t read(double* interleaved, int64_t count, std::string& error) override
+    {
+        return reader.read(interleaved, count, error);
+    }
+
+private:
+    AudioFileReader& reader;
+};
+
+class FileSink : public FrameSink
+{
+public:
+    explicit FileSink(AudioFileWriter& writer) : writer(writer) {}
+    bool write(const double* interleaved, int64_t count, std::string& error) override
+    {
+        return writer.write(interleaved, count, error);
+    }
+
+private:
+    AudioFileWriter& writer;
+};
+
 template <typename Sample>
-bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writer, const RenderSettings& settings,
+bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const RenderSettings& settings,
                 const RenderMeters& meters, std::string& error)
 {
     const int channels = reader.channels();
     const int block = settings.blockSize;
     const int64_t latency = std::max(0, host.latency());
     BlockProcessor<Sample> processor(host, channels, block);
-    InputHistory history(channels, latency + block);
+    // Only the gain-reduction estimate pairs input with output frames.
+    InputHistory history(channels, meters.gainReduction ? latency + block : 1);
     std::vector<double> in((size_t)block * channels), out((size_t)block * channels);
 
-    ProgressBar progress("Rendering", reader.frames());
+    ProgressBar progress("Rendering", settings.showProgress ? reader.frames() : 0, settings.showProgress);
     host.startProcessing();
     int64_t fed = 0;         // frames given to the plug-in, file and flush
     int64_t fileFrames = 0;  // frames read from the file
@@ -105,7 +135,8 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
             else
             {
                 fileFrames += frames;
-                meters.input->add(in.data(), frames);
+                if (meters.input)
+                    meters.input->add(in.data(), frames);
             }
         }
         if (inFlush)
@@ -118,8 +149,9 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
             std::fill(in.begin(), in.begin() + (size_t)frames * channels, 0.0);
         }
 
-        for (int f = 0; f < frames; ++f)
-            history.store(fed + f, &in[(size_t)f * channels]);
+        if (meters.gainReduction)
+            for (int f = 0; f < frames; ++f)
+                history.store(fed + f, &in[(size_t)f * channels]);
         processor.process(in.data(), out.data(), frames);
 
         // Output frame k = fed + f pairs with input frame k - latency.
@@ -136,7 +168,8 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
             const double* kept = &out[(size_t)firstKept * channels];
             if (!writer.write(kept, lastKept - firstKept, error))
                 return false;
-            meters.output->add(kept, lastKept - firstKept);
+            if (meters.output)
+                meters.output->add(kept, lastKept - firstKept);
         }
         fed += frames;
         progress.update(fileFrames);
@@ -147,10 +180,67 @@ bool renderWith(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writ
 }
 } // namespace
 
+int64_t MemorySource::read(double* interleaved, int64_t count, std::string&)
+{
+    const int64_t n = std::min(count, frames() - position);
+    std::copy(samples.begin() + (size_t)(position * channelCount),
+              samples.begin() + (size_t)((position + n) * channelCount), interleaved);
+    position += n;
+    return n;
+}
+
+MemorySink::MemorySink(int channels, int integerBits, bool asDoubles, PassAudio&& reuse, int64_t expectedFrames)
+    : audio(std::move(reuse)), integerBits(integerBits)
+{
+    audio.channels = channels;
+    audio.asDoubles = asDoubles;
+    audio.floats.clear();
+    audio.doubles.clear();
+    if (asDoubles)
+        audio.doubles.reserve((size_t)(expectedFrames * channels));
+    else
+        audio.floats.reserve((size_t)(expectedFrames * channels));
+}
+
+bool MemorySink::write(const double* interleaved, int64_t count, std::string&)
+{
+    const size_t n = (size_t)(count * audio.channels);
+    // The writer's grid (roundToIntegerGrid), with its scale worked out once.
+    const double full = integerBits ? std::ldexp(1.0, integerBits - 1) : 1.0;
+    auto onGrid = [&](double sample) {
+        return integerBits ? std::clamp(std::nearbyint(sample * full), -full, full - 1.0) / full : sample;
+    };
+    // Converted into a scratch block, then appended: growing the stored
+    // vector element by element would first fill it with zeros.
+    if (audio.asDoubles)
+    {
+        scratchDoubles.resize(n);
+        for (size_t i = 0; i < n; ++i)
+            scratchDoubles[i] = onGrid(interleaved[i]);
+        audio.doubles.insert(audio.doubles.end(), scratchDoubles.begin(), scratchDoubles.end());
+    }
+    else
+    {
+        scratchFloats.resize(n);
+        for (size_t i = 0; i < n; ++i)
+            scratchFloats[i] = (float)onGrid(interleaved[i]);
+        audio.floats.insert(audio.floats.end(), scratchFloats.begin(), scratchFloats.end());
+    }
+    return true;
+}
+
+bool renderFrames(PluginHost& host, FrameSource& source, FrameSink& sink, const RenderSettings& settings,
+                  const RenderMeters& meters, std::string& error)
+{
+    if (settings.useDouble)
+        return renderWith<double>(host, source, sink, settings, meters, error);
+    return renderWith<float>(host, source, sink, settings, meters, error);
+}
+
 bool renderFile(PluginHost& host, AudioFileReader& reader, AudioFileWriter& writer, const RenderSettings& settings,
                 const RenderMeters& meters, std::string& error)
 {
-    if (settings.useDouble)
-        return renderWith<double>(host, reader, writer, settings, meters, error);
-    return renderWith<float>(host, reader, writer, settings, meters, error);
+    FileSource source(reader);
+    FileSink sink(writer);
+    return renderFrames(host, source, sink, settings, meters, error);
 }

@@ -6,21 +6,19 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
-#include <climits>
-#include <unistd.h>
-#endif
-
 #include "tools/render/AudioFile.h"
 #include "tools/render/Benchmark.h"
 #include "tools/render/DemoSignal.h"
 #include "tools/render/FactoryPrograms.h"
 #include "tools/render/GainReductionEstimator.h"
 #include "tools/render/LoudnessMeter.h"
+#include "tools/render/Mastering.h"
+#include "tools/render/DeliveryTargets.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
+#include "tools/render/RenderSetup.h"
 #include "tools/render/Renderer.h"
 
 namespace
@@ -28,45 +26,10 @@ namespace
 constexpr int kExitFailure = 1; // a file or the plug-in failed
 constexpr int kExitUsage = 2;   // the command line asked for something that does not exist
 
-// The rates the plug-in processes at; outside them it falls back to 44100 Hz.
-constexpr int kLowestRate = 5000;
-constexpr int kHighestRate = 200000;
-
-#if defined(_WIN32)
-const char* const kPluginFileName = "QDXZelvo.dll";
-#else
-const char* const kPluginFileName = "QDXZelvo.so";
-#endif
-
 int fail(int status, const std::string& message)
 {
     std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str());
     return status;
-}
-
-void warn(const std::string& message)
-{
-    std::fprintf(stderr, "qdx-render: warning: %s\n", message.c_str());
-}
-
-std::string directoryOf(const std::string& path)
-{
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// The plug-in beside this program: the renderer and the library are built
-// and installed into one folder.
-std::string defaultPluginPath(const char* argv0)
-{
-    std::string self = argv0 ? argv0 : "";
-#if !defined(_WIN32)
-    char resolved[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
-    if (length > 0)
-        self.assign(resolved, (size_t)length);
-#endif
-    return directoryOf(self) + "/" + kPluginFileName;
 }
 
 // "demo-master.wav" -> "demo-master-input.wav": the generated input sits
@@ -97,37 +60,6 @@ bool resolveProgram(const RenderOptions& options, int& program, std::string& err
     return true;
 }
 
-// Program first, then the single settings in command-line order.
-bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error)
-{
-    if (program >= 0)
-        applyFactoryProgram(host, program);
-    applyPresetFiles(host, options);
-    for (const ParameterSetting& setting : options.settings)
-    {
-        int index = host.findParameter(setting.name);
-        if (index < 0)
-        {
-            error = "unknown parameter \"" + setting.name + "\" (see --list-params)";
-            return false;
-        }
-        host.setParameter(index, setting.value);
-    }
-    return true;
-}
-
-bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv0, bool mono, std::string& error)
-{
-    std::string path = options.pluginPath.empty() ? defaultPluginPath(argv0) : options.pluginPath;
-    return host.load(path, mono, error);
-}
-
-std::string parameterText(PluginHost& host, const char* name)
-{
-    int index = host.findParameter(name);
-    return index < 0 ? "" : host.parameterDisplay(index);
-}
-
 int listPrograms(PluginHost& host)
 {
     std::printf("%3s  %-22s %12s %12s %12s\n", "#", "program", "Drive", "Release", "Leveller");
@@ -154,28 +86,6 @@ int listParams(PluginHost& host)
     return 0;
 }
 
-// The gain the plug-in applies where it does not limit, from its own
-// display texts: Drive times Output, or unity with automatic output gain.
-GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
-{
-    GainReductionReport report{{false, 0.0, 0.0}, ""};
-    if (parameterText(host, "Power") == "off")
-        report.unavailableReason = "power is off (latency-compensated bypass)";
-    else if (parameterText(host, "Calibrate") != "off")
-        report.unavailableReason = "the calibration generator is on";
-    char* end = nullptr;
-    std::string drive = parameterText(host, "Drive"), output = parameterText(host, "Output");
-    double driveDb = std::strtod(drive.c_str(), &end);
-    bool driveRead = end && end != drive.c_str();
-    double outputDb = std::strtod(output.c_str(), &end);
-    bool outputRead = end && end != output.c_str();
-    if (report.unavailableReason.empty() && (!driveRead || !outputRead))
-        report.unavailableReason = "the plug-in's Drive and Output texts could not be read";
-    double outputGain = parameterText(host, "AutoOut") == "on" ? -driveDb : outputDb;
-    expectedGain = std::pow(10.0, (driveDb + outputGain) / 20.0);
-    return report;
-}
-
 bool writeDemoInput(const std::string& path, std::string& error)
 {
     std::vector<double> signal = generateDemoSignal();
@@ -188,37 +98,6 @@ bool writeDemoInput(const std::string& path, std::string& error)
         !writer.write(signal.data(), (int64_t)signal.size() / 2, error))
         return false;
     return writer.close(error);
-}
-
-// Mono and stereo map onto the plug-in's pins; more channels do not. A rate
-// the plug-in does not support still works, at its 44100 Hz settings.
-bool checkInput(const AudioFileReader& reader, const std::string& path, std::string& error)
-{
-    const int channels = reader.channels(), rate = reader.sampleRate();
-    if (channels < 1 || channels > 2)
-    {
-        error = path + " has " + std::to_string(channels) + " channels; only mono and stereo files can be processed";
-        return false;
-    }
-    if (rate < kLowestRate || rate > kHighestRate)
-        warn("the sample rate " + std::to_string(rate) + " Hz of " + path + " is outside " +
-             std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
-             " Hz; the plug-in processes it with its 44100 Hz settings");
-    return true;
-}
-
-bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)
-{
-    std::vector<double> block(65536 * (size_t)reader.channels());
-    for (;;)
-    {
-        int64_t got = reader.read(block.data(), 65536, error);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        samples.insert(samples.end(), block.begin(), block.begin() + got * reader.channels());
-    }
 }
 
 struct Session
@@ -293,6 +172,7 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
         return fail(kExitUsage, error);
     if (!note.empty())
         warn(note);
+    const std::string wordLength = configureWordLength(host, options, integerBitsOfFormat(format));
 
     std::printf("Input    %s: %s, %d Hz, %s, %.3f s\n", inputPath.c_str(), describeFormat(reader.format()).c_str(),
                 rate, channels == 2 ? "stereo" : "mono", (double)reader.frames() / rate);
@@ -301,6 +181,8 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
                 parameterText(host, "Power").c_str(), options.useDouble ? ", 64-bit processing" : "");
     std::printf("Latency  %d samples, %s\n", host.latency(), options.align ? "compensated" : "kept (--no-align)");
     std::printf("Output   %s: %s\n", outputPath.c_str(), describeFormat(format).c_str());
+    if (!wordLength.empty())
+        std::printf("Words    %s\n", wordLength.c_str());
     std::fflush(stdout);
 
     double expectedGain = 1.0;
@@ -325,11 +207,17 @@ int main(int argc, char** argv)
 {
     RenderOptions options;
     std::string error;
-    if (!parseRenderOptions(argc, argv, options, error) || !checkPositionalArguments(options, error))
+    if (!parseRenderOptions(argc, argv, options, error) || !resolveDeliveryTarget(options, error) ||
+        !checkPositionalArguments(options, error))
         return fail(kExitUsage, error);
     if (options.help)
     {
         std::fputs(renderHelpText().c_str(), stdout);
+        return 0;
+    }
+    if (options.listTargets)
+    {
+        printDeliveryTargets(stdout);
         return 0;
     }
     if (int status = loadPresetFiles(options))
@@ -338,6 +226,9 @@ int main(int argc, char** argv)
     if (!resolveProgram(options, program, error))
         return fail(kExitUsage, error);
     Session session{options, argv[0], program};
+    MasteringSession mastering{options, argv[0], program};
+    if (!options.outDir.empty())
+        return masterBatch(mastering);
 
     const bool onlySaving = options.positional.empty() && !options.demo && !options.bench;
     if (options.listPrograms || options.listParams || onlySaving)
@@ -362,7 +253,11 @@ int main(int argc, char** argv)
         if (!writeDemoInput(inputPath, error))
             return fail(kExitFailure, error);
         std::printf("Demo     wrote the generated input to %s\n", inputPath.c_str());
+        if (searchesTarget(options))
+            return masterFile(mastering, inputPath, outputPath);
         return render(session, inputPath, outputPath);
     }
+    if (searchesTarget(options))
+        return masterFile(mastering, options.positional[0], options.positional[1]);
     return render(session, options.positional[0], options.positional[1]);
 }

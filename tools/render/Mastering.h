@@ -1,0 +1,24 @@
+// Mastering to a delivery target, of one file, a batch or an album. Every
+// input is read once into memory; each pass runs the whole plug-in (loaded
+// through its entry point, one instance per worker thread) over it and
+// measures the result; nothing is written until a pass meets the target,
+// and then that pass's output is the file.
+#pragma once
+
+#include <string>
+
+struct RenderOptions;
+
+struct MasteringSession
+{
+    const RenderOptions& options;
+    const char* argv0;
+    int program; // factory program to apply, -1 for none
+};
+
+// INPUT to OUTPUT with --loudness / --true-peak / --target. Returns the exit status.
+int masterFile(const MasteringSession& session, const std::string& inputPath, const std::string& outputPath);
+
+// --out-dir DIR INPUT...: each file on its own, or with --album all with one
+// set of settings. Returns the exit status: non-zero when any file failed.
+int masterBatch(const MasteringSession& session);

@@ -1,0 +1,151 @@
+#include "tools/render/RenderSetup.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#if !defined(_WIN32)
+#include <climits>
+#include <unistd.h>
+#endif
+
+#include "tools/render/AudioFile.h"
+#include "tools/render/FactoryPrograms.h"
+#include "tools/render/PluginHost.h"
+#include "tools/render/RenderOptions.h"
+
+namespace
+{
+// The rates the plug-in processes at; outside them it falls back to 44100 Hz.
+constexpr int kLowestRate = 5000;
+constexpr int kHighestRate = 200000;
+
+#if defined(_WIN32)
+const char* const kPluginFileName = "QDXZelvo.dll";
+#else
+const char* const kPluginFileName = "QDXZelvo.so";
+#endif
+
+std::string directoryOf(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// The plug-in beside this program: the renderer and the library are built
+// and installed into one folder.
+std::string defaultPluginPath(const char* argv0)
+{
+    std::string self = argv0 ? argv0 : "";
+#if !defined(_WIN32)
+    char resolved[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
+    if (length > 0)
+        self.assign(resolved, (size_t)length);
+#endif
+    return directoryOf(self) + "/" + kPluginFileName;
+}
+} // namespace
+
+void warn(const std::string& message)
+{
+    std::fprintf(stderr, "qdx-render: warning: %s\n", message.c_str());
+}
+
+bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error)
+{
+    if (program >= 0)
+        applyFactoryProgram(host, program);
+    applyPresetFiles(host, options);
+    for (const ParameterSetting& setting : options.settings)
+    {
+        int index = host.findParameter(setting.name);
+        if (index < 0)
+        {
+            error = "unknown parameter \"" + setting.name + "\" (see --list-params)";
+            return false;
+        }
+        host.setParameter(index, setting.value);
+    }
+    return true;
+}
+
+bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv0, bool mono, std::string& error)
+{
+    std::string path = options.pluginPath.empty() ? defaultPluginPath(argv0) : options.pluginPath;
+    return host.load(path, mono, error);
+}
+
+std::string parameterText(PluginHost& host, const char* name)
+{
+    int index = host.findParameter(name);
+    return index < 0 ? "" : host.parameterDisplay(index);
+}
+
+GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
+{
+    GainReductionReport report{{false, 0.0, 0.0}, ""};
+    if (parameterText(host, "Power") == "off")
+        report.unavailableReason = "power is off (latency-compensated bypass)";
+    else if (parameterText(host, "Calibrate") != "off")
+        report.unavailableReason = "the calibration generator is on";
+    char* end = nullptr;
+    std::string drive = parameterText(host, "Drive"), output = parameterText(host, "Output");
+    double driveDb = std::strtod(drive.c_str(), &end);
+    bool driveRead = end && end != drive.c_str();
+    double outputDb = std::strtod(output.c_str(), &end);
+    bool outputRead = end && end != output.c_str();
+    if (report.unavailableReason.empty() && (!driveRead || !outputRead))
+        report.unavailableReason = "the plug-in's Drive and Output texts could not be read";
+    double outputGain = parameterText(host, "AutoOut") == "on" ? -driveDb : outputDb;
+    expectedGain = std::pow(10.0, (driveDb + outputGain) / 20.0);
+    return report;
+}
+
+bool checkInput(const AudioFileReader& reader, const std::string& path, std::string& error)
+{
+    const int channels = reader.channels(), rate = reader.sampleRate();
+    if (channels < 1 || channels > 2)
+    {
+        error = path + " has " + std::to_string(channels) + " channels; only mono and stereo files can be processed";
+        return false;
+    }
+    if (rate < kLowestRate || rate > kHighestRate)
+        warn("the sample rate " + std::to_string(rate) + " Hz of " + path + " is outside " +
+             std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
+             " Hz; the plug-in processes it with its 44100 Hz settings");
+    return true;
+}
+
+std::string configureWordLength(PluginHost& host, const RenderOptions& options, int fileBits)
+{
+    if (fileBits != 8 && fileBits != 16 && fileBits != 24)
+        return "";
+    if (parameterText(host, "Power") != "on")
+        return "";
+    const int quantize = host.findParameter("Quantize"), bits = host.findParameter("Bits");
+    if (quantize < 0 || bits < 0)
+        return "";
+    for (const ParameterSetting& setting : options.settings)
+        if (host.findParameter(setting.name) == quantize)
+            return "";
+    // Step centres of the two stepped parameters: Quantize off/on, Bits 8/16/24.
+    host.setParameter(quantize, 0.75f);
+    host.setParameter(bits, fileBits == 8 ? 1.0f / 6.0f : fileBits == 16 ? 0.5f : 5.0f / 6.0f);
+    return std::to_string(fileBits) + " bits by the plug-in's requantizer, noise shaping " +
+           parameterText(host, "NoiseShape");
+}
+
+bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)
+{
+    std::vector<double> block(65536 * (size_t)reader.channels());
+    for (;;)
+    {
+        int64_t got = reader.read(block.data(), 65536, error);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        samples.insert(samples.end(), block.begin(), block.begin() + got * reader.channels());
+    }
+}

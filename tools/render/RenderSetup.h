@@ -1,0 +1,41 @@
+// The steps every render shares, whether of one file, a batch or a search:
+// finding and loading the plug-in, applying the program and the --set
+// values, checking and reading the input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/render/RenderReport.h"
+
+class AudioFileReader;
+class PluginHost;
+struct RenderOptions;
+
+void warn(const std::string& message);
+
+bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv0, bool mono, std::string& error);
+
+// Program first, then the single settings in command-line order.
+bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error);
+
+// The display text of the parameter with this name; empty when there is none.
+std::string parameterText(PluginHost& host, const char* name);
+
+// The gain the plug-in applies where it does not limit, from its own
+// display texts: Drive times Output, or unity with automatic output gain.
+GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain);
+
+// Mono and stereo map onto the plug-in's pins; more channels do not. A rate
+// the plug-in does not support still works, at its 44100 Hz settings.
+bool checkInput(const AudioFileReader& reader, const std::string& path, std::string& error);
+
+// Makes the plug-in's requantizer produce the output file's word length
+// (8, 16 or 24 bits), with the dither and noise shaping of the program, so
+// that the file writer has nothing left to round. Leaves the instance alone
+// when it bypasses (Power off), when the file holds 32-bit or float samples,
+// or when the command line sets Quantize itself. Returns a line for the
+// report, empty when nothing was changed.
+std::string configureWordLength(PluginHost& host, const RenderOptions& options, int fileBits);
+
+bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error);
