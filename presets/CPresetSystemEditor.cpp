@@ -34,7 +34,7 @@ const CColor kNameFontColor = {76, 76, 72, 255};
 const CColor kNameBackColor = {207, 222, 235, 255};
 const CColor kNameFrameColor = {76, 76, 72, 255};
 
-// Rejected files are shown in a message box, the only window they get.
+// Rejected files and failed saves are shown in a message box, the only window they get.
 class MessageBoxReporter : public FileErrorReporter
 {
 public:
@@ -386,7 +386,8 @@ void CPresetSystemEditor::saveBank()
     std::string name;
     if (!programs || !chooseFile(true, kBankFile, name))
         return;
-    presetfile::saveBank(*programs, name.c_str());
+    MessageBoxReporter reporter;
+    presetfile::saveBank(*programs, name.c_str(), reporter);
 }
 
 void CPresetSystemEditor::loadPreset()
@@ -405,5 +406,6 @@ void CPresetSystemEditor::savePreset()
     std::string name;
     if (!programs || !chooseFile(true, kPresetFile, name))
         return;
-    presetfile::savePreset(*programs, name.c_str());
+    MessageBoxReporter reporter;
+    presetfile::savePreset(*programs, name.c_str(), reporter);
 }

@@ -20,6 +20,15 @@ FileResult reject(FileCheck check, FileErrorReporter& reporter)
     reporter.report(kMessageCaption, messageFor(check));
     return FileResult::rejected;
 }
+
+FileResult save(const std::vector<unsigned char>& bytes, const char* path, FileErrorReporter& reporter,
+                FileByteWriter* writer)
+{
+    if (writeFileReplacing(path, bytes, nullptr, writer))
+        return FileResult::done;
+    reporter.report(kMessageCaption, kSaveFailedMessage);
+    return FileResult::notSaved;
+}
 } // namespace
 
 ProgramData programData(const CProgram& program)
@@ -57,18 +66,20 @@ std::vector<unsigned char> presetBytes(CPresetSystemEffect& effect)
     return encodePreset(programData(*selected));
 }
 
-FileResult saveBank(CPresetSystemEffect& effect, const char* path)
+FileResult saveBank(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
+                    FileByteWriter* writer)
 {
     if (!hasPrograms(effect))
         return FileResult::cannotOpen;
-    return writeFileReplacing(path, bankBytes(effect)) ? FileResult::done : FileResult::cannotOpen;
+    return save(bankBytes(effect), path, reporter, writer);
 }
 
-FileResult savePreset(CPresetSystemEffect& effect, const char* path)
+FileResult savePreset(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
+                      FileByteWriter* writer)
 {
     if (!effect.getProgramRecord(effect.getPresetIndex()))
         return FileResult::cannotOpen;
-    return writeFileReplacing(path, presetBytes(effect)) ? FileResult::done : FileResult::cannotOpen;
+    return save(presetBytes(effect), path, reporter, writer);
 }
 
 FileResult loadBankBytes(CPresetSystemEffect& effect, const unsigned char* bytes, size_t size,
