@@ -48,8 +48,13 @@ struct Event
 };
 std::vector<Event>* eventLog = nullptr;
 
-VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+// Some hosts answer every automation report by setting the parameter back.
+bool echoAutomation = false;
+
+VstIntPtr VSTCALLBACK recordingHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
 {
+    if (echoAutomation && effect && opcode == audioMasterAutomate)
+        effect->setParameter(effect, index, opt);
     if (eventLog)
     {
         if (opcode == audioMasterBeginEdit)
@@ -166,6 +171,7 @@ protected:
     }
     void TearDown() override
     {
+        echoAutomation = false;
         delete plugin;
         eventLog = nullptr;
         std::error_code ignored;
@@ -309,6 +315,67 @@ TEST_F(Files, NameOfExactly24CharactersSurvivesBothFormats)
     ASSERT_EQ(loadBank(other, path("n.qdb").c_str(), reporter), FileResult::done);
     other.getProgramRecord(4)->getName(text);
     EXPECT_EQ(std::string(text), name24);
+}
+
+// A program of the older layout (index 25 below 0.01) is converted once, as
+// it enters the program list: the user's edits survive selecting it again,
+// a saved file carries the current layout, and a host echoing the automation
+// does not convert it a second time.
+TEST_F(Files, OlderLayoutProgramsAreConvertedOnceWhenLoaded)
+{
+    Bytes bank = distinctBank();
+    for (int program : {0, 3})
+    {
+        const size_t values = 5 + 128 * (size_t)program + 24;
+        putFloat(bank, values + 4 * kBits, 0.3f);  // old step 1 of 4: 16 bits, requantizer on
+        putFloat(bank, values + 4 * kScale, 0.1f); // old step 0 of 4: peak metering
+        putFloat(bank, values + 4 * kLayoutMarker, 0.0f);
+    }
+    writeFile(path("old.qdb"), bank);
+    echoAutomation = true;
+    ASSERT_EQ(loadBank(*plugin, path("old.qdb").c_str(), reporter), FileResult::done);
+    // Converted once, in the programs and in the live values of program 0.
+    for (int program : {0, 3})
+    {
+        SCOPED_TRACE(program);
+        EXPECT_EQ(value(program, kLayoutMarker), 0.015f);
+        EXPECT_EQ(value(program, kQuantize), 0.75f);
+        EXPECT_EQ(value(program, kBits), stepValue(0, 3));
+        EXPECT_EQ(value(program, kMeterType), 0.25f); // peak
+        EXPECT_EQ(value(program, kScale), 0.5f);
+        EXPECT_EQ(value(program, kAttShow), 0.9375f);
+    }
+    EXPECT_EQ(plugin->getParameter(kMeterType), 0.25f);
+    EXPECT_EQ(plugin->getParameter(kScale), 0.5f);
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.75f);
+
+    // Switching the requantizer off survives selecting the program again.
+    plugin->selectPreset(3);
+    plugin->setParameter(kQuantize, 0.25f);
+    plugin->selectPreset(5);
+    plugin->selectPreset(3);
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.25f);
+    EXPECT_EQ(plugin->getParameter(kMeterType), 0.25f);
+
+    ASSERT_EQ(saveBank(*plugin, path("new.qdb").c_str(), reporter), FileResult::done);
+    const Bytes saved = readFile(path("new.qdb"));
+    const size_t program3 = 5 + 128 * 3 + 24;
+    EXPECT_EQ(Bytes(saved.begin() + program3 + 4 * kLayoutMarker, saved.begin() + program3 + 4 * kLayoutMarker + 4),
+              floatBytes(0.015f));
+    EXPECT_EQ(Bytes(saved.begin() + program3 + 4 * kQuantize, saved.begin() + program3 + 4 * kQuantize + 4),
+              floatBytes(0.25f));
+
+    // A preset file of the older layout is converted the same way.
+    Bytes preset = distinctPreset("Old preset");
+    putFloat(preset, 5 + 24 + 4 * kBits, 0.1f); // old step 0: requantizer off
+    putFloat(preset, 5 + 24 + 4 * kLayoutMarker, 0.005f);
+    writeFile(path("old.qdx"), preset);
+    ASSERT_EQ(loadPreset(*plugin, path("old.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(value(3, kLayoutMarker), 0.015f);
+    EXPECT_EQ(value(3, kQuantize), 0.25f);
+    EXPECT_EQ(value(3, kBits), 0.5f);
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.25f);
+    EXPECT_TRUE(reporter.messages.empty());
 }
 
 // ---------------------------------------------------------------- loading
