@@ -206,8 +206,12 @@ void fuzzFailingSave(Plugin& plugin, const uint8_t* data, size_t size)
     {
         Folder()
         {
-            char pattern[] = "/tmp/zelvo-fuzz-save-XXXXXX";
-            if (!mkdtemp(pattern))
+            // In memory where the system offers it: a save per input must not
+            // slow the fuzzing down to the pace of a disk.
+            std::error_code error;
+            const std::string base = std::filesystem::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
+            std::string pattern = base + "/zelvo-fuzz-save-XXXXXX";
+            if (!mkdtemp(pattern.data()))
                 fail("a folder for the saves");
             path = pattern;
         }
@@ -228,10 +232,12 @@ void fuzzFailingSave(Plugin& plugin, const uint8_t* data, size_t size)
     }
     const bool bank = size % 2 == 0;
     const size_t fileSize = bank ? kBankFileSize : kPresetFileSize;
-    size_t budget = 0;
-    for (size_t i = 0; i < size && i < 4; ++i)
-        budget = budget * 256 + data[i];
-    budget %= fileSize + 1;
+    // Every point of failure, from the first byte to none at all, chosen by
+    // a hash of the whole input.
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ data[i]) * 16777619u;
+    const size_t budget = hash % (fileSize + 1);
     RecordingFileErrorReporter reporter;
     FailingWriter writer(budget);
     const FileResult result = bank ? saveBank(plugin, path.c_str(), reporter, &writer)
