@@ -23,9 +23,10 @@ bool store(AudioEffect& effect)
     bool written = true;
     for (int i = 0; i < 6 && written; ++i)
         written = key.setDword(kPreferences[i].name, states[i]);
+    // Some stores (Linux) write the whole key when it is closed.
+    written = key.close() && written;
     if (!written)
         platform::showMessageBox(kErrorCaption, kValueError);
-    key.close();
     return written;
 }
 

@@ -6,6 +6,7 @@
 
 #include "editor/Editor.h"
 #include "host/AEffEditor.h"
+#include "effect/LegacyLayout.h"
 #include "host/NumberText.h"
 #include "platform/Registry.h"
 
@@ -27,7 +28,6 @@ namespace
 constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
 constexpr int kMaxNameBytes = 14;   // "DetectorOrder" and its terminator
 constexpr int kMaxDisplayChars = 12; // number texts: 12 characters and a terminator
-constexpr float kCurrentLayoutMark = 0.015f; // what index 25 reads: the current parameter layout
 
 // Continuous mappings see the value clamped to 0..1, so that no value a
 // host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
@@ -299,7 +299,7 @@ void Plugin::setParameter(VstInt32 index, float value)
         return;
     applyParameter(index, value);
     float mirrored = value;
-    if (index == kLayoutMarker && stepIndex(value, 100) == 0)
+    if (index == kLayoutMarker && isLegacyLayoutMark(value))
     {
         migrateLegacyParameters();
         // The programs now hold the converted values; keeping the old marker
@@ -314,36 +314,12 @@ void Plugin::setParameter(VstInt32 index, float value)
 
 void Plugin::migrateLegacyParameters()
 {
-    // The older layout had four Bits steps (0 = requantizer off) and four
-    // Scale steps (0 = peak metering).
-    setParameter(kAutoblack, stepValue(0, 2));
-    const int bits = stepIndex(values[kBits], 4);
-    if (bits != 0)
-    {
-        setParameter(kQuantize, stepValue(1, 2));
-        setParameter(kBits, stepValue(bits - 1, 3));
-    }
-    else
-    {
-        setParameter(kQuantize, stepValue(0, 2));
-        setParameter(kBits, stepValue(1, 3));
-    }
-    setParameter(kAttShow, stepValue(7, 8));
-    setParameter(kAttZoom, stepValue(0, 2));
-    setParameter(kPostMeter, stepValue(1, 2));
-    const int scale = stepIndex(values[kScale], 4);
-    int newScale;
-    if (scale == 0)
-    {
-        setParameter(kMeterType, stepValue(0, 2));
-        newScale = 1;
-    }
-    else
-    {
-        setParameter(kMeterType, stepValue(1, 2));
-        newScale = scale - 1;
-    }
-    setParameter(kScale, stepValue(newScale, 3));
+    float converted[kNumParams];
+    for (int i = 0; i < kNumParams; ++i)
+        converted[i] = values[i];
+    convertLegacyLayout(converted);
+    for (ParamId index : kLegacyConvertedParameters)
+        setParameter(index, converted[index]);
 }
 
 void Plugin::applyMeteringPreferences()

@@ -52,13 +52,22 @@ bool COptionMenu::isTypeOf(const char* className) const
     return std::strcmp(className, "COptionMenu") == 0 || CParamDisplay::isTypeOf(className);
 }
 
-bool COptionMenu::isSelectable(const std::string& entry)
+bool COptionMenu::isSeparator(long index) const
 {
-    return entry != kSeparator && !startsWith(entry, kTitlePrefix);
+    return !literals[static_cast<size_t>(index)] && entries[static_cast<size_t>(index)] == kSeparator;
 }
 
-const char* COptionMenu::shownText(const std::string& entry)
+bool COptionMenu::isSelectable(long index) const
 {
+    return literals[static_cast<size_t>(index)] ||
+           (!isSeparator(index) && !startsWith(entries[static_cast<size_t>(index)], kTitlePrefix));
+}
+
+const char* COptionMenu::shownText(long index) const
+{
+    const std::string& entry = entries[static_cast<size_t>(index)];
+    if (literals[static_cast<size_t>(index)])
+        return entry.c_str();
     if (startsWith(entry, kTitlePrefix) || startsWith(entry, kGreyedPrefix) || startsWith(entry, kSubMenuPrefix))
         return entry.c_str() + 2;
     return entry.c_str();
@@ -72,10 +81,21 @@ bool COptionMenu::addEntry(const char* text, long index)
         index = getNbEntries();
     entries.insert(entries.begin() + index, clipped(text));
     checks.insert(checks.begin() + index, false);
+    literals.insert(literals.begin() + index, false);
     if (currentIndex >= index && getNbEntries() > 1)
         currentIndex++;
     if (currentIndex < 0)
         currentIndex = 0;
+    return true;
+}
+
+bool COptionMenu::addLiteralEntry(const char* text, long index)
+{
+    if (index < 0 || index > getNbEntries())
+        index = getNbEntries();
+    if (!addEntry(text, index))
+        return false;
+    literals[static_cast<size_t>(index)] = true;
     return true;
 }
 
@@ -100,7 +120,7 @@ long COptionMenu::getCurrent(char* text, bool countSeparator) const
         return currentIndex;
     long result = 0;
     for (long i = 0; i < currentIndex; ++i)
-        if (isSelectable(entries[static_cast<size_t>(i)]))
+        if (isSelectable(i))
             result++;
     return result;
 }
@@ -110,14 +130,14 @@ bool COptionMenu::setCurrent(long index, bool countSeparator)
     if (index < 0 || index >= getNbEntries())
         return false;
     if (countSeparator) {
-        if (entries[static_cast<size_t>(index)] == kSeparator)
+        if (isSeparator(index))
             return false;
         currentIndex = index;
     } else {
         long position = -1;
         long selectable = -1;
         for (long i = 0; i < getNbEntries() && selectable < index; ++i)
-            if (isSelectable(entries[static_cast<size_t>(i)])) {
+            if (isSelectable(i)) {
                 selectable++;
                 position = i;
             }
@@ -154,6 +174,7 @@ bool COptionMenu::removeEntry(long index)
         return false;
     entries.erase(entries.begin() + index);
     checks.erase(checks.begin() + index);
+    literals.erase(literals.begin() + index);
     if (entries.empty())
         currentIndex = -1;
     else if (currentIndex >= index && currentIndex > 0)
@@ -166,6 +187,7 @@ bool COptionMenu::removeAllEntry()
 {
     entries.clear();
     checks.clear();
+    literals.clear();
     for (COptionMenu* menu : subMenus)
         menu->forget();
     subMenus.clear();
@@ -235,7 +257,7 @@ void COptionMenu::setValue(float val)
 void COptionMenu::draw(CDrawContext* context)
 {
     const char* text = currentIndex >= 0 && currentIndex < getNbEntries()
-                           ? shownText(entries[static_cast<size_t>(currentIndex)])
+                           ? shownText(currentIndex)
                            : nullptr;
     drawText(context, text);
 }
@@ -253,7 +275,7 @@ void COptionMenu::mouse(CDrawContext* context, CPoint&, long buttons)
     if (!(buttons & (kLButton | kRButton)))
         return;
     if (bgWhenClick && context) {
-        const char* text = currentIndex >= 0 ? shownText(entries[static_cast<size_t>(currentIndex)]) : nullptr;
+        const char* text = currentIndex >= 0 ? shownText(currentIndex) : nullptr;
         drawText(context, text, bgWhenClick);
     }
     beginEdit();
@@ -267,10 +289,12 @@ void COptionMenu::buildItems(std::vector<platform::MenuItem>& items, std::vector
     for (long i = 0; i < getNbEntries(); ++i) {
         const std::string& entry = entries[static_cast<size_t>(i)];
         platform::MenuItem item;
-        item.text = shownText(entry);
+        item.text = shownText(i);
         commands.push_back(Command{this, i});
         item.command = static_cast<int>(commands.size());
-        if (entry == kSeparator)
+        if (literals[static_cast<size_t>(i)])
+            item.kind = platform::MenuItem::normal;
+        else if (entry == kSeparator)
             item.kind = platform::MenuItem::separator;
         else if (startsWith(entry, kTitlePrefix))
             item.kind = platform::MenuItem::title;

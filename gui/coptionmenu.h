@@ -28,6 +28,9 @@ public:
 
     virtual bool addEntry(const char* text, long index = -1);
     virtual bool addEntry(COptionMenu* subMenu, const char* text);
+    // An entry shown exactly as given: texts from users ("-", "-Tape") are
+    // neither separators nor titles. It stays literal when setEntry renames it.
+    bool addLiteralEntry(const char* text, long index = -1);
     virtual long getCurrent(char* text = nullptr, bool countSeparator = true) const;
     virtual bool setCurrent(long index, bool countSeparator = true);
     virtual bool getEntry(long index, char* text) const;
@@ -59,11 +62,13 @@ private:
         long index;
     };
     void buildItems(std::vector<platform::MenuItem>& items, std::vector<Command>& commands);
-    static bool isSelectable(const std::string& entry);
-    static const char* shownText(const std::string& entry);
+    bool isSelectable(long index) const;
+    bool isSeparator(long index) const;
+    const char* shownText(long index) const;
 
     std::vector<std::string> entries;
     std::vector<bool> checks;
+    std::vector<bool> literals;
     std::vector<COptionMenu*> subMenus;
     long currentIndex = -1;
     long nbItemsPerColumn = -1;

@@ -2,8 +2,8 @@
 // named binary, string and 32-bit values, addressed by a backslash path
 // under the local machine's software hive ("SOFTWARE\Korvane\...").
 // Windows keeps them in the registry; Linux keeps one file per key under
-// $XDG_CONFIG_HOME (default ~/.config), replaced atomically on close so a
-// crash or a second instance never leaves a torn key.
+// $XDG_CONFIG_HOME (when absolute; otherwise ~/.config), replaced atomically
+// on close so a crash or a second instance never leaves a torn key.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +24,10 @@ public:
     bool create(const char* path);
     // Opens an existing key for reading; false when it does not exist.
     bool open(const char* path);
-    // Writes pending values (Linux: the whole key at once) and closes.
-    void close();
+    // Writes pending values (Linux: the whole key at once) and closes. False
+    // when values set since create could not be stored: a failed write
+    // leaves the key as it was before create.
+    bool close();
     bool isOpen() const;
 
     bool setBinary(const char* name, const void* data, uint32_t size);

@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "effect/LegacyLayout.h"
 #include "platform/Registry.h"
 #include "presets/CPresetSystemEffect.h"
+
+static_assert(kNumParams == kProgramParameterCount, "a memory holds every parameter");
 
 namespace
 {
@@ -69,8 +72,14 @@ void CPresetSystemEffect::recallMemo(const char* keyPath)
     platform::RegistryKey key;
     if (!key.open(keyPath))
         return;
+    // The memory is read whole first and held to what a file load accepts:
+    // values clamped to [0, 1] (infinities included) and the older layout
+    // converted once, before anything reaches the parameters or the host.
+    float values[kNumParams];
+    bool present[kNumParams] = {};
     for (int i = 0; i < kProgramParameterCount; ++i)
     {
+        values[i] = getParameter(i);
         char name[16];
         valueName(i, name, sizeof name);
         unsigned char bytes[4];
@@ -84,8 +93,18 @@ void CPresetSystemEffect::recallMemo(const char* keyPath)
         std::memcpy(&value, &bits, 4);
         if (value != value)
             continue;
-        setParameterAutomated(i, value);
+        values[i] = value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
+        present[i] = true;
     }
+    if (present[kLayoutMarker] && isLegacyLayoutMark(values[kLayoutMarker]))
+    {
+        convertLegacyLayout(values);
+        for (ParamId converted : kLegacyConvertedParameters)
+            present[converted] = true;
+    }
+    for (int i = 0; i < kProgramParameterCount; ++i)
+        if (present[i])
+            setParameterAutomated(i, values[i]);
     char presetName[64];
     if (key.queryString("name", presetName, sizeof presetName))
         setPresetName(presetName);

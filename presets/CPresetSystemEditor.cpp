@@ -34,7 +34,7 @@ const CColor kNameFontColor = {76, 76, 72, 255};
 const CColor kNameBackColor = {207, 222, 235, 255};
 const CColor kNameFrameColor = {76, 76, 72, 255};
 
-// Rejected files are shown in a message box, the only window they get.
+// Rejected files and failed saves are shown in a message box, the only window they get.
 class MessageBoxReporter : public FileErrorReporter
 {
 public:
@@ -94,11 +94,25 @@ void CPresetSystemEditor::withdrawControls()
 
 CPresetSystemEffect* CPresetSystemEditor::presetEffect() const { return dynamic_cast<CPresetSystemEffect*>(effect); }
 
+int CPresetSystemEditor::programAtMenuPosition(long position)
+{
+    if (position == 0)
+        return 0;
+    if (position < 2 || position > kProgramCount)
+        return -1;
+    return static_cast<int>(position - 1);
+}
+
 bool CPresetSystemEditor::open(void*)
 {
     CPresetSystemEffect* programs = presetEffect();
     if (!frame || !programs)
         return false;
+    {
+        // The bar is built from the programs' names as they are now.
+        std::lock_guard<std::mutex> lock(pendingNamesMutex);
+        pendingNames.clear();
+    }
     const int top = rect.bottom - 15;
     const int bottom = rect.bottom - 1;
     auto barRect = [&](int left, int right) { return CRect(left, top, right, bottom); };
@@ -126,7 +140,7 @@ bool CPresetSystemEditor::open(void*)
     presetMenu = new COptionMenu(barRect(314, 325), this, kTagPresetMenu, nullptr, nullptr, kCheckStyle | kNoDrawStyle);
     fillMenu();
     presetMenu->setNbItemsPerColumn(kItemsPerColumn);
-    presetMenu->setCurrent(selected, false);
+    presetMenu->setCurrent(menuPosition(selected), true);
     frame->addView(presetMenu);
 
     CBitmap* switchBitmap = new CBitmap(kSwitchBitmap);
@@ -200,7 +214,8 @@ void CPresetSystemEditor::fillMenu()
         char name[kProgramNameLength + 1] = "";
         if (CProgram* program = programs->getProgramRecord(k))
             program->getName(name);
-        presetMenu->addEntry(name);
+        // Names come from users, hosts and files: never menu markup.
+        presetMenu->addLiteralEntry(name);
         if (k == 0)
             presetMenu->addEntry("-");
     }
@@ -210,6 +225,7 @@ void CPresetSystemEditor::idle()
 {
     if (!effect || !frame)
         return;
+    showPendingNames();
     CView* hovered = frame->getCurrentView();
     CPoint where;
     frame->getCurrentLocation(where);
@@ -249,9 +265,9 @@ void CPresetSystemEditor::valueChanged(CDrawContext*, CControl* control)
         if (!menu)
             break;
         char text[COptionMenu::kMaxEntryLength + 1] = "";
-        const long index = menu->getCurrent(text, false);
+        const int index = programAtMenuPosition(menu->getCurrent(text, true));
         if (index >= 0 && index < kProgramCount)
-            presetChosen(static_cast<int>(index), text);
+            presetChosen(index, text);
         break;
     }
     case kTagRecallA: programs->recallMemoA(); break;
@@ -262,14 +278,35 @@ void CPresetSystemEditor::valueChanged(CDrawContext*, CControl* control)
     }
 }
 
-void CPresetSystemEditor::showName(const char* name, bool alsoCurrentEntry)
+// Shows the selected program's name in the field and as entry 0; with a
+// program index, also as that program's own entry.
+void CPresetSystemEditor::showName(const char* name, int program)
 {
     if (nameField)
         nameField->setText(name);
     if (presetMenu) {
-        if (alsoCurrentEntry)
-            presetMenu->setEntry(presetMenu->getCurrent(nullptr, true), name);
+        if (program > 0)
+            presetMenu->setEntry(menuPosition(program), name);
         presetMenu->setEntry(0, name);
+    }
+}
+
+void CPresetSystemEditor::showPendingNames()
+{
+    std::vector<PendingName> names;
+    {
+        std::lock_guard<std::mutex> lock(pendingNamesMutex);
+        names.swap(pendingNames);
+    }
+    CPresetSystemEffect* programs = presetEffect();
+    for (const PendingName& pending : names) {
+        // A rename of a program that is no longer selected only renames its entry.
+        if (programs && pending.program != programs->getPresetIndex()) {
+            if (presetMenu && pending.program > 0)
+                presetMenu->setEntry(menuPosition(pending.program), pending.name.c_str());
+            continue;
+        }
+        showName(pending.name.c_str(), pending.program);
     }
 }
 
@@ -277,24 +314,30 @@ void CPresetSystemEditor::nameEdited(const char* text)
 {
     char cut[kProgramNameLength + 1] = "";
     std::strncpy(cut, text ? text : "", kProgramNameLength);
-    showName(cut, true);
-    if (CPresetSystemEffect* programs = presetEffect())
+    CPresetSystemEffect* programs = presetEffect();
+    showName(cut, programs ? programs->getPresetIndex() : 0);
+    if (programs)
         programs->renamePreset(cut);
 }
 
 void CPresetSystemEditor::presetChosen(int index, const char* text)
 {
-    showName(text, false);
+    showName(text, 0);
     if (CPresetSystemEffect* programs = presetEffect())
         programs->selectPreset(index);
 }
 
 void CPresetSystemEditor::presetNameChanged(const char* name)
 {
-    // The effect may call from any thread, with the window open or closed.
-    ControlAccess access(*this);
-    if (access)
-        showName(name, true);
+    // The effect may call from any thread, with the window open or closed,
+    // while the interface thread draws the field and the menu: only the
+    // interface thread touches them. A closed window reads the names anew
+    // when it opens.
+    CPresetSystemEffect* programs = presetEffect();
+    if (!name || !programs || !controlsAvailable.load())
+        return;
+    std::lock_guard<std::mutex> lock(pendingNamesMutex);
+    pendingNames.push_back({programs->getPresetIndex(), name});
 }
 
 void CPresetSystemEditor::programsChanged(int selectedIndex)
@@ -304,11 +347,11 @@ void CPresetSystemEditor::programsChanged(int selectedIndex)
         return;
     fillMenu();
     if (presetMenu)
-        presetMenu->setCurrent(selectedIndex, false);
+        presetMenu->setCurrent(menuPosition(selectedIndex), true);
     CPresetSystemEffect* programs = presetEffect();
     CProgram* program = programs ? programs->getProgramRecord(selectedIndex) : nullptr;
     if (program)
-        showName(program->name(), false);
+        showName(program->name(), 0);
 }
 
 void CPresetSystemEditor::stepPreset(bool next)
@@ -319,11 +362,11 @@ void CPresetSystemEditor::stepPreset(bool next)
     int index = programs->getPresetIndex() + (next ? 1 : -1);
     index = index < 0 ? 0 : (index >= kProgramCount ? kProgramCount - 1 : index);
     if (presetMenu)
-        presetMenu->setCurrent(index, false);
+        presetMenu->setCurrent(menuPosition(index), true);
     char name[kProgramNameLength + 1] = "";
     if (CProgram* program = programs->getProgramRecord(index))
         program->getName(name);
-    showName(name, false);
+    showName(name, 0);
     programs->selectPreset(index);
 }
 
@@ -386,7 +429,8 @@ void CPresetSystemEditor::saveBank()
     std::string name;
     if (!programs || !chooseFile(true, kBankFile, name))
         return;
-    presetfile::saveBank(*programs, name.c_str());
+    MessageBoxReporter reporter;
+    presetfile::saveBank(*programs, name.c_str(), reporter);
 }
 
 void CPresetSystemEditor::loadPreset()
@@ -405,5 +449,6 @@ void CPresetSystemEditor::savePreset()
     std::string name;
     if (!programs || !chooseFile(true, kPresetFile, name))
         return;
-    presetfile::savePreset(*programs, name.c_str());
+    MessageBoxReporter reporter;
+    presetfile::savePreset(*programs, name.c_str(), reporter);
 }

@@ -10,7 +10,9 @@
 #include "presets/PresetSystemListener.h"
 
 #include <atomic>
+#include <mutex>
 #include <string>
+#include <vector>
 
 class CMyTextEdit;
 class CPresetSystemEffect;
@@ -49,7 +51,8 @@ public:
     // Hover states from the pointer position.
     void idle() override;
 
-    // From the effect: the selected program has a new name.
+    // From the effect, on any thread: the selected program has a new name.
+    // The bar shows it at the next idle, on the interface thread that draws it.
     void presetNameChanged(const char* name) override;
     // From the effect: a bank replaced every program.
     void programsChanged(int selectedIndex) override;
@@ -62,6 +65,11 @@ public:
     void loadPreset() override;
     void savePreset() override;
     void stepPreset(bool next) override;
+
+    // The menu lists program 0, a separator, then programs 1 to 23.
+    static long menuPosition(int program) { return program == 0 ? 0 : program + 1; }
+    // -1 for the separator and positions past the programs.
+    static int programAtMenuPosition(long position);
 
     static constexpr int kPathLength = 260;
     static constexpr int kBarHeight = 14;
@@ -106,8 +114,19 @@ private:
     };
     // Runs the dialog; true with the bare file name made current-directory relative.
     bool chooseFile(bool save, FileKind kind, std::string& bareName);
-    void showName(const char* name, bool alsoCurrentEntry);
+    void showName(const char* name, int program);
     void fillMenu();
+    void showPendingNames();
+
+    // Renames that arrived from the effect, with the program they named,
+    // waiting for the interface thread.
+    struct PendingName
+    {
+        int program;
+        std::string name;
+    };
+    std::mutex pendingNamesMutex;
+    std::vector<PendingName> pendingNames;
 
     std::atomic<bool> controlsAvailable{false};
     std::atomic<int> controlsInUse{0};

@@ -1,12 +1,14 @@
 #include "presets/PresetFileAccess.h"
 
+#include "platform/ReplacementFile.h"
+
 #include <cstdio>
 
 namespace presetfile
 {
 
 const char* const kReadMode = "rb+";
-const char* const kWriteMode = "wb+";
+const char* const kSaveFailedMessage = "Could not save file! Nothing on disk was changed.";
 
 bool readFileForUpdate(const char* path, size_t limit, std::vector<unsigned char>& bytes)
 {
@@ -24,15 +26,20 @@ bool readFileForUpdate(const char* path, size_t limit, std::vector<unsigned char
     return !failed;
 }
 
-bool writeFileReplacing(const char* path, const std::vector<unsigned char>& bytes)
+bool FileByteWriter::write(platform::ReplacementFile& file, const unsigned char* bytes, size_t size)
 {
-    if (!path || !*path)
-        return false;
-    FILE* file = std::fopen(path, kWriteMode);
-    if (!file)
-        return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = (std::fclose(file) == 0) && ok;
+    return file.write(bytes, size);
+}
+
+bool writeFileReplacing(const char* path, const std::vector<unsigned char>& bytes, std::string* reason,
+                        FileByteWriter* writer)
+{
+    FileByteWriter direct;
+    platform::ReplacementFile file(path);
+    const bool ok = file.isOpen() && (bytes.empty() || (writer ? writer : &direct)->write(file, bytes.data(), bytes.size())) &&
+                    file.commit();
+    if (!ok && reason)
+        *reason = file.failure().empty() ? "the file could not be written" : file.failure();
     return ok;
 }
 

@@ -1,5 +1,6 @@
 #include "presets/PresetFileOperations.h"
 
+#include "effect/LegacyLayout.h"
 #include "presets/CPresetSystemEffect.h"
 #include "presets/FileErrorReporter.h"
 #include "presets/PresetFileAccess.h"
@@ -19,6 +20,33 @@ FileResult reject(FileCheck check, FileErrorReporter& reporter)
 {
     reporter.report(kMessageCaption, messageFor(check));
     return FileResult::rejected;
+}
+
+static_assert(kNumParams == kValueCount, "a program holds every parameter");
+
+// A program of the older layout is converted as it enters the program list,
+// so that it is stored converted: selecting it again, or a host echoing its
+// values, finds the current layout and converts nothing a second time.
+void storeLoadedProgram(const ProgramData& data, CProgram& program)
+{
+    storeProgram(data, program);
+    if (!isLegacyLayoutMark(program.getParameter(kLayoutMarker)))
+        return;
+    float values[kNumParams];
+    for (int j = 0; j < kNumParams; ++j)
+        values[j] = program.getParameter(j);
+    convertLegacyLayout(values);
+    for (int j = 0; j < kNumParams; ++j)
+        program.setParameter(j, values[j]);
+}
+
+FileResult save(const std::vector<unsigned char>& bytes, const char* path, FileErrorReporter& reporter,
+                FileByteWriter* writer)
+{
+    if (writeFileReplacing(path, bytes, nullptr, writer))
+        return FileResult::done;
+    reporter.report(kMessageCaption, kSaveFailedMessage);
+    return FileResult::notSaved;
 }
 } // namespace
 
@@ -57,18 +85,20 @@ std::vector<unsigned char> presetBytes(CPresetSystemEffect& effect)
     return encodePreset(programData(*selected));
 }
 
-FileResult saveBank(CPresetSystemEffect& effect, const char* path)
+FileResult saveBank(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
+                    FileByteWriter* writer)
 {
     if (!hasPrograms(effect))
         return FileResult::cannotOpen;
-    return writeFileReplacing(path, bankBytes(effect)) ? FileResult::done : FileResult::cannotOpen;
+    return save(bankBytes(effect), path, reporter, writer);
 }
 
-FileResult savePreset(CPresetSystemEffect& effect, const char* path)
+FileResult savePreset(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
+                      FileByteWriter* writer)
 {
     if (!effect.getProgramRecord(effect.getPresetIndex()))
         return FileResult::cannotOpen;
-    return writeFileReplacing(path, presetBytes(effect)) ? FileResult::done : FileResult::cannotOpen;
+    return save(presetBytes(effect), path, reporter, writer);
 }
 
 FileResult loadBankBytes(CPresetSystemEffect& effect, const unsigned char* bytes, size_t size,
@@ -81,7 +111,7 @@ FileResult loadBankBytes(CPresetSystemEffect& effect, const unsigned char* bytes
     if (check != FileCheck::accepted)
         return reject(check, reporter);
     for (int i = 0; i < kBankProgramCount; ++i)
-        storeProgram(programs[i], *effect.getProgramRecord(i));
+        storeLoadedProgram(programs[i], *effect.getProgramRecord(i));
     if (PresetSystemListener* listener = effect.getPresetSystemListener())
         listener->programsChanged(0);
     effect.selectPreset(0);
@@ -100,7 +130,7 @@ FileResult loadPresetBytes(CPresetSystemEffect& effect, const unsigned char* byt
     const FileCheck check = decodePreset(bytes, size, program);
     if (check != FileCheck::accepted)
         return reject(check, reporter);
-    storeProgram(program, *target);
+    storeLoadedProgram(program, *target);
     if (PresetSystemListener* listener = effect.getPresetSystemListener())
         listener->presetNameChanged(target->name());
     effect.selectPreset(index);

@@ -21,15 +21,21 @@ class FileErrorReporter;
 namespace presetfile
 {
 
+class FileByteWriter;
+
 enum class FileResult
 {
     done,
-    cannotOpen, // missing, read-only, locked, unwritable: nothing happens and nothing is shown
+    cannotOpen, // missing, read-only, locked: nothing happens and nothing is shown
     rejected,   // the reporter has been given the message; nothing changed
+    notSaved,   // the reporter has been given kSaveFailedMessage; the file on disk is as it was
 };
 
-FileResult saveBank(CPresetSystemEffect& effect, const char* path);
-FileResult savePreset(CPresetSystemEffect& effect, const char* path);
+// A save that cannot complete leaves any existing file unchanged and creates none.
+FileResult saveBank(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
+                    FileByteWriter* writer = nullptr);
+FileResult savePreset(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
+                      FileByteWriter* writer = nullptr);
 // Replaces all 24 programs, tells the listener (programsChanged (0)) and
 // selects program 0, which applies it and reports every parameter to the host.
 FileResult loadBank(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter);

@@ -229,3 +229,68 @@ TEST_F(PresetBarTest, TypedNameIsCutTo24CharactersAndNamesTheProgram)
     clickBar(340);
     EXPECT_EQ(host->programName(), "abcdefghijklmnopqrstuvwx");
 }
+
+// Program names are the user's: "-" and "-Tx" are names like any other, not
+// a separator and a title, and the menu still maps its positions to the
+// programs they show.
+TEST_F(PresetBarTest, NamesThatLookLikeMenuMarkupAreShownAndChosenAsNames)
+{
+    ASSERT_TRUE(openEditor());
+    answer(files + "/factory.qdb");
+    clickBar(35);
+    std::string bank = readAll(files + "/factory.qdb");
+    ASSERT_EQ(bank.size(), 3077u);
+    auto rename = [&bank](int program, const std::string& name) {
+        std::string field = name;
+        field.resize(24, '\0');
+        bank.replace(5 + 128 * program, 24, field);
+    };
+    rename(1, "-");
+    rename(2, "-Tx");
+    rename(3, "-");
+    std::ofstream(files + "/markup.qdb", std::ios::binary) << bank;
+    answer(files + "/markup.qdb");
+    clickBar(88);
+    ASSERT_EQ(host->programName(), "Current");
+
+    // The menu opens below the bar; its entries are 20 pixels high, the
+    // separator 9: "Limiter Hard" (program 4, entry 5) spans 90 to 110.
+    act([](User& user) {
+        user.click(319, kBarY);
+        user.pause(300);
+        user.click(354, 461 + 100);
+    });
+    EXPECT_EQ(host->programName(), "Limiter Hard");
+    for (int i = 0; i < kNumParams; ++i)
+        EXPECT_FLOAT_EQ(host->getParameter(i), static_cast<float>(kFactoryPresets[4].values[i])) << "parameter " << i;
+
+    // A typed name renames program 4 and nothing else.
+    act([](User& user) {
+        user.click(257, kBarY);
+        user.pause(150);
+        user.clearField();
+        user.type("Renamed");
+        user.key(XK_Return);
+    });
+    EXPECT_EQ(host->programName(), "Renamed");
+    answer(files + "/after.qdb");
+    clickBar(35);
+    const std::string after = readAll(files + "/after.qdb");
+    ASSERT_EQ(after.size(), 3077u);
+    auto nameOf = [&after](int program) { return std::string(after.c_str() + 5 + 128 * program); };
+    EXPECT_EQ(nameOf(0), "Renamed");
+    EXPECT_EQ(nameOf(1), "-");
+    EXPECT_EQ(nameOf(2), "-Tx");
+    EXPECT_EQ(nameOf(3), "-");
+    EXPECT_EQ(nameOf(4), "Renamed");
+    EXPECT_EQ(nameOf(5), kFactoryPresets[5].name);
+
+    // The menu still leads to the programs behind the odd names.
+    act([](User& user) { // entry 3, program 2, spans 50 to 70
+        user.click(319, kBarY);
+        user.pause(300);
+        user.click(354, 461 + 60);
+    });
+    EXPECT_EQ(host->programName(), "-Tx");
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), static_cast<float>(kFactoryPresets[2].values[kDrive]));
+}

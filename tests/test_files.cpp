@@ -3,6 +3,7 @@
 // one message and no change at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -16,6 +17,8 @@
 #include <vector>
 
 #if !defined(_WIN32)
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +26,9 @@
 
 #include "effect/Plugin.h"
 #include "presets/FactoryPresets.h"
+#include "platform/ReplacementFile.h"
 #include "presets/FileErrorReporter.h"
+#include "presets/PresetFileAccess.h"
 #include "presets/PresetFileFormat.h"
 #include "presets/PresetFileOperations.h"
 #include "presets/PresetSystemListener.h"
@@ -43,8 +48,13 @@ struct Event
 };
 std::vector<Event>* eventLog = nullptr;
 
-VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+// Some hosts answer every automation report by setting the parameter back.
+bool echoAutomation = false;
+
+VstIntPtr VSTCALLBACK recordingHost(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
 {
+    if (echoAutomation && effect && opcode == audioMasterAutomate)
+        effect->setParameter(effect, index, opt);
     if (eventLog)
     {
         if (opcode == audioMasterBeginEdit)
@@ -161,6 +171,7 @@ protected:
     }
     void TearDown() override
     {
+        echoAutomation = false;
         delete plugin;
         eventLog = nullptr;
         std::error_code ignored;
@@ -221,7 +232,7 @@ protected:
 TEST_F(Files, PresetOfProgram7IsExactly133HandBuiltBytes)
 {
     plugin->selectPreset(7);
-    ASSERT_EQ(savePreset(*plugin, path("l3.qdx").c_str()), FileResult::done);
+    ASSERT_EQ(savePreset(*plugin, path("l3.qdx").c_str(), reporter), FileResult::done);
     const Bytes file = readFile(path("l3.qdx"));
 
     Bytes expected = {'v', 'z', 'D', 'Q', 0x21, 'L', 'o', 'u', 'd', 'n', 'e', 's', 's', ' ', '3'};
@@ -240,7 +251,7 @@ TEST_F(Files, PresetOfProgram7IsExactly133HandBuiltBytes)
 
 TEST_F(Files, BankIs3077BytesWithRecordsAtTheirOffsets)
 {
-    ASSERT_EQ(saveBank(*plugin, path("factory.qdb").c_str()), FileResult::done);
+    ASSERT_EQ(saveBank(*plugin, path("factory.qdb").c_str(), reporter), FileResult::done);
     const Bytes file = readFile(path("factory.qdb"));
     ASSERT_EQ(file.size(), 3077u);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 5), (Bytes{'v', 'z', 'D', 'Q', 0x37}));
@@ -268,8 +279,8 @@ TEST_F(Files, SavedFilesReadBackToTheSamePrograms)
 {
     plugin->selectPreset(9);
     plugin->setParameter(kDrive, 0.77f);
-    ASSERT_EQ(saveBank(*plugin, path("b.qdb").c_str()), FileResult::done);
-    ASSERT_EQ(savePreset(*plugin, path("p.qdx").c_str()), FileResult::done);
+    ASSERT_EQ(saveBank(*plugin, path("b.qdb").c_str(), reporter), FileResult::done);
+    ASSERT_EQ(savePreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::done);
     const State saved = state();
 
     Plugin other(recordingHost);
@@ -314,8 +325,8 @@ TEST_F(Files, NameOfExactly24CharactersSurvivesBothFormats)
     const std::string name24 = "ABCDEFGHIJKLMNOPQRSTUVWX";
     plugin->selectPreset(4);
     plugin->renamePreset((name24 + "YZ").c_str()); // a program never holds more than 24
-    ASSERT_EQ(savePreset(*plugin, path("n.qdx").c_str()), FileResult::done);
-    ASSERT_EQ(saveBank(*plugin, path("n.qdb").c_str()), FileResult::done);
+    ASSERT_EQ(savePreset(*plugin, path("n.qdx").c_str(), reporter), FileResult::done);
+    ASSERT_EQ(saveBank(*plugin, path("n.qdb").c_str(), reporter), FileResult::done);
     const Bytes preset = readFile(path("n.qdx"));
     EXPECT_EQ(std::string(preset.begin() + 5, preset.begin() + 29), name24); // no terminator in the file
 
@@ -328,6 +339,67 @@ TEST_F(Files, NameOfExactly24CharactersSurvivesBothFormats)
     ASSERT_EQ(loadBank(other, path("n.qdb").c_str(), reporter), FileResult::done);
     other.getProgramRecord(4)->getName(text);
     EXPECT_EQ(std::string(text), name24);
+}
+
+// A program of the older layout (index 25 below 0.01) is converted once, as
+// it enters the program list: the user's edits survive selecting it again,
+// a saved file carries the current layout, and a host echoing the automation
+// does not convert it a second time.
+TEST_F(Files, OlderLayoutProgramsAreConvertedOnceWhenLoaded)
+{
+    Bytes bank = distinctBank();
+    for (int program : {0, 3})
+    {
+        const size_t values = 5 + 128 * (size_t)program + 24;
+        putFloat(bank, values + 4 * kBits, 0.3f);  // old step 1 of 4: 16 bits, requantizer on
+        putFloat(bank, values + 4 * kScale, 0.1f); // old step 0 of 4: peak metering
+        putFloat(bank, values + 4 * kLayoutMarker, 0.0f);
+    }
+    writeFile(path("old.qdb"), bank);
+    echoAutomation = true;
+    ASSERT_EQ(loadBank(*plugin, path("old.qdb").c_str(), reporter), FileResult::done);
+    // Converted once, in the programs and in the live values of program 0.
+    for (int program : {0, 3})
+    {
+        SCOPED_TRACE(program);
+        EXPECT_EQ(value(program, kLayoutMarker), 0.015f);
+        EXPECT_EQ(value(program, kQuantize), 0.75f);
+        EXPECT_EQ(value(program, kBits), stepValue(0, 3));
+        EXPECT_EQ(value(program, kMeterType), 0.25f); // peak
+        EXPECT_EQ(value(program, kScale), 0.5f);
+        EXPECT_EQ(value(program, kAttShow), 0.9375f);
+    }
+    EXPECT_EQ(plugin->getParameter(kMeterType), 0.25f);
+    EXPECT_EQ(plugin->getParameter(kScale), 0.5f);
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.75f);
+
+    // Switching the requantizer off survives selecting the program again.
+    plugin->selectPreset(3);
+    plugin->setParameter(kQuantize, 0.25f);
+    plugin->selectPreset(5);
+    plugin->selectPreset(3);
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.25f);
+    EXPECT_EQ(plugin->getParameter(kMeterType), 0.25f);
+
+    ASSERT_EQ(saveBank(*plugin, path("new.qdb").c_str(), reporter), FileResult::done);
+    const Bytes saved = readFile(path("new.qdb"));
+    const size_t program3 = 5 + 128 * 3 + 24;
+    EXPECT_EQ(Bytes(saved.begin() + program3 + 4 * kLayoutMarker, saved.begin() + program3 + 4 * kLayoutMarker + 4),
+              floatBytes(0.015f));
+    EXPECT_EQ(Bytes(saved.begin() + program3 + 4 * kQuantize, saved.begin() + program3 + 4 * kQuantize + 4),
+              floatBytes(0.25f));
+
+    // A preset file of the older layout is converted the same way.
+    Bytes preset = distinctPreset("Old preset");
+    putFloat(preset, 5 + 24 + 4 * kBits, 0.1f); // old step 0: requantizer off
+    putFloat(preset, 5 + 24 + 4 * kLayoutMarker, 0.005f);
+    writeFile(path("old.qdx"), preset);
+    ASSERT_EQ(loadPreset(*plugin, path("old.qdx").c_str(), reporter), FileResult::done);
+    EXPECT_EQ(value(3, kLayoutMarker), 0.015f);
+    EXPECT_EQ(value(3, kQuantize), 0.25f);
+    EXPECT_EQ(value(3, kBits), 0.5f);
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.25f);
+    EXPECT_TRUE(reporter.messages.empty());
 }
 
 // ---------------------------------------------------------------- loading
@@ -539,8 +611,6 @@ TEST_F(Files, FilesThatCannotBeOpenedDoNothingAndSayNothing)
     EXPECT_EQ(loadPreset(*plugin, path("missing.qdx").c_str(), reporter), FileResult::cannotOpen);
     EXPECT_EQ(loadBank(*plugin, path("missing.qdb").c_str(), reporter), FileResult::cannotOpen);
     EXPECT_EQ(loadBank(*plugin, directory.c_str(), reporter), FileResult::cannotOpen);
-    EXPECT_EQ(saveBank(*plugin, path("no/such/dir.qdb").c_str()), FileResult::cannotOpen);
-    EXPECT_EQ(savePreset(*plugin, directory.c_str()), FileResult::cannotOpen);
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_TRUE(events.empty());
     EXPECT_TRUE(state() == before);
@@ -590,6 +660,176 @@ TEST_F(Files, AFileThatCannotBeOpenedForUpdateIsNotRead)
         GTEST_SKIP() << "read-only files can be opened for update here";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read-only file was read, 2: state changed or message shown, "
                                          "4: writable file not read, 10: cannot drop privileges";
+}
+
+#endif
+
+// ---------------------------------------------------------------- saving
+
+namespace
+{
+// A disk that fills up after a number of bytes.
+class FailingWriter : public FileByteWriter
+{
+public:
+    explicit FailingWriter(size_t budget) : budget(budget) {}
+    bool write(platform::ReplacementFile& file, const unsigned char* bytes, size_t size) override
+    {
+        const size_t now = size < budget ? size : budget;
+        budget -= now;
+        return file.write(bytes, now) && now == size;
+    }
+
+private:
+    size_t budget;
+};
+} // namespace
+
+class Saves : public Files
+{
+protected:
+    void SetUp() override
+    {
+        Files::SetUp();
+        ASSERT_EQ(saveBank(*plugin, path("good.qdb").c_str(), reporter), FileResult::done);
+        good = readFile(path("good.qdb"));
+        ASSERT_EQ(good.size(), 3077u);
+        // What a save would write now differs from the file on disk.
+        plugin->selectPreset(6);
+        plugin->setParameter(kDrive, 0.9f);
+        plugin->renamePreset("Edited since");
+    }
+    // Names in the test's folder, to show that no partial copy stays behind.
+    std::vector<std::string> entries()
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(directory))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    Bytes good;
+};
+
+TEST_F(Saves, AWriterThatFailsPartWayLeavesTheOldFileAndSaysSo)
+{
+    for (size_t budget : {size_t(0), size_t(1), size_t(1000), size_t(3076)})
+    {
+        SCOPED_TRACE(budget);
+        reporter.messages.clear();
+        FailingWriter bank(budget);
+        EXPECT_EQ(saveBank(*plugin, path("good.qdb").c_str(), reporter, &bank), FileResult::notSaved);
+        FailingWriter preset(std::min(budget, size_t(132))); // a preset file is 133 bytes
+        EXPECT_EQ(savePreset(*plugin, path("new.qdx").c_str(), reporter, &preset), FileResult::notSaved);
+        EXPECT_EQ(readFile(path("good.qdb")), good);
+        EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
+        ASSERT_EQ(reporter.messages.size(), 2u);
+        for (const auto& message : reporter.messages)
+        {
+            EXPECT_EQ(message.caption, "Error...");
+            EXPECT_EQ(message.text, kSaveFailedMessage);
+        }
+    }
+    // The same writer with room enough writes the whole file.
+    FailingWriter roomy(3077);
+    EXPECT_EQ(saveBank(*plugin, path("good.qdb").c_str(), reporter, &roomy), FileResult::done);
+    EXPECT_EQ(readFile(path("good.qdb")), bankBytes(*plugin));
+}
+
+TEST_F(Saves, SavingIntoAMissingFolderOrOverAFolderSaysSo)
+{
+    const State before = state();
+    EXPECT_EQ(saveBank(*plugin, path("no/such/dir.qdb").c_str(), reporter), FileResult::notSaved);
+    EXPECT_EQ(savePreset(*plugin, directory.c_str(), reporter), FileResult::notSaved);
+    EXPECT_EQ(reporter.messages.size(), 2u);
+    EXPECT_TRUE(state() == before);
+    EXPECT_TRUE(std::filesystem::is_directory(directory));
+    EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
+}
+
+#if !defined(_WIN32)
+// Limits and permissions apply to a child process: a file-size limit (with
+// SIGXFSZ ignored, the write fails as on a full disk) and, for a read-only
+// folder, an ordinary user in place of root, who may write anywhere.
+// Exit code: 1 wrong result, 2 no or wrong message, 10 setup failed.
+TEST_F(Saves, FileSizeLimitsAndReadOnlyFoldersLeaveEveryFileAsItWas)
+{
+    auto inChild = [&](auto&& setup, auto&& save) {
+        fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            if (!setup())
+                _exit(10);
+            RecordingFileErrorReporter childReporter;
+            int code = save(childReporter) == FileResult::notSaved ? 0 : 1;
+            if (childReporter.messages.size() != 1 || childReporter.messages[0].text != kSaveFailedMessage ||
+                childReporter.messages[0].caption != std::string("Error..."))
+                code |= 2;
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+    };
+    auto limitFileSize = [](rlim_t bytes) {
+        return [bytes] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{bytes, bytes};
+            return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        };
+    };
+
+    // Writes capped at 1000 bytes: the 3077-byte bank cannot be replaced.
+    EXPECT_EQ(inChild(limitFileSize(1000),
+                      [&](FileErrorReporter& r) { return saveBank(*plugin, path("good.qdb").c_str(), r); }),
+              0);
+    EXPECT_EQ(readFile(path("good.qdb")), good);
+    // No byte may be written at all: a new preset leaves no empty file behind.
+    EXPECT_EQ(inChild(limitFileSize(0),
+                      [&](FileErrorReporter& r) { return savePreset(*plugin, path("new.qdx").c_str(), r); }),
+              0);
+    EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
+
+    // A folder the user may not write to, holding the bank.
+    chmod(path("good.qdb").c_str(), 0644);
+    chmod(directory.c_str(), 0555);
+    const auto ordinaryUser = [] { return getuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0); };
+    EXPECT_EQ(inChild(ordinaryUser, [&](FileErrorReporter& r) { return saveBank(*plugin, path("good.qdb").c_str(), r); }),
+              0);
+    EXPECT_EQ(inChild(ordinaryUser, [&](FileErrorReporter& r) { return savePreset(*plugin, path("new.qdx").c_str(), r); }),
+              0);
+    chmod(directory.c_str(), 0755);
+    EXPECT_EQ(readFile(path("good.qdb")), good);
+    EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
+}
+
+TEST_F(Saves, OddNamesLinksAndPermissionsSurviveASave)
+{
+    const std::string names[] = {"with spaces.qdx", "quote\"d 'name'.qdx", "back\\slash.qdx", "Grüße – 音.qdx",
+                                 "-starts-with-dash.qdx", ".hidden.qdx"};
+    for (const std::string& name : names)
+    {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(savePreset(*plugin, path(name).c_str(), reporter), FileResult::done);
+        EXPECT_EQ(readFile(path(name)), presetBytes(*plugin));
+    }
+    std::vector<std::string> expected(std::begin(names), std::end(names));
+    expected.push_back("good.qdb");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries(), expected);
+
+    // Saving over a file keeps its permissions; saving through a link
+    // replaces the file it points to and keeps the link.
+    chmod(path("good.qdb").c_str(), 0600);
+    std::filesystem::create_symlink("good.qdb", path("link.qdb"));
+    ASSERT_EQ(saveBank(*plugin, path("link.qdb").c_str(), reporter), FileResult::done);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.qdb")));
+    EXPECT_EQ(readFile(path("good.qdb")), bankBytes(*plugin));
+    struct stat info;
+    ASSERT_EQ(stat(path("good.qdb").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_TRUE(reporter.messages.empty());
 }
 
 // ---------------------------------------------------------------- the renderer
@@ -665,6 +905,25 @@ TEST_F(RendererFiles, LoadsBankAndPresetAsThePluginDoes)
     EXPECT_NE(std::string(listing.begin(), listing.end()).find("Program \"Preset for 5\""), std::string::npos);
 }
 
+// The renderer saves through the same code: under a file-size limit of 512
+// bytes the good bank stays, the renderer says why and fails.
+TEST_F(RendererFiles, AFailedSaveKeepsTheOldFileAndFails)
+{
+    writeFile(path("good.qdb"), distinctBank());
+    const std::string command = "cd '" + directory + "' && trap '' XFSZ && ulimit -f 1 && ASAN_OPTIONS=detect_leaks=0 "
+                                "XDG_CONFIG_HOME='" + directory + "' '" + renderer +
+                                "' --program 3 --save-bank good.qdb --save-preset new.qdx 2>err.txt";
+    const int status = std::system(("sh -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(errors().find("good.qdb: Could not save file! Nothing on disk was changed. (File too large)"),
+              std::string::npos)
+        << errors();
+    EXPECT_EQ(readFile(path("good.qdb")), distinctBank());
+    // The preset (133 bytes, within the limit) was written before the bank failed.
+    EXPECT_EQ(readFile(path("new.qdx")).size(), 133u);
+}
+
 TEST_F(RendererFiles, RejectsBadFilesWithThePluginsMessages)
 {
     Bytes truncated = distinctBank();
@@ -682,7 +941,7 @@ TEST_F(RendererFiles, RejectsBadFilesWithThePluginsMessages)
         {"--preset-file bank.qdb --save-preset x.qdx", 1, "bank.qdb: Not a preset file!"},
         {"--bank-file missing.qdb --save-preset x.qdx", 1, "missing.qdb: cannot be opened"},
         {"--bank-file bank.qdb --program 24 --save-preset x.qdx", 2, "unknown program"},
-        {"--bank-file bank.qdb --save-preset no/such/folder.qdx", 1, "cannot be written"},
+        {"--bank-file bank.qdb --save-preset no/such/folder.qdx", 1, "no/such/folder.qdx: Could not save file!"},
     };
     for (const Case& c : cases)
     {

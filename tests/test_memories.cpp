@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -317,6 +318,62 @@ TEST_F(Memories, HandEditedLongNamesAreCutTo24Characters)
 }
 
 #if !defined(_WIN32)
+// A memory is held to what a preset file load accepts before anything reaches
+// the parameters or the host: infinities and values outside [0, 1] arrive
+// clamped, and a memory of the older layout arrives converted, once.
+TEST_F(Memories, RecalledValuesAreClampedAndOlderLayoutsConvertedAsAFileLoadDoes)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct
+    {
+        int index;
+        float stored;
+        float expected;
+    } odd[] = {{kOutput, inf, 1.0f}, {kDrive, -inf, 0.0f}, {kTransient, 1e30f, 1.0f},
+               {kRelease, -5.0f, 0.0f}, {kLink, 2.0f, 1.0f}, {kLeveller, -0.0f, 0.0f}};
+    std::ostringstream key;
+    for (int i = 0; i < 26; ++i)
+    {
+        float value = i == 25 ? 0.015f : 0.25f;
+        for (const auto& o : odd)
+            if (o.index == i)
+                value = o.stored;
+        key << "binary\t" << valueName(i) << "\t" << hexOf(value) << "\n";
+    }
+    writeKeyFile("MemoA", key.str() + "string\tname\tOdd values\n");
+    plugin->recallMemoA();
+    for (const auto& o : odd)
+        EXPECT_EQ(plugin->getParameter(o.index), o.expected) << o.index;
+    for (const HostCall& call : record.calls)
+        if (call.opcode == audioMasterAutomate)
+            EXPECT_TRUE(call.opt >= 0.0f && call.opt <= 1.0f) << "index " << call.index << " reported as " << call.opt;
+    EXPECT_EQ(plugin->getProgramRecord(0)->getParameter(kOutput), 1.0f);
+    EXPECT_EQ(name(0), "Odd values");
+
+    // The older layout: Bits step 0 of 4 meant the requantizer off, Scale
+    // step 0 of 4 peak metering. The host hears the converted values and the
+    // current layout's marker, so an echo converts nothing a second time.
+    std::ostringstream old;
+    for (int i = 0; i < 26; ++i)
+    {
+        const float value = i == kLayoutMarker ? 0.0f : (i == kBits || i == kScale) ? 0.1f : 0.25f;
+        old << "binary\t" << valueName(i) << "\t" << hexOf(value) << "\n";
+    }
+    writeKeyFile("MemoB", old.str());
+    record = Log();
+    plugin->recallMemoB();
+    EXPECT_EQ(plugin->getParameter(kQuantize), 0.25f);
+    EXPECT_EQ(plugin->getParameter(kBits), 0.5f);
+    EXPECT_EQ(plugin->getParameter(kMeterType), 0.25f);
+    EXPECT_EQ(plugin->getParameter(kScale), 0.5f);
+    EXPECT_EQ(plugin->getProgramRecord(0)->getParameter(kLayoutMarker), 0.015f);
+    for (const HostCall& call : record.calls)
+        if (call.opcode == audioMasterAutomate && call.index == kLayoutMarker)
+            EXPECT_EQ(call.opt, 0.015f);
+        else if (call.opcode == audioMasterAutomate && call.index == kMeterType)
+            EXPECT_EQ(call.opt, 0.25f);
+}
+
 TEST_F(Memories, MissingOrMalformedValuesLeaveTheirParametersAlone)
 {
     plugin->selectPreset(2);

@@ -15,6 +15,14 @@
 #include <thread>
 #include <vector>
 
+#include <cstdlib>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "editor/MeteringPreferences.h"
+#include "effect/Plugin.h"
+#include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "tests/support/TestHost.h"
 
@@ -271,6 +279,97 @@ TEST_F(SettingsStore, ReadersNeverSeeATornKey)
     EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
     EXPECT_EQ(filesInKeyDirectory(), std::vector<std::string>{"StoreTest.key"});
+}
+
+// A store that cannot be written must say so where its callers look: the
+// metering preferences show their "Could not create registry value..."
+// message, and a memory stored there leaves the memory that was there.
+// Root may write into any folder, so the writes run in a child process that
+// has become an ordinary user. Exit code: bits for each broken promise.
+TEST_F(SettingsStore, AReadOnlyFolderIsReportedAndKeepsWhatItHeld)
+{
+    {
+        Plugin plugin(nullptr);
+        plugin.selectPreset(4);
+        plugin.storeMemoA();
+    }
+    const std::string folder = root + "/Korvane/QDXzelvo";
+    const std::string memo = folder + "/MemoA.key";
+    std::ifstream before(memo);
+    const std::string memoryBefore((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+    ASSERT_NE(memoryBefore.find("Limiter Hard"), std::string::npos);
+    chmod(memo.c_str(), 0644);
+    chmod(folder.c_str(), 0555);
+    chmod(root.c_str(), 0755);
+
+    fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(10);
+        std::vector<std::string> messages;
+        platform::setMessageBoxRecorder([&](const char* caption, const char* text) {
+            messages.push_back(std::string(caption) + "|" + text);
+        });
+        int code = 0;
+        Plugin plugin(nullptr);
+        plugin.selectPreset(9);
+        if (meteringpreferences::store(plugin))
+            code |= 1;
+        if (messages != std::vector<std::string>{std::string("Error...|") + meteringpreferences::kValueError})
+            code |= 2;
+        plugin.storeMemoA();
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod(folder.c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: store reported success, 2: no or another message, 10: no ordinary user";
+    std::ifstream after(memo);
+    const std::string memoryAfter((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(memoryAfter, memoryBefore);
+    EXPECT_EQ(filesInKeyDirectory(), std::vector<std::string>{"MemoA.key"});
+}
+
+// A relative XDG_CONFIG_HOME is not a settings folder (the base-directory
+// rules): the store stays in ~/.config whatever the current directory is.
+TEST_F(SettingsStore, ARelativeConfigHomeIsIgnored)
+{
+    const std::string home = root + "/home";
+    const std::string first = root + "/first";
+    const std::string second = root + "/second";
+    for (const std::string& d : {home, first, second})
+        mkdir(d.c_str(), 0755);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::string savedConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+
+    ASSERT_EQ(chdir(first.c_str()), 0);
+    {
+        RegistryKey key;
+        ASSERT_TRUE(key.create(kKey));
+        key.setDword("stored", 7);
+        EXPECT_TRUE(key.close());
+    }
+    ASSERT_EQ(chdir(second.c_str()), 0);
+    uint32_t d = 0;
+    RegistryKey key;
+    const bool found = key.open(kKey) && key.queryDword("stored", &d);
+
+    ASSERT_EQ(chdir(cwd), 0);
+    setenv("HOME", savedHome.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(d, 7u);
+    struct stat info;
+    EXPECT_EQ(stat((home + "/.config/Korvane/QDXzelvo/StoreTest.key").c_str(), &info), 0);
+    EXPECT_NE(stat((first + "/relative").c_str(), &info), 0);
 }
 
 #endif

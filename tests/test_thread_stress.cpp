@@ -26,6 +26,9 @@
 
 #include "effect/ParameterTable.h"
 #include "effect/Plugin.h"
+#include "gui/coptionmenu.h"
+#include "editor/CMyTextEdit.h"
+#include "presets/CPresetSystemEditor.h"
 #include "presets/CPresetSystemEffect.h"
 #include "tests/support/TestHost.h"
 
@@ -476,6 +479,67 @@ TEST(ThreadStress, ProgramsAndMemoriesOnTheirOwnThreadWhileAudioAndAutomationRun
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
     EXPECT_EQ(e->initialDelay, 159);
     expectLatencyAsReported(e);
+    EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
+    problems = nullptr;
+}
+
+// Hosts rename the program from their own thread while the interface thread
+// idles and draws the editor. The preset bar's name field and menu belong to
+// the interface thread (the threading build's ThreadSanitizer reports any
+// other thread writing them); the host's last name is the one shown.
+TEST(ThreadStress, HostRenamesReachThePresetBarOnTheInterfaceThread)
+{
+    useTemporarySettingsStore("stress-names");
+    Problems seen;
+    problems = &seen;
+    Plugin* plugin = new Plugin(stressCallback);
+    AEffect* e = plugin->getAeffect();
+    ParentWindow parent;
+    if (!(e->flags & effFlagsHasEditor) || !parent.handle())
+    {
+        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+        GTEST_SKIP() << "no editor or no display";
+    }
+    plugin->selectPreset(6);
+    ASSERT_NE(e->dispatcher(e, effEditOpen, 0, 0, parent.handle(), 0.0f), 0);
+    auto* bar = dynamic_cast<CPresetSystemEditor*>(plugin->getEditor());
+    ASSERT_NE(bar, nullptr);
+
+    constexpr int kRenames = 300;
+    std::atomic<bool> renaming{true};
+    std::thread host([&] {
+        for (int i = 0; i < kRenames; ++i)
+        {
+            char name[32];
+            std::snprintf(name, sizeof name, "Host name %d", i);
+            e->dispatcher(e, effSetProgramName, 0, 0, name, 0.0f);
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+        renaming = false;
+    });
+    while (renaming)
+    {
+        e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    host.join();
+    // The editor's own idle work runs at most every 20 ms.
+    for (int i = 0; i < 3; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+    }
+    char text[256] = "";
+    bar->getNameField()->getText(text);
+    EXPECT_STREQ(text, "Host name 299");
+    ASSERT_TRUE(bar->getPresetMenu()->getEntry(0, text));
+    EXPECT_STREQ(text, "Host name 299");
+    ASSERT_TRUE(bar->getPresetMenu()->getEntry(CPresetSystemEditor::menuPosition(6), text));
+    EXPECT_STREQ(text, "Host name 299");
+    ASSERT_TRUE(bar->getPresetMenu()->getEntry(CPresetSystemEditor::menuPosition(5), text));
+    EXPECT_STREQ(text, "Loudness 1");
+    e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
+    seen.report();
     EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
     problems = nullptr;
 }

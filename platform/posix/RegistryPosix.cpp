@@ -35,8 +35,11 @@ struct Value
 
 std::string storeRoot()
 {
+    // Only an absolute XDG_CONFIG_HOME counts (the base-directory rules): a
+    // relative one would follow the current directory, which the preset
+    // bar's file dialogs change, and the settings would move with it.
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg)
+    if (xdg && *xdg == '/')
         return xdg;
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/.config";
@@ -318,11 +321,13 @@ bool RegistryKey::open(const char* path)
     return true;
 }
 
-void RegistryKey::close()
+bool RegistryKey::close()
 {
+    bool written = true;
     if (impl && impl->writable && impl->dirty)
-        impl->writeAtomically();
+        written = impl->writeAtomically();
     impl.reset();
+    return written;
 }
 
 bool RegistryKey::isOpen() const

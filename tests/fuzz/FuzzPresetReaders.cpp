@@ -3,7 +3,8 @@
 // three messages and leave every program, the selection and the live
 // parameters as they were, or accept it, hold exactly the file's names and
 // clamped values, and write it back as a canonical file that reads back to
-// itself.
+// itself. Every input also serves as a good file that a save with a writer
+// failing part-way must leave intact.
 //
 // With ZELVO_FUZZ_SEEDS=<directory> the program writes a seed corpus of valid
 // files there and exits.
@@ -11,10 +12,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "effect/LegacyLayout.h"
 #include "effect/Plugin.h"
+#include "platform/ReplacementFile.h"
+#include "presets/PresetFileAccess.h"
 #include "presets/FileErrorReporter.h"
 #include "presets/PresetFileFormat.h"
 #include "presets/PresetFileOperations.h"
@@ -82,20 +89,26 @@ float fileValue(const uint8_t* record, int j)
 }
 
 // The program must hold the record's name up to its first zero and its
-// values clamped to [0, 1]; the live parameters then follow the program.
+// values clamped to [0, 1], converted once when they are of the older
+// layout; the live parameters then follow the program.
 void checkProgramHoldsRecord(Plugin& plugin, int index, const uint8_t* record)
 {
     const CProgram* program = plugin.getProgramRecord(index);
     check(program != nullptr, "program exists");
     const std::string expectedName(reinterpret_cast<const char*>(record), strnlen((const char*)record, kNameLength));
     check(expectedName == program->name(), "name taken up to the first zero byte");
+    float expected[kNumParams];
     for (int j = 0; j < 26; ++j)
     {
         float v = fileValue(record, j);
         check(v == v, "accepted file holds no NaN");
-        const float clamped = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
-        check(bitsOf(program->getParameter(j)) == bitsOf(clamped), "value clamped into the program");
+        expected[j] = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
     }
+    if (isLegacyLayoutMark(expected[kLayoutMarker]))
+        convertLegacyLayout(expected);
+    for (int j = 0; j < 26; ++j)
+        check(bitsOf(program->getParameter(j)) == bitsOf(expected[j]), "value clamped into the program");
+    check(!isLegacyLayoutMark(program->getParameter(kLayoutMarker)), "programs are stored in the current layout");
 }
 
 void checkRejected(FileResult result, const RecordingFileErrorReporter& reporter, const State& before,
@@ -122,12 +135,10 @@ void fuzzBank(Plugin& plugin, const uint8_t* data, size_t size)
     check(plugin.getPresetIndex() == 0, "a bank selects program 0");
     for (int i = 0; i < kBankProgramCount; ++i)
         checkProgramHoldsRecord(plugin, i, data + kHeaderSize + i * kRecordSize);
-    // Program 0 is applied; a marker of the older layout converts some live
-    // values while the program keeps what the file said.
-    if (plugin.getProgramRecord(0)->getParameter(kLayoutMarker) * 100.0f >= 1.0f)
-        for (int j = 0; j < 22; ++j)
-            check(bitsOf(plugin.getParameter(j)) == bitsOf(plugin.getProgramRecord(0)->getParameter(j)),
-                  "program 0 is live");
+    // Program 0 is applied exactly as stored.
+    for (int j = 0; j < 22; ++j)
+        check(bitsOf(plugin.getParameter(j)) == bitsOf(plugin.getProgramRecord(0)->getParameter(j)),
+              "program 0 is live");
 
     const Bytes canonical = bankBytes(plugin);
     check(canonical.size() == kBankFileSize, "bank size");
@@ -162,6 +173,91 @@ void fuzzPreset(Plugin& plugin, const uint8_t* data, size_t size)
     check(loadPresetBytes(plugin, canonical.data(), canonical.size(), reporter) == FileResult::done,
           "canonical preset reads");
     check(presetBytes(plugin) == canonical, "canonical preset reads back to itself");
+}
+
+// A disk that takes a number of bytes and then fails, as a full one does.
+class FailingWriter : public FileByteWriter
+{
+public:
+    explicit FailingWriter(size_t budget) : budget(budget) {}
+    bool write(platform::ReplacementFile& file, const unsigned char* bytes, size_t size) override
+    {
+        const size_t now = size < budget ? size : budget;
+        budget -= now;
+        return file.write(bytes, now) && now == size;
+    }
+
+private:
+    size_t budget;
+};
+
+Bytes readWhole(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Saving over a good file with a writer that fails after k bytes (k from the
+// input) must leave that file byte for byte as it was, leave no other file
+// and report the failure; with room for every byte the save completes.
+void fuzzFailingSave(Plugin& plugin, const uint8_t* data, size_t size)
+{
+    struct Folder
+    {
+        Folder()
+        {
+            // In memory where the system offers it: a save per input must not
+            // slow the fuzzing down to the pace of a disk.
+            std::error_code error;
+            const std::string base = std::filesystem::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
+            std::string pattern = base + "/zelvo-fuzz-save-XXXXXX";
+            if (!mkdtemp(pattern.data()))
+                fail("a folder for the saves");
+            path = pattern;
+        }
+        ~Folder()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+        std::string path;
+    };
+    static const Folder scratch;
+    const std::string& folder = scratch.path;
+    const std::string path = folder + "/target";
+    const Bytes good(data, data + size);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size()));
+    }
+    const bool bank = size % 2 == 0;
+    const size_t fileSize = bank ? kBankFileSize : kPresetFileSize;
+    // Every point of failure, from the first byte to none at all, chosen by
+    // a hash of the whole input.
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ data[i]) * 16777619u;
+    const size_t budget = hash % (fileSize + 1);
+    RecordingFileErrorReporter reporter;
+    FailingWriter writer(budget);
+    const FileResult result = bank ? saveBank(plugin, path.c_str(), reporter, &writer)
+                                   : savePreset(plugin, path.c_str(), reporter, &writer);
+    if (budget < fileSize)
+    {
+        check(result == FileResult::notSaved, "a failed save is reported as failed");
+        check(reporter.messages.size() == 1 && reporter.messages[0].text == kSaveFailedMessage,
+              "a failed save shows one message");
+        check(readWhole(path) == good, "a failed save leaves the old file as it was");
+    }
+    else
+    {
+        check(result == FileResult::done && reporter.messages.empty(), "a save with room completes");
+        check(readWhole(path) == (bank ? bankBytes(plugin) : presetBytes(plugin)), "the save wrote the file");
+    }
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        entries += entry.path().filename() == "target" ? 0 : 1;
+    check(entries == 0, "no partial copy stays behind");
 }
 
 void writeSeed(const std::string& directory, const std::string& name, const Bytes& bytes)
@@ -222,5 +318,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     plugin.selectPreset(size ? data[size - 1] % kBankProgramCount : 0);
     fuzzPreset(plugin, data, size);
     fuzzBank(plugin, data, size);
+    fuzzFailingSave(plugin, data, size);
     return 0;
 }

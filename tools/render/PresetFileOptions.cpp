@@ -104,9 +104,10 @@ ProgramData settingsInEffect(PluginHost& host)
 
 bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 {
-    if (writeFileReplacing(path.c_str(), bytes))
+    std::string reason;
+    if (writeFileReplacing(path.c_str(), bytes, &reason))
         return true;
-    printError(path + ": cannot be written");
+    printError(path + ": " + kSaveFailedMessage + " (" + reason + ")");
     return false;
 }
 } // namespace
