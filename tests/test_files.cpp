@@ -302,8 +302,8 @@ TEST_F(Files, TheTruePeakGuardSwitchTravelsInPresetAndBankFiles)
 {
     plugin->selectPreset(10);
     plugin->setParameter(kTruePeakGuard, 0.75f);
-    ASSERT_EQ(savePreset(*plugin, path("guard.qdx").c_str()), FileResult::done);
-    ASSERT_EQ(saveBank(*plugin, path("guard.qdb").c_str()), FileResult::done);
+    ASSERT_EQ(savePreset(*plugin, path("guard.qdx").c_str(), reporter), FileResult::done);
+    ASSERT_EQ(saveBank(*plugin, path("guard.qdb").c_str(), reporter), FileResult::done);
     Bytes older = readFile(path("guard.qdx"));
     putFloat(older, 5 + 24 + 4 * kTruePeakGuard, 0.0f);
     writeFile(path("older.qdx"), older);
