@@ -42,9 +42,11 @@ struct ControlBench
 
     TestEffect effect;
     TestEditor editor;
+    // Outlives the frame: closing a frame with an edit open reports the
+    // edit's end to its listener.
+    RecordingListener listener;
     ScriptedFrame scripted;
     CDrawContext* context = nullptr;
-    RecordingListener listener;
 };
 
 // The values a listener heard, repeats merged: a control reports its value on
