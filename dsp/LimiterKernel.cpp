@@ -291,6 +291,9 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         outL[n] = Sample(r.left());
     }
 
+    if (oversampledMeter)
+        meters.flushOversampled<Isa>();
+
     inputDelayIndex = rawIndex;
     lookaheadIndex = aheadIndex;
     smootherDelayIndex = smootherIndex;
