@@ -190,7 +190,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         {
             // The reconstructed peaks around the aligned sample, scaled so
             // that a level of 1 is the most the output may carry.
-            detected = guard.detect(detector.newest()) * b.guardScale;
+            detected = guard.detect<Isa>(detector.newest()) * b.guardScale;
         }
         else if (truePeak)
         {

@@ -39,7 +39,8 @@ enum Param
     kMeterOvs = 14,
     kQuantize = 16,
     kAutoblack = 17,
-    kAttShow = 20
+    kAttShow = 20,
+    kGuard = 22
 };
 
 struct Setting
@@ -49,8 +50,11 @@ struct Setting
 };
 
 // Each kind of sample loop at least once: plain, true peak with the
-// oversampled meter and order II, the requantizer with shaping, and bypass.
+// oversampled meter and order II, the requantizer with shaping, bypass, and
+// the true-peak guard with its meter-matched reading.
 const std::vector<std::vector<Setting>> kConfigurations = {
+    {{kDrive, 0.75f}, {kGuard, 1.0f}, {kMeterOvs, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.9f},
+     {kTransShape, 0.9f}},
     {{kDrive, 0.7f}},
     {{kDrive, 0.75f}, {kOversample, 1.0f}, {kMeterOvs, 1.0f}, {kDetectorOrder, 1.0f}, {kLeveller, 0.4f},
      {kLink, 0.3f}, {kTransShape, 0.9f}},
