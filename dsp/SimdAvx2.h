@@ -73,6 +73,27 @@ ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, con
     return count;
 }
 
+// As halfSamplePeak, the points themselves: pair i of out. Returns count.
+ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+{
+    for (int i = 0; i < count; i += 2)
+    {
+        const double* oldest = window + 2 * i;
+        const double* newest = oldest + 2 * 63;
+        __m256d s[4];
+        for (int j = 0; j < 4; ++j)
+            s[j] = _mm256_mul_pd(_mm256_set1_pd(c[2 * j]),
+                                 _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * j), _mm256_loadu_pd(newest - 2 * j)));
+        for (int k = 4; k < 32; k += 4)
+            for (int j = 0; j < 4; ++j)
+                s[j] = _mm256_add_pd(s[j], _mm256_mul_pd(_mm256_set1_pd(c[2 * (k + j)]),
+                                                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * (k + j)),
+                                                                       _mm256_loadu_pd(newest - 2 * (k + j)))));
+        _mm256_storeu_pd(out + 2 * i, _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3])));
+    }
+    return count;
+}
+
 // One step of the eight attack/release followers of both channels (pairs
 // in memory, follower k at 2k): the first stage follows `linked`, the second
 // (when `stage2` is not null) the new first stage. rise = release, or attack

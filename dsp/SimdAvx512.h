@@ -61,6 +61,27 @@ ZELVO_TARGET_AVX512 inline int halfSamplePeak(const double* window, int count, c
     return count;
 }
 
+// As avx2::halfSamplePoints, four samples per register; count a multiple of 4.
+ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+{
+    for (int i = 0; i < count; i += 4)
+    {
+        const double* oldest = window + 2 * i;
+        const double* newest = oldest + 2 * 63;
+        __m512d s[4];
+        for (int j = 0; j < 4; ++j)
+            s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]),
+                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * j), _mm512_loadu_pd(newest - 2 * j)));
+        for (int k = 4; k < 32; k += 4)
+            for (int j = 0; j < 4; ++j)
+                s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
+                                                         _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * (k + j)),
+                                                                       _mm512_loadu_pd(newest - 2 * (k + j)))));
+        _mm512_storeu_pd(out + 2 * i, _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3])));
+    }
+    return count;
+}
+
 // As avx2::stepFollowers, with the attack or release coefficient picked by
 // a mask: attack = attackXorRelease ^ release.
 ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,

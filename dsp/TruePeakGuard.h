@@ -71,39 +71,39 @@ public:
         else
 #endif
         {
-        Pair even0, odd0, half0, even1, odd1, half1;
-        int n = 0;
-        for (; n < meterPairs; n += 2)
-        {
-            const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-            const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-            const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-            const Pair difference0 = older0 - newer0, difference1 = older1 - newer1;
-            even0 += Pair::load(c + 6 * n) * sum0;
-            odd0 += Pair::load(c + 6 * n + 2) * difference0;
-            half0 += Pair::load(c + 6 * n + 4) * sum0;
-            even1 += Pair::load(c + 6 * n + 6) * sum1;
-            odd1 += Pair::load(c + 6 * n + 8) * difference1;
-            half1 += Pair::load(c + 6 * n + 10) * sum1;
-            meterEven += Pair::load(m + 6 * n) * sum0 + Pair::load(m + 6 * n + 6) * sum1;
-            meterOdd += Pair::load(m + 6 * n + 2) * difference0 + Pair::load(m + 6 * n + 8) * difference1;
-            meterHalf += Pair::load(m + 6 * n + 4) * sum0 + Pair::load(m + 6 * n + 10) * sum1;
-        }
-        for (; n < kHalfTaps; n += 2)
-        {
-            const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-            const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-            const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-            even0 += Pair::load(c + 6 * n) * sum0;
-            odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
-            half0 += Pair::load(c + 6 * n + 4) * sum0;
-            even1 += Pair::load(c + 6 * n + 6) * sum1;
-            odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
-            half1 += Pair::load(c + 6 * n + 10) * sum1;
-        }
-        even = even0 + even1;
-        odd = odd0 + odd1;
-        q2 = half0 + half1;
+            Pair even0, odd0, half0, even1, odd1, half1;
+            int n = 0;
+            for (; n < meterPairs; n += 2)
+            {
+                const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+                const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+                const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+                const Pair difference0 = older0 - newer0, difference1 = older1 - newer1;
+                even0 += Pair::load(c + 6 * n) * sum0;
+                odd0 += Pair::load(c + 6 * n + 2) * difference0;
+                half0 += Pair::load(c + 6 * n + 4) * sum0;
+                even1 += Pair::load(c + 6 * n + 6) * sum1;
+                odd1 += Pair::load(c + 6 * n + 8) * difference1;
+                half1 += Pair::load(c + 6 * n + 10) * sum1;
+                meterEven += Pair::load(m + 6 * n) * sum0 + Pair::load(m + 6 * n + 6) * sum1;
+                meterOdd += Pair::load(m + 6 * n + 2) * difference0 + Pair::load(m + 6 * n + 8) * difference1;
+                meterHalf += Pair::load(m + 6 * n + 4) * sum0 + Pair::load(m + 6 * n + 10) * sum1;
+            }
+            for (; n < kHalfTaps; n += 2)
+            {
+                const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+                const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+                const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+                even0 += Pair::load(c + 6 * n) * sum0;
+                odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
+                half0 += Pair::load(c + 6 * n + 4) * sum0;
+                even1 += Pair::load(c + 6 * n + 6) * sum1;
+                odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
+                half1 += Pair::load(c + 6 * n + 10) * sum1;
+            }
+            even = even0 + even1;
+            odd = odd0 + odd1;
+            q2 = half0 + half1;
         }
         const Pair q1 = even + odd, q3 = even - odd;
         const Pair x0 = at(start, 0), x1 = at(start, 1);
