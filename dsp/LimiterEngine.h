@@ -113,6 +113,13 @@ private:
     // interpolation and, 31 samples back, of the aligned signal.
     TruePeakInterpolator detector;
     TruePeakGuard guard; // the detector when the true-peak guard is on
+    // Half-sample detector: a run of up to kDetectorRun samples has its
+    // detector side (drive, leveller, half-sample points) worked out before
+    // the gain loop, which does not feed back into it. The run's levelled
+    // pairs behind the 63 before them, then per sample the delayed raw
+    // input, the aligned pair, the half-sample point and the leveller gain.
+    static constexpr int kDetectorRun = 256;
+    AlignedBuffer<double> detectorRun;
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
     int lookaheadIndex = 0;
     SlidingMaximum longMaximum;  // over L samples: drives the release followers

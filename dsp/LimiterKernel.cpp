@@ -158,18 +158,18 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         stage2[i] = state.stage2[i];
     }
 
-    for (int n = 0; n < frames; ++n)
-    {
+    // The detector side of one sample: input, drive, delayed raw input and
+    // the leveller, into the detector ring.
+    auto detectorSide = [&](int n, Pair& t, double& levellerGain) {
         Pair x(static_cast<double>(inL[n]), static_cast<double>(inR[n]));
         x = keep(abs(x) < Pair(kInputLimit), x);
 
-        // Smoothed drive and output gains (one pole at 30 Hz).
+        // Smoothed drive gain (one pole at 30 Hz).
         g = flushed(g + b.kappa * (b.driveTarget - g));
-        h = flushed(h + b.kappa * (b.outputTarget - h));
 
         // Raw input, delayed by the full latency for bypass and input meter.
         double* raw = rawDelay + 2 * rawIndex;
-        const Pair t = Pair::load(raw);
+        t = Pair::load(raw);
         x.store(raw);
         if (++rawIndex >= delayLength)
             rawIndex = 0;
@@ -179,117 +179,178 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         const Pair y = Pair(g) * x;
         const double peak = std::max(std::fabs(y.left()), std::fabs(y.right()));
         e = e + b.mu * (std::max(peak - kEnvelopeFloor, 0.0) + kEnvelopeFloor - e);
-        const double levellerGain = (b.threshold >= e || b.levellerBypassed) ? 1.0 : b.threshold / e;
+        levellerGain = (b.threshold >= e || b.levellerBypassed) ? 1.0 : b.threshold / e;
         const Pair z = Pair(levellerGain) * y;
 
         // Detector ring; 31 samples back it is also the alignment delay.
         detector.push(z);
-        const Pair aligned = detector.behind(TruePeakInterpolator::kCentre);
-        Pair detected = aligned;
-        if (guarded)
-        {
-            // The reconstructed peaks around the aligned sample, scaled so
-            // that a level of 1 is the most the output may carry.
-            detected = guard.detect(detector.newest()) * b.guardScale;
-        }
-        else if (truePeak)
-        {
-            // The larger of the sample and the half-sample point after it,
-            // with a small margin.
-            const Pair between = detector.interpolate<Isa>();
-            detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
-        }
-        const Pair level = abs(detected);
+        return z;
+    };
 
-        // Lookahead: the signal waits L samples for its gain.
-        double* ahead = lookahead + 2 * aheadIndex;
-        const Pair u = Pair::load(ahead);
-        aligned.store(ahead);
-        if (++aheadIndex >= lookaheadLimit)
-            aheadIndex = 0;
+    constexpr int kHistory = TruePeakInterpolator::kRing - 1;
+    double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
+    double* const runRaw = window + 2 * (kHistory + kDetectorRun);
+    double* const runAligned = runRaw + 2 * kDetectorRun;
+    double* const runBetween = runAligned + 2 * kDetectorRun;
+    double* const runLeveller = runBetween + 2 * kDetectorRun;
 
-        // Release path: the maximum over the lookahead window, linked across
-        // the channels, through eight attack/release followers.
-        const Pair windowPeak = longMaximum.push(level);
-        const double both = std::max(windowPeak.left(), windowPeak.right());
-        const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-        Pair releaseLevel(1.0);
+    for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
+    {
+        const int runEnd = std::min(frames, runStart + kDetectorRun);
+        if constexpr (truePeak)
+        {
+            // The detector side of the whole run first: the half-sample points
+            // then come several samples per operation.
+            std::copy(detector.newest() - 2 * (kHistory - 1), detector.newest() + 2, window);
+            for (int n = runStart; n < runEnd; ++n)
+            {
+                const int i = n - runStart;
+                Pair t;
+                const Pair z = detectorSide(n, t, runLeveller[i]);
+                t.store(runRaw + 2 * i);
+                z.store(window + 2 * (kHistory + i));
+                detector.behind(TruePeakInterpolator::kCentre).store(runAligned + 2 * i);
+            }
+            const int count = runEnd - runStart;
+            int i = 0;
+            const double* c = detector.coefficientPairs();
 #ifdef ZELVO_WIDE_SIMD
-        double* const firstStage = reinterpret_cast<double*>(stage1);
-        double* const secondStage = secondOrder ? reinterpret_cast<double*>(stage2) : nullptr;
-        const double* const attackXorRelease = reinterpret_cast<const double*>(b.attackXorRelease);
-        const double* const release = reinterpret_cast<const double*>(b.release);
-        if constexpr (Isa == SimdLevel::Avx512)
-            releaseLevel = avx512::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
-        else if constexpr (Isa == SimdLevel::Avx2)
-            releaseLevel = avx2::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
-        else
+            if constexpr (Isa == SimdLevel::Avx512)
+                i = avx512::halfSamplePoints(window, count & ~3, c, runBetween);
+            else if constexpr (Isa == SimdLevel::Avx2)
+                i = avx2::halfSamplePoints(window, count & ~1, c, runBetween);
+#endif
+            for (; i < count; ++i)
+                TruePeakInterpolator::pointOf(window + 2 * i, c).store(runBetween + 2 * i);
+        }
+
+        for (int n = runStart; n < runEnd; ++n)
+        {
+            // Smoothed output gain (one pole at 30 Hz).
+            h = flushed(h + b.kappa * (b.outputTarget - h));
+
+            Pair t, aligned;
+            double levellerGain;
+            if constexpr (truePeak)
+            {
+                t = Pair::load(runRaw + 2 * (n - runStart));
+                aligned = Pair::load(runAligned + 2 * (n - runStart));
+                levellerGain = runLeveller[n - runStart];
+            }
+            else
+            {
+                detectorSide(n, t, levellerGain);
+                aligned = detector.behind(TruePeakInterpolator::kCentre);
+            }
+            Pair detected = aligned;
+            if (guarded)
+            {
+                // The reconstructed peaks around the aligned sample, scaled so
+                // that a level of 1 is the most the output may carry.
+                detected = guard.detect<Isa>(detector.newest()) * b.guardScale;
+            }
+            else if (truePeak)
+            {
+                // The larger of the sample and the half-sample point after it,
+                // with a small margin.
+                const Pair between = Pair::load(runBetween + 2 * (n - runStart));
+                detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
+            }
+            const Pair level = abs(detected);
+
+            // Lookahead: the signal waits L samples for its gain.
+            double* ahead = lookahead + 2 * aheadIndex;
+            const Pair u = Pair::load(ahead);
+            aligned.store(ahead);
+            if (++aheadIndex >= lookaheadLimit)
+                aheadIndex = 0;
+
+            // Release path: the maximum over the lookahead window, linked across
+            // the channels, through eight attack/release followers.
+            const Pair windowPeak = longMaximum.push(level);
+            const double both = std::max(windowPeak.left(), windowPeak.right());
+            const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
+            Pair releaseLevel(1.0);
+#ifdef ZELVO_WIDE_SIMD
+            double* const firstStage = reinterpret_cast<double*>(stage1);
+            double* const secondStage = secondOrder ? reinterpret_cast<double*>(stage2) : nullptr;
+            const double* const attackXorRelease = reinterpret_cast<const double*>(b.attackXorRelease);
+            const double* const release = reinterpret_cast<const double*>(b.release);
+            if constexpr (Isa == SimdLevel::Avx512)
+                releaseLevel = avx512::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
+            else if constexpr (Isa == SimdLevel::Avx2)
+                releaseLevel = avx2::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
+            else
 #endif
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC unroll 8
 #elif defined(__clang__)
 #pragma clang loop unroll(full)
 #endif
-        for (int i = 0; i < kFollowerCount; ++i)
-        {
-            const Pair rise1 = selectBetween(linked >= stage1[i], b.attackXorRelease[i], b.release[i]);
-            stage1[i] += (linked - stage1[i]) * rise1;
-            if (secondOrder)
+            for (int i = 0; i < kFollowerCount; ++i)
             {
-                const Pair rise2 = selectBetween(stage1[i] >= stage2[i], b.attackXorRelease[i], b.release[i]);
-                stage2[i] += (stage1[i] - stage2[i]) * rise2;
-                releaseLevel = max(releaseLevel, stage2[i]);
+                const Pair rise1 = selectBetween(linked >= stage1[i], b.attackXorRelease[i], b.release[i]);
+                stage1[i] += (linked - stage1[i]) * rise1;
+                if (secondOrder)
+                {
+                    const Pair rise2 = selectBetween(stage1[i] >= stage2[i], b.attackXorRelease[i], b.release[i]);
+                    stage2[i] += (stage1[i] - stage2[i]) * rise2;
+                    releaseLevel = max(releaseLevel, stage2[i]);
+                }
+                else
+                {
+                    releaseLevel = max(releaseLevel, stage1[i]);
+                }
             }
-            else
+
+            // Transient path: the maximum over N samples smoothed by the window
+            // kernel, delayed to line up with the lookahead.
+            const Pair smoothed = smoother.process(shortMaximum.push(level));
+            double* delayed = smootherOut + 2 * smootherIndex;
+            const Pair o = Pair::load(delayed);
+            smoothed.store(delayed);
+            if (++smootherIndex >= smootherDelayLimit)
+                smootherIndex = 0;
+
+            // Gain computer: the transient part limits to the smoothed peak, the
+            // rest to the larger of it and the release level. Power off passes
+            // the raw input, delayed like the signal.
+            Pair r = t;
+            Pair reading(1.0);
+            if (b.powerOn)
             {
-                releaseLevel = max(releaseLevel, stage1[i]);
-            }
-        }
-
-        // Transient path: the maximum over N samples smoothed by the window
-        // kernel, delayed to line up with the lookahead.
-        const Pair smoothed = smoother.process(shortMaximum.push(level));
-        double* delayed = smootherOut + 2 * smootherIndex;
-        const Pair o = Pair::load(delayed);
-        smoothed.store(delayed);
-        if (++smootherIndex >= smootherDelayLimit)
-            smootherIndex = 0;
-
-        // Gain computer: the transient part limits to the smoothed peak, the
-        // rest to the larger of it and the release level. Power off passes
-        // the raw input, delayed like the signal.
-        Pair r = t;
-        Pair reading(1.0);
-        if (b.powerOn)
-        {
-            Pair transientShare, sustainShare;
+                Pair transientShare, sustainShare;
 #ifdef ZELVO_WIDE_SIMD
-            if constexpr (Isa != SimdLevel::Sse2)
-                avx2::divideTwo(b.transient, max(Pair(1.0), o), b.sustain, max(o, releaseLevel), transientShare,
-                                sustainShare);
-            else
+                if constexpr (Isa != SimdLevel::Sse2)
+                    avx2::divideTwo(b.transient, max(Pair(1.0), o), b.sustain, max(o, releaseLevel), transientShare,
+                                    sustainShare);
+                else
 #endif
-            {
-                transientShare = b.transient / max(Pair(1.0), o);
-                sustainShare = b.sustain / max(o, releaseLevel);
+                {
+                    transientShare = b.transient / max(Pair(1.0), o);
+                    sustainShare = b.sustain / max(o, releaseLevel);
+                }
+                const Pair gain = transientShare + sustainShare;
+                r = gain * u * Pair(h);
+                const Pair releaseGain = b.transient + b.sustain / releaseLevel;
+                reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) *
+                          (b.showRelease ? releaseGain : Pair(1.0)) * (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
             }
-            const Pair gain = transientShare + sustainShare;
-            r = gain * u * Pair(h);
-            const Pair releaseGain = b.transient + b.sustain / releaseLevel;
-            reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) * (b.showRelease ? releaseGain : Pair(1.0)) *
-                      (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
+
+            meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
+
+            if (quantize)
+                r = requantizer.process<Isa>(r, b.noiseShaping, random);
+
+            // Right first: a mono host's single buffer keeps the left result.
+            r = max(min(r, Pair(1.0)), Pair(-1.0));
+            outR[n] = Sample(r.right());
+            outL[n] = Sample(r.left());
         }
-
-        meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
-
-        if (quantize)
-            r = requantizer.process<Isa>(r, b.noiseShaping, random);
-
-        // Right first: a mono host's single buffer keeps the left result.
-        r = max(min(r, Pair(1.0)), Pair(-1.0));
-        outR[n] = Sample(r.right());
-        outL[n] = Sample(r.left());
     }
+
+    if (oversampledMeter)
+        meters.flushOversampled<Isa>();
 
     inputDelayIndex = rawIndex;
     lookaheadIndex = aheadIndex;

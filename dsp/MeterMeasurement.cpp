@@ -28,8 +28,7 @@ void MeterMeasurement::reset()
     restartHolds();
     inputMeanSquare = Pair(0.0);
     outputMeanSquare = Pair(0.0);
-    outputRing.clear();
-    outputRing.resetPosition();
+    outputHistory.clear();
     for (auto& peak : heldPeaks)
         peak.store(0.0, std::memory_order_relaxed);
     resetHeldGainReduction();
@@ -60,6 +59,9 @@ void MeterMeasurement::beginBlock(double meanSquareCoefficient)
 
 void MeterMeasurement::endBlock()
 {
+    // The kernel flushes on its own path; whatever a caller left pending
+    // still belongs to this block's peak.
+    outputHistory.flush<SimdLevel::Sse2>(outputPeak);
     mergeMaximum(heldPeaks[kInputPeak], inputPeak.left());
     mergeMaximum(heldPeaks[kInputPeak + 1], inputPeak.right());
     mergeMaximum(heldPeaks[kOutputPeak], outputPeak.left());

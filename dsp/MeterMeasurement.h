@@ -14,6 +14,7 @@
 
 #include "dsp/Pair.h"
 #include "dsp/Shared.h"
+#include "dsp/HalfSamplePeak.h"
 #include "dsp/TruePeakInterpolator.h"
 
 class MeterMeasurement
@@ -23,7 +24,7 @@ public:
     // oversampling ring cleared, nothing held.
     void reset();
     // The oversampling ring to zero; its position stays.
-    void clearRing() { outputRing.clear(); }
+    void clearRing() { outputHistory.clear(); }
 
     // Editor's thread: the ten snapshot values (input peak L/R, output peak
     // L/R, input RMS L/R, output RMS L/R, gain reduction L/R; RMS referenced
@@ -54,9 +55,9 @@ public:
         Pair s;
         if (Oversampled)
         {
-            outputRing.push(output);
-            outputPeak = max(outputPeak, abs(outputRing.interpolate<Isa>()));
-            s = abs(outputRing.behind(TruePeakInterpolator::kCentre));
+            // The half-sample points join the peak at the block's end.
+            outputHistory.push<Isa>(output, outputPeak);
+            s = abs(outputHistory.behind(TruePeakInterpolator::kCentre));
         }
         else
         {
@@ -64,6 +65,15 @@ public:
         }
         outputPeak = max(outputPeak, s);
         outputMeanSquare += Pair(rho) * (s * s - outputMeanSquare);
+    }
+
+    // Oversampled: the half-sample points of the samples measured since the
+    // last flush into the output peak, on the wide paths (endBlock takes
+    // whatever is left on the baseline path).
+    template <SimdLevel Isa>
+    void flushOversampled()
+    {
+        outputHistory.flush<Isa>(outputPeak);
     }
 
     // Calibration noise: the same values feed both the input and the output
@@ -89,7 +99,7 @@ private:
     Pair inputPeak, outputPeak, inputMeanSquare, outputMeanSquare;
     Pair gainReduction{1.0};
     double rho = 0.0;
-    TruePeakInterpolator outputRing;
+    HalfSamplePeak outputHistory; // the output's last 63 pairs and those measured since the last flush
 
     // Held since the last snapshot: input peak L/R, output peak L/R (merged
     // by maximum, restarted to 0) and the reduction L/R (merged by minimum,

@@ -36,6 +36,52 @@ ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, cons
     return _mm_add_pd(_mm_add_pd(s0, s1), _mm_add_pd(s2, s3));
 }
 
+// As avx2::halfSamplePeak, four samples per register; count a multiple of 4.
+ZELVO_TARGET_AVX512 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
+{
+    __m512d largest = _mm512_setzero_pd();
+    for (int i = 0; i < count; i += 4)
+    {
+        const double* oldest = window + 2 * i;
+        const double* newest = oldest + 2 * 63;
+        __m512d s[4];
+        for (int j = 0; j < 4; ++j)
+            s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]),
+                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * j), _mm512_loadu_pd(newest - 2 * j)));
+        for (int k = 4; k < 32; k += 4)
+            for (int j = 0; j < 4; ++j)
+                s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
+                                                         _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * (k + j)),
+                                                                       _mm512_loadu_pd(newest - 2 * (k + j)))));
+        const __m512d point = _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3]));
+        largest = _mm512_max_pd(largest, _mm512_abs_pd(point));
+    }
+    const __m256d half = _mm256_max_pd(_mm512_castpd512_pd256(largest), _mm512_extractf64x4_pd(largest, 1));
+    peak = max(peak, max(Pair(_mm256_castpd256_pd128(half)), Pair(_mm256_extractf128_pd(half, 1))));
+    return count;
+}
+
+// As avx2::halfSamplePoints, four samples per register; count a multiple of 4.
+ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+{
+    for (int i = 0; i < count; i += 4)
+    {
+        const double* oldest = window + 2 * i;
+        const double* newest = oldest + 2 * 63;
+        __m512d s[4];
+        for (int j = 0; j < 4; ++j)
+            s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]),
+                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * j), _mm512_loadu_pd(newest - 2 * j)));
+        for (int k = 4; k < 32; k += 4)
+            for (int j = 0; j < 4; ++j)
+                s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
+                                                         _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * (k + j)),
+                                                                       _mm512_loadu_pd(newest - 2 * (k + j)))));
+        _mm512_storeu_pd(out + 2 * i, _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3])));
+    }
+    return count;
+}
+
 // As avx2::stepFollowers, with the attack or release coefficient picked by
 // a mask: attack = attackXorRelease ^ release.
 ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,

@@ -24,6 +24,8 @@
 
 #include "dsp/AlignedBuffer.h"
 #include "dsp/Pair.h"
+#include "dsp/SimdLevel.h"
+#include "dsp/SimdTarget.h"
 
 class TruePeakGuard
 {
@@ -53,6 +55,7 @@ public:
     // (or meter reading) of the kSpan intervals centred on the aligned
     // sample, kIntervalStart + 3 behind the newest.
     // Inline: it runs once per sample inside the kernel's loop.
+    template <SimdLevel Isa = SimdLevel::Sse2>
     Pair detect(const double* newest)
     {
         const double* start = newest - 2 * kIntervalStart;
@@ -61,38 +64,48 @@ public:
         // Two interleaved sets of sums: one long chain of dependent additions
         // would wait on itself. The meter's shorter filter shares the loads of
         // the samples nearest the interval.
-        Pair even0, odd0, half0, even1, odd1, half1, meterEven, meterOdd, meterHalf;
-        int n = 0;
-        for (; n < meterPairs; n += 2)
+        Pair even, odd, q2, meterEven, meterOdd, meterHalf;
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa != SimdLevel::Sse2)
+            wideSums(start, c, m, meterPairs, even, odd, q2, meterEven, meterOdd, meterHalf);
+        else
+#endif
         {
-            const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-            const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-            const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-            const Pair difference0 = older0 - newer0, difference1 = older1 - newer1;
-            even0 += Pair::load(c + 6 * n) * sum0;
-            odd0 += Pair::load(c + 6 * n + 2) * difference0;
-            half0 += Pair::load(c + 6 * n + 4) * sum0;
-            even1 += Pair::load(c + 6 * n + 6) * sum1;
-            odd1 += Pair::load(c + 6 * n + 8) * difference1;
-            half1 += Pair::load(c + 6 * n + 10) * sum1;
-            meterEven += Pair::load(m + 6 * n) * sum0 + Pair::load(m + 6 * n + 6) * sum1;
-            meterOdd += Pair::load(m + 6 * n + 2) * difference0 + Pair::load(m + 6 * n + 8) * difference1;
-            meterHalf += Pair::load(m + 6 * n + 4) * sum0 + Pair::load(m + 6 * n + 10) * sum1;
+            Pair even0, odd0, half0, even1, odd1, half1;
+            int n = 0;
+            for (; n < meterPairs; n += 2)
+            {
+                const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+                const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+                const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+                const Pair difference0 = older0 - newer0, difference1 = older1 - newer1;
+                even0 += Pair::load(c + 6 * n) * sum0;
+                odd0 += Pair::load(c + 6 * n + 2) * difference0;
+                half0 += Pair::load(c + 6 * n + 4) * sum0;
+                even1 += Pair::load(c + 6 * n + 6) * sum1;
+                odd1 += Pair::load(c + 6 * n + 8) * difference1;
+                half1 += Pair::load(c + 6 * n + 10) * sum1;
+                meterEven += Pair::load(m + 6 * n) * sum0 + Pair::load(m + 6 * n + 6) * sum1;
+                meterOdd += Pair::load(m + 6 * n + 2) * difference0 + Pair::load(m + 6 * n + 8) * difference1;
+                meterHalf += Pair::load(m + 6 * n + 4) * sum0 + Pair::load(m + 6 * n + 10) * sum1;
+            }
+            for (; n < kHalfTaps; n += 2)
+            {
+                const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
+                const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
+                const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
+                even0 += Pair::load(c + 6 * n) * sum0;
+                odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
+                half0 += Pair::load(c + 6 * n + 4) * sum0;
+                even1 += Pair::load(c + 6 * n + 6) * sum1;
+                odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
+                half1 += Pair::load(c + 6 * n + 10) * sum1;
+            }
+            even = even0 + even1;
+            odd = odd0 + odd1;
+            q2 = half0 + half1;
         }
-        for (; n < kHalfTaps; n += 2)
-        {
-            const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-            const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-            const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-            even0 += Pair::load(c + 6 * n) * sum0;
-            odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
-            half0 += Pair::load(c + 6 * n + 4) * sum0;
-            even1 += Pair::load(c + 6 * n + 6) * sum1;
-            odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
-            half1 += Pair::load(c + 6 * n + 10) * sum1;
-        }
-        const Pair even = even0 + even1, odd = odd0 + odd1;
-        const Pair q1 = even + odd, q2 = half0 + half1, q3 = even - odd;
+        const Pair q1 = even + odd, q3 = even - odd;
         const Pair x0 = at(start, 0), x1 = at(start, 1);
 
         double* s = state.get();
@@ -133,6 +146,51 @@ public:
     static double detectorScale(double outputNow, double outputTarget, double requantizerError);
 
 private:
+#ifdef ZELVO_WIDE_SIMD
+    // The sums of detect, taps n and n + 1 side by side in one register:
+    // its halves are exactly the two interleaved sets of sums, so every
+    // path gives the same bits. (Four taps wide would reorder the sums.)
+    ZELVO_TARGET_AVX2 static __m256d twoPairs(const double* low, const double* high)
+    {
+        return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(low)), _mm_load_pd(high), 1);
+    }
+    // The low half plus the high half.
+    ZELVO_TARGET_AVX2 static Pair fold(__m256d v)
+    {
+        return Pair(_mm_add_pd(_mm256_castpd256_pd128(v), _mm256_extractf128_pd(v, 1)));
+    }
+    ZELVO_TARGET_AVX2 static void wideSums(const double* start, const double* c, const double* m, int meterPairs,
+                                           Pair& even, Pair& odd, Pair& half, Pair& meterEven, Pair& meterOdd,
+                                           Pair& meterHalf)
+    {
+        __m256d evens = _mm256_setzero_pd(), odds = _mm256_setzero_pd(), halves = _mm256_setzero_pd();
+        Pair meterEvens, meterOdds, meterHalves;
+        for (int n = 0; n < kHalfTaps; n += 2)
+        {
+            const __m256d older = twoPairs(start - 2 * n, start - 2 * (n + 1));
+            const __m256d newer = _mm256_loadu_pd(start + 2 * (1 + n));
+            const __m256d sum = _mm256_add_pd(older, newer), difference = _mm256_sub_pd(older, newer);
+            const double* t = c + 6 * n;
+            evens = _mm256_add_pd(evens, _mm256_mul_pd(twoPairs(t, t + 6), sum));
+            odds = _mm256_add_pd(odds, _mm256_mul_pd(twoPairs(t + 2, t + 8), difference));
+            halves = _mm256_add_pd(halves, _mm256_mul_pd(twoPairs(t + 4, t + 10), sum));
+            if (n < meterPairs)
+            {
+                const double* u = m + 6 * n;
+                meterEvens += fold(_mm256_mul_pd(twoPairs(u, u + 6), sum));
+                meterOdds += fold(_mm256_mul_pd(twoPairs(u + 2, u + 8), difference));
+                meterHalves += fold(_mm256_mul_pd(twoPairs(u + 4, u + 10), sum));
+            }
+        }
+        even = fold(evens);
+        odd = fold(odds);
+        half = fold(halves);
+        meterEven = meterEvens;
+        meterOdd = meterOdds;
+        meterHalf = meterHalves;
+    }
+#endif
+
     // The pair `offset` samples after the interval's start.
     static Pair at(const double* start, int offset) { return Pair::load(start + 2 * offset); }
 

@@ -40,6 +40,7 @@ public:
     }
 
     double coefficient(int k) const { return coefficients[2 * k]; }
+    const double* coefficientPairs() const { return coefficients.get(); }
 
     void clear()
     {
@@ -82,9 +83,14 @@ public:
         if constexpr (Isa == SimdLevel::Avx2)
             return avx2::interpolateHalfSample(ring.get() + 2 * position, newestFirst, coefficients.get());
 #endif
-        const double* oldest = ring.get() + 2 * position;
+        return pointOf(ring.get() + 2 * position, coefficients.get());
+    }
+
+    // The same sum over any run of 64 pairs in memory, oldest first, with
+    // the coefficient pairs c.
+    static Pair pointOf(const double* oldest, const double* c)
+    {
         const double* newest = oldest + 2 * (kRing - 1);
-        const double* c = coefficients.get();
         auto tap = [&](int k) {
             return Pair::load(c + 2 * k) * (Pair::load(oldest + 2 * k) + Pair::load(newest - 2 * k));
         };

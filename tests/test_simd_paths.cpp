@@ -39,7 +39,8 @@ enum Param
     kMeterOvs = 14,
     kQuantize = 16,
     kAutoblack = 17,
-    kAttShow = 20
+    kAttShow = 20,
+    kGuard = 22
 };
 
 struct Setting
@@ -49,8 +50,11 @@ struct Setting
 };
 
 // Each kind of sample loop at least once: plain, true peak with the
-// oversampled meter and order II, the requantizer with shaping, and bypass.
+// oversampled meter and order II, the requantizer with shaping, bypass, and
+// the true-peak guard with its meter-matched reading.
 const std::vector<std::vector<Setting>> kConfigurations = {
+    {{kDrive, 0.75f}, {kGuard, 1.0f}, {kMeterOvs, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.9f},
+     {kTransShape, 0.9f}},
     {{kDrive, 0.7f}},
     {{kDrive, 0.75f}, {kOversample, 1.0f}, {kMeterOvs, 1.0f}, {kDetectorOrder, 1.0f}, {kLeveller, 0.4f},
      {kLink, 0.3f}, {kTransShape, 0.9f}},
@@ -225,6 +229,76 @@ TEST(SimdPaths, TheOversampledMeterReadsTheSameOnEveryPath)
     const std::vector<float> baseline = measure(SimdLevel::Sse2);
     for (SimdLevel level : widePaths())
         EXPECT_EQ(measure(level), baseline) << simdLevelName(level);
+}
+
+// The meter takes its half-sample points a run at a time, not as each
+// sample comes. Its output peak must still be that of every point taken one
+// by one: blocks shorter and longer than a run, bursts of inter-sample peaks
+// across a run's end and in a block's last samples (still pending when the
+// block ends), a clear in between, and a block ended with and without the
+// wide path's own flush.
+TEST(SimdPaths, TheOversampledMeterPeakCountsEveryHalfSamplePoint)
+{
+    const int lengths[] = {1, 37, 600, 255, 256, 257, 3, 512, 1000, 64};
+    std::mt19937 rng(11);
+    std::normal_distribution<double> g(0.0, 0.05);
+    std::vector<std::vector<Pair>> blocks;
+    for (int b = 0; b < int(std::size(lengths)); ++b)
+    {
+        std::vector<Pair> block;
+        const double amplitude = 0.3 + 0.05 * b;
+        for (int i = 0; i < lengths[b]; ++i)
+        {
+            // A quarter-rate sine at 45 degrees: samples at 0.71 of the
+            // amplitude, the peaks between them.
+            const bool burst = i >= lengths[b] - 48 || (i >= 230 && i < 300);
+            const double sine = amplitude * std::sin(M_PI / 2 * i + M_PI / 4);
+            block.push_back(burst ? Pair(sine, -0.8 * sine) : Pair(g(rng), g(rng)));
+        }
+        blocks.push_back(block);
+    }
+    std::vector<SimdLevel> levels = widePaths();
+    levels.push_back(SimdLevel::Sse2);
+    for (SimdLevel level : levels)
+    {
+        MeterMeasurement meters;
+        meters.reset();
+        TruePeakInterpolator reference;
+        for (int b = 0; b < int(blocks.size()); ++b)
+        {
+            if (b == 5)
+            {
+                meters.clearRing();
+                reference.clear();
+            }
+            meters.beginBlock(0.001);
+            Pair expected(0.0);
+            for (Pair v : blocks[b])
+            {
+                if (level == SimdLevel::Avx512)
+                    meters.measure<true, SimdLevel::Avx512>(Pair(0.0), Pair(1.0), v);
+                else if (level == SimdLevel::Avx2)
+                    meters.measure<true, SimdLevel::Avx2>(Pair(0.0), Pair(1.0), v);
+                else
+                    meters.measure<true>(Pair(0.0), Pair(1.0), v);
+                reference.push(v);
+                expected = max(expected, max(abs(reference.interpolate()),
+                                             abs(reference.behind(TruePeakInterpolator::kCentre))));
+            }
+            if (b % 2 == 0)
+            {
+                if (level == SimdLevel::Avx512)
+                    meters.flushOversampled<SimdLevel::Avx512>();
+                else if (level == SimdLevel::Avx2)
+                    meters.flushOversampled<SimdLevel::Avx2>();
+            }
+            meters.endBlock();
+            float values[10];
+            meters.getSnapshot(values);
+            EXPECT_EQ(values[2], float(expected.left())) << simdLevelName(level) << ", block " << b;
+            EXPECT_EQ(values[3], float(expected.right())) << simdLevelName(level) << ", block " << b;
+        }
+    }
 }
 
 TEST(SimdPaths, TheInterpolatorAgreesAcrossAClearAndAPositionReset)
