@@ -22,45 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RendererProcess.h"
+
 #include "tools/render/TruePeakMeter.h"
 
 namespace
 {
 constexpr int kRate = 44100;
 
-std::string buildDirectory()
-{
-    const char* dir = std::getenv("ZELVO_BUILD_DIR");
-    return dir && *dir ? dir : ".";
-}
-
-std::string shellQuoted(const std::string& word)
-{
-    std::string result = "'";
-    for (char c : word)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool exists(const std::string& path)
-{
-    struct stat s;
-    return stat(path.c_str(), &s) == 0;
-}
-
-struct RunResult
-{
-    int status;
-    std::string out, err;
-};
+using namespace renderertest;
 
 // Deterministic noise for the generated material.
 class Noise
@@ -225,15 +195,7 @@ protected:
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
 
-    RunResult render(const std::vector<std::string>& args)
-    {
-        std::string command = "ASAN_OPTIONS=detect_leaks=0 " + shellQuoted(buildDirectory() + "/qdx-render");
-        for (const std::string& a : args)
-            command += " " + shellQuoted(a);
-        command += " >" + shellQuoted(path("stdout.txt")) + " 2>" + shellQuoted(path("stderr.txt")) + " </dev/null";
-        int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(path("stdout.txt")), slurp(path("stderr.txt"))};
-    }
+    RunResult render(const std::vector<std::string>& args) { return runRenderer(args, dir); }
 
     std::string dir;
 };

@@ -16,43 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RendererProcess.h"
+
 #include "presets/FactoryPresets.h"
 
 namespace
 {
-std::string buildDirectory()
-{
-    const char* dir = std::getenv("ZELVO_BUILD_DIR");
-    return dir && *dir ? dir : ".";
-}
-
-std::string shellQuoted(const std::string& word)
-{
-    std::string result = "'";
-    for (char c : word)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool exists(const std::string& path)
-{
-    struct stat s;
-    return stat(path.c_str(), &s) == 0;
-}
-
-struct RunResult
-{
-    int status;
-    std::string out, err;
-};
+using namespace renderertest;
 
 // Files of one test live in their own temporary folder.
 class RendererTest : public ::testing::Test
@@ -74,19 +44,7 @@ protected:
 
     RunResult render(const std::vector<std::string>& args, const std::string& workingDirectory = "")
     {
-        std::string command;
-        if (!workingDirectory.empty())
-            command = "cd " + shellQuoted(workingDirectory) + " && ";
-        // The renderer runs as a child of this test; clang 14's leak checker
-        // crashes in its own tracer there (not in the renderer), so leaks are
-        // left to the direct host tests and the soak.
-        command += "ASAN_OPTIONS=detect_leaks=0 " + shellQuoted(buildDirectory() + "/qdx-render");
-        for (const std::string& a : args)
-            command += " " + shellQuoted(a);
-        command += " >" + shellQuoted(path("stdout.txt")) + " 2>" + shellQuoted(path("stderr.txt")) + " </dev/null";
-        int raw = std::system(command.c_str());
-        RunResult run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(path("stdout.txt")), slurp(path("stderr.txt"))};
-        return run;
+        return runRenderer(args, dir, workingDirectory);
     }
 
     std::string dir;
