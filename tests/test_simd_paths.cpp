@@ -252,7 +252,7 @@ TEST(SimdPaths, TheOversampledMeterPeakCountsEveryHalfSamplePoint)
             // A quarter-rate sine at 45 degrees: samples at 0.71 of the
             // amplitude, the peaks between them.
             const bool burst = i >= lengths[b] - 48 || (i >= 230 && i < 300);
-            const double sine = amplitude * std::sin(M_PI / 2 * i + M_PI / 4);
+            const double sine = amplitude * std::sin(kPi / 2 * i + kPi / 4);
             block.push_back(burst ? Pair(sine, -0.8 * sine) : Pair(g(rng), g(rng)));
         }
         blocks.push_back(block);
