@@ -45,6 +45,25 @@ ZELVO_TARGET_AVX2 inline Pair interpolateHalfSample(const double* oldest, const 
     return _mm_add_pd(_mm_add_pd(s0, s1), _mm_add_pd(s2, s3));
 }
 
+// The half-sample points of the two samples from pair i of window on,
+// summed as the two-lane loop sums them (four partial sums, taps k = j mod 4,
+// added pairwise at the end), so every path gives the same bits.
+ZELVO_TARGET_AVX2 inline __m256d halfSamplePointsAt(const double* window, int i, const double* c)
+{
+    const double* oldest = window + 2 * i;
+    const double* newest = oldest + 2 * 63;
+    __m256d s[4];
+    for (int j = 0; j < 4; ++j)
+        s[j] = _mm256_mul_pd(_mm256_set1_pd(c[2 * j]),
+                             _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * j), _mm256_loadu_pd(newest - 2 * j)));
+    for (int k = 4; k < 32; k += 4)
+        for (int j = 0; j < 4; ++j)
+            s[j] = _mm256_add_pd(s[j], _mm256_mul_pd(_mm256_set1_pd(c[2 * (k + j)]),
+                                                     _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * (k + j)),
+                                                                   _mm256_loadu_pd(newest - 2 * (k + j)))));
+    return _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3]));
+}
+
 // The half-sample points after `count` (even) pairs of a run, two samples
 // per register: window + 2i holds the 64 pairs ending with sample i. Each
 // point keeps the four partial sums (taps k = j mod 4) of the two-lane loop.
@@ -55,18 +74,7 @@ ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, con
     const __m256d sign = _mm256_set1_pd(-0.0);
     for (int i = 0; i < count; i += 2)
     {
-        const double* oldest = window + 2 * i;
-        const double* newest = oldest + 2 * 63;
-        __m256d s[4];
-        for (int j = 0; j < 4; ++j)
-            s[j] = _mm256_mul_pd(_mm256_set1_pd(c[2 * j]),
-                                 _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * j), _mm256_loadu_pd(newest - 2 * j)));
-        for (int k = 4; k < 32; k += 4)
-            for (int j = 0; j < 4; ++j)
-                s[j] = _mm256_add_pd(s[j], _mm256_mul_pd(_mm256_set1_pd(c[2 * (k + j)]),
-                                                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * (k + j)),
-                                                                       _mm256_loadu_pd(newest - 2 * (k + j)))));
-        const __m256d point = _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3]));
+        const __m256d point = halfSamplePointsAt(window, i, c);
         largest = _mm256_max_pd(largest, _mm256_andnot_pd(sign, point));
     }
     peak = max(peak, max(Pair(_mm256_castpd256_pd128(largest)), Pair(_mm256_extractf128_pd(largest, 1))));
@@ -78,18 +86,7 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
 {
     for (int i = 0; i < count; i += 2)
     {
-        const double* oldest = window + 2 * i;
-        const double* newest = oldest + 2 * 63;
-        __m256d s[4];
-        for (int j = 0; j < 4; ++j)
-            s[j] = _mm256_mul_pd(_mm256_set1_pd(c[2 * j]),
-                                 _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * j), _mm256_loadu_pd(newest - 2 * j)));
-        for (int k = 4; k < 32; k += 4)
-            for (int j = 0; j < 4; ++j)
-                s[j] = _mm256_add_pd(s[j], _mm256_mul_pd(_mm256_set1_pd(c[2 * (k + j)]),
-                                                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * (k + j)),
-                                                                       _mm256_loadu_pd(newest - 2 * (k + j)))));
-        _mm256_storeu_pd(out + 2 * i, _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3])));
+        _mm256_storeu_pd(out + 2 * i, halfSamplePointsAt(window, i, c));
     }
     return count;
 }

@@ -36,24 +36,32 @@ ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, cons
     return _mm_add_pd(_mm_add_pd(s0, s1), _mm_add_pd(s2, s3));
 }
 
+// The half-sample points of the four samples from pair i of window on,
+// summed as the two-lane loop sums them (four partial sums, taps k = j mod 4,
+// added pairwise at the end), so every path gives the same bits.
+ZELVO_TARGET_AVX512 inline __m512d halfSamplePointsAt(const double* window, int i, const double* c)
+{
+    const double* oldest = window + 2 * i;
+    const double* newest = oldest + 2 * 63;
+    __m512d s[4];
+    for (int j = 0; j < 4; ++j)
+        s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]),
+                             _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * j), _mm512_loadu_pd(newest - 2 * j)));
+    for (int k = 4; k < 32; k += 4)
+        for (int j = 0; j < 4; ++j)
+            s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
+                                                     _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * (k + j)),
+                                                                   _mm512_loadu_pd(newest - 2 * (k + j)))));
+    return _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3]));
+}
+
 // As avx2::halfSamplePeak, four samples per register; count a multiple of 4.
 ZELVO_TARGET_AVX512 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
 {
     __m512d largest = _mm512_setzero_pd();
     for (int i = 0; i < count; i += 4)
     {
-        const double* oldest = window + 2 * i;
-        const double* newest = oldest + 2 * 63;
-        __m512d s[4];
-        for (int j = 0; j < 4; ++j)
-            s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]),
-                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * j), _mm512_loadu_pd(newest - 2 * j)));
-        for (int k = 4; k < 32; k += 4)
-            for (int j = 0; j < 4; ++j)
-                s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
-                                                         _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * (k + j)),
-                                                                       _mm512_loadu_pd(newest - 2 * (k + j)))));
-        const __m512d point = _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3]));
+        const __m512d point = halfSamplePointsAt(window, i, c);
         largest = _mm512_max_pd(largest, _mm512_abs_pd(point));
     }
     const __m256d half = _mm256_max_pd(_mm512_castpd512_pd256(largest), _mm512_extractf64x4_pd(largest, 1));
@@ -66,18 +74,7 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
 {
     for (int i = 0; i < count; i += 4)
     {
-        const double* oldest = window + 2 * i;
-        const double* newest = oldest + 2 * 63;
-        __m512d s[4];
-        for (int j = 0; j < 4; ++j)
-            s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]),
-                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * j), _mm512_loadu_pd(newest - 2 * j)));
-        for (int k = 4; k < 32; k += 4)
-            for (int j = 0; j < 4; ++j)
-                s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
-                                                         _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * (k + j)),
-                                                                       _mm512_loadu_pd(newest - 2 * (k + j)))));
-        _mm512_storeu_pd(out + 2 * i, _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3])));
+        _mm512_storeu_pd(out + 2 * i, halfSamplePointsAt(window, i, c));
     }
     return count;
 }
