@@ -193,20 +193,23 @@ LV2_State_Status restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
             if (!retrieveInteger(instance, retrieve, state, instance->uris.selectedProgram, selected) ||
                 selected < 0 || selected >= kProgramCount)
                 selected = 0;
-            for (int p = 0; p < kProgramCount; ++p)
-            {
-                CProgram* program = effect.getProgramRecord(p);
-                program->setName(programs[p].name);
-                for (int i = 0; i < presetfile::kValueCount; ++i)
-                    program->setParameter(i, programs[p].values[i]);
-            }
-            // The selection applies the selected program; program 0 holds
-            // the values that were live, which may have moved on since.
+            auto loadPrograms = [&] {
+                for (int p = 0; p < kProgramCount; ++p)
+                {
+                    CProgram* program = effect.getProgramRecord(p);
+                    program->setName(programs[p].name);
+                    for (int i = 0; i < presetfile::kValueCount; ++i)
+                        program->setParameter(i, programs[p].values[i]);
+                }
+            };
+            loadPrograms();
+            // The selection makes the program current; program 0 holds the
+            // values that were live, which may have moved on since. Both
+            // steps copy values between programs: the saved ones go back.
             effect.selectPreset((int)selected);
             for (int i = 0; i < presetfile::kValueCount; ++i)
                 effect.setParameter(i, programs[0].values[i]);
-            effect.getProgramRecord(0)->setName(programs[0].name);
-            effect.getProgramRecord((int)selected)->setName(programs[selected].name);
+            loadPrograms();
         }
         else
             malformed = true;

@@ -1,0 +1,22 @@
+# The LV2 tests load the bundle through lilv, as LV2 hosts do, and compare
+# with the VST build. Linux only, and only where the bundle is built.
+if(TARGET test_lv2 OR TARGET test_lv2_ui)
+  find_package(PkgConfig)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(ZELVO_TEST_LILV IMPORTED_TARGET lilv-0)
+  endif()
+  foreach(test test_lv2 test_lv2_ui)
+    if(NOT TARGET ${test})
+      continue()
+    endif()
+    if(TARGET qdx-zelvo AND ZELVO_TEST_LILV_FOUND)
+      target_link_libraries(${test} PRIVATE PkgConfig::ZELVO_TEST_LILV zelvo_lv2_ports)
+      target_compile_definitions(${test} PRIVATE ZELVO_LV2_BUNDLE="${ZELVO_LV2_BUNDLE}"
+                                 ZELVO_TEST_BUILD_DIR="${CMAKE_BINARY_DIR}")
+      add_dependencies(${test} qdx-zelvo)
+    else()
+      set_target_properties(${test} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+      set_tests_properties(${test} PROPERTIES DISABLED TRUE)
+    endif()
+  endforeach()
+endif()
