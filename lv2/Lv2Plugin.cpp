@@ -77,7 +77,10 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data)
 
 void activate(LV2_Handle handle)
 {
-    instanceOf(handle)->hosted.effect().suspend();
+    // The reset waits for the first block: the ports hold the host's values
+    // only then, and the smoothed gains are to start at those values
+    // instead of gliding there from the previous ones.
+    instanceOf(handle)->resetPending = true;
 }
 
 void run(LV2_Handle handle, uint32_t frames)
@@ -99,6 +102,11 @@ void run(LV2_Handle handle, uint32_t frames)
         if (value == lv2port::toPortValue(index, effect.getParameter(index)))
             continue;
         effect.setParameter(index, lv2port::toNormalised(index, value));
+    }
+    if (instance->resetPending)
+    {
+        effect.suspend();
+        instance->resetPending = false;
     }
     if (instance->latency)
         *instance->latency = (float)effect.getLatency();

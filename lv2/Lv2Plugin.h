@@ -18,6 +18,7 @@ struct Lv2Instance
     float* inputs[2] = {};
     float* outputs[2] = {};
     float* latency = nullptr;
+    bool resetPending = true;
 
     const LV2_URID_Map* map = nullptr;
     struct

@@ -4,6 +4,8 @@
 // are compared with the VST build loaded through its entry point.
 #include "tests/Lv2Host.h"
 
+#include <sndfile.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include "effect/ParameterTable.h"
 #include "presets/FactoryPresets.h"
 #include "presets/PresetFileFormat.h"
+#include "tests/support/RendererProcess.h"
 #include "tests/support/TestHost.h"
 
 namespace
@@ -48,6 +51,9 @@ void renderVst(double rate, const double* values, const std::vector<float>& left
     host.setSampleRate((float)rate);
     for (int i = 0; i < kNumParams && values; ++i)
         host.setParameter(i, (float)values[i]);
+    // Switched off and on, as hosts do before they start: the smoothed
+    // gains start at the values just set.
+    host.dispatch(effMainsChanged, 0, 0);
     host.dispatch(effMainsChanged, 0, 1);
     for (size_t start = 0; start < left.size(); start += (size_t)block)
     {
@@ -516,4 +522,93 @@ TEST(Lv2State, DamagedStateIsRefusedAndChangesNothing)
     Lv2TestInstance unmapped(44100.0, false);
     ASSERT_NE(unmapped.instance, nullptr);
     EXPECT_TRUE(unmapped.saveProperties().empty());
+}
+
+namespace
+{
+bool writeFloatWav(const std::string& path, const std::vector<float>& left, const std::vector<float>& right, int rate)
+{
+    SF_INFO info = {};
+    info.samplerate = rate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    std::vector<float> interleaved(left.size() * 2);
+    for (size_t i = 0; i < left.size(); ++i)
+    {
+        interleaved[2 * i] = left[i];
+        interleaved[2 * i + 1] = right[i];
+    }
+    const bool written = sf_writef_float(file, interleaved.data(), (sf_count_t)left.size()) == (sf_count_t)left.size();
+    sf_close(file);
+    return written;
+}
+
+std::vector<float> readFloats(const std::string& path, SF_INFO& info)
+{
+    info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return {};
+    std::vector<float> samples((size_t)(info.frames * info.channels));
+    sf_readf_float(file, samples.data(), info.frames);
+    sf_close(file);
+    return samples;
+}
+
+std::string number(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", (double)value);
+    return text;
+}
+} // namespace
+
+// The command-line LV2 host renders a file with a preset and a port value
+// given in dB; the VST build's renderer, with the same program and the
+// normalised value of the same port value, writes the same samples.
+TEST(Lv2File, Lv2fileRenderEqualsTheVstRendererBitForBit)
+{
+    if (std::system("command -v lv2file >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "lv2file is not installed (Debian package lv2file)";
+    const std::string dir = std::string(ZELVO_TEST_BUILD_DIR) + "/test-lv2file";
+    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
+    std::vector<float> left, right;
+    loudSignal(48000.0, left, right, 3.0);
+    ASSERT_TRUE(writeFloatWav(dir + "/in.wav", left, right, 48000));
+
+    struct Case
+    {
+        const char* program;
+        float driveDb; // NaN: the program's own
+    } cases[] = {{"TV Hot", NAN}, {"CD Master 3 [recon]", 3.0f}, {"HiRes Loudness", -2.5f}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.program);
+        std::string lv2Command = "LV2_PATH='" + lv2PathFolder() + "' lv2file -b 512 -i '" + dir + "/in.wav' -o '" +
+                                 dir + "/lv2.wav' -P '" + c.program + "'";
+        std::vector<std::string> vstArgs = {"--program", c.program, "--no-align", "--bits", "32f", "--block", "512"};
+        if (!std::isnan(c.driveDb))
+        {
+            lv2Command += " -p drive:" + number(c.driveDb);
+            vstArgs.push_back("--set");
+            vstArgs.push_back("Drive=" + number(lv2port::toNormalised(kDrive, c.driveDb)));
+        }
+        lv2Command += std::string(" ") + lv2bundle::kPluginUri + " >'" + dir + "/lv2file.log' 2>&1";
+        ASSERT_EQ(std::system(("rm -f '" + dir + "/lv2.wav' && " + lv2Command).c_str()), 0)
+            << renderertest::slurp(dir + "/lv2file.log");
+        vstArgs.push_back(dir + "/in.wav");
+        vstArgs.push_back(dir + "/vst.wav");
+        const auto vst = renderertest::runRenderer(vstArgs, dir);
+        ASSERT_EQ(vst.status, 0) << vst.err;
+
+        SF_INFO lv2Info, vstInfo;
+        const std::vector<float> lv2Samples = readFloats(dir + "/lv2.wav", lv2Info);
+        const std::vector<float> vstSamples = readFloats(dir + "/vst.wav", vstInfo);
+        ASSERT_EQ(lv2Samples.size(), left.size() * 2);
+        EXPECT_EQ(lv2Info.samplerate, 48000);
+        EXPECT_EQ(firstDifference(lv2Samples, vstSamples), vstSamples.size());
+    }
 }
