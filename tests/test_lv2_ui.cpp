@@ -1,0 +1,302 @@
+// The editor as an LV2 X11 UI, opened by a small UI host in a parent window
+// on the X server (Xvfb): lilv finds it, the host instantiates it with the
+// parent, resize, idle and (or without) instance access, it draws the
+// editor, and a click on a button comes back through the write function as
+// the port's new value.
+#include "tests/EditorHarness.h"
+#include "tests/Lv2Host.h"
+
+#include <dlfcn.h>
+
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
+
+#include "presets/PresetFileFormat.h"
+
+namespace
+{
+
+// Is the rectangle on screen the given picture of a skin bitmap?
+bool showsPicture(const Screenshot& shot, int bitmap, int left, int top, int right, int bottom, int pictureHeight,
+                  int picture)
+{
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (shot.at(x, y) != skinPixel(bitmap, x - left, y - top + picture * pictureHeight))
+                return false;
+    return true;
+}
+
+struct PortWrite
+{
+    uint32_t port;
+    float value;
+};
+
+class Lv2UiTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const char* name = std::getenv("DISPLAY");
+        ASSERT_TRUE(name && *name) << "DISPLAY is not set: the UI tests need an X server";
+        useTemporarySettingsStore(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        display = connectToServer();
+        ASSERT_NE(display, nullptr);
+        const int screen = DefaultScreen(display);
+        parent = XCreateSimpleWindow(display, RootWindow(display, screen), 40, 30, 600, 520, 0, 0,
+                                     BlackPixel(display, screen));
+        XSelectInput(display, parent, StructureNotifyMask);
+        XMapWindow(display, parent);
+        for (XEvent event;;)
+        {
+            XNextEvent(display, &event);
+            if (event.type == MapNotify)
+                break;
+        }
+        XSync(display, False);
+        Window child;
+        XTranslateCoordinates(display, parent, RootWindow(display, screen), 0, 0, &originX, &originY, &child);
+
+        // The UI as lilv describes it: an X11 UI in the bundle's binary.
+        Lv2World& w = Lv2World::instance();
+        ASSERT_NE(w.plugin, nullptr);
+        LilvUIs* uis = lilv_plugin_get_uis(w.plugin);
+        LilvNode* x11 = w.node(LV2_UI__X11UI);
+        const LilvUI* ui = nullptr;
+        LILV_FOREACH (uis, i, uis)
+            if (lilv_ui_is_a(lilv_uis_get(uis, i), x11))
+                ui = lilv_uis_get(uis, i);
+        ASSERT_NE(ui, nullptr) << "no X11 UI";
+        EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), lv2bundle::kUiUri);
+        char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+        library = dlopen(binary, RTLD_NOW | RTLD_LOCAL);
+        lilv_free(binary);
+        lilv_node_free(x11);
+        lilv_uis_free(uis);
+        ASSERT_NE(library, nullptr) << dlerror();
+        auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
+        ASSERT_NE(entry, nullptr);
+        descriptor = entry(0);
+        ASSERT_NE(descriptor, nullptr);
+        EXPECT_STREQ(descriptor->URI, lv2bundle::kUiUri);
+        EXPECT_EQ(entry(1), nullptr);
+
+        dsp = std::make_unique<Lv2TestInstance>();
+        ASSERT_NE(dsp->instance, nullptr);
+    }
+
+    void TearDown() override
+    {
+        closeUi();
+        dsp.reset();
+        if (display)
+        {
+            if (parent)
+                XDestroyWindow(display, parent);
+            XCloseDisplay(display);
+        }
+        // The library stays loaded: the plug-in instances of lilv use it too.
+    }
+
+    // Instantiates the UI the way a host does; instance access optional.
+    bool openUi(bool instanceAccess)
+    {
+        Lv2World& w = Lv2World::instance();
+        LV2_Feature parentFeature = {LV2_UI__parent, reinterpret_cast<void*>(parent)};
+        resize.handle = this;
+        resize.ui_resize = [](LV2UI_Feature_Handle handle, int width, int height) {
+            static_cast<Lv2UiTest*>(handle)->resizedTo = {width, height};
+            return 0;
+        };
+        LV2_Feature resizeFeature = {LV2_UI__resize, &resize};
+        LV2_Feature instanceFeature = {LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(dsp->instance)};
+        const LV2_Feature* withAccess[] = {&parentFeature, &resizeFeature, &w.urids.mapFeature, &instanceFeature,
+                                           nullptr};
+        const LV2_Feature* withoutAccess[] = {&parentFeature, &resizeFeature, &w.urids.mapFeature, nullptr};
+        LV2UI_Widget widget = nullptr;
+        handle = descriptor->instantiate(descriptor, lv2bundle::kPluginUri, ZELVO_LV2_BUNDLE "/", &Lv2UiTest::write,
+                                         this, &widget, instanceAccess ? withAccess : withoutAccess);
+        if (!handle)
+            return false;
+        EXPECT_NE(widget, nullptr) << "the UI names its window";
+        idleInterface = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+        EXPECT_NE(idleInterface, nullptr);
+        pump(200);
+        return true;
+    }
+
+    void closeUi()
+    {
+        if (handle)
+            descriptor->cleanup(handle);
+        handle = nullptr;
+    }
+
+    void pump(int ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end)
+        {
+            if (idleInterface)
+            {
+                EXPECT_EQ(idleInterface->idle(handle), 0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    // The user clicks on their own connection while the host idles the UI.
+    void click(int x, int y)
+    {
+        std::atomic<bool> done{false};
+        std::thread user([&] {
+            User u(originX, originY);
+            if (u.display)
+                u.click(x, y);
+            done = true;
+        });
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done && std::chrono::steady_clock::now() < limit)
+        {
+            idleInterface->idle(handle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        user.join();
+        pump(150);
+    }
+
+    Screenshot screenshot()
+    {
+        XSync(display, False);
+        Screenshot shot;
+        XImage* image = XGetImage(display, parent, 0, 0, 524, 462, AllPlanes, ZPixmap);
+        if (!image)
+            return shot;
+        shot.width = 524;
+        shot.height = 462;
+        shot.pixels.resize(524 * 462);
+        for (int y = 0; y < 462; ++y)
+            for (int x = 0; x < 524; ++x)
+                shot.pixels[static_cast<size_t>(y) * 524 + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+        XDestroyImage(image);
+        return shot;
+    }
+
+    std::vector<float> writesTo(uint32_t port) const
+    {
+        std::vector<float> values;
+        for (const PortWrite& w : writes)
+            if (w.port == port)
+                values.push_back(w.value);
+        return values;
+    }
+
+    // The host passes what the UI wrote on to the plug-in's port.
+    static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer)
+    {
+        auto* self = static_cast<Lv2UiTest*>(controller);
+        EXPECT_EQ(protocol, 0u);
+        EXPECT_EQ(size, sizeof(float));
+        float value;
+        std::memcpy(&value, buffer, sizeof value);
+        self->writes.push_back({port, value});
+        if (port < (uint32_t)lv2port::kControlCount)
+            self->dsp->controls[port] = value;
+    }
+
+    Display* display = nullptr;
+    Window parent = 0;
+    int originX = 0, originY = 0;
+    void* library = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    const LV2UI_Idle_Interface* idleInterface = nullptr;
+    LV2UI_Handle handle = nullptr;
+    LV2UI_Resize resize = {};
+    std::pair<int, int> resizedTo = {0, 0};
+    std::unique_ptr<Lv2TestInstance> dsp;
+    std::vector<PortWrite> writes;
+};
+
+// The AttShow bit buttons: bitmap 165 is the bit-2 button, lit in
+// "Current" (mask 7); a click clears the bit (mask 5).
+constexpr int kBitTwoX = 240, kBitTwoY = 240;
+
+} // namespace
+
+TEST_F(Lv2UiTest, WithInstanceAccessTheRunningEffectsEditorDrawsAndAClickWritesThePort)
+{
+    ASSERT_TRUE(openUi(true));
+    EXPECT_EQ(resizedTo, std::make_pair(524, 462));
+    EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 1)) << "the editor is not drawn";
+
+    click(kBitTwoX, kBitTwoY);
+    ASSERT_FALSE(writesTo(kAttShow).empty());
+    EXPECT_EQ(writesTo(kAttShow).back(), 5.0f);
+    EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 0));
+
+    // The running effect has the new value already: its programs say so.
+    std::vector<float> silence(64, 0.0f), outL, outR;
+    dsp->process(silence, silence, outL, outR);
+    auto saved = dsp->saveProperties();
+    presetfile::ProgramData programs[24];
+    const auto& bank = saved[lv2bundle::kProgramsKey].bytes;
+    ASSERT_EQ(presetfile::decodeBank(bank.data(), bank.size(), programs), presetfile::FileCheck::accepted);
+    EXPECT_EQ(programs[0].values[kAttShow], 0.6875f);
+
+    // Port changes from the host reach the editor through the effect.
+    dsp->controls[kAttShow] = 7.0f;
+    dsp->process(silence, silence, outL, outR);
+    pump(150);
+    EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 1));
+    closeUi();
+
+    // Opened again, the same editor comes back.
+    writes.clear();
+    ASSERT_TRUE(openUi(true));
+    click(kBitTwoX, kBitTwoY);
+    ASSERT_FALSE(writesTo(kAttShow).empty());
+    EXPECT_EQ(writesTo(kAttShow).back(), 5.0f);
+}
+
+TEST_F(Lv2UiTest, WithoutInstanceAccessTheControlsStillWorkThroughThePorts)
+{
+    ASSERT_TRUE(openUi(false));
+    EXPECT_TRUE(showsPicture(screenshot(), 165, 224, 230, 257, 249, 19, 1));
+
+    click(kBitTwoX, kBitTwoY);
+    ASSERT_FALSE(writesTo(kAttShow).empty());
+    EXPECT_EQ(writesTo(kAttShow).back(), 5.0f);
+
+    // The host tells the UI of a port change: mask 3. A click on the bit-2
+    // button then clears bit 2 of that mask: 1.
+    const float three = 3.0f;
+    descriptor->port_event(handle, kAttShow, sizeof three, 0, &three);
+    pump(100);
+    writes.clear();
+    click(kBitTwoX, kBitTwoY);
+    ASSERT_FALSE(writesTo(kAttShow).empty());
+    EXPECT_EQ(writesTo(kAttShow).back(), 1.0f);
+
+    // What the host sends that is no control value is ignored.
+    const double wrongSize = 2.0;
+    descriptor->port_event(handle, kAttShow, sizeof wrongSize, 0, &wrongSize);
+    descriptor->port_event(handle, 999, sizeof three, 0, &three);
+    descriptor->port_event(handle, kAttShow, sizeof three, 1, &three);
+    pump(50);
+}
+
+TEST_F(Lv2UiTest, WithoutAParentWindowThereIsNoUi)
+{
+    Lv2World& w = Lv2World::instance();
+    const LV2_Feature* features[] = {&w.urids.mapFeature, nullptr};
+    LV2UI_Widget widget = nullptr;
+    EXPECT_EQ(descriptor->instantiate(descriptor, lv2bundle::kPluginUri, ZELVO_LV2_BUNDLE "/", &Lv2UiTest::write, this,
+                                      &widget, features),
+              nullptr);
+    LV2_Feature parentFeature = {LV2_UI__parent, reinterpret_cast<void*>(parent)};
+    const LV2_Feature* withParent[] = {&parentFeature, nullptr};
+    EXPECT_EQ(descriptor->instantiate(descriptor, "urn:some:other-plugin", ZELVO_LV2_BUNDLE "/", &Lv2UiTest::write,
+                                      this, &widget, withParent),
+              nullptr);
+}
