@@ -118,6 +118,10 @@ void run(LV2_Handle handle, uint32_t frames)
     effect.processReplacing(instance->inputs, instance->outputs, length);
 }
 
+// Nothing to release: the next activation resets the effect. Given all the
+// same, for hosts that call it without looking.
+void deactivate(LV2_Handle) {}
+
 void cleanup(LV2_Handle handle)
 {
     delete instanceOf(handle);
@@ -251,7 +255,7 @@ const void* extensionData(const char* uri)
 }
 
 const LV2_Descriptor kDescriptor = {
-    lv2bundle::kPluginUri, instantiate, connectPort, activate, run, nullptr, cleanup, extensionData,
+    lv2bundle::kPluginUri, instantiate, connectPort, activate, run, deactivate, cleanup, extensionData,
 };
 
 } // namespace

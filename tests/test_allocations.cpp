@@ -199,3 +199,68 @@ TEST(Allocations, ProcessingNeverAllocatesWhateverTheSettings)
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 #endif
 }
+
+#if defined(ZELVO_LV2_BINARY)
+#include <dlfcn.h>
+
+#include <lv2/core/lv2.h>
+
+// The LV2 build applies changed ports inside run(), on the audio thread:
+// every port changed between blocks, the first block after activation (its
+// reset) included, allocates nothing either.
+TEST(Allocations, Lv2RunNeverAllocatesWhileItAppliesChangedPorts)
+{
+#ifndef ZELVO_COUNT_ALLOCATIONS
+    GTEST_SKIP() << "allocation counting needs glibc and no sanitizer";
+#else
+    void* library = dlopen(ZELVO_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto entry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(library, "lv2_descriptor"));
+    ASSERT_NE(entry, nullptr);
+    const LV2_Descriptor* descriptor = entry(0);
+    ASSERT_NE(descriptor, nullptr);
+    const LV2_Feature* features[] = {nullptr};
+    for (double rate : {44100.0, 192000.0})
+    {
+        LV2_Handle instance = descriptor->instantiate(descriptor, rate, "", features);
+        ASSERT_NE(instance, nullptr);
+        // Ports 0 to 22 are the controls, 23 to 26 the audio, 27 the latency.
+        float controls[23] = {0.0f, 0.0f, 0.02f, 200.0f, 0.0f, 100.0f, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0};
+        float latency = 0.0f;
+        const int frames = 256;
+        std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
+        for (int i = 0; i < frames; ++i)
+            inL[i] = inR[i] = float(1.5 * std::sin(i * 0.05));
+        for (uint32_t p = 0; p < 23; ++p)
+            descriptor->connect_port(instance, p, &controls[p]);
+        descriptor->connect_port(instance, 23, inL.data());
+        descriptor->connect_port(instance, 24, inR.data());
+        descriptor->connect_port(instance, 25, outL.data());
+        descriptor->connect_port(instance, 26, outR.data());
+        descriptor->connect_port(instance, 27, &latency);
+        descriptor->activate(instance);
+
+        // Engineering values: dB, ms, per cent, step numbers.
+        const Setting changes[] = {{1, 12.0f}, {0, -3.0f},  {2, 0.4f},  {3, 5.0f},  {3, 900.0f}, {4, 2.0f}, {4, 1.0f},
+                                   {5, 30.0f}, {6, 1.0f},   {7, 1.0f},  {8, 0.0f},  {8, 1.0f},   {9, 2.0f}, {10, 2.0f},
+                                   {11, 3.0f}, {12, 2.0f},  {12, 0.0f}, {13, -6.0f}, {14, 1.0f}, {15, 1.0f}, {16, 1.0f},
+                                   {17, 1.0f}, {18, 1.0f},  {19, 1.0f}, {20, 3.0f}, {21, 1.0f}, {22, 1.0f}};
+        allocations = 0;
+        counting = true;
+        descriptor->run(instance, frames);
+        for (const Setting& s : changes)
+        {
+            controls[s.index] = s.value;
+            for (int block = 0; block < 4; ++block)
+                descriptor->run(instance, frames);
+        }
+        counting = false;
+        EXPECT_EQ(allocations.load(), 0) << "at " << rate;
+        EXPECT_EQ(latency, rate < 80000 ? 159.0f : 543.0f);
+        descriptor->deactivate(instance);
+        descriptor->cleanup(instance);
+    }
+    // The library stays loaded, as hosts keep it.
+#endif
+}
+#endif
