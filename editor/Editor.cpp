@@ -12,7 +12,6 @@
 #include "editor/MeteringPreferences.h"
 #include "editor/MyFrame.h"
 #include "effect/ParameterTable.h"
-#include "effect/Plugin.h"
 #include "gui/cbitmap.h"
 #include "platform/SystemTime.h"
 
@@ -65,9 +64,9 @@ private:
 
 } // namespace
 
-Editor::Editor(AudioEffect* effect)
-    : CPresetSystemEditor(effect),
-      plugin(dynamic_cast<Plugin*>(effect)),
+Editor::Editor(AudioEffect* effect, EditorConnection& connection)
+    : CPresetSystemEditor(effect, connection),
+      latency(connection.getLatency()),
       lastIdleTicks(platform::getTicks()),
       highlightTicks(lastIdleTicks)
 {
@@ -88,9 +87,9 @@ MyFrame* Editor::getMyFrame() const { return static_cast<MyFrame*>(frame); }
 
 int Editor::meterMode() const
 {
-    if (!effect || stepIndex(effect->getParameter(kMeterType), 2) == 0)
+    if (stepIndex(connection.getParameter(kMeterType), 2) == 0)
         return kMeterPeak;
-    return 1 + stepIndex(effect->getParameter(kScale), 3);
+    return 1 + stepIndex(connection.getParameter(kScale), 3);
 }
 
 bool Editor::open(void* ptr)
@@ -114,7 +113,7 @@ bool Editor::open(void* ptr)
     frame = myFrame;
     frame->setBackground(background);
 
-    auto value = [&](int index) { return effect->getParameter(index); };
+    auto value = [&](int index) { return connection.getParameter(index); };
     auto add = [&](CView* view) { frame->addView(view); };
     const int mode = meterMode();
 
@@ -214,6 +213,7 @@ bool Editor::open(void* ptr)
     add(postMeter);
 
     info = new CInfo(CRect(224, 370, 301, 401), bitmap(157), bitmap(137), bitmap(158));
+    latency = connection.getLatency();
     info->setLatency(latency);
     add(info);
 
@@ -273,14 +273,16 @@ void Editor::close()
     AEffGUIEditor::close();
 }
 
-void Editor::setLatency(int samples)
+void Editor::showLatency()
 {
-    latency = samples;
-    // A rate change arrives on a host thread: the about panel stays while
-    // this call uses it, as for parameter changes.
-    ControlAccess access(*this);
-    if (access && info)
-        info->setLatency(samples);
+    // A rate change arrives on a host thread; the about panel takes the new
+    // latency here, on the thread that draws it.
+    const int now = connection.getLatency();
+    if (now == latency)
+        return;
+    latency = now;
+    if (info)
+        info->setLatency(now);
 }
 
 void Editor::applyMeterMode()
@@ -349,11 +351,7 @@ void Editor::setParameter(VstInt32 index, float value)
     }
 }
 
-void Editor::setParameterAutomated(int index, float value)
-{
-    if (effect)
-        effect->setParameterAutomated(index, value);
-}
+void Editor::setParameterAutomated(int index, float value) { connection.setParameterAutomated(index, value); }
 
 void Editor::valueChanged(CDrawContext* context, CControl* control)
 {
@@ -386,7 +384,7 @@ void Editor::valueChanged(CDrawContext* context, CControl* control)
     case kTagAttShowBit2:
     case kTagAttShowBit4: {
         const int bit = 1 << (tag - kTagAttShowBit1);
-        int mask = stepIndex(effect ? effect->getParameter(kAttShow) : 0.0f, 8);
+        int mask = stepIndex(connection.getParameter(kAttShow), 8);
         mask = stepIndex(value, 2) == 1 ? (mask | bit) : (mask & (7 & ~bit));
         setParameterAutomated(kAttShow, stepValue(mask, 8));
         break;
@@ -421,8 +419,7 @@ void Editor::storeMeteringPreferences()
 {
     highlightTicks = platform::getTicks();
     setHighlights(true);
-    if (effect)
-        meteringpreferences::store(*effect);
+    meteringpreferences::store(connection);
 }
 
 void Editor::automateMeterScale(int scale) { setParameterAutomated(kScale, stepValue(scale, 3)); }
@@ -454,12 +451,12 @@ void Editor::idle()
     if (!frame || static_cast<int32_t>(now - lastIdleTicks) < static_cast<int32_t>(kIdleInterval))
         return;
     CPresetSystemEditor::idle();
+    showLatency();
     if (getMyFrame()->hasInfoView())
         return;
 
     float meters[10] = {};
-    if (plugin)
-        plugin->getMeterSnapshot(meters);
+    connection.getMeterSnapshot(meters);
     meterIn->setLevels(now, meters[0], meters[1], meters[4], meters[5]);
     meterOut->setLevels(now, meters[2], meters[3], meters[6], meters[7]);
     meterGR->setLevels(now, meters[8], meters[9]);

@@ -26,7 +26,6 @@ class CMyKnob;
 class CMyTextEdit;
 class CInfo;
 class MyFrame;
-class Plugin;
 
 // Tags of the panel's own controls; the others are parameter indices.
 enum EditorTag
@@ -40,14 +39,16 @@ enum EditorTag
 class Editor : public CPresetSystemEditor
 {
 public:
-    explicit Editor(AudioEffect* effect);
+    // effect: the format's object for the host's idle and window sizes, or
+    // null; connection: the effect itself, as the editor sees it.
+    Editor(AudioEffect* effect, EditorConnection& connection);
     ~Editor() override;
 
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
+    // Any host thread (the audio thread too): a parameter has a new value.
     void setParameter(VstInt32 index, float value) override;
-    void setLatency(int samples);
 
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
     void storeMeteringPreferences() override;
@@ -69,9 +70,10 @@ private:
     void setParameterAutomated(int index, float value);
     void setHighlights(bool state);
     void applyMeterMode();
+    // The effect's latency, picked up on the editor's thread.
+    void showLatency();
 
-    Plugin* plugin;
-    std::atomic<int> latency{0}; // set from host threads
+    int latency = 0;
     uint32_t lastIdleTicks;
     uint32_t highlightTicks;
 

@@ -1,7 +1,7 @@
 #include "editor/MeteringPreferences.h"
 
 #include "effect/ParameterTable.h"
-#include "host/AudioEffect.h"
+#include "effect/EditorConnection.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 
@@ -9,7 +9,7 @@
 
 namespace meteringpreferences {
 
-bool store(AudioEffect& effect)
+bool store(EditorConnection& effect)
 {
     uint32_t states[6];
     for (int i = 0; i < 6; ++i)

@@ -2,7 +2,7 @@
 // 32-bit step indices in the settings store, written in this order.
 #pragma once
 
-class AudioEffect;
+class EditorConnection;
 
 namespace meteringpreferences {
 
@@ -24,6 +24,6 @@ constexpr Preference kPreferences[6] = {
 
 // Writes the effect's six current settings; a failure is shown in a message
 // box and reported as false.
-bool store(AudioEffect& effect);
+bool store(EditorConnection& effect);
 
 } // namespace meteringpreferences

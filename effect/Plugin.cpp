@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "editor/Editor.h"
-#include "host/AEffEditor.h"
 #include "effect/LegacyLayout.h"
 #include "host/NumberText.h"
 #include "platform/Registry.h"
@@ -48,8 +46,11 @@ thread_local std::chrono::steady_clock::time_point lockDeadline;
 } // namespace
 
 // Waits at most 1000 ms for the processing mutex; after that the caller goes
-// on without it, as a stalled host thread must never stall the audio. The
-// 1000 ms hold for a whole host call, however many waits it nests.
+// on without it, so that a block or a host call that never returns cannot
+// hang every other caller for good. The audio thread waits here too, up to
+// the same 1000 ms, while a host thread holds the mutex for a change of the
+// processing state (a reset, a new rate or window shape). The 1000 ms hold
+// for a whole host call, however many waits it nests.
 class Plugin::ProcessingLock
 {
 public:
@@ -95,15 +96,9 @@ private:
     bool locked;
 };
 
-Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaster)
+Plugin::Plugin(EffectHost* host) : CPresetSystemEffect(host)
 {
     ProcessingLock lock(processingMutex);
-
-    setNumInputs(2);
-    setNumOutputs(2);
-    setUniqueID(vstFourCharCode('Q', 'D', 'z', 'v'));
-    canProcessReplacing(true);
-    canDoubleReplacing(true);
 
     rate = 44100;
     rateDouble = 44100.0;
@@ -134,7 +129,7 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
     }
 
     setWindowGeometry();
-    setInitialDelay(engine.latency());
+    publishLatency();
 
     noiseShapingTables.fill();
     engine.settings.noiseShaping = noiseShapingTables.zeroTable();
@@ -143,17 +138,17 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
     loadFactoryPresets();
     selectPreset(0);
     applyMeteringPreferences();
-
-    // The editor attaches itself to the effect.
-    Editor* ownEditor = new Editor(this);
-    ownEditor->setLatency(engine.latency());
 }
 
 Plugin::~Plugin()
 {
-    // The editor reads the engine; it goes first.
-    delete editor;
-    setEditor(nullptr);
+}
+
+void Plugin::publishLatency()
+{
+    latency = engine.latency();
+    if (host)
+        host->latencyChanged(latency);
 }
 
 double Plugin::onePole(double milliseconds) const
@@ -213,7 +208,7 @@ void Plugin::selectNoiseShapingTable()
         engine.settings.noiseShaping = table;
 }
 
-void Plugin::applyParameter(VstInt32 index, float value)
+void Plugin::applyParameter(int index, float value)
 {
     if (index < 0 || index >= kNumParams)
         return;
@@ -291,7 +286,7 @@ void Plugin::applyParameter(VstInt32 index, float value)
     }
 }
 
-void Plugin::setParameter(VstInt32 index, float value)
+void Plugin::setParameter(int index, float value)
 {
     // A NaN is no value: taking it would make every step and gain
     // meaningless, and a program may never hold one.
@@ -308,8 +303,8 @@ void Plugin::setParameter(VstInt32 index, float value)
         mirrored = kCurrentLayoutMark;
     }
     CPresetSystemEffect::setParameter(index, mirrored);
-    if (editor)
-        editor->setParameter(index, value);
+    if (host)
+        host->parameterChanged(index, value);
 }
 
 void Plugin::migrateLegacyParameters()
@@ -345,7 +340,7 @@ void Plugin::applyMeteringPreferences()
     }
 }
 
-float Plugin::getParameter(VstInt32 index)
+float Plugin::getParameter(int index)
 {
     if (index < 0 || index >= kNumParams)
         return 0.0f;
@@ -356,24 +351,24 @@ float Plugin::getParameter(VstInt32 index)
     return values[index];
 }
 
-void Plugin::getParameterName(VstInt32 index, char* text)
+void Plugin::getParameterName(int index, char* text)
 {
     if (index >= 0 && index < kNumParams)
         copyText(text, kParameterTable[index].name, kMaxNameBytes - 1);
 }
 
-void Plugin::getParameterDisplay(VstInt32 index, char* text)
+void Plugin::getParameterDisplay(int index, char* text)
 {
     if (index < 0 || index > kTruePeakGuard)
         return;
     switch (index)
     {
-    case kOutput: dB2string((float)outputGain, text, kMaxDisplayChars); return;
-    case kDrive: dB2string((float)driveGain, text, kMaxDisplayChars); return;
-    case kTransient: float2string((float)transientAmount, text, kMaxDisplayChars); return;
-    case kRelease: float2string((float)releaseMs, text, kMaxDisplayChars); return;
-    case kLink: float2string(values[kLink] * 100.0f, text, kMaxDisplayChars); return;
-    case kLeveller: dB2string((float)levellerLevel, text, kMaxDisplayChars); return;
+    case kOutput: dbText((float)outputGain, text, kMaxDisplayChars); return;
+    case kDrive: dbText((float)driveGain, text, kMaxDisplayChars); return;
+    case kTransient: numberText((float)transientAmount, text, kMaxDisplayChars); return;
+    case kRelease: numberText((float)releaseMs, text, kMaxDisplayChars); return;
+    case kLink: numberText(values[kLink] * 100.0f, text, kMaxDisplayChars); return;
+    case kLeveller: dbText((float)levellerLevel, text, kMaxDisplayChars); return;
     case kAttShow:
     {
         const int mask = steps[kAttShow];
@@ -399,7 +394,7 @@ void Plugin::getParameterDisplay(VstInt32 index, char* text)
     }
 }
 
-void Plugin::getParameterLabel(VstInt32 index, char* text)
+void Plugin::getParameterLabel(int index, char* text)
 {
     if (index >= 0 && index < kNumParams && kParameterTable[index].label)
         copyText(text, kParameterTable[index].label, kMaxDisplayChars);
@@ -417,7 +412,6 @@ void Plugin::suspend()
 void Plugin::setSampleRate(float newRate)
 {
     ProcessingLock lock(processingMutex);
-    AudioEffect::setSampleRate(newRate);
     suspend();
 
     // Out-of-range, NaN and infinite rates run with the 44100 Hz settings;
@@ -437,9 +431,7 @@ void Plugin::setSampleRate(float newRate)
         rateClass = rate < 80000 ? 0 : (rate < 170000 ? 1 : 2);
         setWindowGeometry();
         engine.setTruePeakMeterRate(rate);
-        setInitialDelay(engine.latency());
-        if (auto* ownEditor = dynamic_cast<Editor*>(editor))
-            ownEditor->setLatency(engine.latency());
+        publishLatency();
         engine.resetNoiseShaperPosition();
         selectNoiseShapingTable();
         updateRateCoefficients();
@@ -448,14 +440,14 @@ void Plugin::setSampleRate(float newRate)
     engine.clearBuffers();
 }
 
-void Plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+void Plugin::processReplacing(float** inputs, float** outputs, int sampleFrames)
 {
     ProcessingLock lock(processingMutex);
     const int frames = sampleFrames > 0 ? sampleFrames : 0;
     if (!outputs || !outputs[0])
         return;
     float* outL = outputs[0];
-    float* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
+    float* outR = (!host || host->outputConnected(1)) && outputs[1] ? outputs[1] : outL;
     if (engine.settings.calibrate != 0)
     {
         engine.processCalibration(outL, outR != outL ? outR : nullptr, frames);
@@ -464,18 +456,18 @@ void Plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFr
     if (!inputs || !inputs[0])
         return;
     const float* inL = inputs[0];
-    const float* inR = isInputConnected(1) && inputs[1] ? inputs[1] : inL;
+    const float* inR = (!host || host->inputConnected(1)) && inputs[1] ? inputs[1] : inL;
     engine.process(inL, inR, outL, outR, frames);
 }
 
-void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
+void Plugin::processDoubleReplacing(double** inputs, double** outputs, int sampleFrames)
 {
     ProcessingLock lock(processingMutex);
     const int frames = sampleFrames > 0 ? sampleFrames : 0;
     if (!outputs || !outputs[0])
         return;
     double* outL = outputs[0];
-    double* outR = isOutputConnected(1) && outputs[1] ? outputs[1] : outL;
+    double* outR = (!host || host->outputConnected(1)) && outputs[1] ? outputs[1] : outL;
     // Calibration noise replaces the input in either precision: a host that
     // processes in place would otherwise pass the input on unlimited.
     if (engine.settings.calibrate != 0)
@@ -486,7 +478,7 @@ void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 
     if (!inputs || !inputs[0])
         return;
     const double* inL = inputs[0];
-    const double* inR = isInputConnected(1) && inputs[1] ? inputs[1] : inL;
+    const double* inR = (!host || host->inputConnected(1)) && inputs[1] ? inputs[1] : inL;
     engine.process(inL, inR, outL, outR, frames);
 }
 

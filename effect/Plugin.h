@@ -1,12 +1,16 @@
 // The limiter effect: parameter model, construction, sample-rate classes,
 // the processing mutex and the choice of kernel per audio callback. The
-// audio path itself lives in the LimiterEngine it owns.
+// audio path itself lives in the LimiterEngine it owns. It knows no plug-in
+// format: a format adapter owns it, forwards the host's calls and hears
+// back through the EffectHost it passes in; the editor reaches it through
+// the EditorConnection it implements.
 #pragma once
 
 #include <mutex>
 
 #include "dsp/LimiterEngine.h"
 #include "dsp/Shared.h"
+#include "effect/EffectHost.h"
 #include "effect/NoiseShapingTables.h"
 #include "effect/ParameterTable.h"
 #include "presets/CPresetSystemEffect.h"
@@ -14,36 +18,46 @@
 class Plugin : public CPresetSystemEffect
 {
 public:
-    explicit Plugin(audioMasterCallback audioMaster);
+    // host may be null (tools, tests): every report then goes nowhere.
+    explicit Plugin(EffectHost* host = nullptr);
     ~Plugin() override;
 
-    void setParameter(VstInt32 index, float value) override;
-    float getParameter(VstInt32 index) override;
-    void getParameterName(VstInt32 index, char* text) override;
-    void getParameterDisplay(VstInt32 index, char* text) override;
-    void getParameterLabel(VstInt32 index, char* text) override;
+    // Any host thread, the editor's and the audio thread among them.
+    void setParameter(int index, float value) override;
+    // Any thread.
+    float getParameter(int index) override;
+    // Any host thread: the name (at most 13 characters), the display text and
+    // the unit label (at most 12); nothing is written outside 0..25.
+    void getParameterName(int index, char* text);
+    void getParameterDisplay(int index, char* text);
+    void getParameterLabel(int index, char* text);
 
-    void setSampleRate(float newRate) override;
-    void suspend() override;
-    void resume() override {}
+    // Any host thread; waits for a running block.
+    void setSampleRate(float newRate);
+    // Any host thread, the audio thread included: clears the processing state.
+    void suspend();
 
-    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
+    // The audio thread. Two inputs and two outputs; a missing right channel
+    // (null, or not connected according to the host) runs on the left one.
+    void processReplacing(float** inputs, float** outputs, int sampleFrames);
+    void processDoubleReplacing(double** inputs, double** outputs, int sampleFrames);
 
-    // Ten linear values: input peak L/R, output peak L/R, input level L/R,
-    // output level L/R, held gain reduction L/R. Restarts the peak holds.
-    virtual void getMeterSnapshot(float* values);
+    // Any thread (the editor's idle, typically).
+    void getMeterSnapshot(float* values) override;
+    int getLatency() const override { return latency; }
 
     int getRate() const { return rate; }
     int getRateClass() const { return rateClass; }
-    int getLatency() const { return engine.latency(); }
     int getStep(int index) const { return (index >= 0 && index < kNumParams) ? steps[index].get() : 0; }
 
 private:
     class ProcessingLock;
 
     // The effect of one parameter on the engine, without mirroring.
-    void applyParameter(VstInt32 index, float value);
+    void applyParameter(int index, float value);
+    // The engine's delay at the current rate, published to the host and to
+    // readers on other threads.
+    void publishLatency();
     void migrateLegacyParameters();
     void applyMeteringPreferences();
 
@@ -75,4 +89,5 @@ private:
     Shared<int> rate{44100};
     Shared<double> rateDouble{44100.0};
     Shared<int> rateClass{0};
+    Shared<int> latency{0};
 };

@@ -32,7 +32,9 @@ public:
     virtual bool onWheel(float) { return false; }
     virtual bool setKnobMode(VstInt32) { return false; }
 
-    // The effect tells its editor about parameter changes and the latency.
+    // The effect tells its editor about parameter changes, from any host
+    // thread. Everything else (meters, latency, program names) the editor
+    // reads from the effect on its own idle.
     virtual void setParameter(VstInt32, float) {}
 
 protected:

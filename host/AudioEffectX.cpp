@@ -82,23 +82,6 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     }
 }
 
-bool AudioEffectX::getEffectName(char* name)
-{
-    copyText(name, "QDX Zelvo", kVstMaxEffectNameLen);
-    return true;
-}
-
-bool AudioEffectX::getVendorString(char* text)
-{
-    copyText(text, "korvane.com", kVstMaxVendorStrLen);
-    return true;
-}
-
-bool AudioEffectX::getProductString(char* text)
-{
-    copyText(text, "Full band precision limiter", kVstMaxProductStrLen);
-    return true;
-}
 
 namespace
 {

@@ -12,11 +12,12 @@ public:
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     virtual bool getProgramNameIndexed(VstInt32, VstInt32, char*) { return false; }
-    virtual bool getEffectName(char* name);
-    virtual bool getVendorString(char* text);
-    virtual bool getProductString(char* text);
+    // A generic effect has no names of its own: the product's adapter answers.
+    virtual bool getEffectName(char*) { return false; }
+    virtual bool getVendorString(char*) { return false; }
+    virtual bool getProductString(char*) { return false; }
     virtual VstInt32 getVendorVersion() { return 0; }
-    virtual VstPlugCategory getPlugCategory() { return kPlugCategMastering; }
+    virtual VstPlugCategory getPlugCategory() { return kPlugCategUnknown; }
     virtual VstInt32 canDo(char*) { return 0; }
     virtual bool getParameterProperties(VstInt32 index, VstParameterProperties* p);
 

@@ -1,6 +1,6 @@
 // The library's only exported functions. The same entry is exported as
 // `main` for older hosts.
-#include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "host/VstInterface.h"
 
 #include <new>
@@ -19,7 +19,7 @@ ZELVO_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
         return nullptr;
     try
     {
-        return (new Plugin(audioMaster))->getAeffect();
+        return (new VstEffect(audioMaster))->getAeffect();
     }
     catch (const std::bad_alloc&)
     {

@@ -8,10 +8,9 @@
 #include "platform/MessageBox.h"
 #include "presets/CPSOnOffButton.h"
 #include "presets/CPSRockerSwitch.h"
-#include "presets/CPresetSystemEffect.h"
+#include "presets/CProgram.h"
 #include "presets/CSaveLoadButton.h"
 #include "presets/FileErrorReporter.h"
-#include "presets/PresetFileOperations.h"
 
 #include <cstring>
 #include <filesystem>
@@ -49,22 +48,25 @@ void copyPath(char* target, const std::string& text)
 
 } // namespace
 
-CPresetSystemEditor::CPresetSystemEditor(AudioEffect* effect) : AEffGUIEditor(effect)
+CPresetSystemEditor::CPresetSystemEditor(AudioEffect* effect, EditorConnection& connection)
+    : AEffGUIEditor(effect), connection(connection)
 {
     std::error_code error;
     const std::string current = std::filesystem::current_path(error).string();
     if (!error)
         copyPath(lastDirectory, current);
-    if (CPresetSystemEffect* programs = presetEffect())
-        programs->setPresetSystemListener(this);
+    connection.setPresetSystemListener(this);
 }
 
 CPresetSystemEditor::~CPresetSystemEditor()
 {
-    CPresetSystemEffect* programs = presetEffect();
-    if (programs && programs->getPresetSystemListener() == this)
-        programs->setPresetSystemListener(nullptr);
+    if (connection.getPresetSystemListener() == this)
+        connection.setPresetSystemListener(nullptr);
 }
+
+void CPresetSystemEditor::beginEdit(VstInt32 index) { connection.beginEdit(index); }
+
+void CPresetSystemEditor::endEdit(VstInt32 index) { connection.endEdit(index); }
 
 namespace {
 // Accesses held by the calling thread: closing from inside one must not wait for itself.
@@ -92,8 +94,6 @@ void CPresetSystemEditor::withdrawControls()
         std::this_thread::yield();
 }
 
-CPresetSystemEffect* CPresetSystemEditor::presetEffect() const { return dynamic_cast<CPresetSystemEffect*>(effect); }
-
 int CPresetSystemEditor::programAtMenuPosition(long position)
 {
     if (position == 0)
@@ -105,8 +105,7 @@ int CPresetSystemEditor::programAtMenuPosition(long position)
 
 bool CPresetSystemEditor::open(void*)
 {
-    CPresetSystemEffect* programs = presetEffect();
-    if (!frame || !programs)
+    if (!frame)
         return false;
     {
         // The bar is built from the programs' names as they are now.
@@ -118,9 +117,8 @@ bool CPresetSystemEditor::open(void*)
     auto barRect = [&](int left, int right) { return CRect(left, top, right, bottom); };
 
     char name[kProgramNameLength + 1] = "";
-    const int selected = programs->getPresetIndex();
-    if (CProgram* program = programs->getProgramRecord(selected))
-        program->getName(name);
+    const int selected = connection.getPresetIndex();
+    connection.getPresetName(selected, name);
 
     CBitmap* background = new CBitmap(kNameFieldBitmap);
     CBitmap* font = new CBitmap(kNameFont);
@@ -206,14 +204,12 @@ void CPresetSystemEditor::close()
 
 void CPresetSystemEditor::fillMenu()
 {
-    CPresetSystemEffect* programs = presetEffect();
-    if (!presetMenu || !programs)
+    if (!presetMenu)
         return;
     presetMenu->removeAllEntry();
     for (int k = 0; k < kProgramCount; ++k) {
         char name[kProgramNameLength + 1] = "";
-        if (CProgram* program = programs->getProgramRecord(k))
-            program->getName(name);
+        connection.getPresetName(k, name);
         // Names come from users, hosts and files: never menu markup.
         presetMenu->addLiteralEntry(name);
         if (k == 0)
@@ -223,7 +219,7 @@ void CPresetSystemEditor::fillMenu()
 
 void CPresetSystemEditor::idle()
 {
-    if (!effect || !frame)
+    if (!frame)
         return;
     showPendingNames();
     CView* hovered = frame->getCurrentView();
@@ -249,8 +245,7 @@ void CPresetSystemEditor::idle()
 
 void CPresetSystemEditor::valueChanged(CDrawContext*, CControl* control)
 {
-    CPresetSystemEffect* programs = presetEffect();
-    if (!programs || !control)
+    if (!control)
         return;
     switch (control->getTag()) {
     case kTagPresetName: {
@@ -270,10 +265,10 @@ void CPresetSystemEditor::valueChanged(CDrawContext*, CControl* control)
             presetChosen(index, text);
         break;
     }
-    case kTagRecallA: programs->recallMemoA(); break;
-    case kTagRecallB: programs->recallMemoB(); break;
-    case kTagStoreA: programs->storeMemoA(); break;
-    case kTagStoreB: programs->storeMemoB(); break;
+    case kTagRecallA: connection.recallMemoA(); break;
+    case kTagRecallB: connection.recallMemoB(); break;
+    case kTagStoreA: connection.storeMemoA(); break;
+    case kTagStoreB: connection.storeMemoB(); break;
     default: break;
     }
 }
@@ -298,10 +293,9 @@ void CPresetSystemEditor::showPendingNames()
         std::lock_guard<std::mutex> lock(pendingNamesMutex);
         names.swap(pendingNames);
     }
-    CPresetSystemEffect* programs = presetEffect();
     for (const PendingName& pending : names) {
         // A rename of a program that is no longer selected only renames its entry.
-        if (programs && pending.program != programs->getPresetIndex()) {
+        if (pending.program != connection.getPresetIndex()) {
             if (presetMenu && pending.program > 0)
                 presetMenu->setEntry(menuPosition(pending.program), pending.name.c_str());
             continue;
@@ -314,17 +308,14 @@ void CPresetSystemEditor::nameEdited(const char* text)
 {
     char cut[kProgramNameLength + 1] = "";
     std::strncpy(cut, text ? text : "", kProgramNameLength);
-    CPresetSystemEffect* programs = presetEffect();
-    showName(cut, programs ? programs->getPresetIndex() : 0);
-    if (programs)
-        programs->renamePreset(cut);
+    showName(cut, connection.getPresetIndex());
+    connection.renamePreset(cut);
 }
 
 void CPresetSystemEditor::presetChosen(int index, const char* text)
 {
     showName(text, 0);
-    if (CPresetSystemEffect* programs = presetEffect())
-        programs->selectPreset(index);
+    connection.selectPreset(index);
 }
 
 void CPresetSystemEditor::presetNameChanged(const char* name)
@@ -333,11 +324,10 @@ void CPresetSystemEditor::presetNameChanged(const char* name)
     // while the interface thread draws the field and the menu: only the
     // interface thread touches them. A closed window reads the names anew
     // when it opens.
-    CPresetSystemEffect* programs = presetEffect();
-    if (!name || !programs || !controlsAvailable.load())
+    if (!name || !controlsAvailable.load())
         return;
     std::lock_guard<std::mutex> lock(pendingNamesMutex);
-    pendingNames.push_back({programs->getPresetIndex(), name});
+    pendingNames.push_back({connection.getPresetIndex(), name});
 }
 
 void CPresetSystemEditor::programsChanged(int selectedIndex)
@@ -348,26 +338,23 @@ void CPresetSystemEditor::programsChanged(int selectedIndex)
     fillMenu();
     if (presetMenu)
         presetMenu->setCurrent(menuPosition(selectedIndex), true);
-    CPresetSystemEffect* programs = presetEffect();
-    CProgram* program = programs ? programs->getProgramRecord(selectedIndex) : nullptr;
-    if (program)
-        showName(program->name(), 0);
+    if (selectedIndex >= 0 && selectedIndex < kProgramCount) {
+        char name[kProgramNameLength + 1] = "";
+        connection.getPresetName(selectedIndex, name);
+        showName(name, 0);
+    }
 }
 
 void CPresetSystemEditor::stepPreset(bool next)
 {
-    CPresetSystemEffect* programs = presetEffect();
-    if (!programs)
-        return;
-    int index = programs->getPresetIndex() + (next ? 1 : -1);
+    int index = connection.getPresetIndex() + (next ? 1 : -1);
     index = index < 0 ? 0 : (index >= kProgramCount ? kProgramCount - 1 : index);
     if (presetMenu)
         presetMenu->setCurrent(menuPosition(index), true);
     char name[kProgramNameLength + 1] = "";
-    if (CProgram* program = programs->getProgramRecord(index))
-        program->getName(name);
+    connection.getPresetName(index, name);
     showName(name, 0);
-    programs->selectPreset(index);
+    connection.selectPreset(index);
 }
 
 bool CPresetSystemEditor::chooseFile(bool save, FileKind kind, std::string& bareName)
@@ -415,40 +402,36 @@ bool CPresetSystemEditor::chooseFile(bool save, FileKind kind, std::string& bare
 
 void CPresetSystemEditor::loadBank()
 {
-    CPresetSystemEffect* programs = presetEffect();
     std::string name;
-    if (!programs || !chooseFile(false, kBankFile, name))
+    if (!chooseFile(false, kBankFile, name))
         return;
     MessageBoxReporter reporter;
-    presetfile::loadBank(*programs, name.c_str(), reporter);
+    connection.loadBankFile(name.c_str(), reporter);
 }
 
 void CPresetSystemEditor::saveBank()
 {
-    CPresetSystemEffect* programs = presetEffect();
     std::string name;
-    if (!programs || !chooseFile(true, kBankFile, name))
+    if (!chooseFile(true, kBankFile, name))
         return;
     MessageBoxReporter reporter;
-    presetfile::saveBank(*programs, name.c_str(), reporter);
+    connection.saveBankFile(name.c_str(), reporter);
 }
 
 void CPresetSystemEditor::loadPreset()
 {
-    CPresetSystemEffect* programs = presetEffect();
     std::string name;
-    if (!programs || !chooseFile(false, kPresetFile, name))
+    if (!chooseFile(false, kPresetFile, name))
         return;
     MessageBoxReporter reporter;
-    presetfile::loadPreset(*programs, name.c_str(), reporter);
+    connection.loadPresetFile(name.c_str(), reporter);
 }
 
 void CPresetSystemEditor::savePreset()
 {
-    CPresetSystemEffect* programs = presetEffect();
     std::string name;
-    if (!programs || !chooseFile(true, kPresetFile, name))
+    if (!chooseFile(true, kPresetFile, name))
         return;
     MessageBoxReporter reporter;
-    presetfile::savePreset(*programs, name.c_str(), reporter);
+    connection.savePresetFile(name.c_str(), reporter);
 }

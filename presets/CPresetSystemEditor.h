@@ -4,6 +4,7 @@
 // editor derives from it and adds the panel above.
 #pragma once
 
+#include "effect/EditorConnection.h"
 #include "gui/aeffguieditor.h"
 #include "gui/cgeometry.h"
 #include "presets/CPresetSystemListener.h"
@@ -15,7 +16,6 @@
 #include <vector>
 
 class CMyTextEdit;
-class CPresetSystemEffect;
 class CPSOnOffButton;
 class CPSRockerSwitch;
 class CSaveLoadButton;
@@ -42,8 +42,16 @@ enum PresetBarTag
 class CPresetSystemEditor : public AEffGUIEditor, public CPresetSystemListener, public PresetSystemListener
 {
 public:
-    explicit CPresetSystemEditor(AudioEffect* effect);
+    // effect is the format's object the toolkit reports the host's idle and
+    // window sizes to (null where there is none); every other wish goes to
+    // the effect through connection.
+    CPresetSystemEditor(AudioEffect* effect, EditorConnection& connection);
     ~CPresetSystemEditor() override;
+
+    // A drag on a control begins and ends: the effect tells the host.
+    void beginEdit(VstInt32 index) override;
+    void endEdit(VstInt32 index) override;
+    EditorConnection& getConnection() const { return connection; }
 
     // Builds the bar in the frame the derived editor has made; false without frame or effect.
     bool open(void* ptr) override;
@@ -82,7 +90,7 @@ public:
     CPSRockerSwitch* getStepSwitch() const { return stepSwitch; }
 
 protected:
-    CPresetSystemEffect* presetEffect() const;
+    EditorConnection& connection;
 
     // Hosts change parameters and program names from any thread, also while
     // the interface thread closes the window. A caller that reaches the

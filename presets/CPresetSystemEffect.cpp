@@ -2,11 +2,12 @@
 
 #include <cstring>
 
+#include "effect/EffectHost.h"
 #include "presets/FactoryPresets.h"
+#include "presets/PresetFileOperations.h"
 #include "presets/PresetSystemListener.h"
 
-CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, 1, kProgramParameterCount)
+CPresetSystemEffect::CPresetSystemEffect(EffectHost* host) : host(host)
 {
     programs = new CProgram[kProgramCount];
     loadFactoryPresets();
@@ -25,17 +26,12 @@ CProgram* CPresetSystemEffect::getProgramRecord(int index)
     return &programs[index];
 }
 
-void CPresetSystemEffect::setParameter(VstInt32 index, float value)
+void CPresetSystemEffect::setParameter(int index, float value)
 {
     if (!programs || (unsigned)index > 25u || applyingPreset)
         return;
     programs[currentPreset].setParameter(index, value);
     programs[0].setParameter(index, value);
-}
-
-void CPresetSystemEffect::setProgramName(char* name)
-{
-    setPresetName(name);
 }
 
 void CPresetSystemEffect::getProgramName(char* name)
@@ -46,7 +42,7 @@ void CPresetSystemEffect::getProgramName(char* name)
         *name = 0;
 }
 
-bool CPresetSystemEffect::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
+bool CPresetSystemEffect::getProgramNameIndexed(int, int index, char* text)
 {
     if (!programs || index != 0)
         return false;
@@ -96,10 +92,10 @@ void CPresetSystemEffect::selectPreset(int index)
     updateDisplay();
 }
 
-void CPresetSystemEffect::setParameterNotified(VstInt32 index, float value)
+void CPresetSystemEffect::setParameterNotified(int index, float value)
 {
     setParameter(index, value);
-    if (audioMaster)
+    if (host)
     {
         // Hosts may set parameters from inside these notifications (scanners
         // do, even during construction). Those are the host's own changes:
@@ -107,10 +103,10 @@ void CPresetSystemEffect::setParameterNotified(VstInt32 index, float value)
         // would no longer hold the live values once the selection ends.
         const bool applying = applyingPreset;
         applyingPreset = false;
-        beginEdit(index);
-        callHost(audioMasterAutomate, index, 0, nullptr, getParameter(index));
-        callHost(audioMasterAutomate, index, 0, nullptr, value);
-        endEdit(index);
+        host->editBegins(index);
+        host->automate(index, getParameter(index));
+        host->automate(index, value);
+        host->editEnds(index);
         applyingPreset = applying;
     }
 }
@@ -125,4 +121,59 @@ void CPresetSystemEffect::loadFactoryPresets()
         for (int j = 0; j < kProgramParameterCount; ++j)
             programs[i].setParameter(j, (float)kFactoryPresets[i].values[j]);
     }
+}
+
+void CPresetSystemEffect::getPresetName(int index, char* name)
+{
+    if (!name)
+        return;
+    if (CProgram* program = getProgramRecord(index))
+        program->getName(name);
+    else
+        *name = 0;
+}
+
+void CPresetSystemEffect::setParameterAutomated(int index, float value)
+{
+    setParameter(index, value);
+    if (host)
+        host->automate(index, value);
+}
+
+void CPresetSystemEffect::beginEdit(int index)
+{
+    if (host)
+        host->editBegins(index);
+}
+
+void CPresetSystemEffect::endEdit(int index)
+{
+    if (host)
+        host->editEnds(index);
+}
+
+void CPresetSystemEffect::updateDisplay()
+{
+    if (host)
+        host->displayChanged();
+}
+
+void CPresetSystemEffect::loadBankFile(const char* path, FileErrorReporter& reporter)
+{
+    presetfile::loadBank(*this, path, reporter);
+}
+
+void CPresetSystemEffect::saveBankFile(const char* path, FileErrorReporter& reporter)
+{
+    presetfile::saveBank(*this, path, reporter);
+}
+
+void CPresetSystemEffect::loadPresetFile(const char* path, FileErrorReporter& reporter)
+{
+    presetfile::loadPreset(*this, path, reporter);
+}
+
+void CPresetSystemEffect::savePresetFile(const char* path, FileErrorReporter& reporter)
+{
+    presetfile::savePreset(*this, path, reporter);
 }

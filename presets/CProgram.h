@@ -4,6 +4,8 @@
 
 constexpr int kProgramNameLength = 24;
 constexpr int kProgramParameterCount = 26;
+// Program 0 and the 23 factory presets.
+constexpr int kProgramCount = 24;
 
 class CProgram
 {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "tests/support/TestHost.h"
 
 namespace
@@ -177,8 +178,8 @@ TEST(Calibration, TheDoubleCallbackWritesTheSameNoiseInPlaceOrNot)
                 }
             }
             float metersF[10], metersD[10];
-            auto* singlePlugin = static_cast<Plugin*>(static_cast<AudioEffect*>(single.effect->object));
-            auto* dualPlugin = static_cast<Plugin*>(static_cast<AudioEffect*>(dual.effect->object));
+            auto* singlePlugin = &static_cast<VstEffect*>(static_cast<AudioEffect*>(single.effect->object))->getCore();
+            auto* dualPlugin = &static_cast<VstEffect*>(static_cast<AudioEffect*>(dual.effect->object))->getCore();
             singlePlugin->getMeterSnapshot(metersF);
             dualPlugin->getMeterSnapshot(metersD);
             for (int k = 0; k < 10; ++k)

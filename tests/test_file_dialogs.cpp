@@ -19,6 +19,7 @@
 #include <string>
 
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "platform/FileDialog.h"
 #include "presets/CPresetSystemEditor.h"
 #include "tests/support/TestHost.h"
@@ -166,8 +167,9 @@ TEST_F(FileDialogs, TheDialogReturnsInAHostThatIgnoresChildSignals)
 
 TEST_F(FileDialogs, APresetNamedWithABackslashIsSavedLoadedAndKeepsTheFolder)
 {
-    Plugin* plugin = new Plugin(quietHost);
-    auto* editor = dynamic_cast<CPresetSystemEditor*>(plugin->getEditor());
+    VstEffect* vst = new VstEffect(quietHost);
+    Plugin* plugin = &vst->getCore();
+    auto* editor = dynamic_cast<CPresetSystemEditor*>(vst->getEditor());
     ASSERT_NE(editor, nullptr);
 
     plugin->setParameter(kRelease, 0.25f);
@@ -183,6 +185,6 @@ TEST_F(FileDialogs, APresetNamedWithABackslashIsSavedLoadedAndKeepsTheFolder)
     EXPECT_FLOAT_EQ(plugin->getParameter(kRelease), 0.25f);
     // The next dialog opens in the folder and proposes the name.
     EXPECT_NE(dialogLog().find("--filename=" + files + "/live\\take.qdx"), std::string::npos) << dialogLog();
-    delete plugin;
+    delete vst;
 }
 } // namespace

@@ -25,6 +25,7 @@
 #endif
 
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "presets/FactoryPresets.h"
 #include "platform/ReplacementFile.h"
 #include "presets/FileErrorReporter.h"
@@ -165,14 +166,15 @@ protected:
                         .string();
         std::filesystem::create_directories(directory);
         eventLog = &events;
-        plugin = new Plugin(recordingHost);
+        vst = new VstEffect(recordingHost);
+        plugin = &vst->getCore();
         plugin->setPresetSystemListener(&listener);
         events.clear();
     }
     void TearDown() override
     {
         echoAutomation = false;
-        delete plugin;
+        delete vst;
         eventLog = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(directory, ignored);
@@ -223,6 +225,7 @@ protected:
     std::vector<Event> events;
     LoggingListener listener;
     RecordingFileErrorReporter reporter;
+    VstEffect* vst = nullptr;
     Plugin* plugin = nullptr;
 };
 } // namespace
@@ -283,7 +286,8 @@ TEST_F(Files, SavedFilesReadBackToTheSamePrograms)
     ASSERT_EQ(savePreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::done);
     const State saved = state();
 
-    Plugin other(recordingHost);
+    VstEffect otherEffect(recordingHost);
+    Plugin& other = otherEffect.getCore();
     ASSERT_EQ(loadBank(other, path("b.qdb").c_str(), reporter), FileResult::done);
     EXPECT_EQ(bankBytes(other), saved.bank);
     // The bank selects program 0, which holds the edited "CD Master 2".
@@ -308,7 +312,8 @@ TEST_F(Files, TheTruePeakGuardSwitchTravelsInPresetAndBankFiles)
     putFloat(older, 5 + 24 + 4 * kTruePeakGuard, 0.0f);
     writeFile(path("older.qdx"), older);
 
-    Plugin other(recordingHost);
+    VstEffect otherEffect(recordingHost);
+    Plugin& other = otherEffect.getCore();
     ASSERT_EQ(loadBank(other, path("guard.qdb").c_str(), reporter), FileResult::done);
     EXPECT_EQ(other.getParameter(kTruePeakGuard), 0.75f);
     EXPECT_EQ(other.getStep(kTruePeakGuard), 1);
@@ -330,7 +335,8 @@ TEST_F(Files, NameOfExactly24CharactersSurvivesBothFormats)
     const Bytes preset = readFile(path("n.qdx"));
     EXPECT_EQ(std::string(preset.begin() + 5, preset.begin() + 29), name24); // no terminator in the file
 
-    Plugin other(recordingHost);
+    VstEffect otherEffect(recordingHost);
+    Plugin& other = otherEffect.getCore();
     other.selectPreset(2);
     ASSERT_EQ(loadPreset(other, path("n.qdx").c_str(), reporter), FileResult::done);
     char text[32];

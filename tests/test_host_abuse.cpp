@@ -42,6 +42,7 @@
 
 #include "effect/ParameterTable.h"
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "presets/CPresetSystemEffect.h"
 #include "tests/support/TestHost.h"
 
@@ -404,8 +405,9 @@ private:
         host.rightOutputConnected = true;
         if (direct)
         {
-            plugin = new Plugin(abuseCallback);
-            effect = plugin->getAeffect();
+            VstEffect* vst = new VstEffect(abuseCallback);
+            plugin = &vst->getCore();
+            effect = vst->getAeffect();
         }
         else
         {
@@ -1160,7 +1162,8 @@ TEST(HostAbuse, AnOldLayoutMarkerConvertsTheValuesOnlyOnce)
     useTemporarySettingsStore("abuse-marker");
     AbuseHost host;
     activeHost = &host;
-    Plugin* plugin = new Plugin(abuseCallback);
+    VstEffect* vst = new VstEffect(abuseCallback);
+    Plugin* plugin = &vst->getCore();
     plugin->selectPreset(4);
     plugin->setParameter(kQuantize, 0.25f);
     plugin->setParameter(kBits, 0.1f);  // old layout: requantizer off
@@ -1183,7 +1186,7 @@ TEST(HostAbuse, AnOldLayoutMarkerConvertsTheValuesOnlyOnce)
     EXPECT_EQ(plugin->getParameter(kMeterType), converted[3]);
     for (int i = 0; i < kLiveParams; ++i)
         EXPECT_EQ(plugin->getProgramRecord(0)->getParameter(i), clampUnit(plugin->getParameter(i))) << i;
-    plugin->getAeffect()->dispatcher(plugin->getAeffect(), effClose, 0, 0, nullptr, 0.0f);
+    vst->getAeffect()->dispatcher(vst->getAeffect(), effClose, 0, 0, nullptr, 0.0f);
     activeHost = nullptr;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "platform/Registry.h"
 #include "presets/PresetSystemListener.h"
 #include "tests/support/TestHost.h"
@@ -122,13 +123,14 @@ protected:
     {
         store = useTemporarySettingsStore("memories");
         hostLog = &record;
-        plugin = new Plugin(recordingHost);
+        vst = new VstEffect(recordingHost);
+        plugin = &vst->getCore();
         plugin->setPresetSystemListener(&listener);
         record = Log();
     }
     void TearDown() override
     {
-        delete plugin;
+        delete vst;
         hostLog = nullptr;
     }
     std::string keyFile(const char* memo) const { return store + "/Korvane/QDXzelvo/" + memo + ".key"; }
@@ -162,6 +164,7 @@ protected:
     std::string store;
     Log record;
     NameListener listener;
+    VstEffect* vst = nullptr;
     Plugin* plugin = nullptr;
 };
 } // namespace
@@ -219,7 +222,8 @@ TEST_F(Memories, RecallInAnotherInstanceOverwritesTheSelectedProgramAndKeepsTheS
     {
         Log otherLog;
         hostLog = &otherLog;
-        Plugin storing(recordingHost);
+        VstEffect storingEffect(recordingHost);
+        Plugin& storing = storingEffect.getCore();
         storing.selectPreset(7);
         storing.setParameter(kDrive, 0.8125f);
         storing.setParameter(kBits, 0.9f);
@@ -415,7 +419,8 @@ TEST_F(Memories, ConcurrentStoresLeaveOneCompleteMemory)
     Plugin* first = plugin;
     first->selectPreset(7);
     first->setParameter(kOutput, 0.125f);
-    Plugin second(recordingHost);
+    VstEffect secondEffect(recordingHost);
+    Plugin& second = secondEffect.getCore();
     second.selectPreset(16);
     second.setParameter(kOutput, 0.875f);
     const Memory fromFirst = expectedMemory(*first);
@@ -453,7 +458,8 @@ TEST_F(Memories, ConcurrentStoresLeaveOneCompleteMemory)
     EXPECT_TRUE(last == fromFirst || last == fromSecond);
 
     // A third instance recalls exactly one of the two.
-    Plugin third(recordingHost);
+    VstEffect thirdEffect(recordingHost);
+    Plugin& third = thirdEffect.getCore();
     third.recallMemoA();
     const Memory recalled = expectedMemory(third);
     EXPECT_TRUE(recalled == last);

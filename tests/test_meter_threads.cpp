@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "tests/support/TestHost.h"
 
 namespace
@@ -28,7 +29,7 @@ struct Reading
     float v[10];
 };
 
-Plugin& pluginOf(TestHost& host) { return *static_cast<Plugin*>(static_cast<AudioEffect*>(host.effect->object)); }
+Plugin& pluginOf(TestHost& host) { return static_cast<VstEffect*>(static_cast<AudioEffect*>(host.effect->object))->getCore(); }
 
 // Every eighth block is long and carries one sample of its own level
 // (metered in its middle: the input meter sees the input 159 samples late);

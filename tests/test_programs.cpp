@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "presets/FactoryPresets.h"
 #include "presets/PresetSystemListener.h"
 #include "tests/support/TestHost.h"
@@ -39,12 +40,13 @@ protected:
     {
         useTemporarySettingsStore("programs");
         recorder = &record;
-        plugin = new Plugin(recordingHost);
+        vst = new VstEffect(recordingHost);
+        plugin = &vst->getCore();
         record.calls.clear();
     }
     void TearDown() override
     {
-        delete plugin;
+        delete vst;
         recorder = nullptr;
     }
     std::string name(int program)
@@ -54,6 +56,7 @@ protected:
         return text;
     }
     Recorder record;
+    VstEffect* vst = nullptr;
     Plugin* plugin = nullptr;
 };
 } // namespace
@@ -166,7 +169,7 @@ TEST_F(Programs, HostRenameCutsTo24AndTellsThePresetBar)
     plugin->setPresetSystemListener(&listener);
     plugin->selectPreset(3);
     char name30[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234";
-    plugin->setProgramName(name30);
+    vst->setProgramName(name30);
     EXPECT_EQ(name(3), "ABCDEFGHIJKLMNOPQRSTUVWX");
     EXPECT_EQ(name(0), "ABCDEFGHIJKLMNOPQRSTUVWX");
     ASSERT_EQ(listener.names.size(), 1u);

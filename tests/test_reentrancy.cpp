@@ -11,6 +11,7 @@
 
 #include "effect/ParameterTable.h"
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "tests/support/TestHost.h"
 
 namespace
@@ -266,9 +267,10 @@ TEST(Reentrancy, ParametersSetByTheHostDuringConstructionEndConsistent)
         }
     };
     reentrantHost = &host;
-    Plugin* plugin = new Plugin(reentrantCallback);
+    VstEffect* vst = new VstEffect(reentrantCallback);
+    Plugin* plugin = &vst->getCore();
     reentrantHost = nullptr;
-    AEffect* e = plugin->getAeffect();
+    AEffect* e = vst->getAeffect();
 
     const CProgram* current = plugin->getProgramRecord(0);
     for (int i = 0; i < 22; ++i)

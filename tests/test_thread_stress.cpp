@@ -26,6 +26,7 @@
 
 #include "effect/ParameterTable.h"
 #include "effect/Plugin.h"
+#include "host/VstEffect.h"
 #include "gui/coptionmenu.h"
 #include "editor/CMyTextEdit.h"
 #include "presets/CPresetSystemEditor.h"
@@ -326,8 +327,10 @@ void interfaceThread(AEffect* e, const std::atomic<bool>& stop, unsigned seed, s
 
 // The effect's own preset bar and memories, and the host's program renames,
 // on their own thread (the editor's, in a host).
-void presetThread(Plugin* plugin, const std::atomic<bool>& stop, unsigned seed, std::atomic<long>& operations)
+void presetThread(VstEffect* vst, const std::atomic<bool>& stop, unsigned seed, std::atomic<long>& operations)
 {
+    Plugin* plugin = &vst->getCore();
+    AEffect* effect = vst->getAeffect();
     std::mt19937 random(seed);
     while (!stop.load())
     {
@@ -342,8 +345,7 @@ void presetThread(Plugin* plugin, const std::atomic<bool>& stop, unsigned seed, 
             if (random() % 2)
                 plugin->renamePreset(name.c_str());
             else
-                plugin->getAeffect()->dispatcher(plugin->getAeffect(), effSetProgramName, 0, 0,
-                                                 const_cast<char*>(name.c_str()), 0.0f);
+                effect->dispatcher(effect, effSetProgramName, 0, 0, const_cast<char*>(name.c_str()), 0.0f);
             break;
         }
         case 4: plugin->storeMemoA(); break;
@@ -436,8 +438,9 @@ TEST(ThreadStress, ProgramsAndMemoriesOnTheirOwnThreadWhileAudioAndAutomationRun
     useTemporarySettingsStore("stress-presets");
     Problems seen;
     problems = &seen;
-    Plugin* plugin = new Plugin(stressCallback);
-    AEffect* e = plugin->getAeffect();
+    VstEffect* vst = new VstEffect(stressCallback);
+    Plugin* plugin = &vst->getCore();
+    AEffect* e = vst->getAeffect();
     plugin->storeMemoA();
     plugin->storeMemoB();
 
@@ -450,7 +453,7 @@ TEST(ThreadStress, ProgramsAndMemoriesOnTheirOwnThreadWhileAudioAndAutomationRun
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::thread audio(audioThread, e, std::cref(stop), 21u, std::ref(counts.blocks));
     std::thread automation(automationThread, e, std::cref(stop), 22u, std::ref(counts.changes));
-    std::thread presets(presetThread, plugin, std::cref(stop), 23u, std::ref(counts.presetOperations));
+    std::thread presets(presetThread, vst, std::cref(stop), 23u, std::ref(counts.presetOperations));
     runForTheDuration(stop);
     audio.join();
     automation.join();
@@ -492,8 +495,9 @@ TEST(ThreadStress, HostRenamesReachThePresetBarOnTheInterfaceThread)
     useTemporarySettingsStore("stress-names");
     Problems seen;
     problems = &seen;
-    Plugin* plugin = new Plugin(stressCallback);
-    AEffect* e = plugin->getAeffect();
+    VstEffect* vst = new VstEffect(stressCallback);
+    Plugin* plugin = &vst->getCore();
+    AEffect* e = vst->getAeffect();
     ParentWindow parent;
     if (!(e->flags & effFlagsHasEditor) || !parent.handle())
     {
@@ -502,7 +506,7 @@ TEST(ThreadStress, HostRenamesReachThePresetBarOnTheInterfaceThread)
     }
     plugin->selectPreset(6);
     ASSERT_NE(e->dispatcher(e, effEditOpen, 0, 0, parent.handle(), 0.0f), 0);
-    auto* bar = dynamic_cast<CPresetSystemEditor*>(plugin->getEditor());
+    auto* bar = dynamic_cast<CPresetSystemEditor*>(vst->getEditor());
     ASSERT_NE(bar, nullptr);
 
     constexpr int kRenames = 300;
