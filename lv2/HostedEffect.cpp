@@ -1,16 +1,22 @@
 #include "lv2/HostedEffect.h"
 
-HostedEffect::HostedEffect()
+#include "editor/Editor.h"
+
+HostedEffect::HostedEffect() : core(this)
 {
-    plugin = std::make_unique<Plugin>(&HostedEffect::callback);
-    // The host's own field of the record leads the callback back here; calls
-    // made during construction find it empty and get neutral answers.
-    plugin->getAeffect()->user = this;
+    // No format object: the editor has no host idle to call and a fixed size.
+    ownEditor = new Editor(nullptr, core);
 }
 
 HostedEffect::~HostedEffect()
 {
-    plugin->getAeffect()->user = nullptr;
+    // The editor reads the core; it goes first.
+    delete ownEditor.exchange(nullptr);
+}
+
+AEffEditor& HostedEffect::editor()
+{
+    return *ownEditor.load();
 }
 
 void HostedEffect::setAutomationSink(AutomationSink newSink, void* context)
@@ -21,25 +27,15 @@ void HostedEffect::setAutomationSink(AutomationSink newSink, void* context)
     sink = newSink;
 }
 
-void HostedEffect::automated(int index, float value)
+void HostedEffect::automate(int index, float value)
 {
     AutomationSink target = sink;
-    if (target && quiet == 0 && std::this_thread::get_id() == sinkThread)
+    if (target && quiet == 0 && std::this_thread::get_id() == sinkThread.load())
         target(sinkContext, index, value);
 }
 
-VstIntPtr VSTCALLBACK HostedEffect::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*,
-                                              float opt)
+void HostedEffect::parameterChanged(int index, float value)
 {
-    switch (opcode)
-    {
-    case audioMasterVersion: return 2400;
-    // Every LV2 port is connected: the answer for a connected pin is 0.
-    case audioMasterPinConnected: return 0;
-    case audioMasterAutomate:
-        if (effect && effect->user)
-            static_cast<HostedEffect*>(effect->user)->automated(index, opt);
-        return 0;
-    default: return 0;
-    }
+    if (Editor* e = ownEditor.load())
+        e->setParameter(index, value);
 }

@@ -1,29 +1,37 @@
-// The effect as the LV2 adapters hold it. This is the one place that
-// constructs it, and it answers the few questions the effect asks its host:
-// the effect's own parameter changes (its editor's) go on to an automation
-// sink, the LV2 editor, which writes them to the ports.
+// The effect core as the LV2 adapters hold it, with its editor. This is the
+// one place that constructs them, and it hears the core's reports: the
+// effect's own parameter changes (its editor's, a program chosen in the
+// preset bar) go on to an automation sink, the LV2 UI, which writes them to
+// the ports; every parameter change moves the editor's controls.
 #pragma once
 
 #include <atomic>
 #include <memory>
 #include <thread>
 
+#include "effect/EffectHost.h"
 #include "effect/Plugin.h"
 
-class HostedEffect
+class AEffEditor;
+class Editor;
+
+class HostedEffect : private EffectHost
 {
 public:
     // Called on the thread that registered it, with a parameter the effect
-    // changed on its own (an editor control, a program the preset bar chose).
+    // changed on its own.
     using AutomationSink = void (*)(void* context, int index, float normalised);
 
     // Throws std::bad_alloc like any construction.
     HostedEffect();
-    ~HostedEffect();
+    ~HostedEffect() override;
     HostedEffect(const HostedEffect&) = delete;
     HostedEffect& operator=(const HostedEffect&) = delete;
 
-    Plugin& effect() { return *plugin; }
+    Plugin& effect() { return core; }
+    // Lives as long as the effect, as in the VST build: the LV2 UI opens and
+    // closes its window, while parameter changes from any thread reach it.
+    AEffEditor& editor();
 
     // Registers the sink for calls made on the calling thread; changes made
     // on other threads (a host restoring state) are the host's own and do
@@ -42,13 +50,22 @@ public:
     };
 
 private:
-    static VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                          void* ptr, float opt);
-    void automated(int index, float value);
+    // The core's reports, on the thread of the call that caused them.
+    void automate(int index, float value) override;
+    void editBegins(int) override {}
+    void editEnds(int) override {}
+    void parameterChanged(int index, float value) override;
+    // run() reads the latency every block; the program names live in the state.
+    void latencyChanged(int) override {}
+    void displayChanged() override {}
 
-    std::unique_ptr<Plugin> plugin;
     std::atomic<AutomationSink> sink{nullptr};
     std::atomic<void*> sinkContext{nullptr};
     std::atomic<std::thread::id> sinkThread{};
     std::atomic<int> quiet{0};
+
+    // Set once the core is built; the core reports while it builds itself,
+    // so this is initialised (empty) before the core.
+    std::atomic<Editor*> ownEditor{nullptr};
+    Plugin core;
 };

@@ -112,9 +112,9 @@ void run(LV2_Handle handle, uint32_t frames)
         *instance->latency = (float)effect.getLatency();
     if (!instance->outputs[0] || !instance->outputs[1] || !instance->inputs[0] || !instance->inputs[1])
         return;
-    const VstInt32 length = frames > (uint32_t)std::numeric_limits<VstInt32>::max()
-                                ? std::numeric_limits<VstInt32>::max()
-                                : (VstInt32)frames;
+    const int length = frames > (uint32_t)std::numeric_limits<int>::max()
+                                ? std::numeric_limits<int>::max()
+                                : (int)frames;
     effect.processReplacing(instance->inputs, instance->outputs, length);
 }
 

@@ -72,7 +72,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         ui->write = writeFunction;
         ui->controller = controller;
         auto* running = static_cast<Lv2Instance*>(const_cast<void*>(findFeature(features, LV2_INSTANCE_ACCESS_URI)));
-        AEffEditor* runningEditor = running ? running->hosted.effect().getEditor() : nullptr;
+        AEffEditor* runningEditor = running ? &running->hosted.editor() : nullptr;
         // A second editor for one instance gets an effect of its own.
         if (runningEditor && !runningEditor->isOpen())
             ui->hosted = &running->hosted;
@@ -88,7 +88,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         return nullptr;
     }
 
-    ui->editor = ui->hosted->effect().getEditor();
+    ui->editor = &ui->hosted->editor();
     ui->hosted->setAutomationSink(writePort, ui);
     if (!ui->editor || !ui->editor->open(parent))
     {
