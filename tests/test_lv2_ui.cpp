@@ -8,9 +8,12 @@
 
 #include <dlfcn.h>
 
+#include <cmath>
+
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
+#include "presets/FactoryPresets.h"
 #include "presets/PresetFileFormat.h"
 
 namespace
@@ -299,4 +302,84 @@ TEST_F(Lv2UiTest, WithoutAParentWindowThereIsNoUi)
     EXPECT_EQ(descriptor->instantiate(descriptor, "urn:some:other-plugin", ZELVO_LV2_BUNDLE "/", &Lv2UiTest::write,
                                       this, &widget, withParent),
               nullptr);
+}
+
+namespace
+{
+constexpr int kPresetBarY = 454;
+constexpr int kNextProgramX = 356;
+
+// Pixels of the input meter that differ between two pictures.
+int meterPixelsChanged(const Screenshot& a, const Screenshot& b)
+{
+    int changed = 0;
+    for (int y = 60; y < 440; ++y)
+        for (int x = 145; x < 215; ++x)
+            changed += a.at(x, y) != b.at(x, y);
+    return changed;
+}
+
+// A loud block for the meters.
+void processLoud(Lv2TestInstance& dsp, int frames)
+{
+    std::vector<float> left((size_t)frames), right((size_t)frames), outL, outR;
+    for (int i = 0; i < frames; ++i)
+        left[(size_t)i] = right[(size_t)i] = (float)(0.9 * std::sin(i * 0.07));
+    dsp.process(left, right, outL, outR);
+}
+} // namespace
+
+// The preset bar of the editor chooses programs of the running effect, and
+// the host hears every changed control as a port write; the meters show
+// the running effect's audio.
+TEST_F(Lv2UiTest, WithInstanceAccessThePresetBarAndTheMetersAreTheRunningEffects)
+{
+    ASSERT_TRUE(openUi(true));
+    const Screenshot quiet = screenshot();
+    processLoud(*dsp, 24000);
+    pump(120);
+    EXPECT_GT(meterPixelsChanged(quiet, screenshot()), 200) << "the meters do not show the running effect";
+
+    writes.clear();
+    click(kNextProgramX, kPresetBarY);
+    for (int i : {kDrive, kTransient, kRelease, kTransShape})
+    {
+        ASSERT_FALSE(writesTo(i).empty()) << kParameterTable[i].name;
+        EXPECT_EQ(writesTo(i).back(), lv2port::toPortValue(i, (float)kFactoryPresets[1].values[i]));
+    }
+    // The host passed the writes to the ports; the effect keeps the exact
+    // program values and has program 1 selected.
+    std::vector<float> silence(64, 0.0f), outL, outR;
+    dsp->process(silence, silence, outL, outR);
+    auto saved = dsp->saveProperties();
+    int32_t selected = -1;
+    ASSERT_EQ(saved[lv2bundle::kSelectedProgramKey].bytes.size(), sizeof selected);
+    std::memcpy(&selected, saved[lv2bundle::kSelectedProgramKey].bytes.data(), sizeof selected);
+    EXPECT_EQ(selected, 1);
+    presetfile::ProgramData programs[24];
+    const auto& bank = saved[lv2bundle::kProgramsKey].bytes;
+    ASSERT_EQ(presetfile::decodeBank(bank.data(), bank.size(), programs), presetfile::FileCheck::accepted);
+    EXPECT_STREQ(programs[0].name, kFactoryPresets[1].name);
+    for (int i = 0; i < lv2port::kControlCount; ++i)
+        EXPECT_EQ(programs[0].values[i], (float)kFactoryPresets[1].values[i]) << kParameterTable[i].name;
+}
+
+// Without instance access the editor's own effect processes no audio: the
+// meters stay still, but the preset bar still sets every control through
+// the ports.
+TEST_F(Lv2UiTest, WithoutInstanceAccessThePresetBarStillSetsThePorts)
+{
+    ASSERT_TRUE(openUi(false));
+    const Screenshot quiet = screenshot();
+    processLoud(*dsp, 24000);
+    pump(120);
+    EXPECT_EQ(meterPixelsChanged(quiet, screenshot()), 0);
+
+    writes.clear();
+    click(kNextProgramX, kPresetBarY);
+    for (int i : {kDrive, kTransient, kRelease, kTransShape})
+    {
+        ASSERT_FALSE(writesTo(i).empty()) << kParameterTable[i].name;
+        EXPECT_EQ(writesTo(i).back(), lv2port::toPortValue(i, (float)kFactoryPresets[1].values[i]));
+    }
 }
