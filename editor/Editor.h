@@ -44,6 +44,8 @@ public:
     Editor(AudioEffect* effect, EditorConnection& connection);
     ~Editor() override;
 
+    // The editor's thread (the host's user-interface thread): the window
+    // opens, closes and idles there, and every control event arrives there.
     bool open(void* ptr) override;
     void close() override;
     void idle() override;

@@ -55,7 +55,8 @@ void VstEffect::getParameterLabel(VstInt32 index, char* text)
 
 void VstEffect::setSampleRate(float newRate)
 {
-    AudioEffect::setSampleRate(newRate);
+    // The rate is kept by the core, under its processing lock; the base
+    // class's unguarded copy would be written by concurrent host threads.
     core.setSampleRate(newRate);
 }
 

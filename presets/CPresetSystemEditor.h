@@ -53,7 +53,8 @@ public:
     void endEdit(VstInt32 index) override;
     EditorConnection& getConnection() const { return connection; }
 
-    // Builds the bar in the frame the derived editor has made; false without frame or effect.
+    // Builds the bar in the frame the derived editor has made; false without a
+    // frame. Opening, closing and idling: the editor's thread.
     bool open(void* ptr) override;
     void close() override;
     // Hover states from the pointer position.

@@ -855,10 +855,11 @@ private:
         }
     }
 
-    // The open editor's animated knobs convert huge values to integers
-    // unchecked (undefined behaviour, see the disabled test at the end); until
-    // they clamp, values beyond +-2 (memory recalls bring them back too) are
-    // brought to +-2 before the editor can draw them.
+    // Values beyond +-2 (memory recalls bring them back too) are brought to
+    // +-2 before the open editor draws them. This kept the animated knobs
+    // from an unchecked float-to-integer conversion; they clamp now, and
+    // HugeValuesWithTheEditorOpen at the end drives them with huge values
+    // directly.
     void keepHugeValuesOutOfTheEditor()
     {
         for (int i = 0; i < kLiveParams; ++i)
