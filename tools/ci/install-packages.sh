@@ -9,7 +9,7 @@ packages=(
   libx11-dev libfreetype-dev fonts-liberation2
   libsndfile1-dev libebur128-dev ffmpeg
   xvfb xauth x11-utils libxtst-dev
-  lv2-dev liblilv-dev lilv-utils lv2file
+  lv2-dev liblilv-dev lilv-utils lv2file sordi
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
 )
 

@@ -21,6 +21,7 @@ const char* const kPrefixes = "@prefix atom:  <http://lv2plug.in/ns/ext/atom#> .
                               "@prefix doap:  <http://usefulinc.com/ns/doap#> .\n"
                               "@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
                               "@prefix opts:  <http://lv2plug.in/ns/ext/options#> .\n"
+                              "@prefix owl:   <http://www.w3.org/2002/07/owl#> .\n"
                               "@prefix pprop: <http://lv2plug.in/ns/ext/port-props#> .\n"
                               "@prefix pset:  <http://lv2plug.in/ns/ext/presets#> .\n"
                               "@prefix rdf:   <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
@@ -165,6 +166,26 @@ std::string pluginDescription()
     out << "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n";
     out << "        units:unit units:frame ;\n";
     out << "    ] .\n\n";
+
+    // The properties of the saved state and of the presets' state.
+    const struct
+    {
+        const char* key;
+        const char* label;
+        const char* range;
+        const char* comment;
+    } properties[] = {
+        {lv2bundle::kProgramsKey, "programs", "atom:Chunk",
+         "The 24 programs with their names, as the bytes of a bank file."},
+        {lv2bundle::kSelectedProgramKey, "selected program", "atom:Int", "The program chosen in the preset bar, 0 to 23."},
+        {lv2bundle::kFactoryProgramKey, "factory program", "atom:Int",
+         "A factory program, 0 to 23, chosen with the values it left the factory with."},
+    };
+    for (const auto& p : properties)
+    {
+        out << uri(p.key) << "\n    a rdf:Property , owl:DatatypeProperty ;\n    rdfs:label \"" << p.label
+            << "\" ;\n    rdfs:range " << p.range << " ;\n    rdfs:comment \"" << p.comment << "\" .\n\n";
+    }
 
     out << uri(lv2bundle::kUiUri) << "\n";
     out << "    a ui:X11UI ;\n";
