@@ -383,3 +383,37 @@ TEST_F(Lv2UiTest, WithoutInstanceAccessThePresetBarStillSetsThePorts)
         EXPECT_EQ(writesTo(i).back(), lv2port::toPortValue(i, (float)kFactoryPresets[1].values[i]));
     }
 }
+
+// Hosts run the audio on a thread of its own: it automates the controls
+// (which move the editor's controls) while the editor opens, idles and
+// closes again on this thread.
+TEST_F(Lv2UiTest, EditorOpensAndClosesWhileTheAudioThreadAutomatesThePorts)
+{
+    std::atomic<bool> running{true};
+    std::atomic<long> blocks{0};
+    std::thread audio([&] {
+        std::vector<float> left(256), right(256), outL, outR;
+        for (int i = 0; i < 256; ++i)
+            left[(size_t)i] = right[(size_t)i] = (float)(0.8 * std::sin(i * 0.05));
+        for (long b = 0; running; ++b)
+        {
+            // The host's own port buffers: only this thread writes them here.
+            dsp->controls[kDrive] = (float)(b % 24);
+            dsp->controls[kAttShow] = (float)(b % 8);
+            dsp->controls[kTransShape] = (float)(b / 50 % 3);
+            outL.clear();
+            outR.clear();
+            dsp->process(left, right, outL, outR, 256);
+            ++blocks;
+        }
+    });
+    for (int round = 0; round < 4; ++round)
+    {
+        ASSERT_TRUE(openUi(round % 2 == 0));
+        pump(120);
+        closeUi();
+    }
+    running = false;
+    audio.join();
+    EXPECT_GT(blocks.load(), 10);
+}
