@@ -136,6 +136,11 @@ float toNormalised(int index, float portValue)
         step = step < 0 ? 0 : (step >= n ? n - 1 : step);
         return stepValue(step, n);
     }
+    // The ends of the range are the ends of the parameter, exactly.
+    if (portValue <= minimum(index))
+        return 0.0f;
+    if (portValue >= maximum(index))
+        return 1.0f;
     const float estimate = (float)clampUnit(inverseEngineering(index, (double)portValue));
     // The curves lose digits one way or the other; a neighbour of the
     // estimate may be the value that shows as exactly this port value.

@@ -279,6 +279,13 @@ TEST(Lv2Ports, FactoryValuesComeBackExactlyThroughTheirPortValues)
     EXPECT_EQ(lv2port::toNormalised(kOutput, 50.0f), 1.0f);
     EXPECT_EQ(lv2port::toNormalised(kOutput, -1e30f), 0.0f);
     EXPECT_EQ(lv2port::toNormalised(kDrive, 0.0f), 0.5f);
+    // The ends of every range are the ends of the parameter, exactly.
+    for (int i = 0; i < lv2port::kControlCount; ++i)
+    {
+        const int n = kParameterTable[i].steps;
+        EXPECT_EQ(lv2port::toNormalised(i, lv2port::minimum(i)), n ? stepValue(0, n) : 0.0f);
+        EXPECT_EQ(lv2port::toNormalised(i, lv2port::maximum(i)), n ? stepValue(n - 1, n) : 1.0f);
+    }
     EXPECT_EQ(lv2port::toNormalised(kRelease, 0.0f), 0.0f);
     EXPECT_EQ(lv2port::toNormalised(kRelease, -INFINITY), 0.0f);
     EXPECT_EQ(lv2port::toNormalised(kRelease, INFINITY), 1.0f);
