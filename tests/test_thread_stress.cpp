@@ -719,7 +719,7 @@ TEST(ThreadStress, ProgramsReadWhileAnotherThreadWritesThem)
     {
         char name[kProgramNameLength + 1];
         program.getName(name);
-        const std::string copied = program.name().c_str();
+        const std::string copied(program.name());
         const float value = program.getParameter(3);
         if ((name != longName && name != shortName) || (copied != longName && copied != shortName) ||
             (value != 0.25f && value != 0.75f))
