@@ -44,6 +44,8 @@ public:
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
+    // The interface thread (the host's, which owns the window): opening,
+    // closing, idling and every control callback below run there.
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
