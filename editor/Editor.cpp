@@ -288,12 +288,9 @@ void Editor::close()
 
 void Editor::setLatency(int samples)
 {
+    // A rate change arrives on a host thread, which never touches a view.
     latency = samples;
-    // A rate change arrives on a host thread: the about panel stays while
-    // this call uses it, as for parameter changes.
-    ControlAccess access(*this);
-    if (access && info)
-        info->setLatency(samples);
+    latencyChanged.store(true, std::memory_order_release);
 }
 
 void Editor::applyMeterMode()
@@ -309,10 +306,24 @@ void Editor::setParameter(VstInt32 index, float value)
 {
     if (index < 0 || index > kTruePeakGuard)
         return;
-    // Any host thread: the controls stay while this call uses them.
-    ControlAccess access(*this);
-    if (!access)
-        return;
+    // Any host thread, the audio thread included: only atomics here. The
+    // value goes before its bit, so the idle that sees the bit sees it.
+    pendingValues[index].store(value, std::memory_order_relaxed);
+    pendingParameters.fetch_or(1u << index, std::memory_order_release);
+}
+
+void Editor::showPendingChanges()
+{
+    if (latencyChanged.exchange(false, std::memory_order_acquire) && info)
+        info->setLatency(latency);
+    uint32_t changed = pendingParameters.exchange(0, std::memory_order_acquire);
+    for (int index = 0; changed; ++index, changed >>= 1)
+        if (changed & 1u)
+            showParameter(index, pendingValues[index].load(std::memory_order_relaxed));
+}
+
+void Editor::showParameter(int index, float value)
+{
     switch (index) {
     case kOutput: outputKnob->setValue(value); outputField->setValue(value); break;
     case kDrive: driveKnob->setValue(value); driveField->setValue(value); break;
@@ -464,7 +475,12 @@ void Editor::idle()
         return;
     const uint32_t now = platform::getTicks();
     AEffGUIEditor::idle();
-    if (!frame || static_cast<int32_t>(now - lastIdleTicks) < static_cast<int32_t>(kIdleInterval))
+    if (!frame)
+        return;
+    // Every idle, not only every 20 ms: a change (the user's own, coming
+    // back through the effect) shows in the same pass that made it.
+    showPendingChanges();
+    if (static_cast<int32_t>(now - lastIdleTicks) < static_cast<int32_t>(kIdleInterval))
         return;
     CPresetSystemEditor::idle();
     if (getMyFrame()->hasInfoView())

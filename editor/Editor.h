@@ -5,6 +5,7 @@
 // source come back through setParameter and move the controls.
 #pragma once
 
+#include "effect/ParameterTable.h"
 #include "presets/CPresetSystemEditor.h"
 
 #include <atomic>
@@ -43,10 +44,15 @@ public:
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
+    // The interface thread (the host's, which owns the window): opening,
+    // closing, idling and every control callback below run there.
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
+    // Any thread: the value is kept and the controls take it on the
+    // interface thread's next idle.
     void setParameter(VstInt32 index, float value) override;
+    // Any thread: the about panel shows it from the next idle on.
     void setLatency(int samples);
 
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
@@ -69,9 +75,19 @@ private:
     void setParameterAutomated(int index, float value);
     void setHighlights(bool state);
     void applyMeterMode();
+    // The interface thread: parameter changes and the latency that arrived
+    // since the last idle, shown by the controls.
+    void showPendingChanges();
+    void showParameter(int index, float value);
 
     Plugin* plugin;
     std::atomic<int> latency{0}; // set from host threads
+    std::atomic<bool> latencyChanged{false};
+    // The latest value each parameter was set to, and one bit per parameter
+    // whose value the controls have not shown yet.
+    std::atomic<float> pendingValues[kNumParams] = {};
+    std::atomic<uint32_t> pendingParameters{0};
+    static_assert(kNumParams <= 32, "one bit per parameter");
     uint32_t lastIdleTicks;
     uint32_t highlightTicks;
 

@@ -175,24 +175,28 @@ void Plugin::updateRateCoefficients()
 void Plugin::buildAttackCoefficients()
 {
     // 32 ms down to 1 ms in seven equal steps.
-    double tau = 32.0;
-    for (int k = 0; k < kFollowerCount; ++k)
-    {
-        engine.settings.attack[k] = onePole(tau);
-        tau += 0.0 - 4.428571428571429;
-    }
+    engine.settings.followers.update([this](FollowerCoefficients& c) {
+        double tau = 32.0;
+        for (int k = 0; k < kFollowerCount; ++k)
+        {
+            c.attack[k] = onePole(tau);
+            tau += 0.0 - 4.428571428571429;
+        }
+    });
 }
 
 void Plugin::buildReleaseCoefficients()
 {
     // From the release time R down (or, below 2 ms, up) to 2 ms.
-    const double step = (releaseMs - 2.0) / 7.0;
-    double rho = releaseMs;
-    for (int k = 0; k < kFollowerCount; ++k)
-    {
-        engine.settings.release[k] = onePole(rho);
-        rho += 0.0 - step;
-    }
+    engine.settings.followers.update([this](FollowerCoefficients& c) {
+        const double step = (releaseMs - 2.0) / 7.0;
+        double rho = releaseMs;
+        for (int k = 0; k < kFollowerCount; ++k)
+        {
+            c.release[k] = onePole(rho);
+            rho += 0.0 - step;
+        }
+    });
 }
 
 void Plugin::setWindowGeometry()
