@@ -185,17 +185,14 @@ bool Editor::open(void* ptr)
         CMyKnob* k = new CMyKnob(r, this, index, 101, frameHeight, bitmap(bitmapId));
         k->setValue(value(index));
         k->setWheelInc(wheelStep);
+        k->setDefaultValue(kParameterTable[index].defaultValue); // what a Control-click returns to
         add(k);
         return k;
     };
     transientKnob = knob(CRect(55, 169, 105, 217), kTransient, 152, 48, kWheelStepFine);
-    transientKnob->setDefaultValue(0.2f);
     releaseKnob = knob(CRect(56, 267, 105, 314), kRelease, 153, 47, kWheelStepFine);
-    releaseKnob->setDefaultValue(0.7237f);
     levellerKnob = knob(CRect(421, 169, 469, 216), kLeveller, 147, 47, kWheelStepDecibel);
-    levellerKnob->setDefaultValue(1.0f);
     linkKnob = knob(CRect(421, 267, 469, 314), kLink, 148, 47, kWheelStepFine);
-    linkKnob->setDefaultValue(1.0f);
 
     speedSwitch = new CSpeedSwitch(CRect(38, 121, 128, 146), this, kTransShape, bitmap(146));
     speedSwitch->setValue(value(kTransShape));
@@ -205,7 +202,6 @@ bool Editor::open(void* ptr)
     add(power);
     driveKnob = knob(CRect(52, 349, 108, 404), kDrive, 150, 55, kWheelStepDrive);
     outputKnob = knob(CRect(417, 349, 475, 405), kOutput, 151, 56, kWheelStepDecibel);
-    outputKnob->setDefaultValue(1.0f);
     autoOut = new CZelvoButton(CRect(394, 368, 412, 392), this, kAutoOut, bitmap(161));
     autoOut->setValue(value(kAutoOut));
     add(autoOut);

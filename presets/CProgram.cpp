@@ -4,16 +4,9 @@
 
 CProgram::CProgram()
 {
-    std::memset(values, 0, sizeof values);
     setName("init");
-    values[0] = 1.0f;
-    values[1] = 0.5f;
-    values[2] = 0.2f;
-    values[3] = 0.5f;
-    values[4] = 0.33f;
-    values[5] = 1.0f;
-    values[8] = 1.0f;
-    values[13] = 1.0f;
+    for (int i = 0; i < kProgramParameterCount; ++i)
+        values[i] = kParameterTable[i].defaultValue;
 }
 
 void CProgram::setName(const char* text)

@@ -2,8 +2,10 @@
 // parameter values, each kept in [0, 1].
 #pragma once
 
+#include "effect/ParameterTable.h"
+
 constexpr int kProgramNameLength = 24;
-constexpr int kProgramParameterCount = 26;
+constexpr int kProgramParameterCount = kNumParams;
 
 class CProgram
 {

@@ -1,10 +1,13 @@
 // The factory set: program 0 "Current" and the 23 presets.
 #pragma once
 
+#include "effect/ParameterTable.h"
+
 struct FactoryPreset
 {
     const char* name;
-    double values[26];
+    double values[kNumParams];
 };
 
-extern const FactoryPreset kFactoryPresets[24];
+constexpr int kFactoryPresetCount = 24;
+extern const FactoryPreset kFactoryPresets[kFactoryPresetCount];
