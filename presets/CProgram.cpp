@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "effect/ParameterTable.h"
+
+static_assert(kProgramParameterCount == kNumParams, "a program holds one value per parameter");
+
 CProgram::CProgram()
 {
     setName("init");

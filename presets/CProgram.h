@@ -2,10 +2,8 @@
 // parameter values, each kept in [0, 1].
 #pragma once
 
-#include "effect/ParameterTable.h"
-
 constexpr int kProgramNameLength = 24;
-constexpr int kProgramParameterCount = kNumParams;
+constexpr int kProgramParameterCount = 26;
 
 class CProgram
 {

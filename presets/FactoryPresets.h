@@ -1,12 +1,10 @@
 // The factory set: program 0 "Current" and the 23 presets.
 #pragma once
 
-#include "effect/ParameterTable.h"
-
 struct FactoryPreset
 {
     const char* name;
-    double values[kNumParams];
+    double values[26];
 };
 
 constexpr int kFactoryPresetCount = 24;

