@@ -109,6 +109,11 @@ Plugin::Plugin(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaste
     rateClass = 0;
     updateRateCoefficients();
 
+    // Every parameter holds its default from the start: a host may read the
+    // values and texts from inside construction, before program 0 applies.
+    for (const ParameterInfo& row : kParameterTable)
+        applyParameter(row.index, row.defaultValue);
+
     setWindowGeometry();
     setInitialDelay(engine.latency());
 
