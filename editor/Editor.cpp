@@ -197,17 +197,14 @@ bool Editor::open(void* ptr)
         CMyKnob* k = new CMyKnob(toCRect(place.rect), this, index, 101, place.frameHeight, bitmap(place.bitmap));
         k->setValue(value(index));
         k->setWheelInc(wheelStep);
+        k->setDefaultValue(kParameterTable[index].defaultValue); // what a Control-click returns to
         add(k);
         return k;
     };
     transientKnob = knob(Control::Transient, kTransient, kWheelStepFine);
-    transientKnob->setDefaultValue(0.2f);
     releaseKnob = knob(Control::Release, kRelease, kWheelStepFine);
-    releaseKnob->setDefaultValue(0.7237f);
     levellerKnob = knob(Control::Leveller, kLeveller, kWheelStepDecibel);
-    levellerKnob->setDefaultValue(1.0f);
     linkKnob = knob(Control::Link, kLink, kWheelStepFine);
-    linkKnob->setDefaultValue(1.0f);
 
     speedSwitch = new CSpeedSwitch(rectOf(Control::TransShape), this, kTransShape, skin(Control::TransShape));
     speedSwitch->setValue(value(kTransShape));
@@ -217,7 +214,6 @@ bool Editor::open(void* ptr)
     add(power);
     driveKnob = knob(Control::Drive, kDrive, kWheelStepDrive);
     outputKnob = knob(Control::Output, kOutput, kWheelStepDecibel);
-    outputKnob->setDefaultValue(1.0f);
     autoOut = new CZelvoButton(rectOf(Control::AutoOut), this, kAutoOut, skin(Control::AutoOut));
     autoOut->setValue(value(kAutoOut));
     add(autoOut);

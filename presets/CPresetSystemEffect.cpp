@@ -3,7 +3,11 @@
 #include <cstring>
 
 #include "presets/FactoryPresets.h"
+#include "presets/PresetFileFormat.h"
 #include "presets/PresetSystemListener.h"
+
+static_assert(kProgramCount == kFactoryPresetCount && kProgramCount == presetfile::kBankProgramCount,
+              "every program has a factory row and a record in a bank file");
 
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, 1, kProgramParameterCount)
@@ -27,7 +31,7 @@ CProgram* CPresetSystemEffect::getProgramRecord(int index)
 
 void CPresetSystemEffect::setParameter(VstInt32 index, float value)
 {
-    if (!programs || (unsigned)index > 25u || applyingPreset)
+    if (!programs || (unsigned)index >= (unsigned)kProgramParameterCount || applyingPreset)
         return;
     programs[currentPreset].setParameter(index, value);
     programs[0].setParameter(index, value);

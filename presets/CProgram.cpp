@@ -2,19 +2,15 @@
 
 #include <cstring>
 
+#include "effect/ParameterTable.h"
+
+static_assert(kProgramParameterCount == kNumParams, "a program holds one value per parameter");
+
 CProgram::CProgram()
 {
-    for (Shared<float>& value : values)
-        value = 0.0f;
     setName("init");
-    values[0] = 1.0f;
-    values[1] = 0.5f;
-    values[2] = 0.2f;
-    values[3] = 0.5f;
-    values[4] = 0.33f;
-    values[5] = 1.0f;
-    values[8] = 1.0f;
-    values[13] = 1.0f;
+    for (int i = 0; i < kProgramParameterCount; ++i)
+        values[i] = kParameterTable[i].defaultValue;
 }
 
 CProgram::CProgram(const CProgram& other)
