@@ -3,10 +3,19 @@
 // parameter values or at the rate themselves.
 #pragma once
 
+#include "dsp/PublishedRecord.h"
 #include "dsp/Shared.h"
 
 constexpr int kFollowerCount = 8;
 constexpr int kNoiseShaperTaps = 12;
+
+// One-pole coefficients of the eight release followers: each block runs
+// with one whole set, never half of an old one and half of a new one.
+struct FollowerCoefficients
+{
+    double attack[kFollowerCount] = {};
+    double release[kFollowerCount] = {};
+};
 
 struct KernelSettings
 {
@@ -19,9 +28,8 @@ struct KernelSettings
     Shared<bool> levellerBypassed{false}; // Leveller's stored value is exactly 1.0
     Shared<double> powerTarget{1.0};     // 1.0 processing, 0.0 latency-compensated bypass
 
-    // One-pole coefficients of the eight release followers.
-    Shared<double> attack[kFollowerCount];
-    Shared<double> release[kFollowerCount];
+    // Published whole by the effect, taken by the kernel at each block start.
+    PublishedRecord<FollowerCoefficients> followers;
 
     // Step indices of the switches the kernels read.
     Shared<int> oversample{0};

@@ -73,7 +73,7 @@ void LimiterEngine::clearBuffers()
     meters.clearRing();
 }
 
-void LimiterEngine::resetNoiseShaperPosition() { requantizer.resetPosition(); }
+void LimiterEngine::resetNoiseShaperPosition() { requantizer.requestPositionReset(); }
 
 void LimiterEngine::resetHeldGainReduction() { meters.resetHeldGainReduction(); }
 

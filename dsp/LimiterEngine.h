@@ -49,7 +49,8 @@ public:
     // smoothed gains, followers, meters and the dither generator (every
     // sample-rate call).
     void clearBuffers();
-    // The requantizer's error-history index back to 0 (noise shape or rate change).
+    // The requantizer's error-history index back to 0 (noise shape or rate
+    // change): any thread; the next block starts there.
     void resetNoiseShaperPosition();
     // The held gain-reduction readings back to 1.0 (AttShow change).
     void resetHeldGainReduction();

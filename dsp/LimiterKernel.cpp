@@ -91,10 +91,11 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     block.showLeveller = shown & 4;
     // "pre": the input meter follows the drive in force at the block start.
     block.meterGain = Pair(k.postMeter ? 1.0 : drive);
+    const FollowerCoefficients& coefficients = settings.followers.take();
     for (int i = 0; i < kFollowerCount; ++i)
     {
-        block.release[i] = Pair(k.release[i].get());
-        block.attackXorRelease[i] = differenceBits(Pair(k.attack[i].get()), block.release[i]);
+        block.release[i] = Pair(coefficients.release[i]);
+        block.attackXorRelease[i] = differenceBits(Pair(coefficients.attack[i]), block.release[i]);
     }
     block.noiseShaping = k.noiseShaping;
     const bool guarded = k.truePeakGuard != 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "dsp/AlignedBuffer.h"
@@ -27,6 +28,9 @@ public:
     void clearHistory();
     // The position of the most recent error back to 0 (the history stays).
     void resetPosition() { position = 0; }
+    // The same from another thread, while blocks may run: the next block
+    // starts at position 0.
+    void requestPositionReset() { positionResetRequested.store(true, std::memory_order_release); }
 
     // Quantizer scale q = 2^7, 2^15 or 2^23 for Bits steps 0, 1, 2.
     static double scaleForBits(int bitsStep)
@@ -38,6 +42,9 @@ public:
     // whether silence fades the output, and the shaping table in use now.
     void beginBlock(double q, double fadeCoefficient, bool autoblack, const double* shaping)
     {
+        if (positionResetRequested.load(std::memory_order_relaxed) &&
+            positionResetRequested.exchange(false, std::memory_order_acquire))
+            position = 0;
         inspectShaping(shaping);
         scale = Pair(q);
         inverseScale = Pair(1.0 / q);
@@ -120,6 +127,7 @@ private:
 
     AlignedBuffer<double> errors; // 24 pairs: the 12 errors, twice
     int position = 0;
+    std::atomic<bool> positionResetRequested{false};
     double fade = kFadeAfterReset;
 
     Pair scale{32768.0};

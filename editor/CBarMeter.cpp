@@ -140,12 +140,20 @@ void CBarMeter::mouse(CDrawContext* context, CPoint&, long buttons)
     listener->valueChanged(context, this);
 }
 
+namespace {
+// The two bars' columns and the scale between them, as the panel lays them out.
+CBarMeter::Placement placementOf(const PanelLayout::Rect (&bars)[2], const PanelLayout::Rect& scale)
+{
+    return CBarMeter::Placement{bars[0].left, bars[1].left, CRect(scale.left, scale.top, scale.right, scale.bottom)};
+}
+} // namespace
+
 CMeterIn::CMeterIn(const CRect& size, CControlListener* listener, long tag, CBitmap* const bitmaps[8])
-    : CBarMeter(size, listener, tag, bitmaps, Placement{150, 191, CRect(164, 38, 191, 405)})
+    : CBarMeter(size, listener, tag, bitmaps, placementOf(PanelLayout::kInputBars, PanelLayout::kInputScale))
 {
 }
 
 CMeterOut::CMeterOut(const CRect& size, CControlListener* listener, long tag, CBitmap* const bitmaps[8])
-    : CBarMeter(size, listener, tag, bitmaps, Placement{320, 363, CRect(335, 38, 362, 405)})
+    : CBarMeter(size, listener, tag, bitmaps, placementOf(PanelLayout::kOutputBars, PanelLayout::kOutputScale))
 {
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "gui/ccontrol.h"
+#include "resources/PanelLayout.h"
 
 #include <cstdint>
 
@@ -45,9 +46,9 @@ public:
     int getMode() const { return mode; }
     float getHeld(int channel) const { return held[channel]; }
 
-    static constexpr int kBarBottomY = 402;   // bars grow upwards from here
-    static constexpr int kBarTopY = 42;
-    static constexpr int kBarWidth = 15;
+    static constexpr int kBarBottomY = PanelLayout::kBarBottom; // bars grow upwards from here
+    static constexpr int kBarTopY = PanelLayout::kBarTop;
+    static constexpr int kBarWidth = PanelLayout::kBarWidth;
     static constexpr float kFallPerSecond = 8.66f;
     static constexpr int kHoldMs = 50;
     static constexpr float kFloor = -122.0f;

@@ -3,13 +3,15 @@
 #include "editor/MyFrame.h"
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
+#include "resources/PanelLayout.h"
 
 #include <cstdio>
 #include <cstring>
 
 using namespace VSTGUI;
 
-const CRect CInfo::kPanelRect(43, 294, 481, 430);
+const CRect CInfo::kPanelRect(PanelLayout::kAboutPanel.left, PanelLayout::kAboutPanel.top, PanelLayout::kAboutPanel.right,
+                              PanelLayout::kAboutPanel.bottom);
 
 namespace {
 constexpr int kFirstBaseline = 309;

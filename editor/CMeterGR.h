@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gui/ccontrol.h"
+#include "resources/PanelLayout.h"
 
 #include <cstdint>
 
@@ -31,10 +32,10 @@ public:
     // Pixels of the bar for a held reduction in dB.
     static int barLength(float heldDecibels, bool zoomed);
 
-    static constexpr int kBarTopY = 42;
-    static constexpr int kLeftBarX = 234;
-    static constexpr int kRightBarX = 275;
-    static constexpr int kBarWidth = 15;
+    static constexpr int kBarTopY = PanelLayout::kReductionBars[0].top;
+    static constexpr int kLeftBarX = PanelLayout::kReductionBars[0].left;
+    static constexpr int kRightBarX = PanelLayout::kReductionBars[1].left;
+    static constexpr int kBarWidth = PanelLayout::kBarWidth;
     static constexpr int kMaxBarLength = 145;
     static constexpr float kFloor = -30.0f;
     static constexpr float kRisePerSecond = 30.0f;

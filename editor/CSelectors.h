@@ -1,7 +1,7 @@
 // The panel's multi-state selectors: each click steps to the next state.
 // The requantizer's three (word length, noise shaping, auto-black) show
 // dimmed pictures while the requantizer is off; the calibration selector
-// blinks while a level is chosen; the speed switch has three fixed hot spots.
+// blinks while noise is sent to a channel; the speed switch has three fixed hot spots.
 #pragma once
 
 #include "gui/ccontrol.h"
@@ -53,8 +53,9 @@ public:
     void draw(VSTGUI::CDrawContext* context) override;
 };
 
-// The calibration level: off, K-20, K-14, K-12 (the pictures of the last two
-// are in the other order), blinking every 256 ms while on.
+// Where the calibration noise goes: off, left, both channels uncorrelated,
+// right (the pictures of the last two are in the other order), blinking
+// every 256 ms while on. The noise's level follows the meter scale.
 class CCalibButton : public VSTGUI::CControl
 {
 public:

@@ -14,11 +14,13 @@
 #include "effect/ParameterTable.h"
 #include "gui/cbitmap.h"
 #include "platform/SystemTime.h"
+#include "resources/PanelLayout.h"
 
 #include <cstring>
 #include <map>
 
 using namespace VSTGUI;
+using PanelLayout::Control;
 
 namespace {
 
@@ -62,6 +64,15 @@ private:
     std::map<int, CBitmap*> bitmaps;
 };
 
+CRect toCRect(const PanelLayout::Rect& r)
+{
+    return CRect(r.left, r.top, r.right, r.bottom);
+}
+
+CRect rectOf(Control control)
+{
+    return toCRect(PanelLayout::placement(control).rect);
+}
 } // namespace
 
 Editor::Editor(AudioEffect* effect, EditorConnection& connection)
@@ -101,6 +112,7 @@ bool Editor::open(void* ptr)
         return false;
     AEffGUIEditor::open(ptr);
     BitmapSet bitmap;
+    auto skin = [&](Control control) { return bitmap(PanelLayout::placement(control).bitmap); };
 
     CBitmap* background = bitmap(128);
     MyFrame* myFrame = new MyFrame(CRect(0, 0, background->getWidth(), background->getHeight()), ptr, this);
@@ -121,122 +133,119 @@ bool Editor::open(void* ptr)
                                    bitmap(132), bitmap(133), bitmap(129), bitmap(154)};
     CBitmap* const outBitmaps[8] = {bitmap(128), bitmap(155), bitmap(130), bitmap(134),
                                     bitmap(135), bitmap(136), bitmap(129), bitmap(154)};
-    meterIn = new CMeterIn(CRect(147, 38, 207, 408), this, kTagMeter, inBitmaps);
+    meterIn = new CMeterIn(toCRect(PanelLayout::kInputMeter), this, kTagMeter, inBitmaps);
     meterIn->setMode(mode);
     add(meterIn);
-    meterOut = new CMeterOut(CRect(319, 38, 379, 406), this, kTagMeter, outBitmaps);
+    meterOut = new CMeterOut(toCRect(PanelLayout::kOutputMeter), this, kTagMeter, outBitmaps);
     meterOut->setMode(mode);
     add(meterOut);
-    meterGR = new CMeterGR(CRect(233, 39, 291, 192), this, kTagMeter, bitmap(156), bitmap(167));
+    meterGR = new CMeterGR(toCRect(PanelLayout::kReductionMeter), this, kTagMeter, bitmap(156), bitmap(167));
     meterGR->setZoom(value(kAttZoom));
     add(meterGR);
-    readoutIn = new CMeterLCD(CRect(131, 415, 224, 426), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
+    readoutIn = new CMeterLCD(toCRect(PanelLayout::kInputReadout), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
     readoutIn->setMode(mode);
     add(readoutIn);
-    readoutOut = new CMeterLCD(CRect(303, 415, 396, 426), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
+    readoutOut = new CMeterLCD(toCRect(PanelLayout::kOutputReadout), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
     readoutOut->setMode(mode);
     add(readoutOut);
-    readoutGR = new CMeterLCDGR(CRect(217, 199, 310, 210), this, kTagMeter, bitmap(128), bitmap(137));
+    readoutGR = new CMeterLCDGR(toCRect(PanelLayout::kReductionReadout), this, kTagMeter, bitmap(128), bitmap(137));
     add(readoutGR);
 
-    detectorOrder = new CZelvoButton(CRect(44, 40, 77, 59), this, kDetectorOrder, bitmap(139));
+    detectorOrder = new CZelvoButton(rectOf(Control::DetectorOrder), this, kDetectorOrder, skin(Control::DetectorOrder));
     detectorOrder->setValue(value(kDetectorOrder));
     add(detectorOrder);
-    oversample = new COversamplingButton(CRect(81, 40, 114, 59), this, kOversample, bitmap(140));
+    oversample = new COversamplingButton(rectOf(Control::Oversample), this, kOversample, skin(Control::Oversample));
     oversample->setValue(value(kOversample));
     add(oversample);
-    modeButton = new CModeButton(CRect(223, 305, 258, 361), this, kScale, bitmap(141));
+    modeButton = new CModeButton(rectOf(Control::MeterMode), this, kScale, skin(Control::MeterMode));
     modeButton->setMeterType(value(kMeterType));
     modeButton->setScale(value(kScale));
     add(modeButton);
-    quantize = new CZelvoButton(CRect(412, 40, 445, 59), this, kQuantize, bitmap(162));
+    quantize = new CZelvoButton(rectOf(Control::Quantize), this, kQuantize, skin(Control::Quantize));
     quantize->setValue(value(kQuantize));
     add(quantize);
-    autoBlack = new CAutoBlack(CRect(449, 40, 482, 59), this, kAutoblack, bitmap(163));
+    autoBlack = new CAutoBlack(rectOf(Control::Autoblack), this, kAutoblack, skin(Control::Autoblack));
     autoBlack->setEnabled(value(kQuantize));
     autoBlack->setState(value(kAutoblack));
     add(autoBlack);
-    bits = new CBits(CRect(412, 78, 445, 97), this, kBits, bitmap(142));
+    bits = new CBits(rectOf(Control::Bits), this, kBits, skin(Control::Bits));
     bits->setEnabled(value(kQuantize));
     bits->setState(value(kBits));
     add(bits);
-    noiseShape = new CNoiseShape(CRect(449, 78, 482, 97), this, kNoiseShape, bitmap(143));
+    noiseShape = new CNoiseShape(rectOf(Control::NoiseShape), this, kNoiseShape, skin(Control::NoiseShape));
     noiseShape->setState(value(kNoiseShape));
     noiseShape->setEnabled(value(kQuantize));
     add(noiseShape);
-    calibrate = new CCalibButton(CRect(269, 341, 302, 360), this, kCalibrate, bitmap(145));
+    calibrate = new CCalibButton(rectOf(Control::Calibrate), this, kCalibrate, skin(Control::Calibrate));
     calibrate->setValue(value(kCalibrate));
     add(calibrate);
-    attZoom = new CZelvoButton(CRect(269, 265, 302, 284), this, kAttZoom, bitmap(144), true);
+    attZoom = new CZelvoButton(rectOf(Control::AttZoom), this, kAttZoom, skin(Control::AttZoom), true);
     attZoom->setValue(value(kAttZoom));
     add(attZoom);
 
     const int mask = stepIndex(value(kAttShow), 8);
-    const CRect attShowRects[3] = {CRect(224, 265, 257, 284), CRect(224, 230, 257, 249), CRect(269, 230, 302, 249)};
-    const int attShowBitmaps[3] = {164, 165, 166};
+    const Control attShowKeys[3] = {Control::AttShow1, Control::AttShow2, Control::AttShow4};
     for (int i = 0; i < 3; ++i) {
-        attShow[i] = new CZelvoButton(attShowRects[i], this, kTagAttShowBit1 + i, bitmap(attShowBitmaps[i]), true);
+        attShow[i] = new CZelvoButton(rectOf(attShowKeys[i]), this, kTagAttShowBit1 + i, skin(attShowKeys[i]), true);
         attShow[i]->setValue(stepValue((mask >> i) & 1, 2));
         add(attShow[i]);
     }
 
-    auto knob = [&](const CRect& r, int index, int bitmapId, int frameHeight, float wheelStep) {
-        CMyKnob* k = new CMyKnob(r, this, index, 101, frameHeight, bitmap(bitmapId));
+    auto knob = [&](Control control, int index, float wheelStep) {
+        const PanelLayout::Placement& place = PanelLayout::placement(control);
+        CMyKnob* k = new CMyKnob(toCRect(place.rect), this, index, 101, place.frameHeight, bitmap(place.bitmap));
         k->setValue(value(index));
         k->setWheelInc(wheelStep);
+        k->setDefaultValue(kParameterTable[index].defaultValue); // what a Control-click returns to
         add(k);
         return k;
     };
-    transientKnob = knob(CRect(55, 169, 105, 217), kTransient, 152, 48, kWheelStepFine);
-    transientKnob->setDefaultValue(0.2f);
-    releaseKnob = knob(CRect(56, 267, 105, 314), kRelease, 153, 47, kWheelStepFine);
-    releaseKnob->setDefaultValue(0.7237f);
-    levellerKnob = knob(CRect(421, 169, 469, 216), kLeveller, 147, 47, kWheelStepDecibel);
-    levellerKnob->setDefaultValue(1.0f);
-    linkKnob = knob(CRect(421, 267, 469, 314), kLink, 148, 47, kWheelStepFine);
-    linkKnob->setDefaultValue(1.0f);
+    transientKnob = knob(Control::Transient, kTransient, kWheelStepFine);
+    releaseKnob = knob(Control::Release, kRelease, kWheelStepFine);
+    levellerKnob = knob(Control::Leveller, kLeveller, kWheelStepDecibel);
+    linkKnob = knob(Control::Link, kLink, kWheelStepFine);
 
-    speedSwitch = new CSpeedSwitch(CRect(38, 121, 128, 146), this, kTransShape, bitmap(146));
+    speedSwitch = new CSpeedSwitch(rectOf(Control::TransShape), this, kTransShape, skin(Control::TransShape));
     speedSwitch->setValue(value(kTransShape));
     add(speedSwitch);
-    power = new CZelvoButton(CRect(245, 400, 280, 435), this, kPower, bitmap(149));
+    power = new CZelvoButton(rectOf(Control::Power), this, kPower, skin(Control::Power));
     power->setValue(value(kPower));
     add(power);
-    driveKnob = knob(CRect(52, 349, 108, 404), kDrive, 150, 55, kWheelStepDrive);
-    outputKnob = knob(CRect(417, 349, 475, 405), kOutput, 151, 56, kWheelStepDecibel);
-    outputKnob->setDefaultValue(1.0f);
-    autoOut = new CZelvoButton(CRect(394, 368, 412, 392), this, kAutoOut, bitmap(161));
+    driveKnob = knob(Control::Drive, kDrive, kWheelStepDrive);
+    outputKnob = knob(Control::Output, kOutput, kWheelStepDecibel);
+    autoOut = new CZelvoButton(rectOf(Control::AutoOut), this, kAutoOut, skin(Control::AutoOut));
     autoOut->setValue(value(kAutoOut));
     add(autoOut);
-    postMeter = new CZelvoButton(CRect(116, 368, 134, 392), this, kPostMeter, bitmap(161), true);
+    postMeter = new CZelvoButton(rectOf(Control::PostMeter), this, kPostMeter, skin(Control::PostMeter), true);
     postMeter->setValue(value(kPostMeter));
     add(postMeter);
 
-    info = new CInfo(CRect(224, 370, 301, 401), bitmap(157), bitmap(137), bitmap(158));
+    info = new CInfo(toCRect(PanelLayout::kAboutButton), bitmap(157), bitmap(137), bitmap(158));
     latency = connection.getLatency();
     info->setLatency(latency);
     add(info);
 
-    auto field = [&](const CRect& r, int index, int fontId, const CColor& back, const CColor& font) {
-        CMyTextEdit* f = new CMyTextEdit(r, this, index, bitmap(128), bitmap(137), bitmap(fontId));
+    auto field = [&](PanelLayout::NumberField which, int index, const CColor& back, const CColor& font) {
+        const PanelLayout::Field& place = PanelLayout::field(which);
+        CMyTextEdit* f = new CMyTextEdit(toCRect(place.rect), this, index, bitmap(128), bitmap(137), bitmap(place.font));
         f->setBackColor(back);
         f->setFontColor(font);
         f->setValue(value(index));
         add(f);
         return f;
     };
-    driveField = field(CRect(43, 411, 117, 424), kDrive, 159, kDarkFieldBack, kDarkFieldFont);
-    outputField = field(CRect(410, 411, 484, 424), kOutput, 159, kDarkFieldBack, kDarkFieldFont);
-    transientField = field(CRect(45, 220, 119, 233), kTransient, 158, kLightFieldBack, kLightFieldFont);
-    releaseField = field(CRect(45, 318, 119, 331), kRelease, 158, kLightFieldBack, kLightFieldFont);
-    levellerField = field(CRect(411, 220, 485, 233), kLeveller, 158, kLightFieldBack, kLightFieldFont);
-    linkField = field(CRect(411, 318, 485, 331), kLink, 158, kLightFieldBack, kLightFieldFont);
+    driveField = field(PanelLayout::NumberField::Drive, kDrive, kDarkFieldBack, kDarkFieldFont);
+    outputField = field(PanelLayout::NumberField::Output, kOutput, kDarkFieldBack, kDarkFieldFont);
+    transientField = field(PanelLayout::NumberField::Transient, kTransient, kLightFieldBack, kLightFieldFont);
+    releaseField = field(PanelLayout::NumberField::Release, kRelease, kLightFieldBack, kLightFieldFont);
+    levellerField = field(PanelLayout::NumberField::Leveller, kLeveller, kLightFieldBack, kLightFieldFont);
+    linkField = field(PanelLayout::NumberField::Link, kLink, kLightFieldBack, kLightFieldFont);
 
-    meterOvs = new CZelvoButton(CRect(269, 307, 302, 326), this, kMeterOvs, bitmap(160), true);
+    meterOvs = new CZelvoButton(rectOf(Control::MeterOvs), this, kMeterOvs, skin(Control::MeterOvs), true);
     meterOvs->setValue(value(kMeterOvs));
     add(meterOvs);
     // The true-peak guard's key sits in the free space under OVS.
-    truePeakGuard = new CZelvoButton(CRect(81, 74, 114, 93), this, kTruePeakGuard, bitmap(168));
+    truePeakGuard = new CZelvoButton(rectOf(Control::TruePeakGuard), this, kTruePeakGuard, skin(Control::TruePeakGuard));
     truePeakGuard->setValue(value(kTruePeakGuard));
     add(truePeakGuard);
 
@@ -298,10 +307,23 @@ void Editor::setParameter(VstInt32 index, float value)
 {
     if (index < 0 || index > kTruePeakGuard)
         return;
-    // Any host thread: the controls stay while this call uses them.
-    ControlAccess access(*this);
-    if (!access)
-        return;
+    // Any host thread, the audio thread included: only atomics here. The
+    // value goes before its bit, so the idle that sees the bit sees it.
+    pendingValues[index].store(value, std::memory_order_relaxed);
+    pendingParameters.fetch_or(1u << index, std::memory_order_release);
+}
+
+void Editor::showPendingChanges()
+{
+    showLatency();
+    uint32_t changed = pendingParameters.exchange(0, std::memory_order_acquire);
+    for (int index = 0; changed; ++index, changed >>= 1)
+        if (changed & 1u)
+            showParameter(index, pendingValues[index].load(std::memory_order_relaxed));
+}
+
+void Editor::showParameter(int index, float value)
+{
     switch (index) {
     case kOutput: outputKnob->setValue(value); outputField->setValue(value); break;
     case kDrive: driveKnob->setValue(value); driveField->setValue(value); break;
@@ -448,10 +470,14 @@ void Editor::idle()
         return;
     const uint32_t now = platform::getTicks();
     AEffGUIEditor::idle();
-    if (!frame || static_cast<int32_t>(now - lastIdleTicks) < static_cast<int32_t>(kIdleInterval))
+    if (!frame)
+        return;
+    // Every idle, not only every 20 ms: a change (the user's own, coming
+    // back through the effect) shows in the same pass that made it.
+    showPendingChanges();
+    if (static_cast<int32_t>(now - lastIdleTicks) < static_cast<int32_t>(kIdleInterval))
         return;
     CPresetSystemEditor::idle();
-    showLatency();
     if (getMyFrame()->hasInfoView())
         return;
 

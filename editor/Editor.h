@@ -5,6 +5,7 @@
 // source come back through setParameter and move the controls.
 #pragma once
 
+#include "effect/ParameterTable.h"
 #include "presets/CPresetSystemEditor.h"
 
 #include <atomic>
@@ -44,12 +45,13 @@ public:
     Editor(AudioEffect* effect, EditorConnection& connection);
     ~Editor() override;
 
-    // The editor's thread (the host's user-interface thread): the window
-    // opens, closes and idles there, and every control event arrives there.
+    // The interface thread (the host's, which owns the window): opening,
+    // closing, idling and every control callback below run there.
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
-    // Any host thread (the audio thread too): a parameter has a new value.
+    // Any thread (the audio thread too): the value is kept and the controls
+    // take it on the interface thread's next idle.
     void setParameter(VstInt32 index, float value) override;
 
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
@@ -72,10 +74,18 @@ private:
     void setParameterAutomated(int index, float value);
     void setHighlights(bool state);
     void applyMeterMode();
-    // The effect's latency, picked up on the editor's thread.
+    // The interface thread: parameter changes that arrived since the last
+    // idle, and the effect's latency, shown by the controls.
+    void showPendingChanges();
+    void showParameter(int index, float value);
     void showLatency();
 
     int latency = 0;
+    // The latest value each parameter was set to, and one bit per parameter
+    // whose value the controls have not shown yet.
+    std::atomic<float> pendingValues[kNumParams] = {};
+    std::atomic<uint32_t> pendingParameters{0};
+    static_assert(kNumParams <= 32, "one bit per parameter");
     uint32_t lastIdleTicks;
     uint32_t highlightTicks;
 

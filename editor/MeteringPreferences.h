@@ -2,6 +2,8 @@
 // 32-bit step indices in the settings store, written in this order.
 #pragma once
 
+#include "effect/ParameterTable.h"
+
 class EditorConnection;
 
 namespace meteringpreferences {
@@ -17,9 +19,14 @@ struct Preference
     int parameter;
     int states;
 };
+constexpr Preference preference(const char* name, ParamId index)
+{
+    return {name, index, kParameterTable[index].steps};
+}
 constexpr Preference kPreferences[6] = {
-    {"Metering_Scale", 9, 3},   {"Metering_Type", 18, 2}, {"Metering_Zoom", 19, 2},
-    {"Metering_AttShow", 20, 8}, {"Metering_Recon", 14, 2}, {"Metering_Post", 21, 2},
+    preference("Metering_Scale", kScale),     preference("Metering_Type", kMeterType),
+    preference("Metering_Zoom", kAttZoom),    preference("Metering_AttShow", kAttShow),
+    preference("Metering_Recon", kMeterOvs), preference("Metering_Post", kPostMeter),
 };
 
 // Writes the effect's six current settings; a failure is shown in a message

@@ -1,5 +1,8 @@
 #include "effect/LegacyLayout.h"
 
+static_assert(kParameterTable[kLayoutMarker].defaultValue == kCurrentLayoutMark,
+              "a new instance and a new program carry the mark of the current layout");
+
 bool isLegacyLayoutMark(float marker)
 {
     return stepIndex(marker, 100) == 0;

@@ -1,47 +1,17 @@
 #include "effect/ParameterTable.h"
 
+#include <cmath>
+
 namespace
 {
-const char* const kOffOn[] = {"off", "on"};
-const char* const kShapes[] = {"hard", "med", "soft"};
-const char* const kOrders[] = {"I", "II"};
-const char* const kScales[] = {"K-12", "K-14", "K-20"};
-const char* const kBitTexts[] = {"8", "16", "24"};
-const char* const kNoiseShapes[] = {"off", "type A", "type B", "type C"};
-const char* const kCalibrations[] = {"off", "left", "l+r uncor", "right"};
-const char* const kMeterTypes[] = {"peak", "k-system"};
-const char* const kZooms[] = {"24dB", "12dB"};
-const char* const kPrePost[] = {"pre", "post"};
-} // namespace
+constexpr double kTransientScale = 1.4142136;
+constexpr double kReleaseExponent = 0.82030212;
 
-const ParameterInfo kParameterTable[kNumParams] = {
-    {"Output", 0, nullptr, "dB"},
-    {"Drive", 0, nullptr, "dB"},
-    {"Transient", 0, nullptr, "ms"},
-    {"Release", 0, nullptr, "ms"},
-    {"TransShape", 3, kShapes, nullptr},
-    {"L/R Link", 0, nullptr, nullptr},
-    {"Oversample", 2, kOffOn, nullptr},
-    {"DetectorOrder", 2, kOrders, nullptr},
-    {"Power", 2, kOffOn, nullptr},
-    {"Scale", 3, kScales, nullptr},
-    {"Bits", 3, kBitTexts, nullptr},
-    {"NoiseShape", 4, kNoiseShapes, nullptr},
-    {"Calibrate", 4, kCalibrations, nullptr},
-    {"Leveller", 0, nullptr, "dB"},
-    {"MeterOvs", 2, kOffOn, nullptr},
-    {"AutoOut", 2, kOffOn, nullptr},
-    {"Quantize", 2, kOffOn, nullptr},
-    {"Autoblack", 2, kOffOn, nullptr},
-    {"MeterType", 2, kMeterTypes, nullptr},
-    {"AttZoom", 2, kZooms, nullptr},
-    {"AttShow", 8, nullptr, nullptr},
-    {"PostMeter", 2, kPrePost, nullptr},
-    {"TP Guard", 2, kOffOn, nullptr},
-    {"dummy", 0, nullptr, nullptr},
-    {"dummy", 0, nullptr, nullptr},
-    {"resvd-vid", 0, nullptr, nullptr},
-};
+double unitRange(double v)
+{
+    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+}
+} // namespace
 
 int32_t stepIndex(float v, int32_t n)
 {
@@ -58,4 +28,40 @@ int32_t stepIndex(float v, int32_t n)
 float stepValue(int32_t i, int32_t n)
 {
     return (float)i / (float)n + 0.5f / (float)n;
+}
+
+double curveValue(ParameterCurve curve, double v)
+{
+    switch (curve)
+    {
+    case ParameterCurve::outputGain: return std::pow(2.0, (unitRange(v) - 1.0) * 2.0);
+    case ParameterCurve::driveGain: return std::pow(2.0, (unitRange(v) - 0.5) * 8.0);
+    case ParameterCurve::transientAmount:
+    {
+        const double scaled = unitRange(v) * kTransientScale;
+        return scaled * scaled * 0.25;
+    }
+    case ParameterCurve::releaseMs: return std::pow(10.0, std::pow(unitRange(v), kReleaseExponent) * 3.0);
+    case ParameterCurve::percent: return v * 100.0;
+    case ParameterCurve::none: break;
+    }
+    return v;
+}
+
+double curveNormalised(ParameterCurve curve, double e)
+{
+    double v = e;
+    switch (curve)
+    {
+    case ParameterCurve::outputGain: v = e > 0.0 ? std::log2(e) / 2.0 + 1.0 : 0.0; break;
+    case ParameterCurve::driveGain: v = e > 0.0 ? std::log2(e) / 8.0 + 0.5 : 0.0; break;
+    case ParameterCurve::transientAmount: v = e > 0.0 ? std::sqrt(e * 4.0) / kTransientScale : 0.0; break;
+    case ParameterCurve::releaseMs:
+        v = e > 1.0 ? std::pow(std::log10(e) / 3.0, 1.0 / kReleaseExponent) : 0.0;
+        break;
+    case ParameterCurve::percent: v = e / 100.0; break;
+    case ParameterCurve::none: break;
+    }
+    // A NaN reads as the bottom of the range, like every other value off the curve.
+    return v > 0.0 ? unitRange(v) : 0.0;
 }

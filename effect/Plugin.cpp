@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "effect/LegacyLayout.h"
+#include "effect/ParameterText.h"
 #include "host/NumberText.h"
 #include "platform/Registry.h"
 
@@ -24,8 +25,6 @@
 namespace
 {
 constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
-constexpr int kMaxNameBytes = 14;   // "DetectorOrder" and its terminator
-constexpr int kMaxDisplayChars = 12; // number texts: 12 characters and a terminator
 
 // Continuous mappings see the value clamped to 0..1, so that no value a
 // host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
@@ -105,28 +104,10 @@ Plugin::Plugin(EffectHost* host) : CPresetSystemEffect(host)
     rateClass = 0;
     updateRateCoefficients();
 
-    // Start-up values; program 0 overrides them below.
-    struct Initial
-    {
-        ParamId index;
-        float value;
-    };
-    const Initial initial[] = {
-        {kDrive, 0.5f}, {kOutput, 0.5f}, {kTransient, 0.5f}, {kRelease, 0.61f}, {kLink, 1.0f}, {kLeveller, 0.5f},
-    };
-    for (const Initial& i : initial)
-        applyParameter(i.index, i.value);
-    const int initialSteps[kNumParams] = {0, 0, 0, 0, 2, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0};
-    for (int i = 0; i < kNumParams; ++i)
-    {
-        const int n = kParameterTable[i].steps;
-        if (n > 0)
-        {
-            steps[i] = initialSteps[i];
-            values[i] = stepValue(initialSteps[i], n);
-            applyParameter(i, values[i]);
-        }
-    }
+    // Every parameter holds its default from the start: a host may read the
+    // values and texts from inside construction, before program 0 applies.
+    for (const ParameterInfo& row : kParameterTable)
+        applyParameter(row.index, row.defaultValue);
 
     setWindowGeometry();
     publishLatency();
@@ -170,24 +151,28 @@ void Plugin::updateRateCoefficients()
 void Plugin::buildAttackCoefficients()
 {
     // 32 ms down to 1 ms in seven equal steps.
-    double tau = 32.0;
-    for (int k = 0; k < kFollowerCount; ++k)
-    {
-        engine.settings.attack[k] = onePole(tau);
-        tau += 0.0 - 4.428571428571429;
-    }
+    engine.settings.followers.update([this](FollowerCoefficients& c) {
+        double tau = 32.0;
+        for (int k = 0; k < kFollowerCount; ++k)
+        {
+            c.attack[k] = onePole(tau);
+            tau += 0.0 - 4.428571428571429;
+        }
+    });
 }
 
 void Plugin::buildReleaseCoefficients()
 {
     // From the release time R down (or, below 2 ms, up) to 2 ms.
-    const double step = (releaseMs - 2.0) / 7.0;
-    double rho = releaseMs;
-    for (int k = 0; k < kFollowerCount; ++k)
-    {
-        engine.settings.release[k] = onePole(rho);
-        rho += 0.0 - step;
-    }
+    engine.settings.followers.update([this](FollowerCoefficients& c) {
+        const double step = (releaseMs - 2.0) / 7.0;
+        double rho = releaseMs;
+        for (int k = 0; k < kFollowerCount; ++k)
+        {
+            c.release[k] = onePole(rho);
+            rho += 0.0 - step;
+        }
+    });
 }
 
 void Plugin::setWindowGeometry()
@@ -237,23 +222,20 @@ void Plugin::applyParameter(int index, float value)
     switch (index)
     {
     case kOutput:
-        outputGain = std::pow(2.0, (v - 1.0) * 2.0);
+        outputGain = curveValue(ParameterCurve::outputGain, v);
         s.outputGain = outputGain;
         break;
     case kDrive:
-        driveGain = std::pow(2.0, (v - 0.5) * 8.0);
+        driveGain = curveValue(ParameterCurve::driveGain, v);
         s.driveTarget = driveGain;
         break;
     case kTransient:
-    {
-        const double scaled = v * 1.4142136;
-        transientAmount = scaled * scaled * 0.25;
+        transientAmount = curveValue(ParameterCurve::transientAmount, v);
         s.transientAmount = transientAmount;
         buildAttackCoefficients();
         break;
-    }
     case kRelease:
-        releaseMs = std::pow(10.0, std::pow(v, 0.82030212) * 3.0);
+        releaseMs = curveValue(ParameterCurve::releaseMs, v);
         buildReleaseCoefficients();
         break;
     case kLink: s.link = v; break;
@@ -268,7 +250,7 @@ void Plugin::applyParameter(int index, float value)
         break;
     case kCalibrate: s.calibrate = steps[index]; break;
     case kLeveller:
-        levellerLevel = std::pow(2.0, (v - 1.0) * 2.0);
+        levellerLevel = curveValue(ParameterCurve::outputGain, v);
         s.levellerThreshold = levellerLevel;
         s.levellerBypassed = value == 1.0f;
         break;
@@ -326,17 +308,16 @@ void Plugin::applyMeteringPreferences()
     {
         const char* name;
         ParamId index;
-        int steps;
     };
     const Preference preferences[] = {
-        {"Metering_Scale", kScale, 3},     {"Metering_Type", kMeterType, 2}, {"Metering_Zoom", kAttZoom, 2},
-        {"Metering_AttShow", kAttShow, 8}, {"Metering_Recon", kMeterOvs, 2}, {"Metering_Post", kPostMeter, 2},
+        {"Metering_Scale", kScale},     {"Metering_Type", kMeterType}, {"Metering_Zoom", kAttZoom},
+        {"Metering_AttShow", kAttShow}, {"Metering_Recon", kMeterOvs}, {"Metering_Post", kPostMeter},
     };
     for (const Preference& p : preferences)
     {
         uint32_t k = 0;
         if (key.queryDword(p.name, &k))
-            setParameter(p.index, stepValue((int32_t)k, p.steps));
+            setParameter(p.index, stepValue((int32_t)k, kParameterTable[p.index].steps));
     }
 }
 
@@ -353,51 +334,18 @@ float Plugin::getParameter(int index)
 
 void Plugin::getParameterName(int index, char* text)
 {
-    if (index >= 0 && index < kNumParams)
-        copyText(text, kParameterTable[index].name, kMaxNameBytes - 1);
+    parameterNameText(index, text);
 }
 
 void Plugin::getParameterDisplay(int index, char* text)
 {
-    if (index < 0 || index > kTruePeakGuard)
-        return;
-    switch (index)
-    {
-    case kOutput: dbText((float)outputGain, text, kMaxDisplayChars); return;
-    case kDrive: dbText((float)driveGain, text, kMaxDisplayChars); return;
-    case kTransient: numberText((float)transientAmount, text, kMaxDisplayChars); return;
-    case kRelease: numberText((float)releaseMs, text, kMaxDisplayChars); return;
-    case kLink: numberText(values[kLink] * 100.0f, text, kMaxDisplayChars); return;
-    case kLeveller: dbText((float)levellerLevel, text, kMaxDisplayChars); return;
-    case kAttShow:
-    {
-        const int mask = steps[kAttShow];
-        char marks[4] = {0};
-        int n = 0;
-        if (mask & 1)
-            marks[n++] = '1';
-        if (mask & 2)
-            marks[n++] = '2';
-        if (mask & 4)
-            marks[n++] = 'L';
-        copyText(text, marks, kMaxDisplayChars);
-        return;
-    }
-    default:
-    {
-        const ParameterInfo& info = kParameterTable[index];
-        const int step = steps[index];
-        if (info.stepTexts && step >= 0 && step < info.steps)
-            copyText(text, info.stepTexts[step], kMaxDisplayChars);
-        return;
-    }
-    }
+    if (index >= 0 && index < kNumParams)
+        parameterDisplayText(index, values[index], steps[index], text);
 }
 
 void Plugin::getParameterLabel(int index, char* text)
 {
-    if (index >= 0 && index < kNumParams && kParameterTable[index].label)
-        copyText(text, kParameterTable[index].label, kMaxDisplayChars);
+    parameterLabelText(index, text);
 }
 
 void Plugin::suspend()

@@ -11,6 +11,7 @@
 #include "presets/CProgram.h"
 #include "presets/CSaveLoadButton.h"
 #include "presets/FileErrorReporter.h"
+#include "resources/PanelLayout.h"
 
 #include <cstring>
 #include <filesystem>
@@ -112,9 +113,8 @@ bool CPresetSystemEditor::open(void*)
         std::lock_guard<std::mutex> lock(pendingNamesMutex);
         pendingNames.clear();
     }
-    const int top = rect.bottom - 15;
-    const int bottom = rect.bottom - 1;
-    auto barRect = [&](int left, int right) { return CRect(left, top, right, bottom); };
+    auto barRect = [](const PanelLayout::Rect& r) { return CRect(r.left, r.top, r.right, r.bottom); };
+    auto barKey = [&](PanelLayout::Control key) { return barRect(PanelLayout::placement(key).rect); };
 
     char name[kProgramNameLength + 1] = "";
     const int selected = connection.getPresetIndex();
@@ -123,7 +123,7 @@ bool CPresetSystemEditor::open(void*)
     CBitmap* background = new CBitmap(kNameFieldBitmap);
     CBitmap* font = new CBitmap(kNameFont);
     CBitmap* transparentFont = new CBitmap(kNameFontTransparent);
-    nameField = new CMyTextEdit(barRect(202, 313), this, kTagPresetName, background, font, transparentFont);
+    nameField = new CMyTextEdit(barRect(PanelLayout::kNameField), this, kTagPresetName, background, font, transparentFont);
     nameField->setText(name);
     nameField->setFontColor(kNameFontColor);
     nameField->setBackColor(kNameBackColor);
@@ -135,14 +135,14 @@ bool CPresetSystemEditor::open(void*)
     font->forget();
     transparentFont->forget();
 
-    presetMenu = new COptionMenu(barRect(314, 325), this, kTagPresetMenu, nullptr, nullptr, kCheckStyle | kNoDrawStyle);
+    presetMenu = new COptionMenu(barRect(PanelLayout::kPresetMenu), this, kTagPresetMenu, nullptr, nullptr, kCheckStyle | kNoDrawStyle);
     fillMenu();
     presetMenu->setNbItemsPerColumn(kItemsPerColumn);
     presetMenu->setCurrent(menuPosition(selected), true);
     frame->addView(presetMenu);
 
     CBitmap* switchBitmap = new CBitmap(kSwitchBitmap);
-    stepSwitch = new CPSRockerSwitch(barRect(332, 364), this, kTagPresetStep, kBarHeight, switchBitmap, CPoint(0, 0),
+    stepSwitch = new CPSRockerSwitch(barKey(PanelLayout::Control::PresetStep), this, kTagPresetStep, kBarHeight, switchBitmap, CPoint(0, 0),
                                      kHorizontal);
     frame->addView(stepSwitch);
 
@@ -150,36 +150,36 @@ bool CPresetSystemEditor::open(void*)
     CBitmap* saveBitmap = new CBitmap(kSaveBitmap);
     struct FileButton
     {
-        int left;
+        PanelLayout::Control key;
         long tag;
         CBitmap* bitmap;
         int type;
     };
     const FileButton files[4] = {
-        {81, kTagLoadBank, loadBitmap, CSaveLoadButton::kLoadBank},
-        {28, kTagSaveBank, saveBitmap, CSaveLoadButton::kSaveBank},
-        {171, kTagLoadPreset, loadBitmap, CSaveLoadButton::kLoadPreset},
-        {108, kTagSavePreset, saveBitmap, CSaveLoadButton::kSavePreset},
+        {PanelLayout::Control::LoadBank, kTagLoadBank, loadBitmap, CSaveLoadButton::kLoadBank},
+        {PanelLayout::Control::SaveBank, kTagSaveBank, saveBitmap, CSaveLoadButton::kSaveBank},
+        {PanelLayout::Control::LoadPreset, kTagLoadPreset, loadBitmap, CSaveLoadButton::kLoadPreset},
+        {PanelLayout::Control::SavePreset, kTagSavePreset, saveBitmap, CSaveLoadButton::kSavePreset},
     };
     for (int i = 0; i < 4; ++i) {
-        fileButtons[i] = new CSaveLoadButton(barRect(files[i].left, files[i].left + 15), this, files[i].tag, kBarHeight,
+        fileButtons[i] = new CSaveLoadButton(barKey(files[i].key), this, files[i].tag, kBarHeight,
                                              files[i].bitmap, CPoint(0, 0), files[i].type);
         frame->addView(fileButtons[i]);
     }
     struct MemoryButton
     {
-        int left;
+        PanelLayout::Control key;
         long tag;
         CBitmap* bitmap;
     };
     const MemoryButton memories[4] = {
-        {415, kTagRecallA, loadBitmap},
-        {480, kTagRecallB, loadBitmap},
-        {382, kTagStoreA, saveBitmap},
-        {446, kTagStoreB, saveBitmap},
+        {PanelLayout::Control::RecallA, kTagRecallA, loadBitmap},
+        {PanelLayout::Control::RecallB, kTagRecallB, loadBitmap},
+        {PanelLayout::Control::StoreA, kTagStoreA, saveBitmap},
+        {PanelLayout::Control::StoreB, kTagStoreB, saveBitmap},
     };
     for (int i = 0; i < 4; ++i) {
-        memoryButtons[i] = new CPSOnOffButton(barRect(memories[i].left, memories[i].left + 15), this, memories[i].tag,
+        memoryButtons[i] = new CPSOnOffButton(barKey(memories[i].key), this, memories[i].tag,
                                               memories[i].bitmap);
         frame->addView(memoryButtons[i]);
     }

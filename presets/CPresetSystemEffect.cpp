@@ -4,8 +4,12 @@
 
 #include "effect/EffectHost.h"
 #include "presets/FactoryPresets.h"
+#include "presets/PresetFileFormat.h"
 #include "presets/PresetFileOperations.h"
 #include "presets/PresetSystemListener.h"
+
+static_assert(kProgramCount == kFactoryPresetCount && kProgramCount == presetfile::kBankProgramCount,
+              "every program has a factory row and a record in a bank file");
 
 CPresetSystemEffect::CPresetSystemEffect(EffectHost* host) : host(host)
 {
@@ -28,7 +32,7 @@ CProgram* CPresetSystemEffect::getProgramRecord(int index)
 
 void CPresetSystemEffect::setParameter(int index, float value)
 {
-    if (!programs || (unsigned)index > 25u || applyingPreset)
+    if (!programs || (unsigned)index >= (unsigned)kProgramParameterCount || applyingPreset)
         return;
     programs[currentPreset].setParameter(index, value);
     programs[0].setParameter(index, value);

@@ -2,33 +2,55 @@
 
 #include <cstring>
 
+#include "effect/ParameterTable.h"
+
+static_assert(kProgramParameterCount == kNumParams, "a program holds one value per parameter");
+
 CProgram::CProgram()
 {
-    std::memset(values, 0, sizeof values);
     setName("init");
-    values[0] = 1.0f;
-    values[1] = 0.5f;
-    values[2] = 0.2f;
-    values[3] = 0.5f;
-    values[4] = 0.33f;
-    values[5] = 1.0f;
-    values[8] = 1.0f;
-    values[13] = 1.0f;
+    for (int i = 0; i < kProgramParameterCount; ++i)
+        values[i] = kParameterTable[i].defaultValue;
+}
+
+CProgram::CProgram(const CProgram& other)
+{
+    *this = other;
+}
+
+CProgram& CProgram::operator=(const CProgram& other)
+{
+    if (this == &other)
+        return *this;
+    for (int i = 0; i < kProgramParameterCount; ++i)
+        values[i] = other.values[i].get();
+    setName(other.name());
+    return *this;
 }
 
 void CProgram::setName(const char* text)
 {
-    std::memset(nameBytes, 0, sizeof nameBytes);
-    if (!text)
-        return;
-    for (int i = 0; i < kProgramNameLength && text[i]; ++i)
-        nameBytes[i] = text[i];
+    char copy[kProgramNameLength + 1] = {};
+    if (text)
+        for (int i = 0; i < kProgramNameLength && text[i]; ++i)
+            copy[i] = text[i];
+    std::lock_guard<std::mutex> lock(nameMutex);
+    std::memcpy(nameBytes, copy, sizeof nameBytes);
 }
 
 void CProgram::getName(char* out) const
 {
-    if (out)
-        std::memcpy(out, nameBytes, sizeof nameBytes);
+    if (!out)
+        return;
+    std::lock_guard<std::mutex> lock(nameMutex);
+    std::memcpy(out, nameBytes, sizeof nameBytes);
+}
+
+ProgramName CProgram::name() const
+{
+    ProgramName copy;
+    getName(copy.bytes);
+    return copy;
 }
 
 void CProgram::setParameter(int index, float value)

@@ -7,7 +7,12 @@
 // unused, 25 layout marker.
 #include "presets/FactoryPresets.h"
 
-const FactoryPreset kFactoryPresets[24] = {
+#include "effect/ParameterTable.h"
+
+static_assert(sizeof kFactoryPresets[0].values / sizeof kFactoryPresets[0].values[0] == kNumParams,
+              "a factory program holds one value per parameter");
+
+const FactoryPreset kFactoryPresets[kFactoryPresetCount] = {
     {"Current",
      {1, 0.5, 0.2, 0.7237, 0.166667, 1, 0, 0, 1, 0.165, 0.5, 0.125, 0, 1, 0, 0, 0.25, 0, 0.25, 0, 0.9375, 0, 0, 0, 0, 0.015}},
     {"Limiter Smooth",

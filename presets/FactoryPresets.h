@@ -7,4 +7,5 @@ struct FactoryPreset
     double values[26];
 };
 
-extern const FactoryPreset kFactoryPresets[24];
+constexpr int kFactoryPresetCount = 24;
+extern const FactoryPreset kFactoryPresets[kFactoryPresetCount];

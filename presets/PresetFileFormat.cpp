@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#include "effect/ParameterTable.h"
+
+// The files hold one value per parameter: a new parameter changes the layout
+// of every file, which must be a decision, not an accident.
+static_assert(presetfile::kValueCount == kNumParams, "a file record holds one value per parameter");
+
 namespace presetfile
 {
 

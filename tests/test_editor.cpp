@@ -80,6 +80,27 @@ TEST_F(EditorTest, HostOpensIdlesAndClosesTheEditorRepeatedlyWhileAudioRuns)
     EXPECT_TRUE(showsPicture(screenshot(), 149, 245, 400, 280, 435, 35, 1));
 }
 
+// Every knob's Control-click returns to the default its parameter's row
+// gives, the value the "Current" program starts from.
+TEST_F(EditorTest, EveryKnobControlClickReturnsToItsParameterDefault)
+{
+    struct Knob
+    {
+        ParamId index;
+        int x, y;
+    };
+    const Knob knobs[] = {{kTransient, 80, 193}, {kRelease, 80, 290}, {kLeveller, 445, 192},
+                          {kLink, 445, 290},     {kDrive, 80, 376},   {kOutput, 446, 377}};
+    for (const Knob& k : knobs)
+        host->setParameter(k.index, 0.0f);
+    ASSERT_TRUE(openEditor());
+    for (const Knob& k : knobs)
+    {
+        act([&](User& user) { user.clickWith(XK_Control_L, k.x, k.y); });
+        EXPECT_EQ(host->getParameter(k.index), kParameterTable[k.index].defaultValue) << kParameterTable[k.index].name;
+    }
+}
+
 TEST_F(EditorTest, KnobDragOf400PixelsCoversTheRangeAsOneEditAndControlClickSetsTheDefault)
 {
     host->setParameter(kTransient, 0.0f);

@@ -3,6 +3,7 @@
 // the pictures change where the controls expect them to, the glyph strips
 // suit the text printers, and the Windows bitmap files hold the same pixels.
 #include "resources/SkinResources.h"
+#include "resources/PanelLayout.h"
 
 #include "editor/CTextPrinter.h"
 #include "gui/cbitmap.h"
@@ -49,14 +50,14 @@ struct Placement
     int left, top;  // where the editor draws it
 };
 
-// A few places the controls take in the editor (bitmap, left, top).
-const Placement kPlacements[] = {
-    {139, 44, 40},   {140, 81, 40},   {141, 223, 305}, {162, 412, 40},  {163, 449, 40},  {142, 412, 78},
-    {143, 449, 78},  {145, 269, 341}, {144, 269, 265}, {164, 224, 265}, {165, 224, 230}, {166, 269, 230},
-    {152, 55, 169},  {153, 56, 267},  {147, 421, 169}, {148, 421, 267}, {146, 38, 121},  {149, 245, 400},
-    {150, 52, 349},  {151, 417, 349}, {161, 394, 368}, {161, 116, 368}, {160, 269, 307}, {992, 28, 447},
-    {991, 81, 447},  {997, 332, 447}, {168, 81, 74},
-};
+// Every place a control takes in the editor (bitmap, left, top), read from
+// the layout the editor itself is built on.
+const std::vector<Placement> kPlacements = [] {
+    std::vector<Placement> all;
+    for (const PanelLayout::Placement& p : PanelLayout::kControls)
+        all.push_back({p.bitmap, p.rect.left, p.rect.top});
+    return all;
+}();
 
 const SkinBitmap& bitmap(int id)
 {
@@ -151,6 +152,23 @@ TEST(Skin, ControlPicturesMeetThePanelWithoutSeams)
             EXPECT_EQ(pixel(b, 0, f * h), pixel(panel, p.left, p.top)) << "frame " << f;
             EXPECT_EQ(pixel(b, b.width - 1, f * h), pixel(panel, p.left + b.width - 1, p.top)) << "frame " << f;
         }
+    }
+}
+
+// The layout the editor places its views by and the skin agree: a control's
+// rectangle is one picture of its bitmap, so a click lands on what is drawn.
+TEST(Skin, EveryControlRectangleHoldsOnePictureOfItsBitmap)
+{
+    for (const PanelLayout::Placement& p : PanelLayout::kControls)
+    {
+        SCOPED_TRACE(p.name);
+        const SkinBitmap& b = bitmap(p.bitmap);
+        EXPECT_EQ(p.frameHeight, frameHeight(p.bitmap));
+        EXPECT_EQ(p.rect.width(), b.width);
+        EXPECT_EQ(p.rect.height(), p.frameHeight);
+        EXPECT_GE(p.rect.left, 0);
+        EXPECT_LE(p.rect.right, PanelLayout::kEditorWidth);
+        EXPECT_LE(p.rect.bottom, PanelLayout::kEditorHeight);
     }
 }
 

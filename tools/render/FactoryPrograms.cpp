@@ -2,7 +2,11 @@
 
 #include <cctype>
 
+#include "effect/ParameterTable.h"
 #include "tools/render/PluginHost.h"
+
+static_assert(kFactoryProgramCount == kFactoryPresetCount && kProgramValueCount == kNumParams,
+              "the factory table holds one value per parameter for each program");
 
 namespace
 {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "effect/ParameterTable.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/DeliveryTargets.h"
 #include "tools/render/GainReductionEstimator.h"
@@ -195,14 +196,14 @@ bool loadConfigured(PluginHost& host, const MasteringSession& s, int channels, i
 void applyDelivery(PluginHost& host, const RenderOptions& options, const PassSettings& pass,
                    std::vector<std::string>& notes)
 {
-    if (parameterText(host, "AutoOut") == "on")
+    if (parameterText(host, kParameterTable[kAutoOut].name) == "on")
     {
-        host.setParameter(host.findParameter("AutoOut"), 0.0f);
+        host.setParameter(host.findParameter(kParameterTable[kAutoOut].name), 0.0f);
         notes.push_back("AutoOut switched off: the Output gain is the ceiling");
     }
     if (!std::isnan(options.truePeak))
     {
-        int guard = host.findParameter("TP Guard");
+        int guard = host.findParameter(kParameterTable[kTruePeakGuard].name);
         if (guard >= 0)
         {
             host.setParameter(guard, 1.0f);
@@ -210,13 +211,13 @@ void applyDelivery(PluginHost& host, const RenderOptions& options, const PassSet
         }
         else
         {
-            host.setParameter(host.findParameter("Oversample"), 1.0f);
+            host.setParameter(host.findParameter(kParameterTable[kOversample].name), 1.0f);
             notes.push_back("true peak: no TP Guard in this plug-in; Oversample on and the ceiling lowered by "
                             "the measured overshoot");
         }
     }
-    host.setParameter(host.findParameter("Drive"), (float)(pass.driveDb / kDriveSpanDb + 0.5));
-    host.setParameter(host.findParameter("Output"), (float)(1.0 + pass.outputDb / kOutputSpanDb));
+    host.setParameter(host.findParameter(kParameterTable[kDrive].name), (float)(pass.driveDb / kDriveSpanDb + 0.5));
+    host.setParameter(host.findParameter(kParameterTable[kOutput].name), (float)(1.0 + pass.outputDb / kOutputSpanDb));
 }
 
 // One full pass of the plug-in over the track in memory.
@@ -355,9 +356,9 @@ bool probe(const MasteringSession& s, StartingPoint& start, std::string& error)
     PluginHost host;
     if (!loadConfigured(host, s, 2, 44100, error))
         return false;
-    start.driveDb = parameterDb(host, "Drive", kDriveSpanDb, 0.5);
-    start.outputDb = parameterDb(host, "Output", kOutputSpanDb, 1.0);
-    start.guarded = !std::isnan(s.options.truePeak) && host.findParameter("TP Guard") >= 0;
+    start.driveDb = parameterDb(host, kParameterTable[kDrive].name, kDriveSpanDb, 0.5);
+    start.outputDb = parameterDb(host, kParameterTable[kOutput].name, kOutputSpanDb, 1.0);
+    start.guarded = !std::isnan(s.options.truePeak) && host.findParameter(kParameterTable[kTruePeakGuard].name) >= 0;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include "effect/ParameterTable.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/FactoryPrograms.h"
 #include "tools/render/PluginHost.h"
@@ -85,19 +86,19 @@ std::string parameterText(PluginHost& host, const char* name)
 GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
 {
     GainReductionReport report{{false, 0.0, 0.0}, ""};
-    if (parameterText(host, "Power") == "off")
+    if (parameterText(host, kParameterTable[kPower].name) == "off")
         report.unavailableReason = "power is off (latency-compensated bypass)";
-    else if (parameterText(host, "Calibrate") != "off")
+    else if (parameterText(host, kParameterTable[kCalibrate].name) != "off")
         report.unavailableReason = "the calibration generator is on";
     char* end = nullptr;
-    std::string drive = parameterText(host, "Drive"), output = parameterText(host, "Output");
+    std::string drive = parameterText(host, kParameterTable[kDrive].name), output = parameterText(host, kParameterTable[kOutput].name);
     double driveDb = std::strtod(drive.c_str(), &end);
     bool driveRead = end && end != drive.c_str();
     double outputDb = std::strtod(output.c_str(), &end);
     bool outputRead = end && end != output.c_str();
     if (report.unavailableReason.empty() && (!driveRead || !outputRead))
         report.unavailableReason = "the plug-in's Drive and Output texts could not be read";
-    double outputGain = parameterText(host, "AutoOut") == "on" ? -driveDb : outputDb;
+    double outputGain = parameterText(host, kParameterTable[kAutoOut].name) == "on" ? -driveDb : outputDb;
     expectedGain = std::pow(10.0, (driveDb + outputGain) / 20.0);
     return report;
 }
@@ -121,9 +122,9 @@ std::string configureWordLength(PluginHost& host, const RenderOptions& options, 
 {
     if (fileBits != 8 && fileBits != 16 && fileBits != 24)
         return "";
-    if (parameterText(host, "Power") != "on")
+    if (parameterText(host, kParameterTable[kPower].name) != "on")
         return "";
-    const int quantize = host.findParameter("Quantize"), bits = host.findParameter("Bits");
+    const int quantize = host.findParameter(kParameterTable[kQuantize].name), bits = host.findParameter(kParameterTable[kBits].name);
     if (quantize < 0 || bits < 0)
         return "";
     for (const ParameterSetting& setting : options.settings)
@@ -133,7 +134,7 @@ std::string configureWordLength(PluginHost& host, const RenderOptions& options, 
     host.setParameter(quantize, 0.75f);
     host.setParameter(bits, fileBits == 8 ? 1.0f / 6.0f : fileBits == 16 ? 0.5f : 5.0f / 6.0f);
     return std::to_string(fileBits) + " bits by the plug-in's requantizer, noise shaping " +
-           parameterText(host, "NoiseShape");
+           parameterText(host, kParameterTable[kNoiseShape].name);
 }
 
 bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "effect/ParameterTable.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/Benchmark.h"
 #include "tools/render/DemoSignal.h"
@@ -67,8 +68,8 @@ int listPrograms(PluginHost& host)
     {
         applyFactoryProgram(host, i);
         std::printf("%3d  %-22s %9s dB %9s ms %9s dB\n", i, kFactoryPresets[i].name,
-                    parameterText(host, "Drive").c_str(), parameterText(host, "Release").c_str(),
-                    parameterText(host, "Leveller").c_str());
+                    parameterText(host, kParameterTable[kDrive].name).c_str(), parameterText(host, kParameterTable[kRelease].name).c_str(),
+                    parameterText(host, kParameterTable[kLeveller].name).c_str());
     }
     return 0;
 }
@@ -163,7 +164,7 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     if (!savePresetFiles(host, options))
         return kExitFailure;
 
-    if (options.useDouble && parameterText(host, "Calibrate") != "off")
+    if (options.useDouble && parameterText(host, kParameterTable[kCalibrate].name) != "off")
         warn("the calibration generator runs only in the 32-bit callback; with --double the output is silent");
 
     AudioFormat format;
@@ -177,8 +178,8 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     std::printf("Input    %s: %s, %d Hz, %s, %.3f s\n", inputPath.c_str(), describeFormat(reader.format()).c_str(),
                 rate, channels == 2 ? "stereo" : "mono", (double)reader.frames() / rate);
     std::printf("Program  \"%s\": Drive %s dB, Output %s dB, Power %s%s\n", host.programName().c_str(),
-                parameterText(host, "Drive").c_str(), parameterText(host, "Output").c_str(),
-                parameterText(host, "Power").c_str(), options.useDouble ? ", 64-bit processing" : "");
+                parameterText(host, kParameterTable[kDrive].name).c_str(), parameterText(host, kParameterTable[kOutput].name).c_str(),
+                parameterText(host, kParameterTable[kPower].name).c_str(), options.useDouble ? ", 64-bit processing" : "");
     std::printf("Latency  %d samples, %s\n", host.latency(), options.align ? "compensated" : "kept (--no-align)");
     std::printf("Output   %s: %s\n", outputPath.c_str(), describeFormat(format).c_str());
     if (!wordLength.empty())

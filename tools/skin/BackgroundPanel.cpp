@@ -204,12 +204,8 @@ Image paintBackgroundPanel()
         PixelFont::drawEngravedCentred(c, int(a.centreX()), a.top + 18, "ABOUT", Theme::kLabelDim, 2);
     }
 
-    entryWindow(c, Rect{43, 411, 117, 424}, Theme::kDarkFieldBack);
-    entryWindow(c, Rect{410, 411, 484, 424}, Theme::kDarkFieldBack);
-    entryWindow(c, Rect{45, 220, 119, 233}, Theme::kLightFieldBack);
-    entryWindow(c, Rect{45, 318, 119, 331}, Theme::kLightFieldBack);
-    entryWindow(c, Rect{411, 220, 485, 233}, Theme::kLightFieldBack);
-    entryWindow(c, Rect{411, 318, 485, 331}, Theme::kLightFieldBack);
+    for (const SkinLayout::Field& f : SkinLayout::kFields)
+        entryWindow(c, f.rect, f.font == 159 ? Theme::kDarkFieldBack : Theme::kLightFieldBack);
 
     presetBar(c);
     return c.toImage();

@@ -219,12 +219,10 @@ Image editorInUse(const Skin& skin, bool aboutOpen)
     peakReadout(editor, skin, SkinLayout::kInputReadout, mode, -2.1f, -2.7f);
     peakReadout(editor, skin, SkinLayout::kOutputReadout, mode, -0.2f, 0.1f);
     reductionReadout(editor, skin, -5.3f, -6.8f);
-    entryField(editor, skin, Rect{43, 411, 117, 424}, 159, "+4.80dB");
-    entryField(editor, skin, Rect{410, 411, 484, 424}, 159, "-1.20dB");
-    entryField(editor, skin, Rect{45, 220, 119, 233}, 158, "20.0%");
-    entryField(editor, skin, Rect{45, 318, 119, 331}, 158, "200.0ms");
-    entryField(editor, skin, Rect{411, 220, 485, 233}, 158, "off");
-    entryField(editor, skin, Rect{411, 318, 485, 331}, 158, "100.0%");
+    // The texts a session at these settings would show, field by field.
+    const char* const texts[SkinLayout::kFieldCount] = {"+4.80dB", "-1.20dB", "20.0%", "200.0ms", "off", "100.0%"};
+    for (int i = 0; i < SkinLayout::kFieldCount; ++i)
+        entryField(editor, skin, SkinLayout::kFields[i].rect, SkinLayout::kFields[i].font, texts[i]);
 
     // The preset name is drawn by the toolkit's own font; a stand-in here.
     Canvas c(editor);
