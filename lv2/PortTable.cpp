@@ -3,45 +3,19 @@
 #include <cmath>
 #include <cstring>
 
+#include "effect/ParameterText.h"
+
 namespace lv2port
 {
 
-const ControlPort kControls[kControlCount] = {
-    {"output", Unit::decibel, false},
-    {"drive", Unit::decibel, false},
-    {"transient", Unit::milliseconds, false},
-    {"release", Unit::milliseconds, true},
-    {"trans_shape", Unit::none, false},
-    {"link", Unit::percent, false},
-    {"oversample", Unit::none, false},
-    {"detector_order", Unit::none, false},
-    {"power", Unit::none, false},
-    {"scale", Unit::none, false},
-    {"bits", Unit::none, false},
-    {"noise_shape", Unit::none, false},
-    {"calibrate", Unit::none, false},
-    {"leveller", Unit::decibel, false},
-    {"meter_ovs", Unit::none, false},
-    {"auto_out", Unit::none, false},
-    {"quantize", Unit::none, false},
-    {"autoblack", Unit::none, false},
-    {"meter_type", Unit::none, false},
-    {"att_zoom", Unit::none, false},
-    {"att_show", Unit::none, false},
-    {"post_meter", Unit::none, false},
-    {"tp_guard", Unit::none, false},
+const char* const kSymbols[kControlCount] = {
+    "output",   "drive",     "transient",  "release",  "trans_shape", "link",       "oversample", "detector_order",
+    "power",    "scale",     "bits",       "noise_shape", "calibrate", "leveller",  "meter_ovs",  "auto_out",
+    "quantize", "autoblack", "meter_type", "att_zoom", "att_show",    "post_meter", "tp_guard",
 };
 
 namespace
 {
-// 20 log10(2): decibels per doubling.
-constexpr double kDecibelsPerOctave = 6.020599913279624;
-constexpr double kReleaseExponent = 0.82030212;
-constexpr double kTransientScale = 1.4142136;
-
-// The display of AttShow at step 0 is empty; a menu entry needs a word.
-const char* const kTraceMasks[] = {"none", "1", "2", "12", "L", "1L", "2L", "12L"};
-
 bool inRange(int index)
 {
     return index >= 0 && index < kControlCount;
@@ -52,39 +26,43 @@ double clampUnit(double v)
     return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
 }
 
-// The engineering value of a continuous parameter: the curves of the effect.
+// Gains show in decibels on the ports, as in the host's parameter texts.
+bool inDecibels(int index)
+{
+    return kParameterTable[index].display == ParameterDisplay::decibels;
+}
+
 double engineering(int index, double v)
 {
-    switch (index)
-    {
-    case kOutput:
-    case kLeveller: return 20.0 * std::log10(std::pow(2.0, (v - 1.0) * 2.0));
-    case kDrive: return 20.0 * std::log10(std::pow(2.0, (v - 0.5) * 8.0));
-    case kTransient:
-    {
-        const double scaled = v * kTransientScale;
-        return scaled * scaled * 0.25;
-    }
-    case kRelease: return std::pow(10.0, std::pow(v, kReleaseExponent) * 3.0);
-    case kLink: return v * 100.0;
-    default: return v;
-    }
+    const double e = curveValue(kParameterTable[index].curve, v);
+    return inDecibels(index) ? 20.0 * std::log10(e) : e;
 }
 
 double inverseEngineering(int index, double x)
 {
-    switch (index)
-    {
-    case kOutput:
-    case kLeveller: return 1.0 + x / (2.0 * kDecibelsPerOctave);
-    case kDrive: return 0.5 + x / (8.0 * kDecibelsPerOctave);
-    case kTransient: return x > 0.0 ? std::sqrt(x * 4.0) / kTransientScale : 0.0;
-    case kRelease: return x > 1.0 ? std::pow(std::log10(x) / 3.0, 1.0 / kReleaseExponent) : 0.0;
-    case kLink: return x / 100.0;
-    default: return x;
-    }
+    const double e = inDecibels(index) ? std::pow(10.0, x / 20.0) : x;
+    return curveNormalised(kParameterTable[index].curve, e);
 }
 } // namespace
+
+Unit unit(int index)
+{
+    if (!inRange(index))
+        return Unit::none;
+    const ParameterInfo& row = kParameterTable[index];
+    if (row.curve == ParameterCurve::percent)
+        return Unit::percent;
+    if (row.label && std::strcmp(row.label, "dB") == 0)
+        return Unit::decibel;
+    if (row.label && std::strcmp(row.label, "ms") == 0)
+        return Unit::milliseconds;
+    return Unit::none;
+}
+
+bool isLogarithmic(int index)
+{
+    return inRange(index) && kParameterTable[index].curve == ParameterCurve::releaseMs;
+}
 
 bool isStepped(int index)
 {
@@ -93,10 +71,7 @@ bool isStepped(int index)
 
 bool isToggle(int index)
 {
-    if (!isStepped(index) || kParameterTable[index].steps != 2 || !kParameterTable[index].stepTexts)
-        return false;
-    const char* const* texts = kParameterTable[index].stepTexts;
-    return std::strcmp(texts[0], "off") == 0 && std::strcmp(texts[1], "on") == 0;
+    return inRange(index) && (kParameterTable[index].hints & kHintToggle) != 0;
 }
 
 float minimum(int index)
@@ -151,13 +126,15 @@ float toNormalised(int index, float portValue)
     return estimate;
 }
 
-const char* stepText(int index, int step)
+std::string stepText(int index, int step)
 {
     if (!isStepped(index) || step < 0 || step >= kParameterTable[index].steps)
         return "";
-    if (index == kAttShow)
-        return kTraceMasks[step];
-    return kParameterTable[index].stepTexts ? kParameterTable[index].stepTexts[step] : "";
+    // The host's display text of the step's centre.
+    char text[kParameterDisplayChars + 1] = {0};
+    parameterDisplayText(index, stepValue(step, kParameterTable[index].steps), step, text);
+    // A menu entry needs a word where the display is empty (AttShow 0).
+    return text[0] ? text : "none";
 }
 
 } // namespace lv2port

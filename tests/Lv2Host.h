@@ -247,7 +247,7 @@ private:
     static int portIndex(const char* symbol)
     {
         for (int i = 0; i < lv2port::kControlCount; ++i)
-            if (std::strcmp(lv2port::kControls[i].symbol, symbol) == 0)
+            if (std::strcmp(lv2port::kSymbols[i], symbol) == 0)
                 return i;
         return -1;
     }

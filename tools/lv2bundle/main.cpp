@@ -1,4 +1,4 @@
-// Writes the Turtle files of the LV2 bundle from the parameter table and the
+// Writes the Turtle files of the LV2 bundle from the parameter rows and the
 // factory programs, so that nothing the plug-in knows is typed twice:
 //   manifest.ttl   the plug-in, its editor and its presets, for discovery
 //   qdx-zelvo.ttl  the ports with ranges, defaults, units and step texts
@@ -45,14 +45,14 @@ std::string number(float value)
     return s;
 }
 
-std::string quoted(const char* text)
+std::string quoted(const std::string& text)
 {
     std::string s = "\"";
-    for (const char* c = text; *c; ++c)
+    for (char c : text)
     {
-        if (*c == '"' || *c == '\\')
+        if (c == '"' || c == '\\')
             s += '\\';
-        s += *c;
+        s += c;
     }
     return s + "\"";
 }
@@ -86,7 +86,7 @@ std::string manifest()
         << "> ;\n    rdfs:seeAlso <" << lv2bundle::kPluginTtl << "> .\n\n";
     out << uri(lv2bundle::kUiUri) << "\n    a ui:X11UI ;\n    ui:binary <" << lv2bundle::kBinaryName
         << "> ;\n    rdfs:seeAlso <" << lv2bundle::kPluginTtl << "> .\n";
-    for (int p = 0; p < 24; ++p)
+    for (int p = 0; p < kFactoryPresetCount; ++p)
     {
         out << "\n" << uri(presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo " << uri(lv2bundle::kPluginUri)
             << " ;\n    rdfs:seeAlso <" << lv2bundle::kPresetsTtl << "> .\n";
@@ -98,11 +98,10 @@ void controlPort(std::ostringstream& out, int index)
 {
     using namespace lv2port;
     const ParameterInfo& info = kParameterTable[index];
-    const ControlPort& port = kControls[index];
-    const float defaultValue = toPortValue(index, (float)kFactoryPresets[0].values[index]);
+    const float defaultValue = toPortValue(index, info.defaultValue);
     out << "        a lv2:InputPort , lv2:ControlPort ;\n";
     out << "        lv2:index " << index << " ;\n";
-    out << "        lv2:symbol \"" << port.symbol << "\" ;\n";
+    out << "        lv2:symbol \"" << kSymbols[index] << "\" ;\n";
     out << "        lv2:name " << quoted(info.name) << " ;\n";
     if (isStepped(index))
     {
@@ -122,11 +121,11 @@ void controlPort(std::ostringstream& out, int index)
         out << "        lv2:default " << number(defaultValue) << " ;\n";
         out << "        lv2:minimum " << number(minimum(index)) << " ;\n";
         out << "        lv2:maximum " << number(maximum(index)) << " ;\n";
-        if (port.logarithmic)
+        if (isLogarithmic(index))
             out << "        lv2:portProperty pprop:logarithmic ;\n";
     }
-    if (const char* unit = unitUri(port.unit))
-        out << "        units:unit " << unit << " ;\n";
+    if (const char* unitName = unitUri(unit(index)))
+        out << "        units:unit " << unitName << " ;\n";
 }
 
 std::string pluginDescription()
@@ -201,7 +200,7 @@ std::string presets()
     using namespace lv2port;
     std::ostringstream out;
     out << kPrefixes;
-    for (int p = 0; p < 24; ++p)
+    for (int p = 0; p < kFactoryPresetCount; ++p)
     {
         const FactoryPreset& preset = kFactoryPresets[p];
         out << uri(presetUri(p)) << "\n";
@@ -212,7 +211,7 @@ std::string presets()
         for (int index = 0; index < kControlCount; ++index)
         {
             const float value = toPortValue(index, (float)preset.values[index]);
-            out << (index ? " , " : " ") << "[\n        lv2:symbol \"" << kControls[index].symbol
+            out << (index ? " , " : " ") << "[\n        lv2:symbol \"" << kSymbols[index]
                 << "\" ;\n        pset:value " << number(value) << "\n    ]";
         }
         out << " ;\n";
