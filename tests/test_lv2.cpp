@@ -17,6 +17,15 @@
 #include "tests/support/RendererProcess.h"
 #include "tests/support/TestHost.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZELVO_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZELVO_SANITIZED 1
+#endif
+
 namespace
 {
 
@@ -594,7 +603,7 @@ std::string number(float value)
 // normalised value of the same port value, writes the same samples.
 TEST(Lv2File, Lv2fileRenderEqualsTheVstRendererBitForBit)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if ZELVO_SANITIZED
     GTEST_SKIP() << "a sanitized plug-in loads only into a sanitized host, and lv2file is not one";
 #endif
     if (std::system("command -v lv2file >/dev/null 2>&1") != 0)
