@@ -21,6 +21,9 @@ public:
     // Called on the thread that registered it, with a parameter the effect
     // changed on its own.
     using AutomationSink = void (*)(void* context, int index, float normalised);
+    // Called the same way when a user's drag on one parameter begins
+    // (grabbed) and ends, so that the host groups the values between.
+    using GestureSink = void (*)(void* context, int index, bool grabbed);
 
     // Throws std::bad_alloc like any construction.
     HostedEffect();
@@ -36,7 +39,7 @@ public:
     // Registers the sink for calls made on the calling thread; changes made
     // on other threads (a host restoring state) are the host's own and do
     // not come back. Null unregisters.
-    void setAutomationSink(AutomationSink sink, void* context);
+    void setAutomationSink(AutomationSink sink, void* context, GestureSink gestures = nullptr);
 
     // While one lives, no change goes to the sink (state restore).
     class Quiet
@@ -52,14 +55,17 @@ public:
 private:
     // The core's reports, on the thread of the call that caused them.
     void automate(int index, float value) override;
-    void editBegins(int) override {}
-    void editEnds(int) override {}
+    void editBegins(int index) override { gesture(index, true); }
+    void editEnds(int index) override { gesture(index, false); }
+    void gesture(int index, bool grabbed);
+    bool onSinkThread() const;
     void parameterChanged(int index, float value) override;
     // run() reads the latency every block; the program names live in the state.
     void latencyChanged(int) override {}
     void displayChanged() override {}
 
     std::atomic<AutomationSink> sink{nullptr};
+    std::atomic<GestureSink> gestureSink{nullptr};
     std::atomic<void*> sinkContext{nullptr};
     std::atomic<std::thread::id> sinkThread{};
     std::atomic<int> quiet{0};

@@ -28,6 +28,7 @@ struct UiInstance
     HostedEffect* hosted = nullptr;
     std::unique_ptr<HostedEffect> ownEffect;
     AEffEditor* editor = nullptr;
+    const LV2UI_Touch* touch = nullptr;
 };
 
 const void* findFeature(const LV2_Feature* const* features, const char* uri)
@@ -46,6 +47,15 @@ void writePort(void* context, int index, float normalised)
         return;
     const float value = lv2port::toPortValue(index, normalised);
     ui->write(ui->controller, (uint32_t)index, sizeof value, 0, &value);
+}
+
+// A drag on a control: hosts that offer touch group its port writes.
+void touchPort(void* context, int index, bool grabbed)
+{
+    auto* ui = static_cast<UiInstance*>(context);
+    if (index < 0 || index >= lv2port::kControlCount || !ui->touch || !ui->touch->touch)
+        return;
+    ui->touch->touch(ui->touch->handle, (uint32_t)index, grabbed);
 }
 
 void cleanup(LV2UI_Handle handle)
@@ -71,6 +81,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         ui = new UiInstance;
         ui->write = writeFunction;
         ui->controller = controller;
+        ui->touch = static_cast<const LV2UI_Touch*>(findFeature(features, LV2_UI__touch));
         auto* running = static_cast<Lv2Instance*>(const_cast<void*>(findFeature(features, LV2_INSTANCE_ACCESS_URI)));
         AEffEditor* runningEditor = running ? &running->hosted.editor() : nullptr;
         // A second editor for one instance gets an effect of its own.
@@ -89,7 +100,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     }
 
     ui->editor = &ui->hosted->editor();
-    ui->hosted->setAutomationSink(writePort, ui);
+    ui->hosted->setAutomationSink(writePort, ui, touchPort);
     if (!ui->editor || !ui->editor->open(parent))
     {
         ui->editor = nullptr;

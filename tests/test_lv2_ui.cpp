@@ -36,6 +36,14 @@ struct PortWrite
     float value;
 };
 
+// A touch the host heard, in order with the writes: write index it came before.
+struct Touch
+{
+    uint32_t port;
+    bool grabbed;
+    size_t beforeWrite;
+};
+
 class Lv2UiTest : public ::testing::Test
 {
 protected:
@@ -113,9 +121,15 @@ protected:
             return 0;
         };
         LV2_Feature resizeFeature = {LV2_UI__resize, &resize};
+        touchInterface.handle = this;
+        touchInterface.touch = [](LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
+            auto* self = static_cast<Lv2UiTest*>(handle);
+            self->touches.push_back({port, grabbed, self->writes.size()});
+        };
+        LV2_Feature touchFeature = {LV2_UI__touch, &touchInterface};
         LV2_Feature instanceFeature = {LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(dsp->instance)};
-        const LV2_Feature* withAccess[] = {&parentFeature, &resizeFeature, &w.urids.mapFeature, &instanceFeature,
-                                           nullptr};
+        const LV2_Feature* withAccess[] = {&parentFeature,   &resizeFeature, &w.urids.mapFeature,
+                                           &instanceFeature, &touchFeature,  nullptr};
         const LV2_Feature* withoutAccess[] = {&parentFeature, &resizeFeature, &w.urids.mapFeature, nullptr};
         LV2UI_Widget widget = nullptr;
         handle = descriptor->instantiate(descriptor, lv2bundle::kPluginUri, ZELVO_LV2_BUNDLE "/", &Lv2UiTest::write,
@@ -152,11 +166,15 @@ protected:
     // The user clicks on their own connection while the host idles the UI.
     void click(int x, int y)
     {
+        act([x, y](User& u) { u.click(x, y); });
+    }
+    void act(const std::function<void(User&)>& actions)
+    {
         std::atomic<bool> done{false};
         std::thread user([&] {
             User u(originX, originY);
             if (u.display)
-                u.click(x, y);
+                actions(u);
             done = true;
         });
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -216,6 +234,8 @@ protected:
     const LV2UI_Idle_Interface* idleInterface = nullptr;
     LV2UI_Handle handle = nullptr;
     LV2UI_Resize resize = {};
+    LV2UI_Touch touchInterface = {};
+    std::vector<Touch> touches;
     std::pair<int, int> resizedTo = {0, 0};
     std::unique_ptr<Lv2TestInstance> dsp;
     std::vector<PortWrite> writes;
@@ -416,4 +436,29 @@ TEST_F(Lv2UiTest, EditorOpensAndClosesWhileTheAudioThreadAutomatesThePorts)
     running = false;
     audio.join();
     EXPECT_GT(blocks.load(), 10);
+}
+
+// A drag on a knob is one gesture: the host hears the touch begin before the
+// knob's first write and end after its last.
+TEST_F(Lv2UiTest, KnobDragIsOneTouchAroundItsWrites)
+{
+    ASSERT_TRUE(openUi(true));
+    writes.clear();
+    touches.clear();
+    act([](User& user) {
+        user.move(80, 193); // the Transient knob
+        user.press();
+        for (int x = 80; x <= 280; x += 25)
+            user.move(x, 193);
+        user.pause(60);
+        user.release();
+    });
+    ASSERT_GE(writesTo(kTransient).size(), 2u);
+    ASSERT_EQ(touches.size(), 2u);
+    EXPECT_EQ(touches[0].port, (uint32_t)kTransient);
+    EXPECT_TRUE(touches[0].grabbed);
+    EXPECT_EQ(touches[1].port, (uint32_t)kTransient);
+    EXPECT_FALSE(touches[1].grabbed);
+    EXPECT_EQ(touches[0].beforeWrite, 0u);
+    EXPECT_EQ(touches[1].beforeWrite, writes.size());
 }

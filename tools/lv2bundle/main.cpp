@@ -189,7 +189,7 @@ std::string pluginDescription()
     out << uri(lv2bundle::kUiUri) << "\n";
     out << "    a ui:X11UI ;\n";
     out << "    lv2:requiredFeature ui:parent ;\n";
-    out << "    lv2:optionalFeature ui:resize , ui:noUserResize , ui:idleInterface , urid:map ,\n";
+    out << "    lv2:optionalFeature ui:resize , ui:noUserResize , ui:idleInterface , ui:touch , urid:map ,\n";
     out << "        <http://lv2plug.in/ns/ext/instance-access> ;\n";
     out << "    lv2:extensionData ui:idleInterface .\n";
     return out.str();
