@@ -332,9 +332,18 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 }
                 const Pair gain = transientShare + sustainShare;
                 r = gain * u * Pair(h);
-                const Pair releaseGain = b.transient + b.sustain / releaseLevel;
-                reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) *
-                          (b.showRelease ? releaseGain : Pair(1.0)) * (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
+                // The reading multiplies the shown parts of the gain: the
+                // transient part is the gain over the release part, so with
+                // both shown it is the gain itself and needs no division.
+                if (b.showTransient && b.showRelease)
+                    reading = gain;
+                else if (b.showTransient || b.showRelease)
+                {
+                    const Pair releaseGain = b.transient + b.sustain / releaseLevel;
+                    reading = b.showTransient ? gain / releaseGain : releaseGain;
+                }
+                if (b.showLeveller)
+                    reading = reading * Pair(levellerGain);
             }
 
             meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
