@@ -305,7 +305,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
             // Transient path: the maximum over N samples smoothed by the window
             // kernel, delayed to line up with the lookahead.
-            const Pair smoothed = smoother.process(shortMaximum.push(level));
+            const Pair smoothed = smoother.process<Isa>(shortMaximum.push(level));
             double* delayed = smootherOut + 2 * smootherIndex;
             const Pair o = Pair::load(delayed);
             smoothed.store(delayed);

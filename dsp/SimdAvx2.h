@@ -125,6 +125,20 @@ ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double*
     return _mm_max_pd(_mm256_castpd256_pd128(level), _mm256_extractf128_pd(level, 1));
 }
 
+// BlockConvolver::directSum: the partial sums s0, s1 side by side in one
+// register and s2, s3 in another, each in the same order as there.
+ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
+{
+    __m256d s01 = _mm256_setzero_pd(), s23 = _mm256_setzero_pd();
+    for (int i = 0; i < n; i += 4)
+    {
+        s01 = _mm256_add_pd(s01, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i), _mm256_loadu_pd(x + 2 * i)));
+        s23 = _mm256_add_pd(s23, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 4), _mm256_loadu_pd(x + 2 * i + 4)));
+    }
+    const __m256d s02s13 = _mm256_add_pd(s01, s23);
+    return _mm_add_pd(_mm256_castpd256_pd128(s02s13), _mm256_extractf128_pd(s02s13, 1));
+}
+
 // a / b and c / d in one four-lane division: on processors whose divider
 // takes four lanes at the cost of two, the gain computer's divisions are
 // what limits the loop.

@@ -79,6 +79,16 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
     return count;
 }
 
+// BlockConvolver::directSum: the four partial sums side by side.
+ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
+{
+    __m512d sums = _mm512_setzero_pd();
+    for (int i = 0; i < n; i += 4)
+        sums = _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i), _mm512_loadu_pd(x + 2 * i)));
+    const __m256d s02s13 = _mm256_add_pd(_mm512_castpd512_pd256(sums), _mm512_extractf64x4_pd(sums, 1));
+    return _mm_add_pd(_mm256_castpd256_pd128(s02s13), _mm256_extractf128_pd(s02s13, 1));
+}
+
 // As avx2::stepFollowers, with the attack or release coefficient picked by
 // a mask: attack = attackXorRelease ^ release.
 ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,
