@@ -151,6 +151,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const lookahead = lookaheadDelay.get();
     double* const smootherOut = smootherDelayLine.get();
     double g = state.g, h = state.h, e = state.e;
+    // Once a smoothed gain has come as close to its target as the rounding
+    // lets it, its step gives the same value back, and so does every later
+    // one: for the rest of the block it is a constant.
+    const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
+    const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
     Pair stage1[kFollowerCount], stage2[kFollowerCount];
     for (int i = 0; i < kFollowerCount; ++i)
     {
@@ -165,7 +170,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         x = keep(abs(x) < Pair(kInputLimit), x);
 
         // Smoothed drive gain (one pole at 30 Hz).
-        g = flushed(g + b.kappa * (b.driveTarget - g));
+        if (!driveSettled)
+            g = flushed(g + b.kappa * (b.driveTarget - g));
 
         // Raw input, delayed by the full latency for bypass and input meter.
         double* raw = rawDelay + 2 * rawIndex;
@@ -227,7 +233,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         for (int n = runStart; n < runEnd; ++n)
         {
             // Smoothed output gain (one pole at 30 Hz).
-            h = flushed(h + b.kappa * (b.outputTarget - h));
+            if (!outputSettled)
+                h = flushed(h + b.kappa * (b.outputTarget - h));
 
             Pair t, aligned;
             double levellerGain;
