@@ -200,6 +200,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const runBetween = runAligned + 2 * kDetectorRun;
     double* const runLeveller = runBetween + 2 * kDetectorRun;
 
+    MeterMeasurement::Levels levels = meters.runningLevels();
     for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
     {
         const int runEnd = std::min(frames, runStart + kDetectorRun);
@@ -353,7 +354,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     reading = reading * Pair(levellerGain);
             }
 
-            meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
+            meters.measure<oversampledMeter, Isa>(levels, t * b.meterGain, reading, r);
 
             if (quantize)
                 r = requantizer.process<Isa>(r, b.noiseShaping, random);
@@ -365,6 +366,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         }
     }
 
+    meters.keepRunningLevels(levels);
     if (oversampledMeter)
         meters.flushOversampled<Isa>();
 
