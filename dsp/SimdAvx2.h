@@ -11,6 +11,15 @@
 #ifdef ZELVO_WIDE_SIMD
 namespace avx2
 {
+// Stores typed as doubles (see Pair::store): the intrinsic stores may alias
+// anything, so after one the compiler reloads every index and pointer of
+// the sample loop from memory.
+ZELVO_TARGET_AVX2 inline void storeDoubles(double* p, __m256d v)
+{
+    typedef double Doubles __attribute__((vector_size(32), aligned(8)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+
 // The half-sample point of the 64-pair window: c_k (x_oldest+k + x_newest-k)
 // over k = 0 .. 31. `reversed` holds the window newest first, so both runs
 // are read forwards. Taps k and k + 1 share one register: the low halves
@@ -86,7 +95,7 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
 {
     for (int i = 0; i < count; i += 2)
     {
-        _mm256_storeu_pd(out + 2 * i, halfSamplePointsAt(window, i, c));
+        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
     }
     return count;
 }
@@ -108,13 +117,13 @@ ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double*
         __m256d s1 = _mm256_loadu_pd(stage1 + k);
         const __m256d rise1 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(input, s1, _CMP_GE_OS), difference));
         s1 = _mm256_add_pd(s1, _mm256_mul_pd(_mm256_sub_pd(input, s1), rise1));
-        _mm256_storeu_pd(stage1 + k, s1);
+        storeDoubles(stage1 + k, s1);
         if (stage2)
         {
             __m256d s2 = _mm256_loadu_pd(stage2 + k);
             const __m256d rise2 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(s1, s2, _CMP_GE_OS), difference));
             s2 = _mm256_add_pd(s2, _mm256_mul_pd(_mm256_sub_pd(s1, s2), rise2));
-            _mm256_storeu_pd(stage2 + k, s2);
+            storeDoubles(stage2 + k, s2);
             level = _mm256_max_pd(level, s2);
         }
         else

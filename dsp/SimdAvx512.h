@@ -17,6 +17,13 @@
 #endif
 namespace avx512
 {
+// As avx2::storeDoubles.
+ZELVO_TARGET_AVX512 inline void storeDoubles(double* p, __m512d v)
+{
+    typedef double Doubles __attribute__((vector_size(64), aligned(8)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+
 // As avx2::interpolateHalfSample; taps k .. k + 3 share one register, whose
 // four pairs are exactly the four partial sums of the two-lane loop.
 ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
@@ -74,7 +81,7 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
 {
     for (int i = 0; i < count; i += 4)
     {
-        _mm512_storeu_pd(out + 2 * i, halfSamplePointsAt(window, i, c));
+        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
     }
     return count;
 }
@@ -103,13 +110,13 @@ ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, doubl
         __m512d s1 = _mm512_loadu_pd(stage1 + k);
         const __m512d rise1 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(input, s1, _CMP_GE_OS), fall, attack);
         s1 = _mm512_add_pd(s1, _mm512_mul_pd(_mm512_sub_pd(input, s1), rise1));
-        _mm512_storeu_pd(stage1 + k, s1);
+        storeDoubles(stage1 + k, s1);
         if (stage2)
         {
             __m512d s2 = _mm512_loadu_pd(stage2 + k);
             const __m512d rise2 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(s1, s2, _CMP_GE_OS), fall, attack);
             s2 = _mm512_add_pd(s2, _mm512_mul_pd(_mm512_sub_pd(s1, s2), rise2));
-            _mm512_storeu_pd(stage2 + k, s2);
+            storeDoubles(stage2 + k, s2);
             level = _mm512_max_pd(level, s2);
         }
         else
