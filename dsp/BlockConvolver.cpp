@@ -28,7 +28,8 @@ void BlockConvolver::prepareKernel(int windowLength)
     }
     for (int i = 0; i < n; ++i)
         taps[i] /= sum;
-    if (n <= kMaxDirect)
+    direct = n <= kMaxDirect && n % 8 == 0;
+    if (direct)
         for (int i = 0; i < n; ++i)
             reversedTaps[2 * i] = reversedTaps[2 * i + 1] = taps[n - 1 - i];
 

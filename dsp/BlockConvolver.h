@@ -10,10 +10,10 @@
 // the tail carried into the overlap buffer for the next block. The read runs
 // one slot ahead of the write, which gives the N - 1 samples of delay.
 //
-// Up to kMaxDirect taps the plain sum is cheaper than the transforms, and
-// its cost does not come in bursts: there each output is the sum itself,
-// over a history of the last 2N inputs. The sum has one order on every
-// instruction set (see directSum), so every path gives the same bits.
+// Up to kMaxDirect taps (a multiple of 8) the plain sum is cheaper than the
+// transforms, and its cost does not come in bursts: there each output is the
+// sum itself, over a history of the last 2N inputs. The sum has one order on
+// every instruction set (see directSum), so every path gives the same bits.
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
@@ -28,7 +28,7 @@ class BlockConvolver
 public:
     static constexpr int kMaxWindow = RealFft::kMaxHalfSize;
     // The longest window summed directly instead of by transforms.
-    static constexpr int kMaxDirect = 32;
+    static constexpr int kMaxDirect = 64;
 
     BlockConvolver();
 
@@ -49,7 +49,7 @@ public:
     template <SimdLevel Isa = SimdLevel::Sse2>
     Pair process(Pair v)
     {
-        if (n <= kMaxDirect)
+        if (direct)
             return processDirect<Isa>(v);
         double* f = frame.get();
         v.store(f + 2 * writeIndex);
@@ -90,22 +90,21 @@ private:
         return directSum(oldest, t, n);
     }
 
-    // sum_i t_i x_i over n (a multiple of 4) pairs: four partial sums, of
-    // the terms i = j mod 4 in rising i, added as (s0 + s2) + (s1 + s3).
+    // sum_i t_i x_i over n (a multiple of 8) pairs: eight partial sums s_j
+    // of the terms i = j mod 8 in rising i (eight short chains of additions
+    // instead of one long one), added as
+    // ((s0 + s4) + (s2 + s6)) + ((s1 + s5) + (s3 + s7)).
     static Pair directSum(const double* x, const double* t, int n)
     {
-        Pair s0, s1, s2, s3;
-        for (int i = 0; i < n; i += 4)
-        {
-            s0 += Pair::load(t + 2 * i) * Pair::load(x + 2 * i);
-            s1 += Pair::load(t + 2 * i + 2) * Pair::load(x + 2 * i + 2);
-            s2 += Pair::load(t + 2 * i + 4) * Pair::load(x + 2 * i + 4);
-            s3 += Pair::load(t + 2 * i + 6) * Pair::load(x + 2 * i + 6);
-        }
-        return (s0 + s2) + (s1 + s3);
+        Pair s[8];
+        for (int i = 0; i < n; i += 8)
+            for (int j = 0; j < 8; ++j)
+                s[j] += Pair::load(t + 2 * (i + j)) * Pair::load(x + 2 * (i + j));
+        return ((s[0] + s[4]) + (s[2] + s[6])) + ((s[1] + s[5]) + (s[3] + s[7]));
     }
 
     int n = 0;
+    bool direct = false; // n <= kMaxDirect and a multiple of 8
     int writeIndex = 0;   // time slot the next input goes to
     int overlapIndex = 0; // overlap slot read with the next output
     RealFft fft;

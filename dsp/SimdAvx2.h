@@ -134,18 +134,21 @@ ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double*
     return _mm_max_pd(_mm256_castpd256_pd128(level), _mm256_extractf128_pd(level, 1));
 }
 
-// BlockConvolver::directSum: the partial sums s0, s1 side by side in one
-// register and s2, s3 in another, each in the same order as there.
+// BlockConvolver::directSum: the partial sums s0 .. s7 side by side, two
+// to a register, each in the same order as there.
 ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
 {
-    __m256d s01 = _mm256_setzero_pd(), s23 = _mm256_setzero_pd();
-    for (int i = 0; i < n; i += 4)
+    __m256d s01 = _mm256_setzero_pd(), s23 = s01, s45 = s01, s67 = s01;
+    for (int i = 0; i < n; i += 8)
     {
         s01 = _mm256_add_pd(s01, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i), _mm256_loadu_pd(x + 2 * i)));
         s23 = _mm256_add_pd(s23, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 4), _mm256_loadu_pd(x + 2 * i + 4)));
+        s45 = _mm256_add_pd(s45, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 8), _mm256_loadu_pd(x + 2 * i + 8)));
+        s67 = _mm256_add_pd(s67, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 12), _mm256_loadu_pd(x + 2 * i + 12)));
     }
-    const __m256d s02s13 = _mm256_add_pd(s01, s23);
-    return _mm_add_pd(_mm256_castpd256_pd128(s02s13), _mm256_extractf128_pd(s02s13, 1));
+    // (s0 + s4) + (s2 + s6) low, (s1 + s5) + (s3 + s7) high.
+    const __m256d sums = _mm256_add_pd(_mm256_add_pd(s01, s45), _mm256_add_pd(s23, s67));
+    return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
 // a / b and c / d in one four-lane division: on processors whose divider

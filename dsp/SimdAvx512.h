@@ -86,14 +86,20 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
     return count;
 }
 
-// BlockConvolver::directSum: the four partial sums side by side.
+// BlockConvolver::directSum: the partial sums s0 .. s3 side by side in one
+// register and s4 .. s7 in another.
 ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
 {
-    __m512d sums = _mm512_setzero_pd();
-    for (int i = 0; i < n; i += 4)
-        sums = _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i), _mm512_loadu_pd(x + 2 * i)));
-    const __m256d s02s13 = _mm256_add_pd(_mm512_castpd512_pd256(sums), _mm512_extractf64x4_pd(sums, 1));
-    return _mm_add_pd(_mm256_castpd256_pd128(s02s13), _mm256_extractf128_pd(s02s13, 1));
+    __m512d s0123 = _mm512_setzero_pd(), s4567 = s0123;
+    for (int i = 0; i < n; i += 8)
+    {
+        s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i), _mm512_loadu_pd(x + 2 * i)));
+        s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i + 8), _mm512_loadu_pd(x + 2 * i + 8)));
+    }
+    // s0 + s4 .. s3 + s7, then (s0 + s4) + (s2 + s6) and (s1 + s5) + (s3 + s7).
+    const __m512d both = _mm512_add_pd(s0123, s4567);
+    const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
+    return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
 // As avx2::stepFollowers, with the attack or release coefficient picked by
