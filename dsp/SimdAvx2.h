@@ -20,34 +20,32 @@ ZELVO_TARGET_AVX2 inline void storeDoubles(double* p, __m256d v)
     *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
 }
 
-// The half-sample point of the 64-pair window: c_k (x_oldest+k + x_newest-k)
-// over k = 0 .. 31. `reversed` holds the window newest first, so both runs
-// are read forwards. Taps k and k + 1 share one register: the low halves
+// The pairs at p and p - 2 (newest - k and newest - k - 1), in that order.
+ZELVO_TARGET_AVX2 inline __m256d newestFirst(const double* p)
+{
+    const __m256d v = _mm256_loadu_pd(p - 2);
+    return _mm256_permute2f128_pd(v, v, 1);
+}
+
+// The half-sample point of the 64-pair window from oldest on:
+// c_k (x_oldest+k + x_newest-k) over k = 0 .. 31, the newer half read
+// backwards. Taps k and k + 1 share one register: the low halves
 // sum the taps k = 0, 4, 8, .. and 2, 6, .., the high halves 1, 5, .. and
 // 3, 7, .., which are the four partial sums of the two-lane loop.
-ZELVO_TARGET_AVX2 inline __m256d twoTaps(const double* oldest, const double* reversed, const double* c, int k)
+ZELVO_TARGET_AVX2 inline __m256d twoTaps(const double* oldest, const double* newest, const double* c, int k)
 {
     return _mm256_mul_pd(_mm256_loadu_pd(c + 2 * k),
-                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * k), _mm256_loadu_pd(reversed + 2 * k)));
+                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * k), newestFirst(newest - 2 * k)));
 }
 
-// The newest pairs of `reversed` were stored a moment ago, one pair at a
-// time: a load spanning two such stores cannot be served from the store
-// buffer and waits until they reach the cache, so those come in halves.
-ZELVO_TARGET_AVX2 inline __m256d recentPairs(const double* p)
+ZELVO_TARGET_AVX2 inline Pair interpolateHalfSample(const double* oldest, const double* c)
 {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p + 2), 1);
-}
-
-ZELVO_TARGET_AVX2 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
-{
-    __m256d s01 = _mm256_mul_pd(_mm256_loadu_pd(c), _mm256_add_pd(_mm256_loadu_pd(oldest), recentPairs(reversed)));
-    __m256d s23 = _mm256_mul_pd(_mm256_loadu_pd(c + 4),
-                                _mm256_add_pd(_mm256_loadu_pd(oldest + 4), recentPairs(reversed + 4)));
+    const double* newest = oldest + 2 * 63;
+    __m256d s01 = twoTaps(oldest, newest, c, 0), s23 = twoTaps(oldest, newest, c, 2);
     for (int k = 4; k < 32; k += 4)
     {
-        s01 = _mm256_add_pd(s01, twoTaps(oldest, reversed, c, k));
-        s23 = _mm256_add_pd(s23, twoTaps(oldest, reversed, c, k + 2));
+        s01 = _mm256_add_pd(s01, twoTaps(oldest, newest, c, k));
+        s23 = _mm256_add_pd(s23, twoTaps(oldest, newest, c, k + 2));
     }
     const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
     const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);

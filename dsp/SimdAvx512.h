@@ -24,19 +24,24 @@ ZELVO_TARGET_AVX512 inline void storeDoubles(double* p, __m512d v)
     *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
 }
 
+// The pairs at p, p - 2, p - 4 and p - 6 (newest - k .. newest - k - 3), in
+// that order.
+ZELVO_TARGET_AVX512 inline __m512d newestFirst(const double* p)
+{
+    const __m512d v = _mm512_loadu_pd(p - 6);
+    return _mm512_shuffle_f64x2(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
 // As avx2::interpolateHalfSample; taps k .. k + 3 share one register, whose
 // four pairs are exactly the four partial sums of the two-lane loop.
-ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
+ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, const double* c)
 {
-    // The newest four pairs were stored one at a time a moment ago (see
-    // avx2::recentPairs).
-    const __m512d newest = _mm512_insertf64x4(_mm512_castpd256_pd512(avx2::recentPairs(reversed)),
-                                              avx2::recentPairs(reversed + 4), 1);
-    __m512d sums = _mm512_mul_pd(_mm512_loadu_pd(c), _mm512_add_pd(_mm512_loadu_pd(oldest), newest));
+    const double* newest = oldest + 2 * 63;
+    __m512d sums = _mm512_mul_pd(_mm512_loadu_pd(c), _mm512_add_pd(_mm512_loadu_pd(oldest), newestFirst(newest)));
     for (int k = 4; k < 32; k += 4)
         sums = _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(c + 2 * k),
                                                  _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * k),
-                                                               _mm512_loadu_pd(reversed + 2 * k))));
+                                                               newestFirst(newest - 2 * k))));
     const __m256d s01 = _mm512_castpd512_pd256(sums), s23 = _mm512_extractf64x4_pd(sums, 1);
     const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
     const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);
