@@ -327,18 +327,13 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             Pair reading(1.0);
             if (b.powerOn)
             {
-                Pair transientShare, sustainShare;
-#ifdef ZELVO_WIDE_SIMD
-                if constexpr (Isa != SimdLevel::Sse2)
-                    avx2::divideTwo(b.transient, max(Pair(1.0), o), b.sustain, max(o, releaseLevel), transientShare,
-                                    sustainShare);
-                else
-#endif
-                {
-                    transientShare = b.transient / max(Pair(1.0), o);
-                    sustainShare = b.sustain / max(o, releaseLevel);
-                }
-                const Pair gain = transientShare + sustainShare;
+                // T / p + S / q as one quotient: a division costs more than
+                // the three products it saves. Both levels lie between 1 and
+                // about 1e102 (the input limit times the drive), so the
+                // product stays finite.
+                const Pair transientLevel = max(Pair(1.0), o), sustainLevel = max(o, releaseLevel);
+                const Pair gain = (b.transient * sustainLevel + b.sustain * transientLevel) /
+                                  (transientLevel * sustainLevel);
                 r = gain * u * Pair(h);
                 // The reading multiplies the shown parts of the gain: the
                 // transient part is the gain over the release part, so with

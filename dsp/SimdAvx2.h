@@ -149,16 +149,6 @@ ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
-// a / b and c / d in one four-lane division: on processors whose divider
-// takes four lanes at the cost of two, the gain computer's divisions are
-// what limits the loop.
-ZELVO_TARGET_AVX2 inline void divideTwo(Pair a, Pair b, Pair c, Pair d, Pair& aOverB, Pair& cOverD)
-{
-    const __m256d q = _mm256_div_pd(_mm256_set_m128d(c.v, a.v), _mm256_set_m128d(d.v, b.v));
-    aOverB = Pair(_mm256_castpd256_pd128(q));
-    cOverD = Pair(_mm256_extractf128_pd(q, 1));
-}
-
 // One step of the three shift registers of DitherGenerator at once, each
 // in its own lane with its own shifts (the fourth lane stays 0).
 ZELVO_TARGET_AVX2 inline __m128i stepRegisters(__m128i s)
