@@ -3,7 +3,8 @@
 #include <cmath>
 
 BlockConvolver::BlockConvolver()
-    : frame(2 * 2 * kMaxWindow), overlap(2 * kMaxWindow), spectrum(2 * 2 * kMaxWindow), taps(kMaxWindow)
+    : frame(2 * 2 * kMaxWindow), overlap(2 * kMaxWindow), spectrum(2 * 2 * kMaxWindow), taps(kMaxWindow),
+      history(2 * 4 * kMaxDirect), reversedTaps(2 * kMaxDirect)
 {
     prepareKernel(64);
 }
@@ -27,6 +28,10 @@ void BlockConvolver::prepareKernel(int windowLength)
     }
     for (int i = 0; i < n; ++i)
         taps[i] /= sum;
+    direct = n <= kMaxDirect && n % 8 == 0;
+    if (direct)
+        for (int i = 0; i < n; ++i)
+            reversedTaps[2 * i] = reversedTaps[2 * i + 1] = taps[n - 1 - i];
 
     // The kernel frame: h' at times 0 .. N - 1, zero up to 2N.
     double* kernelFrame = frame.get();
@@ -51,10 +56,12 @@ void BlockConvolver::reset()
     clearBuffers();
     writeIndex = 0;
     overlapIndex = 0;
+    historyIndex = 0;
 }
 
 void BlockConvolver::clearBuffers()
 {
     frame.clear();
     overlap.clear();
+    history.clear();
 }

@@ -9,16 +9,26 @@
 // transform, time k holds the result for time k of the block and time k + N
 // the tail carried into the overlap buffer for the next block. The read runs
 // one slot ahead of the write, which gives the N - 1 samples of delay.
+//
+// Up to kMaxDirect taps (a multiple of 8) the plain sum is cheaper than the
+// transforms, and its cost does not come in bursts: there each output is the
+// sum itself, over a history of the last 2N inputs. The sum has one order on
+// every instruction set (see directSum), so every path gives the same bits.
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
 #include "dsp/Pair.h"
 #include "dsp/RealFft.h"
+#include "dsp/SimdAvx2.h"
+#include "dsp/SimdAvx512.h"
+#include "dsp/SimdLevel.h"
 
 class BlockConvolver
 {
 public:
     static constexpr int kMaxWindow = RealFft::kMaxHalfSize;
+    // The longest window summed directly instead of by transforms.
+    static constexpr int kMaxDirect = 64;
 
     BlockConvolver();
 
@@ -36,8 +46,11 @@ public:
     // new block completes a (silent) block on the next sample.
     void clearBuffers();
 
+    template <SimdLevel Isa = SimdLevel::Sse2>
     Pair process(Pair v)
     {
+        if (direct)
+            return processDirect<Isa>(v);
         double* f = frame.get();
         v.store(f + 2 * writeIndex);
         if (++writeIndex >= n)
@@ -56,7 +69,42 @@ public:
     }
 
 private:
+    // The history holds each input twice, at p and p + 2N, so the N inputs
+    // of a sum are contiguous: from 2N - 2 samples back (p + 2) to N - 1.
+    template <SimdLevel Isa>
+    Pair processDirect(Pair v)
+    {
+        if (++historyIndex >= 2 * n)
+            historyIndex = 0;
+        double* h = history.get();
+        v.store(h + 2 * historyIndex);
+        v.store(h + 2 * (historyIndex + 2 * n));
+        const double* oldest = h + 2 * (historyIndex + 2);
+        const double* t = reversedTaps.get();
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa == SimdLevel::Avx512)
+            return avx512::directSum(oldest, t, n);
+        else if constexpr (Isa == SimdLevel::Avx2)
+            return avx2::directSum(oldest, t, n);
+#endif
+        return directSum(oldest, t, n);
+    }
+
+    // sum_i t_i x_i over n (a multiple of 8) pairs: eight partial sums s_j
+    // of the terms i = j mod 8 in rising i (eight short chains of additions
+    // instead of one long one), added as
+    // ((s0 + s4) + (s2 + s6)) + ((s1 + s5) + (s3 + s7)).
+    static Pair directSum(const double* x, const double* t, int n)
+    {
+        Pair s[8];
+        for (int i = 0; i < n; i += 8)
+            for (int j = 0; j < 8; ++j)
+                s[j] += Pair::load(t + 2 * (i + j)) * Pair::load(x + 2 * (i + j));
+        return ((s[0] + s[4]) + (s[2] + s[6])) + ((s[1] + s[5]) + (s[3] + s[7]));
+    }
+
     int n = 0;
+    bool direct = false; // n <= kMaxDirect and a multiple of 8
     int writeIndex = 0;   // time slot the next input goes to
     int overlapIndex = 0; // overlap slot read with the next output
     RealFft fft;
@@ -64,4 +112,9 @@ private:
     AlignedBuffer<double> overlap;  // N pairs in use
     AlignedBuffer<double> spectrum; // 2N pairs: the kernel's, scaled for the round trip
     AlignedBuffer<double> taps;     // N doubles
+    // The direct sum: 4N pairs of history, and the taps oldest input first
+    // (h'_{N-1} .. h'_0), each twice.
+    AlignedBuffer<double> history;
+    AlignedBuffer<double> reversedTaps;
+    int historyIndex = 0;
 };

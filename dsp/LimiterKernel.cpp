@@ -152,6 +152,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const lookahead = lookaheadDelay.get();
     double* const smootherOut = smootherDelayLine.get();
     double g = state.g, h = state.h, e = state.e;
+    // Once a smoothed gain has come as close to its target as the rounding
+    // lets it, its step gives the same value back, and so does every later
+    // one: for the rest of the block it is a constant.
+    const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
+    const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
     Pair stage1[kFollowerCount], stage2[kFollowerCount];
     for (int i = 0; i < kFollowerCount; ++i)
     {
@@ -166,7 +171,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         x = keep(abs(x) < Pair(kInputLimit), x);
 
         // Smoothed drive gain (one pole at 30 Hz).
-        g = flushed(g + b.kappa * (b.driveTarget - g));
+        if (!driveSettled)
+            g = flushed(g + b.kappa * (b.driveTarget - g));
 
         // Raw input, delayed by the full latency for bypass and input meter.
         double* raw = rawDelay + 2 * rawIndex;
@@ -195,6 +201,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const runBetween = runAligned + 2 * kDetectorRun;
     double* const runLeveller = runBetween + 2 * kDetectorRun;
 
+    MeterMeasurement::Levels levels = meters.runningLevels();
     for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
     {
         const int runEnd = std::min(frames, runStart + kDetectorRun);
@@ -228,7 +235,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         for (int n = runStart; n < runEnd; ++n)
         {
             // Smoothed output gain (one pole at 30 Hz).
-            h = flushed(h + b.kappa * (b.outputTarget - h));
+            if (!outputSettled)
+                h = flushed(h + b.kappa * (b.outputTarget - h));
 
             Pair t, aligned;
             double levellerGain;
@@ -306,7 +314,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
             // Transient path: the maximum over N samples smoothed by the window
             // kernel, delayed to line up with the lookahead.
-            const Pair smoothed = smoother.process(shortMaximum.push(level));
+            const Pair smoothed = smoother.process<Isa>(shortMaximum.push(level));
             double* delayed = smootherOut + 2 * smootherIndex;
             const Pair o = Pair::load(delayed);
             smoothed.store(delayed);
@@ -320,25 +328,29 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             Pair reading(1.0);
             if (b.powerOn)
             {
-                Pair transientShare, sustainShare;
-#ifdef ZELVO_WIDE_SIMD
-                if constexpr (Isa != SimdLevel::Sse2)
-                    avx2::divideTwo(b.transient, max(Pair(1.0), o), b.sustain, max(o, releaseLevel), transientShare,
-                                    sustainShare);
-                else
-#endif
-                {
-                    transientShare = b.transient / max(Pair(1.0), o);
-                    sustainShare = b.sustain / max(o, releaseLevel);
-                }
-                const Pair gain = transientShare + sustainShare;
+                // T / p + S / q as one quotient: a division costs more than
+                // the three products it saves. Both levels lie between 1 and
+                // about 1e102 (the input limit times the drive), so the
+                // product stays finite.
+                const Pair transientLevel = max(Pair(1.0), o), sustainLevel = max(o, releaseLevel);
+                const Pair gain = (b.transient * sustainLevel + b.sustain * transientLevel) /
+                                  (transientLevel * sustainLevel);
                 r = gain * u * Pair(h);
-                const Pair releaseGain = b.transient + b.sustain / releaseLevel;
-                reading = (b.showTransient ? gain / releaseGain : Pair(1.0)) *
-                          (b.showRelease ? releaseGain : Pair(1.0)) * (b.showLeveller ? Pair(levellerGain) : Pair(1.0));
+                // The reading multiplies the shown parts of the gain: the
+                // transient part is the gain over the release part, so with
+                // both shown it is the gain itself and needs no division.
+                if (b.showTransient && b.showRelease)
+                    reading = gain;
+                else if (b.showTransient || b.showRelease)
+                {
+                    const Pair releaseGain = b.transient + b.sustain / releaseLevel;
+                    reading = b.showTransient ? gain / releaseGain : releaseGain;
+                }
+                if (b.showLeveller)
+                    reading = reading * Pair(levellerGain);
             }
 
-            meters.measure<oversampledMeter, Isa>(t * b.meterGain, reading, r);
+            meters.measure<oversampledMeter, Isa>(levels, t * b.meterGain, reading, r);
 
             if (quantize)
                 r = requantizer.process<Isa>(r, b.noiseShaping, random);
@@ -350,6 +362,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         }
     }
 
+    meters.keepRunningLevels(levels);
     if (oversampledMeter)
         meters.flushOversampled<Isa>();
 

@@ -26,8 +26,8 @@ void mergeMinimum(std::atomic<double>& held, double value)
 void MeterMeasurement::reset()
 {
     restartHolds();
-    inputMeanSquare = Pair(0.0);
-    outputMeanSquare = Pair(0.0);
+    running.inputMeanSquare = Pair(0.0);
+    running.outputMeanSquare = Pair(0.0);
     outputHistory.clear();
     for (auto& peak : heldPeaks)
         peak.store(0.0, std::memory_order_relaxed);
@@ -53,7 +53,7 @@ void MeterMeasurement::resetHeldGainReduction()
 
 void MeterMeasurement::beginBlock(double meanSquareCoefficient)
 {
-    rho = meanSquareCoefficient;
+    running.rho = meanSquareCoefficient;
     restartHolds();
 }
 
@@ -61,15 +61,16 @@ void MeterMeasurement::endBlock()
 {
     // The kernel flushes on its own path; whatever a caller left pending
     // still belongs to this block's peak.
-    outputHistory.flush<SimdLevel::Sse2>(outputPeak);
-    mergeMaximum(heldPeaks[kInputPeak], inputPeak.left());
-    mergeMaximum(heldPeaks[kInputPeak + 1], inputPeak.right());
-    mergeMaximum(heldPeaks[kOutputPeak], outputPeak.left());
-    mergeMaximum(heldPeaks[kOutputPeak + 1], outputPeak.right());
-    mergeMinimum(heldReduction[0], gainReduction.left());
-    mergeMinimum(heldReduction[1], gainReduction.right());
-    meanSquares[0] = inputMeanSquare.left();
-    meanSquares[1] = inputMeanSquare.right();
-    meanSquares[2] = outputMeanSquare.left();
-    meanSquares[3] = outputMeanSquare.right();
+    const Levels& l = running;
+    outputHistory.flush<SimdLevel::Sse2>(running.outputPeak);
+    mergeMaximum(heldPeaks[kInputPeak], l.inputPeak.left());
+    mergeMaximum(heldPeaks[kInputPeak + 1], l.inputPeak.right());
+    mergeMaximum(heldPeaks[kOutputPeak], l.outputPeak.left());
+    mergeMaximum(heldPeaks[kOutputPeak + 1], l.outputPeak.right());
+    mergeMinimum(heldReduction[0], l.gainReduction.left());
+    mergeMinimum(heldReduction[1], l.gainReduction.right());
+    meanSquares[0] = l.inputMeanSquare.left();
+    meanSquares[1] = l.inputMeanSquare.right();
+    meanSquares[2] = l.outputMeanSquare.left();
+    meanSquares[3] = l.outputMeanSquare.right();
 }

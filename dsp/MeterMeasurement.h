@@ -46,25 +46,45 @@ public:
     template <bool Oversampled, SimdLevel Isa = SimdLevel::Sse2>
     void measure(Pair input, Pair q, Pair output)
     {
-        Pair a = abs(input);
-        inputPeak = max(inputPeak, a);
-        inputMeanSquare += Pair(rho) * (a * a - inputMeanSquare);
+        measure<Oversampled, Isa>(running, input, q, output);
+    }
 
-        gainReduction = min(gainReduction, q);
+    // Working values of the block in progress (peaks and reduction) and the
+    // running mean squares: the audio thread's alone. A sample loop works on
+    // a copy of its own (runningLevels, then measure with it, then
+    // keepRunningLevels), which stays in registers: measuring into the
+    // members would pass each mean square through memory every sample.
+    struct Levels
+    {
+        Pair inputPeak, outputPeak, inputMeanSquare, outputMeanSquare;
+        Pair gainReduction{1.0};
+        double rho = 0.0;
+    };
+    const Levels& runningLevels() const { return running; }
+    void keepRunningLevels(const Levels& levels) { running = levels; }
+
+    template <bool Oversampled, SimdLevel Isa = SimdLevel::Sse2>
+    void measure(Levels& l, Pair input, Pair q, Pair output)
+    {
+        Pair a = abs(input);
+        l.inputPeak = max(l.inputPeak, a);
+        l.inputMeanSquare += Pair(l.rho) * (a * a - l.inputMeanSquare);
+
+        l.gainReduction = min(l.gainReduction, q);
 
         Pair s;
         if (Oversampled)
         {
             // The half-sample points join the peak at the block's end.
-            outputHistory.push<Isa>(output, outputPeak);
+            outputHistory.push<Isa>(output, l.outputPeak);
             s = abs(outputHistory.behind(TruePeakInterpolator::kCentre));
         }
         else
         {
             s = abs(output);
         }
-        outputPeak = max(outputPeak, s);
-        outputMeanSquare += Pair(rho) * (s * s - outputMeanSquare);
+        l.outputPeak = max(l.outputPeak, s);
+        l.outputMeanSquare += Pair(l.rho) * (s * s - l.outputMeanSquare);
     }
 
     // Oversampled: the half-sample points of the samples measured since the
@@ -73,32 +93,29 @@ public:
     template <SimdLevel Isa>
     void flushOversampled()
     {
-        outputHistory.flush<Isa>(outputPeak);
+        outputHistory.flush<Isa>(running.outputPeak);
     }
 
     // Calibration noise: the same values feed both the input and the output
     // readings, and the gain reduction rests at 1.
     void measureCalibration(Pair noise)
     {
-        outputPeak = max(outputPeak, abs(noise));
-        inputPeak = outputPeak;
-        outputMeanSquare += Pair(rho) * (noise * noise - outputMeanSquare);
-        inputMeanSquare = outputMeanSquare;
+        Levels& l = running;
+        l.outputPeak = max(l.outputPeak, abs(noise));
+        l.inputPeak = l.outputPeak;
+        l.outputMeanSquare += Pair(l.rho) * (noise * noise - l.outputMeanSquare);
+        l.inputMeanSquare = l.outputMeanSquare;
     }
 
 private:
     void restartHolds()
     {
-        inputPeak = Pair(0.0);
-        outputPeak = Pair(0.0);
-        gainReduction = Pair(1.0);
+        running.inputPeak = Pair(0.0);
+        running.outputPeak = Pair(0.0);
+        running.gainReduction = Pair(1.0);
     }
 
-    // Working values of the block in progress (peaks and reduction) and the
-    // running mean squares: the audio thread's alone.
-    Pair inputPeak, outputPeak, inputMeanSquare, outputMeanSquare;
-    Pair gainReduction{1.0};
-    double rho = 0.0;
+    Levels running;
     HalfSamplePeak outputHistory; // the output's last 63 pairs and those measured since the last flush
 
     // Held since the last snapshot: input peak L/R, output peak L/R (merged

@@ -11,34 +11,41 @@
 #ifdef ZELVO_WIDE_SIMD
 namespace avx2
 {
-// The half-sample point of the 64-pair window: c_k (x_oldest+k + x_newest-k)
-// over k = 0 .. 31. `reversed` holds the window newest first, so both runs
-// are read forwards. Taps k and k + 1 share one register: the low halves
+// Stores typed as doubles (see Pair::store): the intrinsic stores may alias
+// anything, so after one the compiler reloads every index and pointer of
+// the sample loop from memory.
+ZELVO_TARGET_AVX2 inline void storeDoubles(double* p, __m256d v)
+{
+    typedef double Doubles __attribute__((vector_size(32), aligned(8)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+
+// The pairs at p and p - 2 (newest - k and newest - k - 1), in that order.
+ZELVO_TARGET_AVX2 inline __m256d newestFirst(const double* p)
+{
+    const __m256d v = _mm256_loadu_pd(p - 2);
+    return _mm256_permute2f128_pd(v, v, 1);
+}
+
+// The half-sample point of the 64-pair window from oldest on:
+// c_k (x_oldest+k + x_newest-k) over k = 0 .. 31, the newer half read
+// backwards. Taps k and k + 1 share one register: the low halves
 // sum the taps k = 0, 4, 8, .. and 2, 6, .., the high halves 1, 5, .. and
 // 3, 7, .., which are the four partial sums of the two-lane loop.
-ZELVO_TARGET_AVX2 inline __m256d twoTaps(const double* oldest, const double* reversed, const double* c, int k)
+ZELVO_TARGET_AVX2 inline __m256d twoTaps(const double* oldest, const double* newest, const double* c, int k)
 {
     return _mm256_mul_pd(_mm256_loadu_pd(c + 2 * k),
-                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * k), _mm256_loadu_pd(reversed + 2 * k)));
+                         _mm256_add_pd(_mm256_loadu_pd(oldest + 2 * k), newestFirst(newest - 2 * k)));
 }
 
-// The newest pairs of `reversed` were stored a moment ago, one pair at a
-// time: a load spanning two such stores cannot be served from the store
-// buffer and waits until they reach the cache, so those come in halves.
-ZELVO_TARGET_AVX2 inline __m256d recentPairs(const double* p)
+ZELVO_TARGET_AVX2 inline Pair interpolateHalfSample(const double* oldest, const double* c)
 {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p + 2), 1);
-}
-
-ZELVO_TARGET_AVX2 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
-{
-    __m256d s01 = _mm256_mul_pd(_mm256_loadu_pd(c), _mm256_add_pd(_mm256_loadu_pd(oldest), recentPairs(reversed)));
-    __m256d s23 = _mm256_mul_pd(_mm256_loadu_pd(c + 4),
-                                _mm256_add_pd(_mm256_loadu_pd(oldest + 4), recentPairs(reversed + 4)));
+    const double* newest = oldest + 2 * 63;
+    __m256d s01 = twoTaps(oldest, newest, c, 0), s23 = twoTaps(oldest, newest, c, 2);
     for (int k = 4; k < 32; k += 4)
     {
-        s01 = _mm256_add_pd(s01, twoTaps(oldest, reversed, c, k));
-        s23 = _mm256_add_pd(s23, twoTaps(oldest, reversed, c, k + 2));
+        s01 = _mm256_add_pd(s01, twoTaps(oldest, newest, c, k));
+        s23 = _mm256_add_pd(s23, twoTaps(oldest, newest, c, k + 2));
     }
     const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
     const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);
@@ -86,7 +93,7 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
 {
     for (int i = 0; i < count; i += 2)
     {
-        _mm256_storeu_pd(out + 2 * i, halfSamplePointsAt(window, i, c));
+        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
     }
     return count;
 }
@@ -108,13 +115,13 @@ ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double*
         __m256d s1 = _mm256_loadu_pd(stage1 + k);
         const __m256d rise1 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(input, s1, _CMP_GE_OS), difference));
         s1 = _mm256_add_pd(s1, _mm256_mul_pd(_mm256_sub_pd(input, s1), rise1));
-        _mm256_storeu_pd(stage1 + k, s1);
+        storeDoubles(stage1 + k, s1);
         if (stage2)
         {
             __m256d s2 = _mm256_loadu_pd(stage2 + k);
             const __m256d rise2 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(s1, s2, _CMP_GE_OS), difference));
             s2 = _mm256_add_pd(s2, _mm256_mul_pd(_mm256_sub_pd(s1, s2), rise2));
-            _mm256_storeu_pd(stage2 + k, s2);
+            storeDoubles(stage2 + k, s2);
             level = _mm256_max_pd(level, s2);
         }
         else
@@ -125,14 +132,21 @@ ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double*
     return _mm_max_pd(_mm256_castpd256_pd128(level), _mm256_extractf128_pd(level, 1));
 }
 
-// a / b and c / d in one four-lane division: on processors whose divider
-// takes four lanes at the cost of two, the gain computer's divisions are
-// what limits the loop.
-ZELVO_TARGET_AVX2 inline void divideTwo(Pair a, Pair b, Pair c, Pair d, Pair& aOverB, Pair& cOverD)
+// BlockConvolver::directSum: the partial sums s0 .. s7 side by side, two
+// to a register, each in the same order as there.
+ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
 {
-    const __m256d q = _mm256_div_pd(_mm256_set_m128d(c.v, a.v), _mm256_set_m128d(d.v, b.v));
-    aOverB = Pair(_mm256_castpd256_pd128(q));
-    cOverD = Pair(_mm256_extractf128_pd(q, 1));
+    __m256d s01 = _mm256_setzero_pd(), s23 = s01, s45 = s01, s67 = s01;
+    for (int i = 0; i < n; i += 8)
+    {
+        s01 = _mm256_add_pd(s01, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i), _mm256_loadu_pd(x + 2 * i)));
+        s23 = _mm256_add_pd(s23, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 4), _mm256_loadu_pd(x + 2 * i + 4)));
+        s45 = _mm256_add_pd(s45, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 8), _mm256_loadu_pd(x + 2 * i + 8)));
+        s67 = _mm256_add_pd(s67, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 12), _mm256_loadu_pd(x + 2 * i + 12)));
+    }
+    // (s0 + s4) + (s2 + s6) low, (s1 + s5) + (s3 + s7) high.
+    const __m256d sums = _mm256_add_pd(_mm256_add_pd(s01, s45), _mm256_add_pd(s23, s67));
+    return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
 // One step of the three shift registers of DitherGenerator at once, each

@@ -17,19 +17,31 @@
 #endif
 namespace avx512
 {
+// As avx2::storeDoubles.
+ZELVO_TARGET_AVX512 inline void storeDoubles(double* p, __m512d v)
+{
+    typedef double Doubles __attribute__((vector_size(64), aligned(8)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+
+// The pairs at p, p - 2, p - 4 and p - 6 (newest - k .. newest - k - 3), in
+// that order.
+ZELVO_TARGET_AVX512 inline __m512d newestFirst(const double* p)
+{
+    const __m512d v = _mm512_loadu_pd(p - 6);
+    return _mm512_shuffle_f64x2(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
 // As avx2::interpolateHalfSample; taps k .. k + 3 share one register, whose
 // four pairs are exactly the four partial sums of the two-lane loop.
-ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, const double* reversed, const double* c)
+ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, const double* c)
 {
-    // The newest four pairs were stored one at a time a moment ago (see
-    // avx2::recentPairs).
-    const __m512d newest = _mm512_insertf64x4(_mm512_castpd256_pd512(avx2::recentPairs(reversed)),
-                                              avx2::recentPairs(reversed + 4), 1);
-    __m512d sums = _mm512_mul_pd(_mm512_loadu_pd(c), _mm512_add_pd(_mm512_loadu_pd(oldest), newest));
+    const double* newest = oldest + 2 * 63;
+    __m512d sums = _mm512_mul_pd(_mm512_loadu_pd(c), _mm512_add_pd(_mm512_loadu_pd(oldest), newestFirst(newest)));
     for (int k = 4; k < 32; k += 4)
         sums = _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(c + 2 * k),
                                                  _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * k),
-                                                               _mm512_loadu_pd(reversed + 2 * k))));
+                                                               newestFirst(newest - 2 * k))));
     const __m256d s01 = _mm512_castpd512_pd256(sums), s23 = _mm512_extractf64x4_pd(sums, 1);
     const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
     const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);
@@ -74,9 +86,25 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
 {
     for (int i = 0; i < count; i += 4)
     {
-        _mm512_storeu_pd(out + 2 * i, halfSamplePointsAt(window, i, c));
+        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
     }
     return count;
+}
+
+// BlockConvolver::directSum: the partial sums s0 .. s3 side by side in one
+// register and s4 .. s7 in another.
+ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
+{
+    __m512d s0123 = _mm512_setzero_pd(), s4567 = s0123;
+    for (int i = 0; i < n; i += 8)
+    {
+        s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i), _mm512_loadu_pd(x + 2 * i)));
+        s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i + 8), _mm512_loadu_pd(x + 2 * i + 8)));
+    }
+    // s0 + s4 .. s3 + s7, then (s0 + s4) + (s2 + s6) and (s1 + s5) + (s3 + s7).
+    const __m512d both = _mm512_add_pd(s0123, s4567);
+    const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
+    return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
 // As avx2::stepFollowers, with the attack or release coefficient picked by
@@ -93,13 +121,13 @@ ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, doubl
         __m512d s1 = _mm512_loadu_pd(stage1 + k);
         const __m512d rise1 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(input, s1, _CMP_GE_OS), fall, attack);
         s1 = _mm512_add_pd(s1, _mm512_mul_pd(_mm512_sub_pd(input, s1), rise1));
-        _mm512_storeu_pd(stage1 + k, s1);
+        storeDoubles(stage1 + k, s1);
         if (stage2)
         {
             __m512d s2 = _mm512_loadu_pd(stage2 + k);
             const __m512d rise2 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(s1, s2, _CMP_GE_OS), fall, attack);
             s2 = _mm512_add_pd(s2, _mm512_mul_pd(_mm512_sub_pd(s1, s2), rise2));
-            _mm512_storeu_pd(stage2 + k, s2);
+            storeDoubles(stage2 + k, s2);
             level = _mm512_max_pd(level, s2);
         }
         else

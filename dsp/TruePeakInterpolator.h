@@ -5,8 +5,6 @@
 //
 // Each pair is stored twice, 64 slots apart, so the whole window lies in one
 // contiguous run whatever the write position: no index wrapping in the sum.
-// A second ring holds the window newest first, so that the wide paths read
-// both halves of the symmetric sum forwards, two or four taps at a time.
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
@@ -22,7 +20,7 @@ public:
     static constexpr int kTaps = 32;   // coefficient pairs of the symmetric filter
     static constexpr int kCentre = 31; // samples behind the newest of the tap just before the midpoint
 
-    TruePeakInterpolator() : ring(2 * 2 * kRing), reversedRing(2 * 2 * kRing), coefficients(2 * kTaps)
+    TruePeakInterpolator() : ring(2 * 2 * kRing), coefficients(2 * kTaps)
     {
         // Half-band style low-pass for a 2x interpolation; the stored values
         // are twice the design's, which brings the 0 Hz gain just below 1.
@@ -42,11 +40,7 @@ public:
     double coefficient(int k) const { return coefficients[2 * k]; }
     const double* coefficientPairs() const { return coefficients.get(); }
 
-    void clear()
-    {
-        ring.clear();
-        reversedRing.clear();
-    }
+    void clear() { ring.clear(); }
     void resetPosition() { position = 0; }
 
     void push(Pair v)
@@ -54,10 +48,6 @@ public:
         double* r = ring.get();
         v.store(r + 2 * position);
         v.store(r + 2 * (position + kRing));
-        // Slot j of the ring is slot 63 - j of the reversed ring.
-        double* q = reversedRing.get();
-        v.store(q + 2 * (kRing - 1 - position));
-        v.store(q + 2 * (2 * kRing - 1 - position));
         position = (position + 1) & (kRing - 1);
     }
 
@@ -76,12 +66,10 @@ public:
     Pair interpolate() const
     {
 #ifdef ZELVO_WIDE_SIMD
-        // The newest pair sits at reversed slot 63 - (position - 1).
-        const double* newestFirst = reversedRing.get() + 2 * ((kRing - position) & (kRing - 1));
         if constexpr (Isa == SimdLevel::Avx512)
-            return avx512::interpolateHalfSample(ring.get() + 2 * position, newestFirst, coefficients.get());
+            return avx512::interpolateHalfSample(ring.get() + 2 * position, coefficients.get());
         if constexpr (Isa == SimdLevel::Avx2)
-            return avx2::interpolateHalfSample(ring.get() + 2 * position, newestFirst, coefficients.get());
+            return avx2::interpolateHalfSample(ring.get() + 2 * position, coefficients.get());
 #endif
         return pointOf(ring.get() + 2 * position, coefficients.get());
     }
@@ -107,7 +95,6 @@ public:
 
 private:
     AlignedBuffer<double> ring;         // 2 x 64 pairs
-    AlignedBuffer<double> reversedRing; // 2 x 64 pairs, mirrored: newest first
     AlignedBuffer<double> coefficients;
     int position = 0; // slot the next pair goes to
 };

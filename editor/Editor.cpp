@@ -253,6 +253,12 @@ bool Editor::open(void* ptr)
     return true;
 }
 
+CTextEdit* Editor::makeNameField(const CRect& size, long tag, CBitmap* background, CBitmap* font,
+                                 CBitmap* transparentFont)
+{
+    return new CMyTextEdit(size, this, tag, background, font, transparentFont);
+}
+
 void Editor::close()
 {
     withdrawControls();

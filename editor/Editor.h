@@ -70,6 +70,10 @@ public:
     static constexpr uint32_t kIdleInterval = 20;     // ms between meter updates
     static constexpr uint32_t kHighlightTime = 500;   // ms the preference buttons stay lit
 
+protected:
+    VSTGUI::CTextEdit* makeNameField(const VSTGUI::CRect& size, long tag, VSTGUI::CBitmap* background,
+                                     VSTGUI::CBitmap* font, VSTGUI::CBitmap* transparentFont) override;
+
 private:
     void setParameterAutomated(int index, float value);
     void setHighlights(bool state);

@@ -1,9 +1,9 @@
 #include "presets/CPresetSystemEditor.h"
 
-#include "editor/CMyTextEdit.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
 #include "gui/coptionmenu.h"
+#include "gui/ctextedit.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "presets/CPSOnOffButton.h"
@@ -123,7 +123,7 @@ bool CPresetSystemEditor::open(void*)
     CBitmap* background = new CBitmap(kNameFieldBitmap);
     CBitmap* font = new CBitmap(kNameFont);
     CBitmap* transparentFont = new CBitmap(kNameFontTransparent);
-    nameField = new CMyTextEdit(barRect(PanelLayout::kNameField), this, kTagPresetName, background, font, transparentFont);
+    nameField = makeNameField(barRect(PanelLayout::kNameField), kTagPresetName, background, font, transparentFont);
     nameField->setText(name);
     nameField->setFontColor(kNameFontColor);
     nameField->setBackColor(kNameBackColor);

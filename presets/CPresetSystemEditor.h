@@ -15,12 +15,13 @@
 #include <string>
 #include <vector>
 
-class CMyTextEdit;
 class CPSOnOffButton;
 class CPSRockerSwitch;
 class CSaveLoadButton;
 namespace VSTGUI {
+class CBitmap;
 class COptionMenu;
+class CTextEdit;
 }
 
 // Tags of the bar's controls.
@@ -86,11 +87,17 @@ public:
     const char* getLastDirectory() const { return lastDirectory; }
     const char* getBankFileName() const { return bankFileName; }
     const char* getPresetFileName() const { return presetFileName; }
-    CMyTextEdit* getNameField() const { return nameField; }
+    VSTGUI::CTextEdit* getNameField() const { return nameField; }
     VSTGUI::COptionMenu* getPresetMenu() const { return presetMenu; }
     CPSRockerSwitch* getStepSwitch() const { return stepSwitch; }
 
 protected:
+    // The program-name field, printed with the panel's bitmap fonts: the
+    // editor that owns the bar supplies the control, so the bar needs none of
+    // the editor's own classes.
+    virtual VSTGUI::CTextEdit* makeNameField(const VSTGUI::CRect& size, long tag, VSTGUI::CBitmap* background,
+                                             VSTGUI::CBitmap* font, VSTGUI::CBitmap* transparentFont) = 0;
+
     EditorConnection& connection;
 
     // Hosts change parameters and program names from any thread, also while
@@ -144,7 +151,7 @@ private:
     char bankFileName[kPathLength] = "";
     char presetFileName[kPathLength] = "";
 
-    CMyTextEdit* nameField = nullptr;
+    VSTGUI::CTextEdit* nameField = nullptr;
     VSTGUI::COptionMenu* presetMenu = nullptr;
     CPSRockerSwitch* stepSwitch = nullptr;
     CSaveLoadButton* fileButtons[4] = {};     // load bank, save bank, load preset, save preset

@@ -168,3 +168,37 @@ TEST(BlockConvolver, ResetForgetsEverythingAndClearKeepsThePhase)
     EXPECT_NEAR(out[14], engine.kernelTaps()[0], 1e-15);
     EXPECT_NEAR(out[14 + 8], engine.kernelTaps()[8], 1e-15);
 }
+
+// A rate change prepares a shorter window without a reset: the stream from
+// the change on is convolved with the new window, as if what came before were
+// silence, with no value of the old run landing at a time of its own.
+TEST(BlockConvolver, AShorterWindowConvolvesTheStreamFromTheChangeOn)
+{
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> level(0.0, 2.0);
+    const int changes[][2] = {{64, 8}, {32, 16}, {64, 32}, {256, 64}, {128, 16}};
+    for (const auto& change : changes)
+    {
+        BlockConvolver engine;
+        engine.prepareKernel(change[0]);
+        engine.reset();
+        for (int t = 0; t < change[0] + change[0] / 2 + 3; ++t)
+            engine.process(Pair(level(rng), level(rng)));
+        engine.prepareKernel(change[1]);
+        const int n = change[1];
+        std::vector<double> left(6 * n), right(6 * n);
+        for (size_t i = 0; i < left.size(); ++i)
+        {
+            left[i] = level(rng);
+            right[i] = level(rng);
+        }
+        const Stereo out = runEngine(engine, left, right);
+        const std::vector<double> expectLeft = directConvolution(engine.kernelTaps(), n, left);
+        const std::vector<double> expectRight = directConvolution(engine.kernelTaps(), n, right);
+        for (size_t t = 0; t < left.size(); ++t)
+        {
+            ASSERT_NEAR(out.left[t], expectLeft[t], 1e-13) << change[0] << " -> " << n << " t=" << t;
+            ASSERT_NEAR(out.right[t], expectRight[t], 1e-13) << change[0] << " -> " << n << " t=" << t;
+        }
+    }
+}

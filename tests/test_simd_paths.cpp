@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/BlockConvolver.h"
 #include "dsp/DitherGenerator.h"
 #include "dsp/LimiterEngine.h"
 #include "dsp/MeterMeasurement.h"
@@ -322,6 +323,37 @@ TEST(SimdPaths, TheInterpolatorAgreesAcrossAClearAndAPositionReset)
                                                       : interpolator.interpolate<SimdLevel::Avx512>();
             ASSERT_EQ(wide.left(), base.left()) << simdLevelName(level) << " " << t;
             ASSERT_EQ(wide.right(), base.right()) << simdLevelName(level) << " " << t;
+        }
+    }
+}
+
+// The transient smoother at every window length the limiter uses, through
+// a buffer clear and a change of window as a rate change makes them.
+TEST(SimdPaths, TheSmootherGivesTheSameBitsOnEveryPathAtEveryWindowLength)
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> level(0.0, 4.0);
+    BlockConvolver baseline, avx2, avx512;
+    for (int n : {8, 16, 32, 64, 128, 256, 8})
+    {
+        for (BlockConvolver* engine : {&baseline, &avx2, &avx512})
+            engine->prepareKernel(n);
+        for (int t = 0; t < 5 * n + 7; ++t)
+        {
+            if (t == 2 * n + 3)
+                for (BlockConvolver* engine : {&baseline, &avx2, &avx512})
+                    engine->clearBuffers();
+            const Pair v(level(rng), level(rng) * 1e-3);
+            const Pair expected = baseline.process(v);
+            for (SimdLevel path : widePaths())
+            {
+                const Pair got = path == SimdLevel::Avx2 ? avx2.process<SimdLevel::Avx2>(v)
+                                                         : avx512.process<SimdLevel::Avx512>(v);
+                ASSERT_EQ(got.left(), expected.left()) << simdLevelName(path) << " N=" << n << " t=" << t;
+                ASSERT_EQ(got.right(), expected.right()) << simdLevelName(path) << " N=" << n << " t=" << t;
+            }
         }
     }
 }
