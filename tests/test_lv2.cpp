@@ -235,7 +235,7 @@ TEST(Lv2Description, PresetsAreTheTwentyFourFactoryPrograms)
 
 TEST(Lv2Description, CommandLineToolsListThePluginWithLatencyPortsAndPresets)
 {
-    // The host's own specifications beside the bundle, for the class names.
+    // The LV2 vocabularies installed beside the bundle, for the class names.
     const std::string env = "LV2_PATH='" + lv2PathFolder() + ":/usr/lib/lv2' ";
     EXPECT_NE(runCommand(env + "lv2ls 2>&1").find(lv2bundle::kPluginUri), std::string::npos);
     const std::string info = runCommand(env + "lv2info " + lv2bundle::kPluginUri + " 2>&1");
@@ -249,16 +249,16 @@ TEST(Lv2Description, CommandLineToolsListThePluginWithLatencyPortsAndPresets)
 }
 
 // Debian has no lv2lint; sord_validate checks the bundle's Turtle against
-// the LV2 specifications' own schemas (classes, ranges, labels).
+// the LV2 vocabularies' own schemas (classes, ranges, labels).
 TEST(Lv2Description, TurtleValidatesAgainstTheLv2Schemas)
 {
     if (std::system("command -v sord_validate >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "sord_validate is not installed (Debian package sordi)";
     std::string command = "sord_validate";
-    for (const char* spec : {"atom", "buf-size", "core", "data-access", "dynmanifest", "event", "instance-access", "log",
+    for (const char* vocabulary : {"atom", "buf-size", "core", "data-access", "dynmanifest", "event", "instance-access", "log",
                              "midi", "morph", "options", "parameters", "patch", "port-groups", "port-props", "presets",
                              "resize-port", "schemas", "state", "time", "ui", "units", "uri-map", "urid", "worker"})
-        command += std::string(" /usr/lib/lv2/") + spec + ".lv2/*.ttl";
+        command += std::string(" /usr/lib/lv2/") + vocabulary + ".lv2/*.ttl";
     command += " " ZELVO_LV2_BUNDLE "/*.ttl 2>&1";
     const std::string report = runCommand(command);
     EXPECT_NE(report.find("Found 0 errors"), std::string::npos) << report;
