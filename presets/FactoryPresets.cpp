@@ -12,6 +12,8 @@
 static_assert(sizeof kFactoryPresets[0].values / sizeof kFactoryPresets[0].values[0] == kNumParams,
               "a factory program holds one value per parameter");
 
+// One program per row, as the table is read.
+// clang-format off
 const FactoryPreset kFactoryPresets[kFactoryPresetCount] = {
     {"Current",
      {1, 0.5, 0.2, 0.7237, 0.166667, 1, 0, 0, 1, 0.165, 0.5, 0.125, 0, 1, 0, 0, 0.25, 0, 0.25, 0, 0.9375, 0, 0, 0, 0, 0.015}},
@@ -62,3 +64,4 @@ const FactoryPreset kFactoryPresets[kFactoryPresetCount] = {
     {"Total Disorder",
      {0.999167, 0.75, 0.8, 0.436034, 0.33, 0, 0, 0, 1, 0.165, 0.5, 0, 0, 0.5, 0, 0, 0.25, 0, 0.25, 0, 0.9375, 0, 0, 0, 0, 0.015}},
 };
+// clang-format on

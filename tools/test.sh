@@ -13,6 +13,10 @@ bash tools/ci/install-packages.sh || { echo "package installation failed"; exit 
 passed=0
 failed=0
 stage_failed=0
+
+# Layout first: it takes seconds and names the files a formatter would change.
+echo "=== Source format ==="
+if bash tools/check-format.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); stage_failed=1; fi
 record() { # ctest log
   local line
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -n 1)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang-14 libclang-rt-14-dev
+  cmake make g++ clang-14 libclang-rt-14-dev clang-format-14
   libgtest-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev fonts-liberation2
   libsndfile1-dev libebur128-dev ffmpeg
