@@ -31,7 +31,7 @@ extern "C"
 #else
     __attribute__((visibility("default")))
 #endif
-    AEffect* VSTPluginMain(audioMasterCallback)
+        AEffect* VSTPluginMain(audioMasterCallback)
 {
     AEffect* effect = new AEffect();
     effect->magic = kEffectMagic;

@@ -45,12 +45,12 @@ AEffect* createEffect()
 }
 
 // Factory values by parameter index 0 .. 25.
-const float kCurrent[26] = {1.0f, 0.5f,    0.2f, 0.7237f, 0.166667f, 1.0f, 0.0f, 0.0f, 1.0f,
-                            0.165f, 0.5f,  0.125f, 0.0f, 1.0f,     0.0f,      0.0f, 0.25f, 0.0f,
-                            0.25f, 0.0f,   0.9375f, 0.0f, 0.0f,    0.0f,      0.0f, 0.015f};
-const float kCdMaster3Recon[26] = {0.999167f, 0.625f, 0.4f, 0.656363f, 0.5f,  1.0f, 1.0f,    0.0f, 1.0f,
-                                   0.5f,      0.5f,   0.875f, 0.0f,    0.333333f, 1.0f, 0.0f, 0.75f, 0.0f,
-                                   0.75f,     0.0f,   0.9375f, 0.0f,   0.0f,  0.0f, 0.0f,    0.015f};
+const float kCurrent[26] = {1.0f,   0.5f, 0.2f,    0.7237f, 0.166667f, 1.0f, 0.0f, 0.0f,  1.0f,
+                            0.165f, 0.5f, 0.125f,  0.0f,    1.0f,      0.0f, 0.0f, 0.25f, 0.0f,
+                            0.25f,  0.0f, 0.9375f, 0.0f,    0.0f,      0.0f, 0.0f, 0.015f};
+const float kCdMaster3Recon[26] = {0.999167f, 0.625f, 0.4f,    0.656363f, 0.5f,      1.0f, 1.0f, 0.0f,  1.0f,
+                                   0.5f,      0.5f,   0.875f,  0.0f,      0.333333f, 1.0f, 0.0f, 0.75f, 0.0f,
+                                   0.75f,     0.0f,   0.9375f, 0.0f,      0.0f,      0.0f, 0.0f, 0.015f};
 
 enum Configuration
 {
@@ -126,16 +126,16 @@ void runCallback(benchmark::State& state)
             position = 0;
     }
     // Seconds per frame, printed with its SI prefix ("25n" = 25 ns).
-    state.counters["per_frame"] =
-        benchmark::Counter(double(state.iterations()) * kBlock, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_frame"] = benchmark::Counter(double(state.iterations()) * kBlock,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
 
 void arguments(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"rate", "config"});
-    for (int configuration : {kProgramCurrent, kProgramCdMaster3, kPowerOff, kProgramCdMaster3Guarded,
-                              kProgramCurrentGuarded})
+    for (int configuration :
+         {kProgramCurrent, kProgramCdMaster3, kPowerOff, kProgramCdMaster3Guarded, kProgramCurrentGuarded})
         for (int rate : {44100, 96000, 192000})
             b->Args({rate, configuration});
 }

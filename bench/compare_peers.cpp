@@ -55,10 +55,10 @@ struct Configuration
 
 struct Figures
 {
-    std::vector<double> passNs;    // ns per frame of every pass
-    double worstBlockUs = 0.0;     // the slowest block of the block-timed pass
-    double rareBlockUs = 0.0;      // its 99.9th percentile block: the worst the machine's hiccups leave alone
-    double medianBlockUs = 0.0;    // its median block
+    std::vector<double> passNs; // ns per frame of every pass
+    double worstBlockUs = 0.0;  // the slowest block of the block-timed pass
+    double rareBlockUs = 0.0;   // its 99.9th percentile block: the worst the machine's hiccups leave alone
+    double medianBlockUs = 0.0; // its median block
 };
 
 // Loud program material: partials with slow beating, a kick-like burst

@@ -3,8 +3,12 @@
 #include <cmath>
 
 BlockConvolver::BlockConvolver()
-    : frame(2 * 2 * kMaxWindow), overlap(2 * kMaxWindow), spectrum(2 * 2 * kMaxWindow), taps(kMaxWindow),
-      history(2 * 4 * kMaxDirect), reversedTaps(2 * kMaxDirect)
+    : frame(2 * 2 * kMaxWindow),
+      overlap(2 * kMaxWindow),
+      spectrum(2 * 2 * kMaxWindow),
+      taps(kMaxWindow),
+      history(2 * 4 * kMaxDirect),
+      reversedTaps(2 * kMaxDirect)
 {
     prepareKernel(64);
 }

@@ -104,7 +104,7 @@ private:
     }
 
     int n = 0;
-    bool direct = false; // n <= kMaxDirect and a multiple of 8
+    bool direct = false;  // n <= kMaxDirect and a multiple of 8
     int writeIndex = 0;   // time slot the next input goes to
     int overlapIndex = 0; // overlap slot read with the next output
     RealFft fft;

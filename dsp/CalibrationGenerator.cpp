@@ -73,7 +73,6 @@ void CalibrationGenerator::process(Sample* outL, Sample* outR, int frames, int c
     }
 }
 
-template void CalibrationGenerator::process<float>(float*, float*, int, int, int, DitherGenerator&,
-                                                   MeterMeasurement&);
+template void CalibrationGenerator::process<float>(float*, float*, int, int, int, DitherGenerator&, MeterMeasurement&);
 template void CalibrationGenerator::process<double>(double*, double*, int, int, int, DitherGenerator&,
                                                     MeterMeasurement&);

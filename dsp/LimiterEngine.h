@@ -83,16 +83,15 @@ private:
     template <typename Sample>
     void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
     template <typename Sample, unsigned Features, SimdLevel Isa>
-    void runSamples(const BlockConstants& block, BlockState& state, const Sample* inL, const Sample* inR,
-                    Sample* outL, Sample* outR, int frames);
+    void runSamples(const BlockConstants& block, BlockState& state, const Sample* inL, const Sample* inR, Sample* outL,
+                    Sample* outR, int frames);
     // The same loop with everything it calls compiled for AVX2 or AVX-512.
     template <typename Sample, unsigned Features>
     ZELVO_TARGET_AVX2_LOOP void runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL,
                                                const Sample* inR, Sample* outL, Sample* outR, int frames);
     template <typename Sample, unsigned Features>
-    ZELVO_TARGET_AVX512_LOOP void runSamplesAvx512(const BlockConstants& block, BlockState& state,
-                                                   const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
-                                                   int frames);
+    ZELVO_TARGET_AVX512_LOOP void runSamplesAvx512(const BlockConstants& block, BlockState& state, const Sample* inL,
+                                                   const Sample* inR, Sample* outL, Sample* outR, int frames);
     template <typename Sample>
     using Loop = void (LimiterEngine::*)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
                                          Sample*, int);
@@ -104,8 +103,8 @@ private:
     int smootherDelayD = 2;
 
     // Smoothed gains and the leveller's envelope.
-    double drive = 1.0;    // g
-    double output = 1.0;   // h
+    double drive = 1.0;     // g
+    double output = 1.0;    // h
     double envelope = 1e-5; // e
 
     AlignedBuffer<double> inputDelay; // raw input pairs, L + 31 in use
@@ -123,8 +122,8 @@ private:
     AlignedBuffer<double> detectorRun;
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
     int lookaheadIndex = 0;
-    SlidingMaximum longMaximum;  // over L samples: drives the release followers
-    SlidingMaximum shortMaximum; // over N samples: feeds the transient smoother
+    SlidingMaximum longMaximum;      // over L samples: drives the release followers
+    SlidingMaximum shortMaximum;     // over N samples: feeds the transient smoother
     AlignedBuffer<double> followers; // 8 pairs stage 1, then 8 pairs stage 2
     BlockConvolver smoother;
     AlignedBuffer<double> smootherDelayLine; // D in use

@@ -36,10 +36,7 @@ constexpr unsigned kFeatureCombinations = 32;
 
 // The guard replaces the half-sample detector, so a combination with both
 // bits never runs: it shares the guard's loop instead of compiling its own.
-constexpr unsigned liveFeatures(unsigned features)
-{
-    return (features & kGuard) ? features & ~kTruePeak : features;
-}
+constexpr unsigned liveFeatures(unsigned features) { return (features & kGuard) ? features & ~kTruePeak : features; }
 } // namespace
 
 struct LimiterEngine::BlockConstants
@@ -102,7 +99,8 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     if (guarded)
     {
         const double error =
-            k.quantize ? TruePeakGuard::requantizerHeadroom(Requantizer::scaleForBits(k.bits), block.noiseShaping) : 0.0;
+            k.quantize ? TruePeakGuard::requantizerHeadroom(Requantizer::scaleForBits(k.bits), block.noiseShaping)
+                       : 0.0;
         block.guardScale = Pair(TruePeakGuard::detectorScale(output, block.outputTarget, error));
     }
 
@@ -119,7 +117,10 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     meters.beginBlock(k.meterRms);
     requantizer.beginBlock(Requantizer::scaleForBits(k.bits), k.fade, k.autoblack != 0, block.noiseShaping);
 
-    const unsigned features = (k.detectorOrder ? kSecondOrder : 0) | (guarded ? kGuard : k.oversample ? kTruePeak : 0) |
+    const unsigned features = (k.detectorOrder ? kSecondOrder : 0) |
+                              (guarded        ? kGuard
+                               : k.oversample ? kTruePeak
+                                              : 0) |
                               (k.meterOvs ? kOversampledMeter : 0) | (k.quantize ? kQuantize : 0);
     const Loop<Sample> loop = pickLoop<Sample>(simd, features, std::make_index_sequence<kFeatureCombinations>());
     (this->*loop)(block, state, inL, inR, outL, outR, frames);
@@ -296,21 +297,21 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 #elif defined(__clang__)
 #pragma clang loop unroll(full)
 #endif
-            for (int i = 0; i < kFollowerCount; ++i)
-            {
-                const Pair rise1 = selectBetween(linked >= stage1[i], b.attackXorRelease[i], b.release[i]);
-                stage1[i] += (linked - stage1[i]) * rise1;
-                if (secondOrder)
+                for (int i = 0; i < kFollowerCount; ++i)
                 {
-                    const Pair rise2 = selectBetween(stage1[i] >= stage2[i], b.attackXorRelease[i], b.release[i]);
-                    stage2[i] += (stage1[i] - stage2[i]) * rise2;
-                    releaseLevel = max(releaseLevel, stage2[i]);
+                    const Pair rise1 = selectBetween(linked >= stage1[i], b.attackXorRelease[i], b.release[i]);
+                    stage1[i] += (linked - stage1[i]) * rise1;
+                    if (secondOrder)
+                    {
+                        const Pair rise2 = selectBetween(stage1[i] >= stage2[i], b.attackXorRelease[i], b.release[i]);
+                        stage2[i] += (stage1[i] - stage2[i]) * rise2;
+                        releaseLevel = max(releaseLevel, stage2[i]);
+                    }
+                    else
+                    {
+                        releaseLevel = max(releaseLevel, stage1[i]);
+                    }
                 }
-                else
-                {
-                    releaseLevel = max(releaseLevel, stage1[i]);
-                }
-            }
 
             // Transient path: the maximum over N samples smoothed by the window
             // kernel, delayed to line up with the lookahead.
@@ -333,8 +334,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 // about 1e102 (the input limit times the drive), so the
                 // product stays finite.
                 const Pair transientLevel = max(Pair(1.0), o), sustainLevel = max(o, releaseLevel);
-                const Pair gain = (b.transient * sustainLevel + b.sustain * transientLevel) /
-                                  (transientLevel * sustainLevel);
+                const Pair gain =
+                    (b.transient * sustainLevel + b.sustain * transientLevel) / (transientLevel * sustainLevel);
                 r = gain * u * Pair(h);
                 // The reading multiplies the shown parts of the gain: the
                 // transient part is the gain over the release part, so with
@@ -381,8 +382,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 }
 
 template <typename Sample, unsigned Features>
-void LimiterEngine::runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL,
-                                   const Sample* inR, Sample* outL, Sample* outR, int frames)
+void LimiterEngine::runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL, const Sample* inR,
+                                   Sample* outL, Sample* outR, int frames)
 {
     runSamples<Sample, Features, SimdLevel::Avx2>(block, state, inL, inR, outL, outR, frames);
 }

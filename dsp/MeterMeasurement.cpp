@@ -10,16 +10,14 @@ void mergeMaximum(std::atomic<double>& held, double value)
 {
     double seen = held.load(std::memory_order_relaxed);
     while (value > seen && !held.compare_exchange_weak(seen, value, std::memory_order_relaxed))
-    {
-    }
+    {}
 }
 
 void mergeMinimum(std::atomic<double>& held, double value)
 {
     double seen = held.load(std::memory_order_relaxed);
     while (value < seen && !held.compare_exchange_weak(seen, value, std::memory_order_relaxed))
-    {
-    }
+    {}
 }
 } // namespace
 

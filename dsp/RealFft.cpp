@@ -23,22 +23,12 @@ inline void storeComplex(double* data, int k, Complex c)
 }
 inline Complex operator+(Complex a, Complex b) { return {a.re + b.re, a.im + b.im}; }
 inline Complex operator-(Complex a, Complex b) { return {a.re - b.re, a.im - b.im}; }
-inline Complex operator*(Complex a, Complex b)
-{
-    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
-}
+inline Complex operator*(Complex a, Complex b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
 // a times the conjugate of b
-inline Complex timesConjugate(Complex a, Complex b)
-{
-    return {a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im};
-}
+inline Complex timesConjugate(Complex a, Complex b) { return {a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im}; }
 } // namespace
 
-RealFft::RealFft()
-    : twiddleCos(2 * kMaxHalfSize), twiddleSin(2 * kMaxHalfSize)
-{
-    prepare(8);
-}
+RealFft::RealFft() : twiddleCos(2 * kMaxHalfSize), twiddleSin(2 * kMaxHalfSize) { prepare(8); }
 
 void RealFft::prepare(int halfSize)
 {
@@ -118,8 +108,8 @@ void forwardPasses(double* data, const double* cosTable, const double* sinTable)
                     storeComplex(data, start + j + span, timesMinusI(a - b));
                 else
                     storeComplex(data, start + j + span,
-                                 (a - b) * Complex{Pair::load(cosTable + 2 * j * step),
-                                                   Pair::load(sinTable + 2 * j * step)});
+                                 (a - b) *
+                                     Complex{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)});
             }
         }
     }
@@ -144,7 +134,8 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable)
             if (j * step == n / 2)
                 b = timesPlusI(b);
             else if (j != 0)
-                b = timesConjugate(b, Complex{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)});
+                b = timesConjugate(b,
+                                   Complex{Pair::load(cosTable + 2 * j * step), Pair::load(sinTable + 2 * j * step)});
             storeComplex(data, start + j, a + b);
             storeComplex(data, start + j + span, a - b);
         }

@@ -33,10 +33,7 @@ public:
     void requestPositionReset() { positionResetRequested.store(true, std::memory_order_release); }
 
     // Quantizer scale q = 2^7, 2^15 or 2^23 for Bits steps 0, 1, 2.
-    static double scaleForBits(int bitsStep)
-    {
-        return bitsStep <= 0 ? 128.0 : bitsStep == 1 ? 32768.0 : 8388608.0;
-    }
+    static double scaleForBits(int bitsStep) { return bitsStep <= 0 ? 128.0 : bitsStep == 1 ? 32768.0 : 8388608.0; }
 
     // Per-block constants: scale q, fade coefficient (one pole, 10 ms), and
     // whether silence fades the output, and the shaping table in use now.

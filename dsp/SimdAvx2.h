@@ -103,8 +103,8 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
 // (when `stage2` is not null) the new first stage. rise = release, or attack
 // where the input is at or above the state; attackXorRelease holds the bits
 // attack ^ release. Returns the largest output of both channels and 1.0.
-ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,
-                                            const double* attackXorRelease, const double* release)
+ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2, const double* attackXorRelease,
+                                            const double* release)
 {
     const __m256d input = _mm256_broadcast_pd(&linked.v);
     __m256d level = _mm256_set1_pd(1.0);
@@ -177,9 +177,9 @@ ZELVO_TARGET_AVX2 inline Pair triangularDither(uint32_t* state)
     const __m128i ordered = _mm_shuffle_epi32(words, _MM_SHUFFLE(3, 1, 2, 0));
     const __m256d values = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(ordered, _mm_set1_epi32(int(0x80000000u)))),
                                          _mm256_set1_pd(2147483648.0));
-    const __m256d uniform = _mm256_sub_pd(
-        _mm256_mul_pd(_mm256_mul_pd(values, _mm256_set1_pd(2.3283064365e-10)), _mm256_set1_pd(2.0)),
-        _mm256_set1_pd(1.0));
+    const __m256d uniform =
+        _mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(values, _mm256_set1_pd(2.3283064365e-10)), _mm256_set1_pd(2.0)),
+                      _mm256_set1_pd(1.0));
     return Pair(_mm_add_pd(_mm256_castpd256_pd128(uniform), _mm256_extractf128_pd(uniform, 1)));
 }
 } // namespace avx2

@@ -39,9 +39,9 @@ ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, cons
     const double* newest = oldest + 2 * 63;
     __m512d sums = _mm512_mul_pd(_mm512_loadu_pd(c), _mm512_add_pd(_mm512_loadu_pd(oldest), newestFirst(newest)));
     for (int k = 4; k < 32; k += 4)
-        sums = _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(c + 2 * k),
-                                                 _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * k),
-                                                               newestFirst(newest - 2 * k))));
+        sums =
+            _mm512_add_pd(sums, _mm512_mul_pd(_mm512_loadu_pd(c + 2 * k), _mm512_add_pd(_mm512_loadu_pd(oldest + 2 * k),
+                                                                                        newestFirst(newest - 2 * k))));
     const __m256d s01 = _mm512_castpd512_pd256(sums), s23 = _mm512_extractf64x4_pd(sums, 1);
     const __m128d s0 = _mm256_castpd256_pd128(s01), s1 = _mm256_extractf128_pd(s01, 1);
     const __m128d s2 = _mm256_castpd256_pd128(s23), s3 = _mm256_extractf128_pd(s23, 1);

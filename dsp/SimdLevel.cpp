@@ -30,8 +30,8 @@ SimdLevel detect()
     if (!osSavesState || !avx)
         return SimdLevel::Sse2;
     const unsigned long long xcr0 = enabledStateComponents();
-    const bool ymmSaved = (xcr0 & 0x6) == 0x6;    // SSE and AVX state
-    const bool zmmSaved = (xcr0 & 0xe6) == 0xe6;  // and the opmask and upper ZMM state
+    const bool ymmSaved = (xcr0 & 0x6) == 0x6;   // SSE and AVX state
+    const bool zmmSaved = (xcr0 & 0xe6) == 0xe6; // and the opmask and upper ZMM state
     if (!ymmSaved || !__get_cpuid_count(7, 0, &a, &b, &c, &d))
         return SimdLevel::Sse2;
     const bool avx2 = b & (1u << 5);

@@ -110,7 +110,8 @@ public:
 
         double* s = state.get();
         const Pair before = Pair::load(s); // the three-quarter point of the previous interval
-        Pair peak = max(max(refined(before, x0, q1), refined(x0, q1, q2)), max(refined(q1, q2, q3), refined(q2, q3, x1)));
+        Pair peak =
+            max(max(refined(before, x0, q1), refined(x0, q1, q2)), max(refined(q1, q2, q3), refined(q2, q3, x1)));
         // The meter's reading of the same points (zero taps read zero where
         // it reads fewer points).
         peak = max(peak, max(abs(meterHalf), max(abs(meterEven + meterOdd), abs(meterEven - meterOdd))));
@@ -211,6 +212,6 @@ private:
     // Per tap pair: even, odd, half, each twice; the reconstruction's pairs,
     // then the meter's.
     AlignedBuffer<double> coefficients;
-    int meterPairs = 0; // tap pairs of the meter's filter (even); 0 when it reads the samples only
-    AlignedBuffer<double> state;        // last quarter point, two interval peaks
+    int meterPairs = 0;          // tap pairs of the meter's filter (even); 0 when it reads the samples only
+    AlignedBuffer<double> state; // last quarter point, two interval peaks
 };

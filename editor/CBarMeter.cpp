@@ -6,13 +6,15 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 
 // The K-mode bitmaps' row for the bar bottom, per K mode, so that the K
 // reference level lands on row 144 whichever scale is shown.
 int kBottomRow(int mode)
 {
-    switch (mode) {
+    switch (mode)
+    {
     case kMeterK12: return 432;
     case kMeterK14: return 420;
     default: return 384;
@@ -27,9 +29,11 @@ constexpr int kMarkerHeight = 3;
 
 CBarMeter::CBarMeter(const CRect& size, CControlListener* listener, long tag, CBitmap* const bitmapList[8],
                      const Placement& placement)
-    : CControl(size, listener, tag, nullptr), placement(placement)
+    : CControl(size, listener, tag, nullptr),
+      placement(placement)
 {
-    for (int i = 0; i < kBitmapCount; ++i) {
+    for (int i = 0; i < kBitmapCount; ++i)
+    {
         bitmaps[i] = bitmapList[i];
         if (bitmaps[i])
             bitmaps[i]->remember();
@@ -48,7 +52,8 @@ void CBarMeter::setLevels(uint32_t ticks, float peakL, float peakR, float rmsL, 
     newTicks = ticks;
     const float peaks[2] = {peakL, peakR};
     const float levels[2] = {rmsL, rmsR};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         float p = meterscale::toBarDecibels(peaks[c]);
         peak[c] = p > 20.0f ? 20.0f : p;
         rms[c] = meterscale::toBarDecibels(levels[c]);
@@ -83,42 +88,53 @@ void CBarMeter::draw(CDrawContext* context)
 {
     const int32_t elapsed = static_cast<int32_t>(newTicks - lastTicks);
     lastTicks = newTicks;
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         hold[c] -= elapsed;
-        if (hold[c] <= 0) {
+        if (hold[c] <= 0)
+        {
             held[c] -= static_cast<float>(-hold[c]) * kFallPerSecond / 1000.0f;
             if (held[c] < kFloor)
                 held[c] = kFloor;
             hold[c] = 0;
         }
-        if (peak[c] > held[c]) {
+        if (peak[c] > held[c])
+        {
             held[c] = peak[c];
             hold[c] = kHoldMs;
         }
     }
 
     const int barX[2] = {placement.leftBarX, placement.rightBarX};
-    if (mode == kMeterPeak) {
+    if (mode == kMeterPeak)
+    {
         if (bitmaps[kScaleK12])
             bitmaps[kScaleK12]->draw(context, placement.scale);
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < 2; ++c)
+        {
             const int n = meterscale::barLength(held[c], meterscale::kPeakRangeBottom);
             drawBar(context, barX[c], n, bitmaps[kPeakLit], kPeakLitBottomRow - n, bitmaps[kPeakUnlit],
                     kPeakUnlitTopRow);
         }
-    } else if (mode >= kMeterK12 && mode <= kMeterK20) {
-        CBitmap* scale = mode == kMeterK12 ? bitmaps[kScaleK12] : (mode == kMeterK14 ? bitmaps[kScaleK14] : bitmaps[kScaleK20]);
+    }
+    else if (mode >= kMeterK12 && mode <= kMeterK20)
+    {
+        CBitmap* scale =
+            mode == kMeterK12 ? bitmaps[kScaleK12] : (mode == kMeterK14 ? bitmaps[kScaleK14] : bitmaps[kScaleK20]);
         if (scale)
             scale->draw(context, placement.scale);
         const int bottomRow = kBottomRow(mode);
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < 2; ++c)
+        {
             const int n = meterscale::barLength(rms[c], meterscale::kKRangeBottom);
             drawBar(context, barX[c], n, bitmaps[kKLit], bottomRow - n, bitmaps[kKUnlit],
                     bottomRow - meterscale::kMaxBarLength);
         }
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < 2; ++c)
+        {
             const int m = meterscale::barLength(held[c], meterscale::kKRangeBottom);
-            if (m > 2 && bitmaps[kKLit]) {
+            if (m > 2 && bitmaps[kKLit])
+            {
                 const int top = kBarBottomY - m;
                 bitmaps[kKLit]->draw(context, CRect(barX[c], top, barX[c] + kBarWidth, top + kMarkerHeight),
                                      CPoint(0, bottomRow - m));
@@ -140,7 +156,8 @@ void CBarMeter::mouse(CDrawContext* context, CPoint&, long buttons)
     listener->valueChanged(context, this);
 }
 
-namespace {
+namespace
+{
 // The two bars' columns and the scale between them, as the panel lays them out.
 CBarMeter::Placement placementOf(const PanelLayout::Rect (&bars)[2], const PanelLayout::Rect& scale)
 {
@@ -150,10 +167,8 @@ CBarMeter::Placement placementOf(const PanelLayout::Rect (&bars)[2], const Panel
 
 CMeterIn::CMeterIn(const CRect& size, CControlListener* listener, long tag, CBitmap* const bitmaps[8])
     : CBarMeter(size, listener, tag, bitmaps, placementOf(PanelLayout::kInputBars, PanelLayout::kInputScale))
-{
-}
+{}
 
 CMeterOut::CMeterOut(const CRect& size, CControlListener* listener, long tag, CBitmap* const bitmaps[8])
     : CBarMeter(size, listener, tag, bitmaps, placementOf(PanelLayout::kOutputBars, PanelLayout::kOutputScale))
-{
-}
+{}

@@ -10,10 +10,11 @@
 
 using namespace VSTGUI;
 
-const CRect CInfo::kPanelRect(PanelLayout::kAboutPanel.left, PanelLayout::kAboutPanel.top, PanelLayout::kAboutPanel.right,
-                              PanelLayout::kAboutPanel.bottom);
+const CRect CInfo::kPanelRect(PanelLayout::kAboutPanel.left, PanelLayout::kAboutPanel.top,
+                              PanelLayout::kAboutPanel.right, PanelLayout::kAboutPanel.bottom);
 
-namespace {
+namespace
+{
 constexpr int kFirstBaseline = 309;
 constexpr int kLineSpacing = 14;
 constexpr int kLatencyRightEdge = 470;
@@ -22,7 +23,10 @@ constexpr int kBaseCornerInset = 3;
 } // namespace
 
 CInfo::CInfo(const CRect& size, CBitmap* panel, CBitmap* font, CBitmap* transparentFont)
-    : CControl(size, nullptr, 0, nullptr), panel(panel), printer(font, transparentFont), buttonRect(size)
+    : CControl(size, nullptr, 0, nullptr),
+      panel(panel),
+      printer(font, transparentFont),
+      buttonRect(size)
 {
     if (panel)
         panel->remember();
@@ -42,7 +46,8 @@ void CInfo::setLatency(int samples)
 
 void CInfo::draw(CDrawContext* context)
 {
-    if (!panelOpen) {
+    if (!panelOpen)
+    {
         setDirty(false);
         return;
     }
@@ -78,12 +83,15 @@ void CInfo::mouse(CDrawContext*, CPoint&, long)
     if (!bMouseEnabled)
         return;
     auto* frame = dynamic_cast<MyFrame*>(getFrame());
-    if (panelOpen) {
+    if (panelOpen)
+    {
         panelOpen = false;
         setViewSize(buttonRect);
         if (frame)
             frame->clearInfoView();
-    } else {
+    }
+    else
+    {
         panelOpen = true;
         setViewSize(kPanelRect);
         if (frame)

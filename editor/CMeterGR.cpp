@@ -8,7 +8,8 @@
 using namespace VSTGUI;
 
 CMeterGR::CMeterGR(const CRect& size, CControlListener* listener, long tag, CBitmap* bar, CBitmap* background)
-    : CControl(size, listener, tag, background), bar(bar)
+    : CControl(size, listener, tag, background),
+      bar(bar)
 {
     if (bar)
         bar->remember();
@@ -26,7 +27,8 @@ void CMeterGR::setLevels(uint32_t ticks, float gainL, float gainR)
 {
     newTicks = ticks;
     const float gains[2] = {gainL, gainR};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         float db = meterscale::toDecibels(gains[c]);
         // A gain of 0 is -inf dB, as deep as the meter goes; a NaN is no reading.
         reduction[c] = db != db ? 0.0f : (db >= kFloor ? db : kFloor);
@@ -68,22 +70,26 @@ void CMeterGR::draw(CDrawContext* context)
 
     const int32_t elapsed = static_cast<int32_t>(newTicks - lastTicks);
     lastTicks = newTicks;
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         hold[c] -= elapsed;
-        if (hold[c] <= 0) {
+        if (hold[c] <= 0)
+        {
             held[c] += static_cast<float>(-hold[c]) * kRisePerSecond / 1000.0f;
             if (held[c] > 0.0f)
                 held[c] = 0.0f;
             hold[c] = 0;
         }
-        if (reduction[c] < held[c]) {
+        if (reduction[c] < held[c])
+        {
             held[c] = reduction[c];
             hold[c] = 50;
         }
     }
 
     const int barX[2] = {kLeftBarX, kRightBarX};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         const int n = barLength(held[c], zoom);
         if (bar && n > 0)
             bar->draw(offscreen, CRect(barX[c], kBarTopY, barX[c] + kBarWidth, kBarTopY + n), CPoint(0, 0));

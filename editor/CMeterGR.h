@@ -7,7 +7,8 @@
 
 #include <cstdint>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 class COffscreenContext;
 }
 

@@ -10,12 +10,14 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 
 // Offsets of the K modes: the readout shows dB above the K reference level.
 float kOffset(int mode)
 {
-    switch (mode) {
+    switch (mode)
+    {
     case kMeterK12: return 12.0f;
     case kMeterK14: return 14.0f;
     case kMeterK20: return 20.0f;
@@ -55,9 +57,9 @@ void resolveButtons(CDrawContext* context, long& buttons)
 
 CMeterLCD::CMeterLCD(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* font,
                      CBitmap* overRangeFont)
-    : CControl(size, listener, tag, background), CTextPrinter2Color(font, overRangeFont)
-{
-}
+    : CControl(size, listener, tag, background),
+      CTextPrinter2Color(font, overRangeFont)
+{}
 
 CMeterLCD::~CMeterLCD()
 {
@@ -68,7 +70,8 @@ CMeterLCD::~CMeterLCD()
 void CMeterLCD::setLevels(float peakL, float peakR)
 {
     const float peaks[2] = {peakL, peakR};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         const float db = meterscale::toDecibels(peaks[c]);
         if (db > maximum[c])
             maximum[c] = db;
@@ -102,14 +105,18 @@ void CMeterLCD::draw(CDrawContext* context)
     CDrawContext* target = prepare(offscreen, getFrame(), size, pBackground);
     const int x0 = size.left;
     const int y1 = size.bottom;
-    if (mode == kMeterPeak) {
+    if (mode == kMeterPeak)
+    {
         print(target, CPoint(x0 + 35, y1 - 2), "dBFS");
-    } else {
+    }
+    else
+    {
         print(target, CPoint(x0 + 35, y1 - 2), "    ");
         print(target, CPoint(x0 + 38, y1 - 2), "dBr");
     }
     const int boxX[2] = {0, kRightBoxX};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         const bool over = maximum[c] > 0.0f;
         fillBox(target, CRect(x0 + boxX[c], y1 - 11, x0 + boxX[c] + kBoxWidth, y1 - 1),
                 over ? kOverRangeBoxColor : kBoxColor);
@@ -135,11 +142,10 @@ void CMeterLCD::mouse(CDrawContext* context, CPoint&, long buttons)
     reset();
 }
 
-CMeterLCDGR::CMeterLCDGR(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                         CBitmap* font)
-    : CControl(size, listener, tag, background), CTextPrinter(font, nullptr)
-{
-}
+CMeterLCDGR::CMeterLCDGR(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* font)
+    : CControl(size, listener, tag, background),
+      CTextPrinter(font, nullptr)
+{}
 
 CMeterLCDGR::~CMeterLCDGR()
 {
@@ -150,7 +156,8 @@ CMeterLCDGR::~CMeterLCDGR()
 void CMeterLCDGR::setLevels(float gainL, float gainR)
 {
     const float gains[2] = {gainL, gainR};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         const float db = meterscale::toDecibels(gains[c]);
         if (db < minimum[c])
             minimum[c] = db;
@@ -171,7 +178,8 @@ void CMeterLCDGR::draw(CDrawContext* context)
     const int y1 = size.bottom;
     print(target, CPoint(x0 + 41, y1 - 2), "dB");
     const int boxX[2] = {0, kRightBoxX};
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < 2; ++c)
+    {
         fillBox(target, CRect(x0 + boxX[c], y1 - 11, x0 + boxX[c] + kBoxWidth, y1 - 1), CMeterLCD::kBoxColor);
         char text[32];
         std::snprintf(text, sizeof text, "%2.1f", minimum[c]);

@@ -6,7 +6,8 @@
 #include "editor/CTextPrinter.h"
 #include "gui/ccontrol.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 class COffscreenContext;
 }
 
@@ -14,8 +15,8 @@ class CMeterLCD : public VSTGUI::CControl, public CTextPrinter2Color
 {
 public:
     // background is the editor's panel, under the readout at the readout's own position.
-    CMeterLCD(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag,
-              VSTGUI::CBitmap* background, VSTGUI::CBitmap* font, VSTGUI::CBitmap* overRangeFont);
+    CMeterLCD(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* background,
+              VSTGUI::CBitmap* font, VSTGUI::CBitmap* overRangeFont);
     ~CMeterLCD() override;
 
     void draw(VSTGUI::CDrawContext* context) override;
@@ -42,8 +43,8 @@ private:
 class CMeterLCDGR : public VSTGUI::CControl, public CTextPrinter
 {
 public:
-    CMeterLCDGR(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag,
-                VSTGUI::CBitmap* background, VSTGUI::CBitmap* font);
+    CMeterLCDGR(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* background,
+                VSTGUI::CBitmap* font);
     ~CMeterLCDGR() override;
 
     void draw(VSTGUI::CDrawContext* context) override;

@@ -6,14 +6,14 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 constexpr int kPictures = 7;
 }
 
 CModeButton::CModeButton(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : CControl(size, listener, tag, bitmap)
-{
-}
+{}
 
 void CModeButton::setHighlight(bool state)
 {
@@ -50,7 +50,8 @@ void CModeButton::mouse(CDrawContext* context, CPoint& where, long buttons)
         return;
     buttons = resolveButtons(context, buttons);
     auto* editor = dynamic_cast<CPresetSystemListener*>(listener);
-    if (buttons & kRButton) {
+    if (buttons & kRButton)
+    {
         if (editor)
             editor->storeMeteringPreferences();
         setDirty(true);
@@ -58,11 +59,16 @@ void CModeButton::mouse(CDrawContext* context, CPoint& where, long buttons)
     }
     if (!(buttons & kLButton))
         return;
-    if (editor) {
-        if (where.y < size.top + kBandHeight) {
+    if (editor)
+    {
+        if (where.y < size.top + kBandHeight)
+        {
             editor->automateMeterType(0);
-        } else if (where.y > size.bottom - kBandHeight) {
-            if (meterType == 1) {
+        }
+        else if (where.y > size.bottom - kBandHeight)
+        {
+            if (meterType == 1)
+            {
                 scale = (scale + 1) % 3;
                 editor->automateMeterScale(scale);
             }

@@ -7,8 +7,7 @@ using namespace VSTGUI;
 CMyKnob::CMyKnob(const CRect& size, CControlListener* listener, long tag, int subPixmaps, int heightOfOneImage,
                  CBitmap* background, const CPoint& offset)
     : CAnimKnob(size, listener, tag, subPixmaps, heightOfOneImage, background, offset)
-{
-}
+{}
 
 void CMyKnob::draw(CDrawContext* context)
 {
@@ -27,7 +26,8 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     if (!bMouseEnabled)
         return;
     buttons = resolveButtons(context, buttons);
-    if (buttons == (kLButton | kControl)) {
+    if (buttons == (kLButton | kControl))
+    {
         // The default without an edit bracket.
         const float before = value;
         value = getDefaultValue();
@@ -51,12 +51,15 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     // The position and buttons are those of the last pointer event the loop
     // took from the queue; the move that came just before the release is
     // applied before the release ends the loop.
-    while (true) {
+    while (true)
+    {
         const long now = context ? context->getMouseButtons() : 0;
-        if (current != last) {
+        if (current != last)
+        {
             const int d = (current.x - start.x) + (start.y - current.y);
             const bool nowShift = (now & kShift) != 0;
-            if (nowShift != shift) {
+            if (nowShift != shift)
+            {
                 const float newStep = range / (nowShift ? kPixelsForRangeFineChanged : kPixelsForRange);
                 // Keeps the value where it is across the change of speed.
                 startValue += (step - newStep) * static_cast<float>(d);
@@ -65,7 +68,8 @@ void CMyKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
             }
             value = startValue + static_cast<float>(d) * step;
             bounceValue();
-            if (value != reported && listener) {
+            if (value != reported && listener)
+            {
                 listener->valueChanged(context, this);
                 reported = value;
             }

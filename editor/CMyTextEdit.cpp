@@ -12,7 +12,8 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 
 enum FieldTag
 {
@@ -28,7 +29,10 @@ enum FieldTag
 constexpr double kReleaseExponent = 0.82030212;
 constexpr double kReleaseInverseExponent = 1.2190630447230832;
 
-float releaseMs(float v) { return static_cast<float>(std::pow(10.0, 3.0 * std::pow(static_cast<double>(v), kReleaseExponent))); }
+float releaseMs(float v)
+{
+    return static_cast<float>(std::pow(10.0, 3.0 * std::pow(static_cast<double>(v), kReleaseExponent)));
+}
 
 // "off" in any letter case.
 bool isOff(const char* text)
@@ -62,8 +66,8 @@ private:
     CMyTextEdit& field;
 };
 
-CMyTextEdit::CMyTextEdit(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                         CBitmap* font, CBitmap* transparentFont)
+CMyTextEdit::CMyTextEdit(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* font,
+                         CBitmap* transparentFont)
     : CTextEdit(size, listener, tag, "", background, 0),
       printer(font, transparentFont),
       boxListener(new BoxListener(*this))
@@ -75,7 +79,8 @@ CMyTextEdit::~CMyTextEdit() { box.reset(); }
 
 bool CMyTextEdit::displayText(long tag, float v, char* text)
 {
-    switch (tag) {
+    switch (tag)
+    {
     case kOutputTag: std::sprintf(text, "%+.2fdB", (v - 1.0f) * 12.0f); return true;
     case kDriveTag: std::sprintf(text, "%+.2fdB", (v - 0.5f) * 48.0f); return true;
     case kTransientTag:
@@ -93,7 +98,8 @@ bool CMyTextEdit::displayText(long tag, float v, char* text)
 
 bool CMyTextEdit::editText(long tag, float v, char* text)
 {
-    switch (tag) {
+    switch (tag)
+    {
     case kOutputTag: std::sprintf(text, "%.2f", (v - 1.0f) * 12.0f); return true;
     case kDriveTag: std::sprintf(text, "%.2f", (v - 0.5f) * 48.0f); return true;
     case kTransientTag:
@@ -113,7 +119,8 @@ bool CMyTextEdit::valueFromText(long tag, const char* text, float& v)
 {
     // Read as atof reads: a text that is no number is 0, then clamped.
     const double x = std::atof(text);
-    switch (tag) {
+    switch (tag)
+    {
     case kOutputTag: v = static_cast<float>((clampTo(x, -12.0, 0.0) + 12.0) / 12.0); return true;
     case kDriveTag: v = static_cast<float>((clampTo(x, -24.0, 24.0) + 24.0) / 48.0); return true;
     case kTransientTag:
@@ -141,7 +148,8 @@ std::string CMyTextEdit::shownText() const
 
 void CMyTextEdit::draw(CDrawContext* context)
 {
-    if (box) {
+    if (box)
+    {
         setDirty(false);
         return;
     }
@@ -189,8 +197,10 @@ void CMyTextEdit::takeFocus(CDrawContext* context)
 
     const int middle = size.top + size.height() / 2;
     CRect rect(size.left + 1, middle - kBoxHalfHeight, size.right - 1, middle + kBoxHalfHeight);
-    for (CView* parent = pParentView; parent; parent = parent->getParentView()) {
-        if (parent != pParentFrame && parent->notify(this, kMsgCheckIfViewContainer) == kMessageNotified) {
+    for (CView* parent = pParentView; parent; parent = parent->getParentView())
+    {
+        if (parent != pParentFrame && parent->notify(this, kMsgCheckIfViewContainer) == kMessageNotified)
+        {
             CRect parentSize;
             parent->getViewSize(parentSize);
             rect.offset(parentSize.left, parentSize.top);
@@ -226,7 +236,8 @@ void CMyTextEdit::looseFocus(CDrawContext* context)
         pParentFrame->endEdit(tag);
     if (pParentFrame && pParentFrame->getFocusView() == this)
         pParentFrame->setFocusView(nullptr);
-    if (!box) {
+    if (!box)
+    {
         inLooseFocus = false;
         return;
     }

@@ -6,7 +6,8 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 
 // One click: the next state, its value, the listener told, the control redrawn.
 template <typename Selector>
@@ -22,9 +23,9 @@ void advance(Selector* control, int& state, int states, CControlListener* listen
 
 CRequantizerSelector::CRequantizerSelector(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap,
                                            int states)
-    : CControl(size, listener, tag, bitmap), states(states)
-{
-}
+    : CControl(size, listener, tag, bitmap),
+      states(states)
+{}
 
 void CRequantizerSelector::mouse(CDrawContext* context, CPoint&, long buttons)
 {
@@ -47,8 +48,7 @@ void CRequantizerSelector::setState(float v)
 
 CBits::CBits(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : CRequantizerSelector(size, listener, tag, bitmap, 3)
-{
-}
+{}
 
 void CBits::draw(CDrawContext* context)
 {
@@ -58,8 +58,7 @@ void CBits::draw(CDrawContext* context)
 
 CNoiseShape::CNoiseShape(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : CRequantizerSelector(size, listener, tag, bitmap, 4)
-{
-}
+{}
 
 void CNoiseShape::draw(CDrawContext* context)
 {
@@ -70,8 +69,7 @@ void CNoiseShape::draw(CDrawContext* context)
 
 CAutoBlack::CAutoBlack(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : CRequantizerSelector(size, listener, tag, bitmap, 2)
-{
-}
+{}
 
 void CAutoBlack::draw(CDrawContext* context)
 {
@@ -82,8 +80,7 @@ void CAutoBlack::draw(CDrawContext* context)
 
 CCalibButton::CCalibButton(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : CControl(size, listener, tag, bitmap)
-{
-}
+{}
 
 int CCalibButton::pictureFor(int state, uint32_t sinceClick)
 {
@@ -121,8 +118,7 @@ void CCalibButton::mouse(CDrawContext* context, CPoint&, long buttons)
 
 CSpeedSwitch::CSpeedSwitch(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : CControl(size, listener, tag, bitmap)
-{
-}
+{}
 
 void CSpeedSwitch::draw(CDrawContext* context)
 {

@@ -8,7 +8,9 @@ using namespace VSTGUI;
 CTextPrinter::CTextPrinter(CBitmap* font, CBitmap* alternativeFont) : CTextPrinter(font, alternativeFont, false) {}
 
 CTextPrinter::CTextPrinter(CBitmap* font, CBitmap* alternativeFont, bool redAlternative)
-    : font(font), alternativeFont(alternativeFont), redAlternative(redAlternative)
+    : font(font),
+      alternativeFont(alternativeFont),
+      redAlternative(redAlternative)
 {
     if (font)
         font->remember();
@@ -45,13 +47,18 @@ void CTextPrinter::print(CDrawContext* context, const CPoint& position, const ch
     bool fillCell = true;
     bool transparent = false;
     CColor cellColor = valueStyle ? kValueCellColor : kLabelCellColor;
-    if (alternative) {
-        if (redAlternative) {
-            if (valueStyle) {
+    if (alternative)
+    {
+        if (redAlternative)
+        {
+            if (valueStyle)
+            {
                 glyphs = alternativeFont;
                 cellColor = kOverRangeCellColor;
             }
-        } else {
+        }
+        else
+        {
             glyphs = alternativeFont;
             fillCell = false;
             transparent = true;
@@ -59,12 +66,15 @@ void CTextPrinter::print(CDrawContext* context, const CPoint& position, const ch
     }
 
     CPoint at = position;
-    for (const char* c = text; *c; ++c) {
-        if (fillCell) {
+    for (const char* c = text; *c; ++c)
+    {
+        if (fillCell)
+        {
             context->setFillColor(cellColor);
             context->fillRect(CRect(at.x - 2, at.y - kGlyphHeight - 1, at.x + kGlyphWidth + 1, at.y + 1));
         }
-        if (glyphs) {
+        if (glyphs)
+        {
             const CRect cell(at.x, at.y - kGlyphHeight + 1, at.x + kGlyphWidth, at.y + 1);
             const CPoint source(0, glyphIndex(*c, valueStyle) * kGlyphHeight);
             if (transparent)

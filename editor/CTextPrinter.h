@@ -6,7 +6,8 @@
 #include "gui/ccolor.h"
 #include "gui/cgeometry.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 class CBitmap;
 class CDrawContext;
 } // namespace VSTGUI
@@ -23,8 +24,8 @@ public:
     // position is the left end of the baseline. The alternative set draws
     // glyphs of the second bitmap with its transparent colour left out and no
     // cell fill.
-    void print(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& position, const char* text,
-               bool vertical = false, bool valueStyle = false, bool alternative = false);
+    void print(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& position, const char* text, bool vertical = false,
+               bool valueStyle = false, bool alternative = false);
 
     static constexpr int kGlyphWidth = 5;
     static constexpr int kGlyphHeight = 8;
@@ -51,8 +52,6 @@ protected:
 class CTextPrinter2Color : public CTextPrinter
 {
 public:
-    CTextPrinter2Color(VSTGUI::CBitmap* font, VSTGUI::CBitmap* overRangeFont)
-        : CTextPrinter(font, overRangeFont, true)
-    {
-    }
+    CTextPrinter2Color(VSTGUI::CBitmap* font, VSTGUI::CBitmap* overRangeFont) : CTextPrinter(font, overRangeFont, true)
+    {}
 };

@@ -10,9 +10,9 @@ using namespace VSTGUI;
 
 CZelvoButton::CZelvoButton(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap,
                            bool storesPreferences)
-    : COnOffButton(size, listener, tag, bitmap, kPostListenerUpdate), storesPreferences(storesPreferences)
-{
-}
+    : COnOffButton(size, listener, tag, bitmap, kPostListenerUpdate),
+      storesPreferences(storesPreferences)
+{}
 
 void CZelvoButton::setHighlight(bool state)
 {
@@ -35,7 +35,8 @@ void CZelvoButton::mouse(CDrawContext* context, CPoint&, long buttons)
     if (!bMouseEnabled)
         return;
     buttons = resolveButtons(context, buttons);
-    if (storesPreferences && (buttons & kRButton)) {
+    if (storesPreferences && (buttons & kRButton))
+    {
         if (auto* editor = dynamic_cast<CPresetSystemListener*>(listener))
             editor->storeMeteringPreferences();
         return;
@@ -50,8 +51,7 @@ void CZelvoButton::mouse(CDrawContext* context, CPoint&, long buttons)
 
 COversamplingButton::COversamplingButton(const CRect& size, CControlListener* listener, long tag, CBitmap* bitmap)
     : COnOffButton(size, listener, tag, bitmap, kPostListenerUpdate)
-{
-}
+{}
 
 void COversamplingButton::draw(CDrawContext* context)
 {

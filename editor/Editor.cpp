@@ -22,7 +22,8 @@
 using namespace VSTGUI;
 using PanelLayout::Control;
 
-namespace {
+namespace
+{
 
 // The knobs' wheel and arrow-key steps, as the exact single-precision bit patterns.
 float fromBits(uint32_t bits)
@@ -31,9 +32,9 @@ float fromBits(uint32_t bits)
     std::memcpy(&value, &bits, sizeof value);
     return value;
 }
-const float kWheelStepFine = fromBits(0x3D000000);       // 0.03125
-const float kWheelStepDecibel = fromBits(0x3D55555C);    // 0.0520833582
-const float kWheelStepDrive = fromBits(0x3C55555C);      // 0.0130208395
+const float kWheelStepFine = fromBits(0x3D000000);    // 0.03125
+const float kWheelStepDecibel = fromBits(0x3D55555C); // 0.0520833582
+const float kWheelStepDrive = fromBits(0x3C55555C);   // 0.0130208395
 
 const CColor kDarkFieldBack = {37, 36, 35, 255};
 const CColor kDarkFieldFont = {165, 183, 189, 255};
@@ -64,15 +65,9 @@ private:
     std::map<int, CBitmap*> bitmaps;
 };
 
-CRect toCRect(const PanelLayout::Rect& r)
-{
-    return CRect(r.left, r.top, r.right, r.bottom);
-}
+CRect toCRect(const PanelLayout::Rect& r) { return CRect(r.left, r.top, r.right, r.bottom); }
 
-CRect rectOf(Control control)
-{
-    return toCRect(PanelLayout::placement(control).rect);
-}
+CRect rectOf(Control control) { return toCRect(PanelLayout::placement(control).rect); }
 } // namespace
 
 Editor::Editor(AudioEffect* effect, EditorConnection& connection)
@@ -112,11 +107,14 @@ bool Editor::open(void* ptr)
         return false;
     AEffGUIEditor::open(ptr);
     BitmapSet bitmap;
-    auto skin = [&](Control control) { return bitmap(PanelLayout::placement(control).bitmap); };
+    auto skin = [&](Control control) {
+        return bitmap(PanelLayout::placement(control).bitmap);
+    };
 
     CBitmap* background = bitmap(128);
     MyFrame* myFrame = new MyFrame(CRect(0, 0, background->getWidth(), background->getHeight()), ptr, this);
-    if (!myFrame->getPlatformWindow()) {
+    if (!myFrame->getPlatformWindow())
+    {
         // No window could be made (no display, no parent): say so to the host.
         myFrame->forget();
         AEffGUIEditor::close();
@@ -125,8 +123,12 @@ bool Editor::open(void* ptr)
     frame = myFrame;
     frame->setBackground(background);
 
-    auto value = [&](int index) { return connection.getParameter(index); };
-    auto add = [&](CView* view) { frame->addView(view); };
+    auto value = [&](int index) {
+        return connection.getParameter(index);
+    };
+    auto add = [&](CView* view) {
+        frame->addView(view);
+    };
     const int mode = meterMode();
 
     CBitmap* const inBitmaps[8] = {bitmap(128), bitmap(155), bitmap(130), bitmap(131),
@@ -142,16 +144,19 @@ bool Editor::open(void* ptr)
     meterGR = new CMeterGR(toCRect(PanelLayout::kReductionMeter), this, kTagMeter, bitmap(156), bitmap(167));
     meterGR->setZoom(value(kAttZoom));
     add(meterGR);
-    readoutIn = new CMeterLCD(toCRect(PanelLayout::kInputReadout), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
+    readoutIn =
+        new CMeterLCD(toCRect(PanelLayout::kInputReadout), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
     readoutIn->setMode(mode);
     add(readoutIn);
-    readoutOut = new CMeterLCD(toCRect(PanelLayout::kOutputReadout), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
+    readoutOut =
+        new CMeterLCD(toCRect(PanelLayout::kOutputReadout), this, kTagMeter, bitmap(128), bitmap(137), bitmap(138));
     readoutOut->setMode(mode);
     add(readoutOut);
     readoutGR = new CMeterLCDGR(toCRect(PanelLayout::kReductionReadout), this, kTagMeter, bitmap(128), bitmap(137));
     add(readoutGR);
 
-    detectorOrder = new CZelvoButton(rectOf(Control::DetectorOrder), this, kDetectorOrder, skin(Control::DetectorOrder));
+    detectorOrder =
+        new CZelvoButton(rectOf(Control::DetectorOrder), this, kDetectorOrder, skin(Control::DetectorOrder));
     detectorOrder->setValue(value(kDetectorOrder));
     add(detectorOrder);
     oversample = new COversamplingButton(rectOf(Control::Oversample), this, kOversample, skin(Control::Oversample));
@@ -185,7 +190,8 @@ bool Editor::open(void* ptr)
 
     const int mask = stepIndex(value(kAttShow), 8);
     const Control attShowKeys[3] = {Control::AttShow1, Control::AttShow2, Control::AttShow4};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
+    {
         attShow[i] = new CZelvoButton(rectOf(attShowKeys[i]), this, kTagAttShowBit1 + i, skin(attShowKeys[i]), true);
         attShow[i]->setValue(stepValue((mask >> i) & 1, 2));
         add(attShow[i]);
@@ -227,7 +233,8 @@ bool Editor::open(void* ptr)
 
     auto field = [&](PanelLayout::NumberField which, int index, const CColor& back, const CColor& font) {
         const PanelLayout::Field& place = PanelLayout::field(which);
-        CMyTextEdit* f = new CMyTextEdit(toCRect(place.rect), this, index, bitmap(128), bitmap(137), bitmap(place.font));
+        CMyTextEdit* f =
+            new CMyTextEdit(toCRect(place.rect), this, index, bitmap(128), bitmap(137), bitmap(place.font));
         f->setBackColor(back);
         f->setFontColor(font);
         f->setValue(value(index));
@@ -245,7 +252,8 @@ bool Editor::open(void* ptr)
     meterOvs->setValue(value(kMeterOvs));
     add(meterOvs);
     // The true-peak guard's key sits in the free space under OVS.
-    truePeakGuard = new CZelvoButton(rectOf(Control::TruePeakGuard), this, kTruePeakGuard, skin(Control::TruePeakGuard));
+    truePeakGuard =
+        new CZelvoButton(rectOf(Control::TruePeakGuard), this, kTruePeakGuard, skin(Control::TruePeakGuard));
     truePeakGuard->setValue(value(kTruePeakGuard));
     add(truePeakGuard);
 
@@ -280,7 +288,8 @@ void Editor::close()
     speedSwitch = nullptr;
     info = nullptr;
     driveField = outputField = transientField = releaseField = levellerField = linkField = nullptr;
-    if (frame) {
+    if (frame)
+    {
         CFrame* closing = frame;
         frame = nullptr;
         closing->forget();
@@ -330,13 +339,32 @@ void Editor::showPendingChanges()
 
 void Editor::showParameter(int index, float value)
 {
-    switch (index) {
-    case kOutput: outputKnob->setValue(value); outputField->setValue(value); break;
-    case kDrive: driveKnob->setValue(value); driveField->setValue(value); break;
-    case kTransient: transientKnob->setValue(value); transientField->setValue(value); break;
-    case kRelease: releaseKnob->setValue(value); releaseField->setValue(value); break;
-    case kLink: linkKnob->setValue(value); linkField->setValue(value); break;
-    case kLeveller: levellerKnob->setValue(value); levellerField->setValue(value); break;
+    switch (index)
+    {
+    case kOutput:
+        outputKnob->setValue(value);
+        outputField->setValue(value);
+        break;
+    case kDrive:
+        driveKnob->setValue(value);
+        driveField->setValue(value);
+        break;
+    case kTransient:
+        transientKnob->setValue(value);
+        transientField->setValue(value);
+        break;
+    case kRelease:
+        releaseKnob->setValue(value);
+        releaseField->setValue(value);
+        break;
+    case kLink:
+        linkKnob->setValue(value);
+        linkField->setValue(value);
+        break;
+    case kLeveller:
+        levellerKnob->setValue(value);
+        levellerField->setValue(value);
+        break;
     case kTransShape: speedSwitch->setValue(value); break;
     case kOversample: oversample->setValue(value); break;
     case kDetectorOrder: detectorOrder->setValue(value); break;
@@ -367,7 +395,8 @@ void Editor::showParameter(int index, float value)
         attZoom->setValue(value);
         meterGR->setZoom(value);
         break;
-    case kAttShow: {
+    case kAttShow:
+    {
         meterGR->reset();
         readoutGR->reset();
         const int mask = stepIndex(value, 8);
@@ -388,7 +417,8 @@ void Editor::valueChanged(CDrawContext* context, CControl* control)
         return;
     const long tag = control->getTag();
     const float value = control->getValue();
-    switch (tag) {
+    switch (tag)
+    {
     case kOversample:
     case kCalibrate:
     case kMeterOvs:
@@ -410,7 +440,8 @@ void Editor::valueChanged(CDrawContext* context, CControl* control)
     case kTagMeter: resetMeters(); break;
     case kTagAttShowBit1:
     case kTagAttShowBit2:
-    case kTagAttShowBit4: {
+    case kTagAttShowBit4:
+    {
         const int bit = 1 << (tag - kTagAttShowBit1);
         int mask = stepIndex(connection.getParameter(kAttShow), 8);
         mask = stepIndex(value, 2) == 1 ? (mask | bit) : (mask & (7 & ~bit));
@@ -419,8 +450,7 @@ void Editor::valueChanged(CDrawContext* context, CControl* control)
     }
     case kScale:
     case kMeterType:
-    case kAttShow:
-        break;
+    case kAttShow: break;
     default:
         if (tag >= 0 && tag <= kTruePeakGuard)
             setParameterAutomated(tag, value);

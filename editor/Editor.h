@@ -67,8 +67,8 @@ public:
 
     static constexpr int kWidth = 524;
     static constexpr int kHeight = 462;
-    static constexpr uint32_t kIdleInterval = 20;     // ms between meter updates
-    static constexpr uint32_t kHighlightTime = 500;   // ms the preference buttons stay lit
+    static constexpr uint32_t kIdleInterval = 20;   // ms between meter updates
+    static constexpr uint32_t kHighlightTime = 500; // ms the preference buttons stay lit
 
 protected:
     VSTGUI::CTextEdit* makeNameField(const VSTGUI::CRect& size, long tag, VSTGUI::CBitmap* background,
@@ -108,7 +108,7 @@ private:
     CNoiseShape* noiseShape = nullptr;
     CCalibButton* calibrate = nullptr;
     CZelvoButton* attZoom = nullptr;
-    CZelvoButton* attShow[3] = {};   // bits 1, 2, 4
+    CZelvoButton* attShow[3] = {}; // bits 1, 2, 4
     CMyKnob* transientKnob = nullptr;
     CMyKnob* releaseKnob = nullptr;
     CMyKnob* levellerKnob = nullptr;

@@ -5,8 +5,8 @@
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
 
-inline void drawPicture(VSTGUI::CDrawContext* context, VSTGUI::CBitmap* bitmap, const VSTGUI::CRect& size,
-                        int picture, int pictureHeight)
+inline void drawPicture(VSTGUI::CDrawContext* context, VSTGUI::CBitmap* bitmap, const VSTGUI::CRect& size, int picture,
+                        int pictureHeight)
 {
     if (bitmap)
         bitmap->draw(context, size, VSTGUI::CPoint(0, picture * pictureHeight));

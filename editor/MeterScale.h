@@ -3,7 +3,8 @@
 
 #include <cmath>
 
-namespace meterscale {
+namespace meterscale
+{
 
 inline float toDecibels(float linear) { return 20.0f * std::log10(linear); }
 
@@ -12,8 +13,8 @@ inline float toBarDecibels(float linear) { return toDecibels(linear > 0.000001f 
 
 constexpr int kPixelsPerDecibel = 6;
 constexpr int kMaxBarLength = 360;
-constexpr int kPeakRangeBottom = 48;   // peak scale: -48 to +12 dB
-constexpr int kKRangeBottom = 60;      // K scales: -60 to 0 dBFS
+constexpr int kPeakRangeBottom = 48; // peak scale: -48 to +12 dB
+constexpr int kKRangeBottom = 60;    // K scales: -60 to 0 dBFS
 
 // Pixels of a bar showing decibels on a scale whose bottom lies rangeBottom dB down.
 inline int barLength(float decibels, int rangeBottom)

@@ -7,16 +7,19 @@
 
 #include <cstdint>
 
-namespace meteringpreferences {
+namespace meteringpreferences
+{
 
 bool store(EditorConnection& effect)
 {
     uint32_t states[6];
     for (int i = 0; i < 6; ++i)
-        states[i] = static_cast<uint32_t>(stepIndex(effect.getParameter(kPreferences[i].parameter), kPreferences[i].states));
+        states[i] =
+            static_cast<uint32_t>(stepIndex(effect.getParameter(kPreferences[i].parameter), kPreferences[i].states));
 
     platform::RegistryKey key;
-    if (!key.create(kKeyPath)) {
+    if (!key.create(kKeyPath))
+    {
         platform::showMessageBox(kErrorCaption, kKeyError);
         return false;
     }

@@ -6,7 +6,8 @@
 
 class EditorConnection;
 
-namespace meteringpreferences {
+namespace meteringpreferences
+{
 
 constexpr const char* kKeyPath = "SOFTWARE\\Korvane\\QDXzelvo\\PREFS";
 constexpr const char* kErrorCaption = "Error...";
@@ -19,13 +20,10 @@ struct Preference
     int parameter;
     int states;
 };
-constexpr Preference preference(const char* name, ParamId index)
-{
-    return {name, index, kParameterTable[index].steps};
-}
+constexpr Preference preference(const char* name, ParamId index) { return {name, index, kParameterTable[index].steps}; }
 constexpr Preference kPreferences[6] = {
-    preference("Metering_Scale", kScale),     preference("Metering_Type", kMeterType),
-    preference("Metering_Zoom", kAttZoom),    preference("Metering_AttShow", kAttShow),
+    preference("Metering_Scale", kScale),    preference("Metering_Type", kMeterType),
+    preference("Metering_Zoom", kAttZoom),   preference("Metering_AttShow", kAttShow),
     preference("Metering_Recon", kMeterOvs), preference("Metering_Post", kPostMeter),
 };
 

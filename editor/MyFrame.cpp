@@ -23,7 +23,8 @@ void MyFrame::clearInfoView()
 {
     // Back to its place, so input and drawing order are as before it opened.
     auto found = std::find(children.begin(), children.end(), infoView);
-    if (found != children.end() && infoViewIndex >= 0 && infoViewIndex < static_cast<long>(children.size())) {
+    if (found != children.end() && infoViewIndex >= 0 && infoViewIndex < static_cast<long>(children.size()))
+    {
         auto place = children.begin() + infoViewIndex;
         if (place < found)
             std::rotate(place, found, found + 1);
@@ -38,7 +39,8 @@ void MyFrame::update(CDrawContext* context)
     // A view under the open panel that changed (host automation, a new
     // latency) would paint itself over it; instead the whole editor is drawn
     // again, the panel last.
-    if (infoView && !getUpdatesDisabled() && isDirty()) {
+    if (infoView && !getUpdatesDisabled() && isDirty())
+    {
         draw(context);
         setDirty(false);
         return;
@@ -63,7 +65,8 @@ long MyFrame::onKeyUp(VstKeyCode& keyCode)
 
 void MyFrame::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (infoView) {
+    if (infoView)
+    {
         CView* target = infoView;
         CViewHold alive(target);
         target->mouse(context, where, context ? context->getMouseButtons() : buttons);

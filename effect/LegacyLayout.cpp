@@ -3,10 +3,7 @@
 static_assert(kParameterTable[kLayoutMarker].defaultValue == kCurrentLayoutMark,
               "a new instance and a new program carry the mark of the current layout");
 
-bool isLegacyLayoutMark(float marker)
-{
-    return stepIndex(marker, 100) == 0;
-}
+bool isLegacyLayoutMark(float marker) { return stepIndex(marker, 100) == 0; }
 
 void convertLegacyLayout(float (&values)[kNumParams])
 {

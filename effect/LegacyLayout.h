@@ -17,5 +17,5 @@ void convertLegacyLayout(float (&values)[kNumParams]);
 
 // The indices the conversion rewrites, in the order they are applied, the
 // marker not included.
-constexpr ParamId kLegacyConvertedParameters[] = {kAutoblack, kQuantize, kBits,      kAttShow,
+constexpr ParamId kLegacyConvertedParameters[] = {kAutoblack, kQuantize,  kBits,      kAttShow,
                                                   kAttZoom,   kPostMeter, kMeterType, kScale};

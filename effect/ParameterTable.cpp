@@ -7,10 +7,7 @@ namespace
 constexpr double kTransientScale = 1.4142136;
 constexpr double kReleaseExponent = 0.82030212;
 
-double unitRange(double v)
-{
-    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
-}
+double unitRange(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
 } // namespace
 
 int32_t stepIndex(float v, int32_t n)
@@ -25,10 +22,7 @@ int32_t stepIndex(float v, int32_t n)
     return i >= n ? n - 1 : i;
 }
 
-float stepValue(int32_t i, int32_t n)
-{
-    return (float)i / (float)n + 0.5f / (float)n;
-}
+float stepValue(int32_t i, int32_t n) { return (float)i / (float)n + 0.5f / (float)n; }
 
 double curveValue(ParameterCurve curve, double v)
 {
@@ -56,9 +50,7 @@ double curveNormalised(ParameterCurve curve, double e)
     case ParameterCurve::outputGain: v = e > 0.0 ? std::log2(e) / 2.0 + 1.0 : 0.0; break;
     case ParameterCurve::driveGain: v = e > 0.0 ? std::log2(e) / 8.0 + 0.5 : 0.0; break;
     case ParameterCurve::transientAmount: v = e > 0.0 ? std::sqrt(e * 4.0) / kTransientScale : 0.0; break;
-    case ParameterCurve::releaseMs:
-        v = e > 1.0 ? std::pow(std::log10(e) / 3.0, 1.0 / kReleaseExponent) : 0.0;
-        break;
+    case ParameterCurve::releaseMs: v = e > 1.0 ? std::pow(std::log10(e) / 3.0, 1.0 / kReleaseExponent) : 0.0; break;
     case ParameterCurve::percent: v = e / 100.0; break;
     case ParameterCurve::none: break;
     }

@@ -134,8 +134,7 @@ inline constexpr ParameterInfo kParameterTable[kNumParams] = {
     {kTruePeakGuard, "TP Guard", nullptr, 2, t::kOffOn, 0.0f, C::none, D::stepText, kSwitch},
     {kDummy2, "dummy", nullptr, 0, nullptr, 0.0f, C::none, D::none, kUnused},
     {kDummy3, "dummy", nullptr, 0, nullptr, 0.0f, C::none, D::none, kUnused},
-    {kLayoutMarker, "resvd-vid", nullptr, 0, nullptr, 0.015f, C::none, D::none,
-     kHintHidden | kHintLayoutMarker},
+    {kLayoutMarker, "resvd-vid", nullptr, 0, nullptr, 0.015f, C::none, D::none, kHintHidden | kHintLayoutMarker},
 };
 } // namespace parameterrows
 

@@ -5,10 +5,7 @@
 
 namespace
 {
-const ParameterInfo* row(int32_t index)
-{
-    return index >= 0 && index < kNumParams ? &kParameterTable[index] : nullptr;
-}
+const ParameterInfo* row(int32_t index) { return index >= 0 && index < kNumParams ? &kParameterTable[index] : nullptr; }
 } // namespace
 
 void parameterNameText(int32_t index, char* text)

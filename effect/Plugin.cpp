@@ -28,10 +28,7 @@ constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
 
 // Continuous mappings see the value clamped to 0..1, so that no value a
 // host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
-double unitRange(float v)
-{
-    return v < 0.0f ? 0.0 : (v > 1.0f ? 1.0 : (double)v);
-}
+double unitRange(float v) { return v < 0.0f ? 0.0 : (v > 1.0f ? 1.0 : (double)v); }
 } // namespace
 
 namespace
@@ -71,8 +68,8 @@ public:
         // wait of the standard library (pthread_mutex_clocklock) and would
         // report every access the mutex guards; in that build the same wait
         // goes through pthread_mutex_timedlock, which it does see.
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            lockDeadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(lockDeadline - std::chrono::steady_clock::now());
         timespec deadline;
         clock_gettime(CLOCK_REALTIME, &deadline);
         const long long total = (long long)deadline.tv_nsec + (left.count() > 0 ? left.count() : 0);
@@ -121,9 +118,7 @@ Plugin::Plugin(EffectHost* host) : CPresetSystemEffect(host)
     applyMeteringPreferences();
 }
 
-Plugin::~Plugin()
-{
-}
+Plugin::~Plugin() {}
 
 void Plugin::publishLatency()
 {
@@ -132,10 +127,7 @@ void Plugin::publishLatency()
         host->latencyChanged(latency);
 }
 
-double Plugin::onePole(double milliseconds) const
-{
-    return 1.0 - std::exp(-1000.0 / (milliseconds * rateDouble));
-}
+double Plugin::onePole(double milliseconds) const { return 1.0 - std::exp(-1000.0 / (milliseconds * rateDouble)); }
 
 void Plugin::updateRateCoefficients()
 {
@@ -175,10 +167,7 @@ void Plugin::buildReleaseCoefficients()
     });
 }
 
-void Plugin::setWindowGeometry()
-{
-    engine.setGeometry(rateClass, steps[kTransShape]);
-}
+void Plugin::setWindowGeometry() { engine.setGeometry(rateClass, steps[kTransShape]); }
 
 void Plugin::selectNoiseShapingTable()
 {
@@ -332,10 +321,7 @@ float Plugin::getParameter(int index)
     return values[index];
 }
 
-void Plugin::getParameterName(int index, char* text)
-{
-    parameterNameText(index, text);
-}
+void Plugin::getParameterName(int index, char* text) { parameterNameText(index, text); }
 
 void Plugin::getParameterDisplay(int index, char* text)
 {
@@ -343,10 +329,7 @@ void Plugin::getParameterDisplay(int index, char* text)
         parameterDisplayText(index, values[index], steps[index], text);
 }
 
-void Plugin::getParameterLabel(int index, char* text)
-{
-    parameterLabelText(index, text);
-}
+void Plugin::getParameterLabel(int index, char* text) { parameterLabelText(index, text); }
 
 void Plugin::suspend()
 {

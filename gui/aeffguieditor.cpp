@@ -9,7 +9,8 @@ using namespace VSTGUI;
 
 VstInt32 AEffGUIEditor::knobMode = 0;
 
-namespace {
+namespace
+{
 
 // Drag loops call doIdleStuff on every pass; the real idle work runs at most
 // every 30 ms, and early calls wait 4 ms so the loop does not spin.
@@ -106,7 +107,8 @@ void AEffGUIEditor::hostIdleDuringModalLoop()
 void AEffGUIEditor::doIdleStuff()
 {
     uint32_t now = platform::getTicks();
-    if (static_cast<int32_t>(now - lLastTicks) < 0) {
+    if (static_cast<int32_t>(now - lLastTicks) < 0)
+    {
         platform::sleepMilliseconds(static_cast<int>(kIdleWait));
         now += kIdleWait;
         if (static_cast<int32_t>(lLastTicks - now) > static_cast<int32_t>(kIdleSlack))

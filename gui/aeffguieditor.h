@@ -8,7 +8,8 @@
 
 class AudioEffectX;
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 class CFrame;
 }
 

@@ -6,7 +6,8 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, long tag, int subPixmaps, int heightOfOneImage,
                      CBitmap* background, const CPoint& offset)
@@ -14,8 +15,7 @@ CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, long tag, in
       subPixmaps(subPixmaps),
       heightOfOneImage(heightOfOneImage),
       lastDrawnPoint(-1, -1)
-{
-}
+{}
 
 bool CAnimKnob::isTypeOf(const char* className) const
 {
@@ -25,7 +25,8 @@ bool CAnimKnob::isTypeOf(const char* className) const
 bool CAnimKnob::isDirty() const
 {
     // Value changes too small to change the picture cause no redraw.
-    if (!bDirty) {
+    if (!bDirty)
+    {
         CPoint point;
         valueToPoint(point);
         if (point == lastDrawnPoint)
@@ -37,7 +38,8 @@ bool CAnimKnob::isDirty() const
 void CAnimKnob::draw(CDrawContext* context)
 {
     CPoint where(0, 0);
-    if (value >= 0.0f && heightOfOneImage > 0) {
+    if (value >= 0.0f && heightOfOneImage > 0)
+    {
         int last = heightOfOneImage * (subPixmaps - 1);
         // Values beyond 1 (a host may send any number) show the last frame;
         // converting them unclamped to int would be undefined.
@@ -48,7 +50,8 @@ void CAnimKnob::draw(CDrawContext* context)
         else if (position > 0)
             where.y = position / heightOfOneImage * heightOfOneImage;
     }
-    if (pBackground) {
+    if (pBackground)
+    {
         if (bTransparencyEnabled)
             pBackground->drawTransparent(context, size, where);
         else

@@ -3,7 +3,8 @@
 
 #include "gui/cknob.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CAnimKnob : public CKnob
 {

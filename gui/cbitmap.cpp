@@ -4,9 +4,11 @@
 #include "platform/GraphicsDevice.h"
 #include "platform/ResourceBitmaps.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
-namespace {
+namespace
+{
 
 platform::IntRect onDevice(const CRect& rect, const CDrawContext* context)
 {
@@ -20,7 +22,8 @@ CBitmap::CBitmap(int resourceID) { loadFromResource(resourceID); }
 
 CBitmap::CBitmap(int width, int height, const uint32_t* pixels)
 {
-    if (width > 0 && height > 0 && pixels) {
+    if (width > 0 && height > 0 && pixels)
+    {
         picture = platform::createBitmapFromPixels(width, height, pixels);
         this->width = width;
         this->height = height;

@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 class Bitmap;
 }
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CDrawContext;
 

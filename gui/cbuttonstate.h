@@ -2,7 +2,8 @@
 // shared by the toolkit's classes.
 #pragma once
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 enum CButton
 {

@@ -1,7 +1,8 @@
 // Colours as red, green, blue and alpha bytes; only blending uses alpha.
 #pragma once
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 struct CColor
 {

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 CControl::CControl(const CRect& size, CControlListener* listener, long tag, CBitmap* background)
     : CView(size),
@@ -106,7 +107,8 @@ bool CControl::isDoubleClick()
     long now = pParentFrame ? static_cast<long>(pParentFrame->getInputTime()) : 0;
     if (now == 0 && pParentFrame)
         now = static_cast<long>(pParentFrame->getTicks());
-    bool doubleClick = lastTicks >= 0 && static_cast<uint32_t>(now - lastTicks) <= static_cast<uint32_t>(doubleClickInterval);
+    bool doubleClick =
+        lastTicks >= 0 && static_cast<uint32_t>(now - lastTicks) <= static_cast<uint32_t>(doubleClickInterval);
     lastTicks = doubleClick ? -1 : now;
     return doubleClick;
 }

@@ -5,7 +5,8 @@
 #include "gui/ccontrollistener.h"
 #include "gui/cview.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CControl : public CView
 {

@@ -1,7 +1,8 @@
 // Told by controls about value changes and modifier clicks.
 #pragma once
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CDrawContext;
 class CControl;

@@ -1,10 +1,9 @@
 #include "gui/cdragcontainer.h"
 
-namespace VSTGUI {
-
-CDragContainer::CDragContainer(bool files, std::vector<std::string> items) : files(files), items(std::move(items))
+namespace VSTGUI
 {
-}
+
+CDragContainer::CDragContainer(bool files, std::vector<std::string> items) : files(files), items(std::move(items)) {}
 
 const char* CDragContainer::first(long& size, long& type)
 {
@@ -14,7 +13,8 @@ const char* CDragContainer::first(long& size, long& type)
 
 const char* CDragContainer::next(long& size, long& type)
 {
-    if (iterator >= items.size()) {
+    if (iterator >= items.size())
+    {
         size = 0;
         type = kError;
         return nullptr;

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CDragContainer : public CReferenceCounter
 {

@@ -4,14 +4,16 @@
 #include "platform/GraphicsDevice.h"
 #include "platform/PlatformWindow.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 const CFontDesc kFontTable[kNumStandardFonts] = {
     {"Arial", 12}, {"Arial", 18}, {"Arial", 14}, {"Arial", 12},
     {"Arial", 11}, {"Arial", 10}, {"Arial", 9},  {"Symbol", 13},
 };
 
-namespace {
+namespace
+{
 
 platform::ColorRef toColorRef(const CColor& color)
 {
@@ -20,18 +22,21 @@ platform::ColorRef toColorRef(const CColor& color)
 
 platform::IntRect toDevice(const CRect& rect, const CPoint& offset)
 {
-    return platform::IntRect{rect.left + offset.x, rect.top + offset.y, rect.right + offset.x,
-                             rect.bottom + offset.y};
+    return platform::IntRect{rect.left + offset.x, rect.top + offset.y, rect.right + offset.x, rect.bottom + offset.y};
 }
 
 } // namespace
 
 CDrawContext::CDrawContext(CFrame* frame, platform::GraphicsDevice* device, platform::Window* window)
-    : frame(frame), device(device), window(window)
+    : frame(frame),
+      device(device),
+      window(window)
 {
-    if (window) {
+    if (window)
+    {
         window->getScreenOrigin(offsetScreen.x, offsetScreen.y);
-        if (!device) {
+        if (!device)
+        {
             this->device = window->acquireDevice();
             deviceFromWindow = this->device != nullptr;
         }
@@ -97,7 +102,8 @@ void CDrawContext::drawRect(const CRect& rect, int style)
         return;
     if (style == kDrawFilled || style == kDrawFilledAndStroked)
         device->fillRect(toDevice(rect, offset));
-    if (style == kDrawStroked || style == kDrawFilledAndStroked) {
+    if (style == kDrawStroked || style == kDrawFilledAndStroked)
+    {
         moveTo(CPoint(rect.left, rect.top));
         lineTo(CPoint(rect.right - 1, rect.top));
         lineTo(CPoint(rect.right - 1, rect.bottom - 1));
@@ -174,7 +180,8 @@ void CDrawContext::setFillColor(const CColor& color)
     if (color == fillColor)
         return;
     fillColor = color;
-    if (device) {
+    if (device)
+    {
         device->setBackColor(toColorRef(color));
         device->selectBrush(toColorRef(color));
     }
@@ -230,7 +237,8 @@ platform::Window* CDrawContext::inputWindow() const
 void CDrawContext::getMouseLocation(CPoint& point)
 {
     platform::Window* source = inputWindow();
-    if (!source) {
+    if (!source)
+    {
         point = CPoint(0, 0);
         return;
     }

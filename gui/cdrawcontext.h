@@ -6,12 +6,14 @@
 #include "gui/cgeometry.h"
 #include "gui/creferencecounter.h"
 
-namespace platform {
+namespace platform
+{
 class GraphicsDevice;
 class Window;
 } // namespace platform
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CFrame;
 
@@ -106,16 +108,15 @@ public:
     int getFontSize() const { return fontSize; }
     int getFontStyle() const { return fontStyle; }
 
-    void drawString(const char* text, const CRect& rect, short opaque = false,
-                    CHoriTxtAlign align = kCenterText);
+    void drawString(const char* text, const CRect& rect, short opaque = false, CHoriTxtAlign align = kCenterText);
     int getStringWidth(const char* text);
 
     // The cursor relative to the context's window, and the live button state.
     void getMouseLocation(CPoint& point);
     long getMouseButtons();
 
-    CPoint offset;        // added to every coordinate given to a drawing operation
-    CPoint offsetScreen;  // the window's screen position, shifted with the offset by containers
+    CPoint offset;       // added to every coordinate given to a drawing operation
+    CPoint offsetScreen; // the window's screen position, shifted with the offset by containers
 
     CFrame* getFrame() const { return frame; }
     platform::GraphicsDevice* getDevice() const { return device; }
@@ -141,7 +142,7 @@ protected:
     int frameWidth = 1;
     CLineStyle lineStyle = kLineSolid;
     CDrawMode drawMode = kCopyMode;
-    CRect clipRect;  // in device coordinates, so it survives offset changes
+    CRect clipRect; // in device coordinates, so it survives offset changes
 };
 
 } // namespace VSTGUI

@@ -9,9 +9,11 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
-namespace {
+namespace
+{
 
 CRect atOrigin(const CRect& size) { return CRect(0, 0, size.width(), size.height()); }
 
@@ -26,12 +28,14 @@ CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor)
 }
 
 CFrame::CFrame(const CRect& size, AEffGUIEditor* editor, const WindowFactory& makeWindow)
-    : CViewContainer(atOrigin(size), nullptr, nullptr), pEditor(editor)
+    : CViewContainer(atOrigin(size), nullptr, nullptr),
+      pEditor(editor)
 {
     pParentFrame = this;
     if (makeWindow)
         window = makeWindow(this, this->size.width(), this->size.height());
-    if (window) {
+    if (window)
+    {
         bOpenFlag = true;
         setDropActive(true);
     }
@@ -50,7 +54,8 @@ CFrame::~CFrame()
     removeAll(true);
     releaseOffscreen();
     releaseDrag();
-    if (window) {
+    if (window)
+    {
         window->setCursor(kCursorDefault);
         if (bDropActive)
             window->setDropTarget(false);
@@ -69,7 +74,8 @@ CDrawContext* CFrame::createDrawContext() { return new CDrawContext(this, nullpt
 void CFrame::draw(CDrawContext* context)
 {
     bFirstPaintPending = false;
-    if (context) {
+    if (context)
+    {
         CViewContainer::draw(context);
         return;
     }
@@ -83,7 +89,8 @@ void CFrame::drawRect(CDrawContext* context, const CRect& updateRect)
     bFirstPaintPending = false;
     if (updateRect.isEmpty())
         return;
-    if (context) {
+    if (context)
+    {
         CViewContainer::drawRect(context, updateRect);
         return;
     }
@@ -99,7 +106,8 @@ void CFrame::mouse(CDrawContext* context, CPoint& where, long buttons)
         setFocusView(nullptr);
     if (buttons == -1 && context)
         buttons = context->getMouseButtons();
-    if (pModalView) {
+    if (pModalView)
+    {
         if (pModalView->hitTest(where, buttons))
             pModalView->mouse(context, where, buttons);
         return;
@@ -151,7 +159,8 @@ void CFrame::update(CDrawContext* context)
 {
     if (bUpdatesDisabled)
         return;
-    if (bDirty) {
+    if (bDirty)
+    {
         draw(context);
         setDirty(false);
         return;
@@ -175,14 +184,18 @@ bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse)
         oldFocus = pFocusView;
     if (!oldFocus)
         return CViewContainer::advanceNextFocusView(nullptr, reverse);
-    if (isChild(oldFocus)) {
+    if (isChild(oldFocus))
+    {
         if (CViewContainer::advanceNextFocusView(oldFocus, reverse))
             return true;
-    } else {
+    }
+    else
+    {
         // Climb through the enclosing containers, each continuing after the one below.
         CView* below = oldFocus;
         CView* parent = oldFocus->getParentView();
-        while (parent && parent != this && parent->isTypeOf("CViewContainer")) {
+        while (parent && parent != this && parent->isTypeOf("CViewContainer"))
+        {
             if (static_cast<CViewContainer*>(parent)->CViewContainer::advanceNextFocusView(below, reverse))
                 return true;
             below = parent;
@@ -211,7 +224,8 @@ void CFrame::idle()
         window->processEvents();
     if (!bOpenFlag || bFirstPaintPending || !window)
         return;
-    if (isDirty()) {
+    if (isDirty())
+    {
         CDrawContext* context = createDrawContext();
         update(context);
         context->forget();
@@ -257,9 +271,12 @@ bool CFrame::setSize(int width, int height)
         return false;
     auto* effect = pEditor ? dynamic_cast<AudioEffectX*>(pEditor->getEffect()) : nullptr;
     char sizeWindow[] = "sizeWindow";
-    if (effect && effect->canHostDo(sizeWindow) && effect->sizeWindow(width, height)) {
+    if (effect && effect->canHostDo(sizeWindow) && effect->sizeWindow(width, height))
+    {
         window->resize(width, height);
-    } else {
+    }
+    else
+    {
         // Grow the chain of windows up to the host's frame, each by what it
         // adds around the one inside it.
         void* current = window->getNativeHandle();
@@ -267,7 +284,8 @@ bool CFrame::setSize(int width, int height)
         int dh = 0;
         int stopWidth = 2 * window->getDialogFrameSize();
         bool hostOwnsRest = false;
-        while (dw != stopWidth) {
+        while (dw != stopWidth)
+        {
             void* parent = window->getParentOf(current);
             if (!parent || window->isMdiClient(parent))
                 break;
@@ -280,7 +298,8 @@ bool CFrame::setSize(int width, int height)
             window->getOuterSize(current, currentWidth, currentHeight);
             dw += parentWidth - currentWidth;
             dh += parentHeight - currentHeight;
-            if (dw > 80 || dh > 80) {
+            if (dw > 80 || dh > 80)
+            {
                 hostOwnsRest = true;
                 break;
             }
@@ -290,7 +309,8 @@ bool CFrame::setSize(int width, int height)
                 dh = 0;
             current = parent;
         }
-        if (!hostOwnsRest) {
+        if (!hostOwnsRest)
+        {
             if (current == window->getNativeHandle())
                 window->resize(width + dw, height + dh);
             else
@@ -352,7 +372,8 @@ void CFrame::setFocusView(CView* view)
     pFocusView = view;
     if (pFocusView && pFocusView->wantsFocus())
         pFocusView->setDirty(true);
-    if (old && old != view) {
+    if (old && old != view)
+    {
         old->looseFocus();
         if (old->wantsFocus())
             old->setDirty(true);
@@ -370,7 +391,8 @@ bool CFrame::setDropActive(bool active)
 
 void CFrame::invalidate(const CRect& rect)
 {
-    for (CView* child : childrenCopy()) {
+    for (CView* child : childrenCopy())
+    {
         CRect viewSize;
         child->getViewSize(viewSize);
         if (viewSize.rectOverlap(rect))
@@ -420,14 +442,19 @@ void CFrame::windowWheel(int x, int y, float distance)
 void CFrame::windowKey(const VstKeyCode& key, bool down)
 {
     VstKeyCode copy = key;
-    if (pEditor) {
+    if (pEditor)
+    {
         if (down)
             pEditor->onKeyDown(copy);
         else
             pEditor->onKeyUp(copy);
-    } else if (down) {
+    }
+    else if (down)
+    {
         onKeyDown(copy);
-    } else {
+    }
+    else
+    {
         onKeyUp(copy);
     }
 }
@@ -441,7 +468,8 @@ CDragContainer* CFrame::dragFor(const platform::DropData& data)
 
 void CFrame::releaseDrag()
 {
-    if (currentDrag) {
+    if (currentDrag)
+    {
         currentDrag->forget();
         currentDrag = nullptr;
     }

@@ -11,7 +11,8 @@
 
 class AEffGUIEditor;
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CDragContainer;
 

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 struct CPoint
 {

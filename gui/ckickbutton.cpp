@@ -5,13 +5,15 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 CKickButton::CKickButton(const CRect& size, CControlListener* listener, long tag, int heightOfOneImage,
                          CBitmap* background, const CPoint& offset)
-    : CControl(size, listener, tag, background), offset(offset), heightOfOneImage(heightOfOneImage)
-{
-}
+    : CControl(size, listener, tag, background),
+      offset(offset),
+      heightOfOneImage(heightOfOneImage)
+{}
 
 bool CKickButton::isTypeOf(const char* className) const
 {
@@ -24,7 +26,8 @@ void CKickButton::draw(CDrawContext* context)
     CPoint where(offset);
     if (value != 0.0f)
         where.y += heightOfOneImage;
-    if (pBackground) {
+    if (pBackground)
+    {
         if (bTransparencyEnabled)
             pBackground->drawTransparent(context, size, where);
         else
@@ -40,15 +43,19 @@ void CKickButton::mouse(CDrawContext* context, CPoint& where, long buttons)
     float entryValue = value;
     beginEdit();
     // Like a system push button: pressed while the pointer is over it, released when it leaves.
-    if (context && context->getMouseButtons() == kLButton) {
-        do {
+    if (context && context->getMouseButtons() == kLButton)
+    {
+        do
+        {
             value = size.pointInside(where) ? (entryValue == 0.0f ? 1.0f : 0.0f) : entryValue;
             if (isDirty() && listener)
                 listener->valueChanged(context, this);
             getMouseLocation(context, where);
             doIdleStuff();
         } while (context->getMouseButtons() == kLButton);
-    } else {
+    }
+    else
+    {
         value = value == 0.0f ? 1.0f : 0.0f;
         if (listener)
             listener->valueChanged(context, this);

@@ -3,7 +3,8 @@
 
 #include "gui/ccontrol.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CKickButton : public CControl
 {

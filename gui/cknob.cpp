@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
-namespace {
+namespace
+{
 
 constexpr double kTwoPi = 6.283185307179586;
 // Linear drags cover the range in this many pixels.
@@ -80,10 +82,13 @@ void CKnob::setHandleBitmap(CBitmap* bitmap)
     if (pHandle)
         pHandle->forget();
     pHandle = bitmap;
-    if (pHandle) {
+    if (pHandle)
+    {
         pHandle->remember();
         inset = static_cast<int>(pHandle->getWidth() * 0.5 + 2.5);
-    } else {
+    }
+    else
+    {
         inset = 3;
     }
 }
@@ -108,7 +113,8 @@ float CKnob::valueFromPoint(const CPoint& point) const
     if (turned < 0.0)
         turned += kTwoPi;
     double range = std::fabs(rangeAngle);
-    if (turned > range) {
+    if (turned > range)
+    {
         // In the dead gap: the nearer end.
         return turned - range <= halfAngle ? vmax : vmin;
     }
@@ -117,7 +123,8 @@ float CKnob::valueFromPoint(const CPoint& point) const
 
 void CKnob::draw(CDrawContext* context)
 {
-    if (pBackground) {
+    if (pBackground)
+    {
         if (bTransparencyEnabled)
             pBackground->drawTransparent(context, size, offset);
         else
@@ -131,7 +138,8 @@ void CKnob::drawHandle(CDrawContext* context)
 {
     CPoint where;
     valueToPoint(where);
-    if (pHandle) {
+    if (pHandle)
+    {
         int width = pHandle->getWidth();
         int height = pHandle->getHeight();
         where.offset(size.left - width / 2, size.top - height / 2);
@@ -173,7 +181,8 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     long oldButtons = buttons;
     float middle = (vmax - vmin) * 0.5f;
     float previous = value;
-    if (!linear) {
+    if (!linear)
+    {
         CPoint local(where);
         local.offset(-size.left, -size.top);
         previous = valueFromPoint(local);
@@ -184,13 +193,17 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
     // picture (a Shift-drag, the last pixels of a drag).
     float reported = value;
     beginEdit();
-    do {
+    do
+    {
         buttons = context ? context->getMouseButtons() : 0;
-        if (where != oldWhere) {
+        if (where != oldWhere)
+        {
             oldWhere = where;
-            if (linear) {
+            if (linear)
+            {
                 int distance = (where.x - firstPoint.x) + (firstPoint.y - where.y);
-                if ((buttons & kShift) != (oldButtons & kShift) && (buttons & kLButton)) {
+                if ((buttons & kShift) != (oldButtons & kShift) && (buttons & kLButton))
+                {
                     // Shift changes the scale; the start moves so the value stays where it is.
                     float newRange = kLinearRange * ((buttons & kShift) ? zoomFactor : 1.0f);
                     float newStep = (vmax - vmin) / newRange;
@@ -200,7 +213,9 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
                 }
                 value = entryValue + distance * step;
                 bounceValue();
-            } else {
+            }
+            else
+            {
                 CPoint local(where);
                 local.offset(-size.left, -size.top);
                 value = valueFromPoint(local);
@@ -212,7 +227,8 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
                 else
                     previous = value;
             }
-            if (value != reported && listener) {
+            if (value != reported && listener)
+            {
                 listener->valueChanged(context, this);
                 reported = value;
             }
@@ -226,7 +242,8 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
 void CKnob::reportStep(float before)
 {
     bounceValue();
-    if (value != before && listener) {
+    if (value != before && listener)
+    {
         beginEdit();
         listener->valueChanged(nullptr, this);
         endEdit();
@@ -242,7 +259,8 @@ bool CKnob::onWheel(CDrawContext* context, const CPoint&, float distance)
     value += distance * wheelInc * ((buttons & kShift) ? 0.1f : 1.0f);
     bounceValue();
     // A fine step may not change the picture; the host still hears of it.
-    if (value != before && listener) {
+    if (value != before && listener)
+    {
         beginEdit();
         listener->valueChanged(context, this);
         endEdit();
@@ -254,17 +272,13 @@ long CKnob::onKeyDown(VstKeyCode& keyCode)
 {
     float step = wheelInc * ((keyCode.modifier & kKeyShift) ? 0.1f : 1.0f);
     const float before = value;
-    switch (keyCode.virt) {
+    switch (keyCode.virt)
+    {
     case VKEY_UP:
-    case VKEY_RIGHT:
-        value += step;
-        break;
+    case VKEY_RIGHT: value += step; break;
     case VKEY_DOWN:
-    case VKEY_LEFT:
-        value -= step;
-        break;
-    default:
-        return -1;
+    case VKEY_LEFT: value -= step; break;
+    default: return -1;
     }
     reportStep(before);
     return 1;

@@ -5,7 +5,8 @@
 #include "gui/ccolor.h"
 #include "gui/ccontrol.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 enum CKnobMode
 {

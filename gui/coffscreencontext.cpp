@@ -2,10 +2,14 @@
 
 #include "platform/GraphicsDevice.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 COffscreenContext::COffscreenContext(CFrame* frame, int width, int height, const CColor& background)
-    : CDrawContext(frame, nullptr, nullptr), width(width), height(height), backgroundColor(background)
+    : CDrawContext(frame, nullptr, nullptr),
+      width(width),
+      height(height),
+      backgroundColor(background)
 {
     bitmap = platform::createCompatibleBitmap(width > 0 ? width : 1, height > 0 ? height : 1);
     if (bitmap)

@@ -5,11 +5,13 @@
 
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 class Bitmap;
 }
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class COffscreenContext : public CDrawContext
 {

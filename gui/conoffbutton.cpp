@@ -5,12 +5,13 @@
 #include <cmath>
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 COnOffButton::COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background, long style)
-    : CControl(size, listener, tag, background), style(style)
-{
-}
+    : CControl(size, listener, tag, background),
+      style(style)
+{}
 
 bool COnOffButton::isTypeOf(const char* className) const
 {
@@ -19,7 +20,8 @@ bool COnOffButton::isTypeOf(const char* className) const
 
 void COnOffButton::draw(CDrawContext* context)
 {
-    if (pBackground) {
+    if (pBackground)
+    {
         int offset = value != 0.0f ? pBackground->getHeight() / 2 : 0;
         if (bTransparencyEnabled)
             pBackground->drawTransparent(context, size, CPoint(0, offset));

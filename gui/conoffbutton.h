@@ -3,12 +3,13 @@
 
 #include "gui/ccontrol.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 enum COnOffButtonStyle
 {
-    kPostListenerUpdate = 0,  // tell the listener after the idle pass
-    kPreListenerUpdate = 1,   // tell it before
+    kPostListenerUpdate = 0, // tell the listener after the idle pass
+    kPreListenerUpdate = 1,  // tell it before
 };
 
 class COnOffButton : public CControl

@@ -6,9 +6,11 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
-namespace {
+namespace
+{
 
 // Entries are plain texts; these prefixes mark the special ones.
 const char kSeparator[] = "-";
@@ -32,7 +34,8 @@ bool startsWith(const std::string& text, const char* prefix) { return text.compa
 
 COptionMenu::COptionMenu(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
                          CBitmap* bgWhenClick, long style)
-    : CParamDisplay(size, background, style), bgWhenClick(bgWhenClick)
+    : CParamDisplay(size, background, style),
+      bgWhenClick(bgWhenClick)
 {
     this->listener = listener;
     this->tag = tag;
@@ -129,15 +132,19 @@ bool COptionMenu::setCurrent(long index, bool countSeparator)
 {
     if (index < 0 || index >= getNbEntries())
         return false;
-    if (countSeparator) {
+    if (countSeparator)
+    {
         if (isSeparator(index))
             return false;
         currentIndex = index;
-    } else {
+    }
+    else
+    {
         long position = -1;
         long selectable = -1;
         for (long i = 0; i < getNbEntries() && selectable < index; ++i)
-            if (isSelectable(i)) {
+            if (isSelectable(i))
+            {
                 selectable++;
                 position = i;
             }
@@ -256,9 +263,7 @@ void COptionMenu::setValue(float val)
 
 void COptionMenu::draw(CDrawContext* context)
 {
-    const char* text = currentIndex >= 0 && currentIndex < getNbEntries()
-                           ? shownText(currentIndex)
-                           : nullptr;
+    const char* text = currentIndex >= 0 && currentIndex < getNbEntries() ? shownText(currentIndex) : nullptr;
     drawText(context, text);
 }
 
@@ -274,7 +279,8 @@ void COptionMenu::mouse(CDrawContext* context, CPoint&, long buttons)
             return;
     if (!(buttons & (kLButton | kRButton)))
         return;
-    if (bgWhenClick && context) {
+    if (bgWhenClick && context)
+    {
         const char* text = currentIndex >= 0 ? shownText(currentIndex) : nullptr;
         drawText(context, text, bgWhenClick);
     }
@@ -286,7 +292,8 @@ void COptionMenu::buildItems(std::vector<platform::MenuItem>& items, std::vector
 {
     size_t nextSubMenu = 0;
     bool columns = nbItemsPerColumn > 0 && getNbEntries() < kMaxColumnEntries;
-    for (long i = 0; i < getNbEntries(); ++i) {
+    for (long i = 0; i < getNbEntries(); ++i)
+    {
         const std::string& entry = entries[static_cast<size_t>(i)];
         platform::MenuItem item;
         item.text = shownText(i);
@@ -300,7 +307,8 @@ void COptionMenu::buildItems(std::vector<platform::MenuItem>& items, std::vector
             item.kind = platform::MenuItem::title;
         else if (startsWith(entry, kGreyedPrefix))
             item.kind = platform::MenuItem::greyed;
-        else if (startsWith(entry, kSubMenuPrefix) && nextSubMenu < subMenus.size()) {
+        else if (startsWith(entry, kSubMenuPrefix) && nextSubMenu < subMenus.size())
+        {
             item.kind = platform::MenuItem::submenu;
             subMenus[nextSubMenu++]->buildItems(item.items, commands);
         }
@@ -328,7 +336,8 @@ void COptionMenu::takeFocus(CDrawContext* context)
     window->getScreenOrigin(originX, originY);
     int chosen = window->trackPopupMenu(items, where.x + originX, where.y + originY, (lastButton & kRButton) != 0);
 
-    if (chosen > 0 && chosen <= static_cast<int>(commands.size())) {
+    if (chosen > 0 && chosen <= static_cast<int>(commands.size()))
+    {
         const Command& command = commands[static_cast<size_t>(chosen - 1)];
         command.menu->setValue(static_cast<float>(command.index));
         command.menu->lastResult = command.index;

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 struct MenuItem;
 }
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class COptionMenu : public CParamDisplay
 {

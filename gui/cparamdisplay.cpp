@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 CParamDisplay::CParamDisplay(const CRect& size, CBitmap* background, long style)
-    : CControl(size, nullptr, 0, background), style(style)
-{
-}
+    : CControl(size, nullptr, 0, background),
+      style(style)
+{}
 
 bool CParamDisplay::isTypeOf(const char* className) const
 {
@@ -82,21 +83,26 @@ void CParamDisplay::drawText(CDrawContext* context, const char* text, CBitmap* p
         return;
 
     CBitmap* back = pressedBackground ? pressedBackground : pBackground;
-    if (back) {
+    if (back)
+    {
         if (bTransparencyEnabled)
             back->drawTransparent(context, size, backOffset);
         else
             back->draw(context, size, backOffset);
-    } else if (!bTransparencyEnabled) {
+    }
+    else if (!bTransparencyEnabled)
+    {
         context->setFillColor(backColor);
         context->fillRect(size);
-        if (!(style & (k3DIn | k3DOut | kNoFrame))) {
+        if (!(style & (k3DIn | k3DOut | kNoFrame)))
+        {
             context->setFrameColor(frameColor);
             context->drawRect(size);
         }
     }
 
-    if (style & (k3DIn | k3DOut)) {
+    if (style & (k3DIn | k3DOut))
+    {
         context->setLineWidth(1);
         context->setFrameColor((style & k3DIn) ? backColor : frameColor);
         context->moveTo(CPoint(size.left, size.bottom - 1));
@@ -116,7 +122,8 @@ void CParamDisplay::drawText(CDrawContext* context, const char* text, CBitmap* p
     clip.bound(oldClip);
     context->setClipRect(clip);
     context->setFont(fontID, 0, txtFace);
-    if (style & kShadowText) {
+    if (style & kShadowText)
+    {
         CRect shadow(size);
         shadow.offset(1, 1);
         context->setFontColor(shadowColor);

@@ -5,17 +5,18 @@
 #include "gui/ccontrol.h"
 #include "gui/cdrawcontext.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 // Style bits of the text controls.
 enum CParamDisplayStyle
 {
-    kMultipleCheckStyle = 0x1,  // option menu: each entry has its own check mark
+    kMultipleCheckStyle = 0x1, // option menu: each entry has its own check mark
     kShadowText = 0x4,
     k3DIn = 0x80,
     k3DOut = 0x100,
-    kPopupStyle = 0x200,        // option menu pops up at the control's top
-    kCheckStyle = 0x400,        // option menu: check mark on the current entry
+    kPopupStyle = 0x200, // option menu pops up at the control's top
+    kCheckStyle = 0x400, // option menu: check mark on the current entry
     kNoTextStyle = 0x800,
     kNoDrawStyle = 0x1000,
     kDoubleClickStyle = 0x2000, // text edit opens on double click only

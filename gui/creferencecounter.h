@@ -2,7 +2,8 @@
 // whoever creates one and hands it on calls forget when done.
 #pragma once
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CReferenceCounter
 {
@@ -14,7 +15,8 @@ public:
 
     virtual void forget()
     {
-        if (nbReference > 0) {
+        if (nbReference > 0)
+        {
             nbReference--;
             if (nbReference == 0)
                 delete this;

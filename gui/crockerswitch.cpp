@@ -5,11 +5,15 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 CRockerSwitch::CRockerSwitch(const CRect& size, CControlListener* listener, long tag, int heightOfOneImage,
                              CBitmap* background, const CPoint& offset, long style)
-    : CControl(size, listener, tag, background), offset(offset), heightOfOneImage(heightOfOneImage), style(style)
+    : CControl(size, listener, tag, background),
+      offset(offset),
+      heightOfOneImage(heightOfOneImage),
+      style(style)
 {
     setMin(-1.0f);
     setMax(1.0f);
@@ -28,7 +32,8 @@ void CRockerSwitch::draw(CDrawContext* context)
         where.y += 2 * heightOfOneImage;
     else if (value == 0.0f)
         where.y += heightOfOneImage;
-    if (pBackground) {
+    if (pBackground)
+    {
         if (bTransparencyEnabled)
             pBackground->drawTransparent(context, size, where);
         else
@@ -45,7 +50,8 @@ void CRockerSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
     int halfWidth = size.width() / 2;
     int halfHeight = size.height() / 2;
     beginEdit();
-    do {
+    do
+    {
         bool inside = size.pointInside(where);
         if (!inside)
             value = entryValue;

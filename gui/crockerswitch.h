@@ -4,7 +4,8 @@
 
 #include "gui/ccontrol.h"
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 enum CRockerStyle
 {
@@ -15,8 +16,8 @@ enum CRockerStyle
 class CRockerSwitch : public CControl
 {
 public:
-    CRockerSwitch(const CRect& size, CControlListener* listener, long tag, int heightOfOneImage,
-                  CBitmap* background, const CPoint& offset = CPoint(0, 0), long style = kHorizontal);
+    CRockerSwitch(const CRect& size, CControlListener* listener, long tag, int heightOfOneImage, CBitmap* background,
+                  const CPoint& offset = CPoint(0, 0), long style = kHorizontal);
 
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;

@@ -4,10 +4,11 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
-CTextEdit::CTextEdit(const CRect& size, CControlListener* listener, long tag, const char* initial,
-                     CBitmap* background, long style)
+CTextEdit::CTextEdit(const CRect& size, CControlListener* listener, long tag, const char* initial, CBitmap* background,
+                     long style)
     : CParamDisplay(size, background, style)
 {
     this->listener = listener;
@@ -30,7 +31,8 @@ void CTextEdit::setText(const char* newText)
     char copy[kMaxTextLength + 1] = "";
     if (newText)
         std::strncpy(copy, newText, kMaxTextLength);
-    if (std::strcmp(copy, text) != 0) {
+    if (std::strcmp(copy, text) != 0)
+    {
         std::strcpy(text, copy);
         setDirty(true);
     }
@@ -52,7 +54,8 @@ void CTextEdit::setTextEditConvert(void (*convert)(char*, char*, void*), void* d
 
 void CTextEdit::draw(CDrawContext* context)
 {
-    if (editBox) {
+    if (editBox)
+    {
         setDirty(false);
         return;
     }
@@ -90,8 +93,10 @@ void CTextEdit::takeFocus(CDrawContext* context)
     if (editBox || !pParentFrame || !pParentFrame->getPlatformWindow())
         return;
     CRect rect(size);
-    for (CView* parent = pParentView; parent; parent = parent->getParentView()) {
-        if (parent->notify(this, kMsgCheckIfViewContainer) == kMessageNotified) {
+    for (CView* parent = pParentView; parent; parent = parent->getParentView())
+    {
+        if (parent->notify(this, kMsgCheckIfViewContainer) == kMessageNotified)
+        {
             CRect parentSize;
             parent->getViewSize(parentSize);
             rect.offset(parentSize.left, parentSize.top);
@@ -124,7 +129,8 @@ void CTextEdit::looseFocus(CDrawContext* context)
     endEdit();
     if (pParentFrame && pParentFrame->getFocusView() == this)
         pParentFrame->setFocusView(nullptr);
-    if (!editBox) {
+    if (!editBox)
+    {
         inLooseFocus = false;
         return;
     }
@@ -135,7 +141,8 @@ void CTextEdit::looseFocus(CDrawContext* context)
     text[kMaxTextLength] = 0;
     editBox.reset();
     setDirty(true);
-    if (std::strcmp(oldText, text) != 0) {
+    if (std::strcmp(oldText, text) != 0)
+    {
         if (listener)
             listener->valueChanged(context, this);
         doIdleStuff();

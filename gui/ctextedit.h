@@ -7,7 +7,8 @@
 
 #include <memory>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CTextEdit : public CParamDisplay, private platform::EditBoxListener
 {

@@ -7,7 +7,8 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 const char* kMsgCheckIfViewContainer = "kMsgCheckIfViewContainer";
 const char* kMsgLooseFocus = "LooseFocus";
@@ -22,7 +23,8 @@ CView::~CView()
 
 void CView::draw(CDrawContext* context)
 {
-    if (pBackground) {
+    if (pBackground)
+    {
         if (bTransparencyEnabled)
             pBackground->drawTransparent(context, size);
         else
@@ -77,7 +79,8 @@ void CView::getMouseLocation(CDrawContext* context, CPoint& point)
 {
     if (!context)
         return;
-    if (pParentView && pParentView->notify(this, kMsgCheckIfViewContainer) == kMessageNotified) {
+    if (pParentView && pParentView->notify(this, kMsgCheckIfViewContainer) == kMessageNotified)
+    {
         auto* parent = static_cast<CViewContainer*>(pParentView);
         CPoint savedOffset = context->offset;
         CPoint savedScreen = context->offsetScreen;
@@ -85,7 +88,9 @@ void CView::getMouseLocation(CDrawContext* context, CPoint& point)
         parent->getMouseLocation(context, point);
         context->offset = savedOffset;
         context->offsetScreen = savedScreen;
-    } else {
+    }
+    else
+    {
         context->getMouseLocation(point);
     }
 }

@@ -12,7 +12,8 @@
 
 class AEffGUIEditor;
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class CBitmap;
 class CDrawContext;

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cstring>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
-namespace {
+namespace
+{
 
 // Saves and restores what modifyDrawContext changes.
 class ContextShift
@@ -20,11 +22,11 @@ public:
         : context(context),
           offset(context ? context->offset : CPoint()),
           screen(context ? context->offsetScreen : CPoint())
-    {
-    }
+    {}
     ~ContextShift()
     {
-        if (context) {
+        if (context)
+        {
             context->offset = offset;
             context->offsetScreen = screen;
         }
@@ -73,7 +75,8 @@ void CViewContainer::createOffscreen()
 
 void CViewContainer::releaseOffscreen()
 {
-    if (pOffscreenContext) {
+    if (pOffscreenContext)
+    {
         pOffscreenContext->forget();
         pOffscreenContext = nullptr;
     }
@@ -89,9 +92,12 @@ void CViewContainer::draw(CDrawContext* context)
     CRect local(0, 0, size.width(), size.height());
     CRect clip(local);
     CRect oldClip;
-    if (pOffscreenContext && bDrawInOffscreen) {
+    if (pOffscreenContext && bDrawInOffscreen)
+    {
         target = pOffscreenContext;
-    } else {
+    }
+    else
+    {
         context->getClipRect(oldClip);
         modifyDrawContext(context);
         CRect parentClip(oldClip);
@@ -123,9 +129,12 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect)
     client.offset(-size.left, -size.top);
     CRect clip(client);
     CDrawContext* target = context;
-    if (pOffscreenContext && bDrawInOffscreen) {
+    if (pOffscreenContext && bDrawInOffscreen)
+    {
         target = pOffscreenContext;
-    } else {
+    }
+    else
+    {
         CRect oldClip;
         context->getClipRect(oldClip);
         modifyDrawContext(context);
@@ -136,7 +145,8 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect)
     target->getClipRect(targetOldClip);
     target->setClipRect(clip);
     drawBackgroundRect(target, client);
-    for (CView* child : childrenCopy()) {
+    for (CView* child : childrenCopy())
+    {
         if (!child->checkUpdate(client))
             continue;
         CRect viewSize;
@@ -166,9 +176,11 @@ void CViewContainer::mouse(CDrawContext* context, CPoint& where, long buttons)
     if (buttons == -1 && context)
         buttons = context->getMouseButtons();
     std::vector<CView*> list = childrenCopy();
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+    {
         CView* child = *it;
-        if (child->getMouseEnabled() && child->hitTest(where2, buttons)) {
+        if (child->getMouseEnabled() && child->hitTest(where2, buttons))
+        {
             CViewHold alive(child);
             child->mouse(context, where2, buttons);
             return;
@@ -179,7 +191,8 @@ void CViewContainer::mouse(CDrawContext* context, CPoint& where, long buttons)
 long CViewContainer::onKeyDown(VstKeyCode& keyCode)
 {
     std::vector<CView*> list = childrenCopy();
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+    {
         long result = (*it)->onKeyDown(keyCode);
         if (result != -1)
             return result;
@@ -190,7 +203,8 @@ long CViewContainer::onKeyDown(VstKeyCode& keyCode)
 long CViewContainer::onKeyUp(VstKeyCode& keyCode)
 {
     std::vector<CView*> list = childrenCopy();
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+    {
         long result = (*it)->onKeyUp(keyCode);
         if (result != -1)
             return result;
@@ -221,13 +235,15 @@ bool CViewContainer::onDrop(CDrawContext* context, CDragContainer* drag, const C
     CPoint where2(where);
     where2.offset(-size.left, -size.top);
     CView* view = getViewAt(where);
-    if (view != currentDragView) {
+    if (view != currentDragView)
+    {
         if (currentDragView)
             currentDragView->onDragLeave(context, drag, where2);
         currentDragView = view;
     }
     bool result = false;
-    if (currentDragView) {
+    if (currentDragView)
+    {
         result = currentDragView->onDrop(context, drag, where2);
         currentDragView->onDragLeave(context, drag, where2);
     }
@@ -260,13 +276,16 @@ void CViewContainer::onDragMove(CDrawContext* context, CDragContainer* drag, con
     CPoint where2(where);
     where2.offset(-size.left, -size.top);
     CView* view = getViewAt(where);
-    if (view != currentDragView) {
+    if (view != currentDragView)
+    {
         if (currentDragView)
             currentDragView->onDragLeave(context, drag, where2);
         if (view)
             view->onDragEnter(context, drag, where2);
         currentDragView = view;
-    } else if (currentDragView) {
+    }
+    else if (currentDragView)
+    {
         currentDragView->onDragMove(context, drag, where2);
     }
 }
@@ -288,7 +307,8 @@ bool CViewContainer::isDirty() const
     if (bDirty)
         return true;
     CRect area(0, 0, size.width(), size.height());
-    for (CView* child : children) {
+    for (CView* child : children)
+    {
         if (!child->isDirty())
             continue;
         CRect r;
@@ -303,7 +323,8 @@ bool CViewContainer::isDirty() const
 void CViewContainer::setViewSize(const CRect& rect)
 {
     CView::setViewSize(rect);
-    if (pOffscreenContext && bDrawInOffscreen) {
+    if (pOffscreenContext && bDrawInOffscreen)
+    {
         releaseOffscreen();
         createOffscreen();
     }
@@ -348,7 +369,8 @@ void CViewContainer::redrawRect(CDrawContext* context, const CRect& rect)
 {
     CRect shifted(rect);
     shifted.offset(size.left, size.top);
-    if (bTransparencyEnabled) {
+    if (bTransparencyEnabled)
+    {
         if (pParentView)
             pParentView->redrawRect(context, shifted);
         else if (pParentFrame && pParentFrame != this)
@@ -358,7 +380,8 @@ void CViewContainer::redrawRect(CDrawContext* context, const CRect& rect)
     if (!context)
         return;
     ContextShift restore(context);
-    if (pParentView) {
+    if (pParentView)
+    {
         CPoint origin(0, 0);
         pParentView->localToFrame(origin);
         context->offset.offset(origin.x, origin.y);
@@ -369,31 +392,38 @@ void CViewContainer::redrawRect(CDrawContext* context, const CRect& rect)
 
 void CViewContainer::update(CDrawContext* context)
 {
-    if (mode == kNormalUpdate) {
+    if (mode == kNormalUpdate)
+    {
         if (isDirty())
             draw(context);
         return;
     }
-    if (bDirty) {
+    if (bDirty)
+    {
         draw(context);
         return;
     }
-    if (bDrawInOffscreen) {
+    if (bDrawInOffscreen)
+    {
         createOffscreen();
         bool anyDirty = isDirty();
         for (CView* child : childrenCopy())
             child->update(pOffscreenContext);
         if (anyDirty && context)
             pOffscreenContext->copyFrom(context, size);
-    } else if (context) {
+    }
+    else if (context)
+    {
         ContextShift restore(context);
         modifyDrawContext(context);
-        for (CView* child : childrenCopy()) {
+        for (CView* child : childrenCopy())
+        {
             if (!child->isDirty())
                 continue;
             CViewContainer* nested = nullptr;
             long nestedMode = 0;
-            if (child->notify(this, kMsgCheckIfViewContainer) == kMessageNotified) {
+            if (child->notify(this, kMsgCheckIfViewContainer) == kMessageNotified)
+            {
                 nested = static_cast<CViewContainer*>(child);
                 nestedMode = nested->getMode();
                 nested->setMode(kNormalUpdate);
@@ -477,7 +507,8 @@ void CViewContainer::drawBackgroundRect(CDrawContext* context, const CRect& rect
 {
     if (!context)
         return;
-    if (pBackground) {
+    if (pBackground)
+    {
         CRect oldClip;
         context->getClipRect(oldClip);
         CRect clip(rect);
@@ -489,7 +520,9 @@ void CViewContainer::drawBackgroundRect(CDrawContext* context, const CRect& rect
         else
             pBackground->draw(context, whole, backgroundOffset);
         context->setClipRect(oldClip);
-    } else if (!bTransparencyEnabled) {
+    }
+    else if (!bTransparencyEnabled)
+    {
         context->setFillColor(backgroundColor);
         context->drawRect(rect, kDrawFilled);
     }
@@ -509,7 +542,8 @@ CView* CViewContainer::getCurrentView() const
     CPoint where;
     pParentFrame->getCurrentLocation(where);
     frameToLocal(where);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+    {
         CRect area;
         (*it)->getMouseableArea(area);
         if (area.pointInside(where))
@@ -522,7 +556,8 @@ CView* CViewContainer::getViewAt(const CPoint& where, bool deep) const
 {
     CPoint where2(where);
     where2.offset(-size.left, -size.top);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+    {
         CRect area;
         (*it)->getMouseableArea(area);
         if (!area.pointInside(where2))
@@ -540,18 +575,21 @@ bool CViewContainer::advanceNextFocusView(CView* oldFocus, bool reverse)
     if (reverse)
         std::reverse(list.begin(), list.end());
     bool foundOld = oldFocus == nullptr;
-    for (CView* child : list) {
-        if (!foundOld) {
+    for (CView* child : list)
+    {
+        if (!foundOld)
+        {
             foundOld = child == oldFocus;
             continue;
         }
-        if (child->wantsFocus()) {
+        if (child->wantsFocus())
+        {
             if (pParentFrame)
                 pParentFrame->setFocusView(child);
             return true;
         }
-        if (child->isTypeOf("CViewContainer")
-            && static_cast<CViewContainer*>(child)->CViewContainer::advanceNextFocusView(nullptr, reverse))
+        if (child->isTypeOf("CViewContainer") &&
+            static_cast<CViewContainer*>(child)->CViewContainer::advanceNextFocusView(nullptr, reverse))
             return true;
     }
     return false;

@@ -7,14 +7,15 @@
 
 #include <vector>
 
-namespace VSTGUI {
+namespace VSTGUI
+{
 
 class COffscreenContext;
 
 enum CViewContainerMode
 {
-    kNormalUpdate = 0,     // redraw the whole container when anything in it is dirty
-    kOnlyDirtyUpdate = 1,  // redraw only the dirty children
+    kNormalUpdate = 0,    // redraw the whole container when anything in it is dirty
+    kOnlyDirtyUpdate = 1, // redraw only the dirty children
 };
 
 class CViewContainer : public CView

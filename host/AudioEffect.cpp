@@ -7,13 +7,9 @@
 
 namespace
 {
-AudioEffect* effectOf(AEffect* e)
-{
-    return e ? static_cast<AudioEffect*>(e->object) : nullptr;
-}
+AudioEffect* effectOf(AEffect* e) { return e ? static_cast<AudioEffect*>(e->object) : nullptr; }
 
-VstIntPtr VSTCALLBACK dispatchEffect(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                     float opt)
+VstIntPtr VSTCALLBACK dispatchEffect(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     AudioEffect* effect = effectOf(e);
     if (!effect)
@@ -59,7 +55,9 @@ float VSTCALLBACK getParameterForwarder(AEffect* e, VstInt32 index)
 } // namespace
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
-    : audioMaster(audioMaster), numPrograms(numPrograms), numParams(numParams)
+    : audioMaster(audioMaster),
+      numPrograms(numPrograms),
+      numParams(numParams)
 {
     // The record is complete before anything can call the host: hosts may
     // call back into the dispatcher while the effect is still being built.
@@ -168,20 +166,11 @@ VstInt32 AudioEffect::getMasterVersion()
     return version == 0 ? 1 : version;
 }
 
-void AudioEffect::masterIdle()
-{
-    callHost(audioMasterIdle);
-}
+void AudioEffect::masterIdle() { callHost(audioMasterIdle); }
 
-bool AudioEffect::isInputConnected(VstInt32 input)
-{
-    return callHost(audioMasterPinConnected, input, 0) == 0;
-}
+bool AudioEffect::isInputConnected(VstInt32 input) { return callHost(audioMasterPinConnected, input, 0) == 0; }
 
-bool AudioEffect::isOutputConnected(VstInt32 output)
-{
-    return callHost(audioMasterPinConnected, output, 1) == 0;
-}
+bool AudioEffect::isOutputConnected(VstInt32 output) { return callHost(audioMasterPinConnected, output, 1) == 0; }
 
 void AudioEffect::setEditor(AEffEditor* newEditor)
 {
@@ -208,17 +197,8 @@ void AudioEffect::canDoubleReplacing(bool state)
         cEffect.flags &= ~effFlagsCanDoubleReplacing;
 }
 
-void AudioEffect::dB2string(float value, char* text, VstInt32 maxLen)
-{
-    dbText(value, text, maxLen);
-}
+void AudioEffect::dB2string(float value, char* text, VstInt32 maxLen) { dbText(value, text, maxLen); }
 
-void AudioEffect::float2string(float value, char* text, VstInt32 maxLen)
-{
-    numberText(value, text, maxLen);
-}
+void AudioEffect::float2string(float value, char* text, VstInt32 maxLen) { numberText(value, text, maxLen); }
 
-void AudioEffect::int2string(VstInt32 value, char* text, VstInt32 maxLen)
-{
-    integerText(value, text, maxLen);
-}
+void AudioEffect::int2string(VstInt32 value, char* text, VstInt32 maxLen) { integerText(value, text, maxLen); }

@@ -7,8 +7,7 @@
 
 AudioEffectX::AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : AudioEffect(audioMaster, numPrograms, numParams)
-{
-}
+{}
 
 VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
@@ -82,7 +81,6 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     }
 }
 
-
 namespace
 {
 // A name cut to fit a short field: lower-case vowels go from the end
@@ -122,27 +120,15 @@ bool AudioEffectX::getParameterProperties(VstInt32 index, VstParameterProperties
     return true;
 }
 
-bool AudioEffectX::beginEdit(VstInt32 index)
-{
-    return callHost(audioMasterBeginEdit, index) != 0;
-}
+bool AudioEffectX::beginEdit(VstInt32 index) { return callHost(audioMasterBeginEdit, index) != 0; }
 
-bool AudioEffectX::endEdit(VstInt32 index)
-{
-    return callHost(audioMasterEndEdit, index) != 0;
-}
+bool AudioEffectX::endEdit(VstInt32 index) { return callHost(audioMasterEndEdit, index) != 0; }
 
-bool AudioEffectX::canHostDo(char* text)
-{
-    return callHost(audioMasterCanDo, 0, 0, text) != 0;
-}
+bool AudioEffectX::canHostDo(char* text) { return callHost(audioMasterCanDo, 0, 0, text) != 0; }
 
 bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height)
 {
     return callHost(audioMasterSizeWindow, width, height) != 0;
 }
 
-bool AudioEffectX::updateDisplay()
-{
-    return callHost(audioMasterUpdateDisplay) != 0;
-}
+bool AudioEffectX::updateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }

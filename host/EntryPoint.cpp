@@ -31,8 +31,5 @@ ZELVO_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
 // Old Linux hosts look up `main`; an assembler label gives the entry point that
 // name without clashing with a C++ main.
 ZELVO_EXPORT AEffect* zelvoLegacyMain(audioMasterCallback audioMaster) asm("main");
-AEffect* zelvoLegacyMain(audioMasterCallback audioMaster)
-{
-    return VSTPluginMain(audioMaster);
-}
+AEffect* zelvoLegacyMain(audioMasterCallback audioMaster) { return VSTPluginMain(audioMaster); }
 #endif

@@ -4,8 +4,7 @@
 #include "effect/ParameterTable.h"
 #include "host/NumberText.h"
 
-VstEffect::VstEffect(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, 1, kNumParams), core(describeRecord())
+VstEffect::VstEffect(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 1, kNumParams), core(describeRecord())
 {
     // The editor attaches itself to this effect and talks to the core.
     new Editor(this, core);
@@ -28,30 +27,15 @@ EffectHost* VstEffect::describeRecord()
     return this;
 }
 
-void VstEffect::setParameter(VstInt32 index, float value)
-{
-    core.setParameter(index, value);
-}
+void VstEffect::setParameter(VstInt32 index, float value) { core.setParameter(index, value); }
 
-float VstEffect::getParameter(VstInt32 index)
-{
-    return core.getParameter(index);
-}
+float VstEffect::getParameter(VstInt32 index) { return core.getParameter(index); }
 
-void VstEffect::getParameterName(VstInt32 index, char* text)
-{
-    core.getParameterName(index, text);
-}
+void VstEffect::getParameterName(VstInt32 index, char* text) { core.getParameterName(index, text); }
 
-void VstEffect::getParameterDisplay(VstInt32 index, char* text)
-{
-    core.getParameterDisplay(index, text);
-}
+void VstEffect::getParameterDisplay(VstInt32 index, char* text) { core.getParameterDisplay(index, text); }
 
-void VstEffect::getParameterLabel(VstInt32 index, char* text)
-{
-    core.getParameterLabel(index, text);
-}
+void VstEffect::getParameterLabel(VstInt32 index, char* text) { core.getParameterLabel(index, text); }
 
 void VstEffect::setSampleRate(float newRate)
 {
@@ -60,10 +44,7 @@ void VstEffect::setSampleRate(float newRate)
     core.setSampleRate(newRate);
 }
 
-void VstEffect::suspend()
-{
-    core.suspend();
-}
+void VstEffect::suspend() { core.suspend(); }
 
 void VstEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
@@ -75,15 +56,9 @@ void VstEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt
     core.processDoubleReplacing(inputs, outputs, sampleFrames);
 }
 
-void VstEffect::setProgramName(char* name)
-{
-    core.setPresetName(name);
-}
+void VstEffect::setProgramName(char* name) { core.setPresetName(name); }
 
-void VstEffect::getProgramName(char* name)
-{
-    core.getProgramName(name);
-}
+void VstEffect::getProgramName(char* name) { core.getProgramName(name); }
 
 bool VstEffect::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text)
 {
@@ -108,20 +83,11 @@ bool VstEffect::getProductString(char* text)
     return true;
 }
 
-void VstEffect::automate(int index, float value)
-{
-    callHost(audioMasterAutomate, index, 0, nullptr, value);
-}
+void VstEffect::automate(int index, float value) { callHost(audioMasterAutomate, index, 0, nullptr, value); }
 
-void VstEffect::editBegins(int index)
-{
-    AudioEffectX::beginEdit(index);
-}
+void VstEffect::editBegins(int index) { AudioEffectX::beginEdit(index); }
 
-void VstEffect::editEnds(int index)
-{
-    AudioEffectX::endEdit(index);
-}
+void VstEffect::editEnds(int index) { AudioEffectX::endEdit(index); }
 
 void VstEffect::parameterChanged(int index, float value)
 {
@@ -129,22 +95,10 @@ void VstEffect::parameterChanged(int index, float value)
         editor->setParameter(index, value);
 }
 
-void VstEffect::latencyChanged(int samples)
-{
-    setInitialDelay(samples);
-}
+void VstEffect::latencyChanged(int samples) { setInitialDelay(samples); }
 
-void VstEffect::displayChanged()
-{
-    updateDisplay();
-}
+void VstEffect::displayChanged() { updateDisplay(); }
 
-bool VstEffect::inputConnected(int channel)
-{
-    return isInputConnected(channel);
-}
+bool VstEffect::inputConnected(int channel) { return isInputConnected(channel); }
 
-bool VstEffect::outputConnected(int channel)
-{
-    return isOutputConnected(channel);
-}
+bool VstEffect::outputConnected(int channel) { return isOutputConnected(channel); }

@@ -14,10 +14,7 @@ HostedEffect::~HostedEffect()
     delete ownEditor.exchange(nullptr);
 }
 
-AEffEditor& HostedEffect::editor()
-{
-    return *ownEditor.load();
-}
+AEffEditor& HostedEffect::editor() { return *ownEditor.load(); }
 
 void HostedEffect::setAutomationSink(AutomationSink newSink, void* context, GestureSink gestures)
 {
@@ -29,10 +26,7 @@ void HostedEffect::setAutomationSink(AutomationSink newSink, void* context, Gest
     sink = newSink;
 }
 
-bool HostedEffect::onSinkThread() const
-{
-    return quiet == 0 && std::this_thread::get_id() == sinkThread.load();
-}
+bool HostedEffect::onSinkThread() const { return quiet == 0 && std::this_thread::get_id() == sinkThread.load(); }
 
 void HostedEffect::automate(int index, float value)
 {

@@ -22,10 +22,7 @@
 namespace
 {
 
-Lv2Instance* instanceOf(LV2_Handle handle)
-{
-    return static_cast<Lv2Instance*>(handle);
-}
+Lv2Instance* instanceOf(LV2_Handle handle) { return static_cast<Lv2Instance*>(handle); }
 
 const void* findFeature(const LV2_Feature* const* features, const char* uri)
 {
@@ -112,9 +109,8 @@ void run(LV2_Handle handle, uint32_t frames)
         *instance->latency = (float)effect.getLatency();
     if (!instance->outputs[0] || !instance->outputs[1] || !instance->inputs[0] || !instance->inputs[1])
         return;
-    const int length = frames > (uint32_t)std::numeric_limits<int>::max()
-                                ? std::numeric_limits<int>::max()
-                                : (int)frames;
+    const int length =
+        frames > (uint32_t)std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : (int)frames;
     effect.processReplacing(instance->inputs, instance->outputs, length);
 }
 
@@ -122,10 +118,7 @@ void run(LV2_Handle handle, uint32_t frames)
 // same, for hosts that call it without looking.
 void deactivate(LV2_Handle) {}
 
-void cleanup(LV2_Handle handle)
-{
-    delete instanceOf(handle);
-}
+void cleanup(LV2_Handle handle) { delete instanceOf(handle); }
 
 LV2_State_Status save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
                       const LV2_Feature* const*)
@@ -156,8 +149,8 @@ LV2_State_Status save(LV2_Handle handle, LV2_State_Store_Function store, LV2_Sta
 
 // An integer property as Int or Long (Turtle files give either); false if
 // absent or of another type.
-bool retrieveInteger(Lv2Instance* instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state,
-                     LV2_URID key, int64_t& result)
+bool retrieveInteger(Lv2Instance* instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, LV2_URID key,
+                     int64_t& result)
 {
     size_t size = 0;
     uint32_t type = 0;
@@ -197,13 +190,12 @@ LV2_State_Status restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
     if (bank)
     {
         presetfile::ProgramData programs[presetfile::kBankProgramCount];
-        if (type == instance->uris.chunk &&
-            presetfile::decodeBank(static_cast<const unsigned char*>(bank), size, programs) ==
-                presetfile::FileCheck::accepted)
+        if (type == instance->uris.chunk && presetfile::decodeBank(static_cast<const unsigned char*>(bank), size,
+                                                                   programs) == presetfile::FileCheck::accepted)
         {
             int64_t selected = 0;
-            if (!retrieveInteger(instance, retrieve, state, instance->uris.selectedProgram, selected) ||
-                selected < 0 || selected >= kProgramCount)
+            if (!retrieveInteger(instance, retrieve, state, instance->uris.selectedProgram, selected) || selected < 0 ||
+                selected >= kProgramCount)
                 selected = 0;
             auto loadPrograms = [&] {
                 for (int p = 0; p < kProgramCount; ++p)
@@ -266,7 +258,4 @@ Lv2Instance::Lv2Instance()
         v = std::numeric_limits<float>::quiet_NaN();
 }
 
-const LV2_Descriptor* zelvoLv2Descriptor(uint32_t index)
-{
-    return index == 0 ? &kDescriptor : nullptr;
-}
+const LV2_Descriptor* zelvoLv2Descriptor(uint32_t index) { return index == 0 ? &kDescriptor : nullptr; }

@@ -158,7 +158,4 @@ const LV2UI_Descriptor kDescriptor = {lv2bundle::kUiUri, instantiate, cleanup, p
 
 } // namespace
 
-const LV2UI_Descriptor* zelvoLv2UiDescriptor(uint32_t index)
-{
-    return index == 0 ? &kDescriptor : nullptr;
-}
+const LV2UI_Descriptor* zelvoLv2UiDescriptor(uint32_t index) { return index == 0 ? &kDescriptor : nullptr; }

@@ -9,28 +9,19 @@ namespace lv2port
 {
 
 const char* const kSymbols[kControlCount] = {
-    "output",   "drive",     "transient",  "release",  "trans_shape", "link",       "oversample", "detector_order",
-    "power",    "scale",     "bits",       "noise_shape", "calibrate", "leveller",  "meter_ovs",  "auto_out",
-    "quantize", "autoblack", "meter_type", "att_zoom", "att_show",    "post_meter", "tp_guard",
+    "output",   "drive",     "transient",  "release",     "trans_shape", "link",       "oversample", "detector_order",
+    "power",    "scale",     "bits",       "noise_shape", "calibrate",   "leveller",   "meter_ovs",  "auto_out",
+    "quantize", "autoblack", "meter_type", "att_zoom",    "att_show",    "post_meter", "tp_guard",
 };
 
 namespace
 {
-bool inRange(int index)
-{
-    return index >= 0 && index < kControlCount;
-}
+bool inRange(int index) { return index >= 0 && index < kControlCount; }
 
-double clampUnit(double v)
-{
-    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
-}
+double clampUnit(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
 
 // Gains show in decibels on the ports, as in the host's parameter texts.
-bool inDecibels(int index)
-{
-    return kParameterTable[index].display == ParameterDisplay::decibels;
-}
+bool inDecibels(int index) { return kParameterTable[index].display == ParameterDisplay::decibels; }
 
 double engineering(int index, double v)
 {
@@ -59,20 +50,11 @@ Unit unit(int index)
     return Unit::none;
 }
 
-bool isLogarithmic(int index)
-{
-    return inRange(index) && kParameterTable[index].curve == ParameterCurve::releaseMs;
-}
+bool isLogarithmic(int index) { return inRange(index) && kParameterTable[index].curve == ParameterCurve::releaseMs; }
 
-bool isStepped(int index)
-{
-    return inRange(index) && kParameterTable[index].steps > 0;
-}
+bool isStepped(int index) { return inRange(index) && kParameterTable[index].steps > 0; }
 
-bool isToggle(int index)
-{
-    return inRange(index) && (kParameterTable[index].hints & kHintToggle) != 0;
-}
+bool isToggle(int index) { return inRange(index) && (kParameterTable[index].hints & kHintToggle) != 0; }
 
 float minimum(int index)
 {

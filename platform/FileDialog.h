@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 struct FileType
 {
-    std::string name;     // "QDX Banks"
-    std::string pattern;  // "*.qdb", or "*.*" for all files
+    std::string name;    // "QDX Banks"
+    std::string pattern; // "*.qdb", or "*.*" for all files
 };
 
 struct FileDialogRequest
@@ -19,11 +20,11 @@ struct FileDialogRequest
     std::string title;
     std::vector<FileType> types;
     int selectedType = 0;
-    std::string defaultExtension;   // added to a typed name without extension
+    std::string defaultExtension; // added to a typed name without extension
     std::string initialDirectory;
     std::string initialName;
-    bool mustExist = false;         // open: the file must exist
-    bool overwritePrompt = false;   // save: ask before replacing a file
+    bool mustExist = false;       // open: the file must exist
+    bool overwritePrompt = false; // save: ask before replacing a file
     void* ownerWindow = nullptr;
 };
 

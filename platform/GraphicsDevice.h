@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 
 // A colour as the system's drawing layer takes it: red | green << 8 | blue << 16.
 using ColorRef = uint32_t;
@@ -30,17 +31,26 @@ struct IntRect
     bool isEmpty() const { return right <= left || bottom <= top; }
 };
 
-enum class PenStyle { solid, dotted };
-enum class TextAlign { left, center, right };
+enum class PenStyle
+{
+    solid,
+    dotted
+};
+enum class TextAlign
+{
+    left,
+    center,
+    right
+};
 
 struct FontDescription
 {
     const char* face = "Arial";
-    int size = 12;            // character cell height in pixels (ascent + descent)
+    int size = 12; // character cell height in pixels (ascent + descent)
     bool bold = false;
     bool italic = false;
     bool underline = false;
-    bool decorative = false;  // symbol family rather than the Swiss (sans) family
+    bool decorative = false; // symbol family rather than the Swiss (sans) family
 };
 
 // A device-dependent picture: a resource bitmap, or the back buffer of a memory device.

@@ -3,7 +3,8 @@
 
 #include <functional>
 
-namespace platform {
+namespace platform
+{
 
 void showMessageBox(const char* caption, const char* text);
 

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 // Mouse button and modifier bits as the toolkit uses them.
 enum InputState
@@ -38,7 +39,7 @@ enum CursorType
 
 struct DropData
 {
-    bool files = false;               // a list of file paths, else text
+    bool files = false; // a list of file paths, else text
     std::vector<std::string> items;
 };
 
@@ -92,19 +93,26 @@ public:
 
 struct MenuItem
 {
-    enum Kind { normal, separator, title, greyed, submenu };
+    enum Kind
+    {
+        normal,
+        separator,
+        title,
+        greyed,
+        submenu
+    };
     Kind kind = normal;
     std::string text;
     bool checked = false;
-    bool columnBreak = false;   // starts a new column
-    int command = 0;            // identifier reported when chosen (> 0)
+    bool columnBreak = false;    // starts a new column
+    int command = 0;             // identifier reported when chosen (> 0)
     std::vector<MenuItem> items; // the submenu's entries
 };
 
 class Window
 {
 public:
-    virtual ~Window() = default;   // destroys the native window
+    virtual ~Window() = default; // destroys the native window
 
     virtual void* getNativeHandle() const = 0;
     virtual int getWidth() const = 0;
@@ -115,11 +123,11 @@ public:
     virtual void releaseDevice(GraphicsDevice* device) = 0;
 
     virtual void getScreenOrigin(int& x, int& y) = 0;
-    virtual void getCursorPosition(int& x, int& y) = 0;   // screen coordinates
+    virtual void getCursorPosition(int& x, int& y) = 0; // screen coordinates
     // The buttons and modifiers carried by the input event being handled (or
     // the last one a drag loop took), not the device's state now: hosts idle
     // late, and by then a quick click has long been released.
-    virtual int getInputState() = 0;                      // InputState bits
+    virtual int getInputState() = 0; // InputState bits
     virtual void setCursor(int type) = 0;
     virtual void resize(int width, int height) = 0;
 
@@ -136,7 +144,7 @@ public:
     virtual unsigned long getInputTime() { return 0; }
 
     // The host's windows, for the frame's own resizing when the host cannot.
-    virtual void* getParentOf(void* window) = 0;           // null at the top
+    virtual void* getParentOf(void* window) = 0; // null at the top
     virtual bool isMdiClient(void* window) = 0;
     virtual void getOuterSize(void* window, int& width, int& height) = 0;
     virtual void resizeWindow(void* window, int width, int height) = 0;
@@ -147,8 +155,7 @@ public:
     virtual std::unique_ptr<EditBox> createEditBox(const IntRect& rect, const std::string& text,
                                                    const EditBoxStyle& style, EditBoxListener* listener) = 0;
     // Runs the menu modally at the screen point; the chosen command, or 0.
-    virtual int trackPopupMenu(const std::vector<MenuItem>& items, int screenX, int screenY,
-                               bool rightButton) = 0;
+    virtual int trackPopupMenu(const std::vector<MenuItem>& items, int screenX, int screenY, bool rightButton) = 0;
 };
 
 // A visible child window of the host's window (an HWND, or an X11 Window id).

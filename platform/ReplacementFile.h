@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 class ReplacementFile
 {

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 
 // The picture with this resource number, or null when there is none.
 std::unique_ptr<Bitmap> loadResourceBitmap(int id);

@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace platform
+{
 
-uint32_t getTicks();            // milliseconds since an arbitrary start
+uint32_t getTicks(); // milliseconds since an arbitrary start
 void sleepMilliseconds(int ms);
-int getDoubleClickTime();       // milliseconds
+int getDoubleClickTime(); // milliseconds
 
 } // namespace platform

@@ -14,31 +14,16 @@ namespace
 const char* const kMemoAKey = "SOFTWARE\\Korvane\\QDXzelvo\\MemoA";
 const char* const kMemoBKey = "SOFTWARE\\Korvane\\QDXzelvo\\MemoB";
 
-void valueName(int index, char* name, size_t size)
-{
-    std::snprintf(name, size, "param%3d", index);
-}
+void valueName(int index, char* name, size_t size) { std::snprintf(name, size, "param%3d", index); }
 } // namespace
 
-void CPresetSystemEffect::storeMemoA()
-{
-    storeMemo(kMemoAKey);
-}
+void CPresetSystemEffect::storeMemoA() { storeMemo(kMemoAKey); }
 
-void CPresetSystemEffect::storeMemoB()
-{
-    storeMemo(kMemoBKey);
-}
+void CPresetSystemEffect::storeMemoB() { storeMemo(kMemoBKey); }
 
-void CPresetSystemEffect::recallMemoA()
-{
-    recallMemo(kMemoAKey);
-}
+void CPresetSystemEffect::recallMemoA() { recallMemo(kMemoAKey); }
 
-void CPresetSystemEffect::recallMemoB()
-{
-    recallMemo(kMemoBKey);
-}
+void CPresetSystemEffect::recallMemoB() { recallMemo(kMemoBKey); }
 
 void CPresetSystemEffect::storeMemo(const char* keyPath)
 {
@@ -87,8 +72,8 @@ void CPresetSystemEffect::recallMemo(const char* keyPath)
         // A missing or malformed value leaves that parameter as it is.
         if (!key.queryBinary(name, bytes, &size) || size != 4)
             continue;
-        uint32_t bits = (uint32_t)bytes[0] | ((uint32_t)bytes[1] << 8) | ((uint32_t)bytes[2] << 16) |
-                        ((uint32_t)bytes[3] << 24);
+        uint32_t bits =
+            (uint32_t)bytes[0] | ((uint32_t)bytes[1] << 8) | ((uint32_t)bytes[2] << 16) | ((uint32_t)bytes[3] << 24);
         float value;
         std::memcpy(&value, &bits, 4);
         if (value != value)

@@ -9,8 +9,7 @@ using namespace VSTGUI;
 
 CPSOnOffButton::CPSOnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background)
     : COnOffButton(size, listener, tag, background)
-{
-}
+{}
 
 bool CPSOnOffButton::isTypeOf(const char* className) const
 {
@@ -27,7 +26,8 @@ void CPSOnOffButton::setHover(bool state)
 
 void CPSOnOffButton::draw(CDrawContext* context)
 {
-    if (pBackground) {
+    if (pBackground)
+    {
         const int frameHeight = pBackground->getHeight() / 3;
         const int picture = pressed ? 2 : (hover ? 1 : 0);
         pBackground->draw(context, size, CPoint(0, picture * frameHeight));

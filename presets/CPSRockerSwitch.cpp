@@ -55,12 +55,15 @@ void CPSRockerSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
     auto* bar = dynamic_cast<CPresetSystemListener*>(listener);
     if (!bar)
         return;
-    if (leftHalf.pointInside(where)) {
+    if (leftHalf.pointInside(where))
+    {
         value = -1.0f;
         doIdleStuff();
         bar->stepPreset(false);
         setDirty(true);
-    } else if (rightHalf.pointInside(where)) {
+    }
+    else if (rightHalf.pointInside(where))
+    {
         value = 1.0f;
         doIdleStuff();
         bar->stepPreset(true);

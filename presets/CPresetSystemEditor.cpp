@@ -20,7 +20,8 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 
 constexpr int kNameFieldBitmap = 128;
 constexpr int kLoadBitmap = 991;
@@ -50,7 +51,8 @@ void copyPath(char* target, const std::string& text)
 } // namespace
 
 CPresetSystemEditor::CPresetSystemEditor(AudioEffect* effect, EditorConnection& connection)
-    : AEffGUIEditor(effect), connection(connection)
+    : AEffGUIEditor(effect),
+      connection(connection)
 {
     std::error_code error;
     const std::string current = std::filesystem::current_path(error).string();
@@ -69,7 +71,8 @@ void CPresetSystemEditor::beginEdit(VstInt32 index) { connection.beginEdit(index
 
 void CPresetSystemEditor::endEdit(VstInt32 index) { connection.endEdit(index); }
 
-namespace {
+namespace
+{
 // Accesses held by the calling thread: closing from inside one must not wait for itself.
 thread_local int accessesOnThisThread = 0;
 } // namespace
@@ -113,8 +116,12 @@ bool CPresetSystemEditor::open(void*)
         std::lock_guard<std::mutex> lock(pendingNamesMutex);
         pendingNames.clear();
     }
-    auto barRect = [](const PanelLayout::Rect& r) { return CRect(r.left, r.top, r.right, r.bottom); };
-    auto barKey = [&](PanelLayout::Control key) { return barRect(PanelLayout::placement(key).rect); };
+    auto barRect = [](const PanelLayout::Rect& r) {
+        return CRect(r.left, r.top, r.right, r.bottom);
+    };
+    auto barKey = [&](PanelLayout::Control key) {
+        return barRect(PanelLayout::placement(key).rect);
+    };
 
     char name[kProgramNameLength + 1] = "";
     const int selected = connection.getPresetIndex();
@@ -135,15 +142,16 @@ bool CPresetSystemEditor::open(void*)
     font->forget();
     transparentFont->forget();
 
-    presetMenu = new COptionMenu(barRect(PanelLayout::kPresetMenu), this, kTagPresetMenu, nullptr, nullptr, kCheckStyle | kNoDrawStyle);
+    presetMenu = new COptionMenu(barRect(PanelLayout::kPresetMenu), this, kTagPresetMenu, nullptr, nullptr,
+                                 kCheckStyle | kNoDrawStyle);
     fillMenu();
     presetMenu->setNbItemsPerColumn(kItemsPerColumn);
     presetMenu->setCurrent(menuPosition(selected), true);
     frame->addView(presetMenu);
 
     CBitmap* switchBitmap = new CBitmap(kSwitchBitmap);
-    stepSwitch = new CPSRockerSwitch(barKey(PanelLayout::Control::PresetStep), this, kTagPresetStep, kBarHeight, switchBitmap, CPoint(0, 0),
-                                     kHorizontal);
+    stepSwitch = new CPSRockerSwitch(barKey(PanelLayout::Control::PresetStep), this, kTagPresetStep, kBarHeight,
+                                     switchBitmap, CPoint(0, 0), kHorizontal);
     frame->addView(stepSwitch);
 
     CBitmap* loadBitmap = new CBitmap(kLoadBitmap);
@@ -161,9 +169,10 @@ bool CPresetSystemEditor::open(void*)
         {PanelLayout::Control::LoadPreset, kTagLoadPreset, loadBitmap, CSaveLoadButton::kLoadPreset},
         {PanelLayout::Control::SavePreset, kTagSavePreset, saveBitmap, CSaveLoadButton::kSavePreset},
     };
-    for (int i = 0; i < 4; ++i) {
-        fileButtons[i] = new CSaveLoadButton(barKey(files[i].key), this, files[i].tag, kBarHeight,
-                                             files[i].bitmap, CPoint(0, 0), files[i].type);
+    for (int i = 0; i < 4; ++i)
+    {
+        fileButtons[i] = new CSaveLoadButton(barKey(files[i].key), this, files[i].tag, kBarHeight, files[i].bitmap,
+                                             CPoint(0, 0), files[i].type);
         frame->addView(fileButtons[i]);
     }
     struct MemoryButton
@@ -178,9 +187,9 @@ bool CPresetSystemEditor::open(void*)
         {PanelLayout::Control::StoreA, kTagStoreA, saveBitmap},
         {PanelLayout::Control::StoreB, kTagStoreB, saveBitmap},
     };
-    for (int i = 0; i < 4; ++i) {
-        memoryButtons[i] = new CPSOnOffButton(barKey(memories[i].key), this, memories[i].tag,
-                                              memories[i].bitmap);
+    for (int i = 0; i < 4; ++i)
+    {
+        memoryButtons[i] = new CPSOnOffButton(barKey(memories[i].key), this, memories[i].tag, memories[i].bitmap);
         frame->addView(memoryButtons[i]);
     }
     switchBitmap->forget();
@@ -207,7 +216,8 @@ void CPresetSystemEditor::fillMenu()
     if (!presetMenu)
         return;
     presetMenu->removeAllEntry();
-    for (int k = 0; k < kProgramCount; ++k) {
+    for (int k = 0; k < kProgramCount; ++k)
+    {
         char name[kProgramNameLength + 1] = "";
         connection.getPresetName(k, name);
         // Names come from users, hosts and files: never menu markup.
@@ -231,9 +241,11 @@ void CPresetSystemEditor::idle()
     for (CPSOnOffButton* button : memoryButtons)
         if (button)
             button->setHover(button == hovered);
-    if (stepSwitch) {
+    if (stepSwitch)
+    {
         int state = CPSRockerSwitch::kNoHover;
-        if (stepSwitch == hovered) {
+        if (stepSwitch == hovered)
+        {
             if (stepSwitch->getLeftHalf().pointInside(where))
                 state = CPSRockerSwitch::kLeftHover;
             else if (stepSwitch->getRightHalf().pointInside(where))
@@ -247,15 +259,18 @@ void CPresetSystemEditor::valueChanged(CDrawContext*, CControl* control)
 {
     if (!control)
         return;
-    switch (control->getTag()) {
-    case kTagPresetName: {
+    switch (control->getTag())
+    {
+    case kTagPresetName:
+    {
         char text[CTextEdit::kMaxTextLength + 1] = "";
         if (auto* field = dynamic_cast<CTextEdit*>(control))
             field->getText(text);
         nameEdited(text);
         break;
     }
-    case kTagPresetMenu: {
+    case kTagPresetMenu:
+    {
         auto* menu = dynamic_cast<COptionMenu*>(control);
         if (!menu)
             break;
@@ -279,7 +294,8 @@ void CPresetSystemEditor::showName(const char* name, int program)
 {
     if (nameField)
         nameField->setText(name);
-    if (presetMenu) {
+    if (presetMenu)
+    {
         if (program > 0)
             presetMenu->setEntry(menuPosition(program), name);
         presetMenu->setEntry(0, name);
@@ -293,9 +309,11 @@ void CPresetSystemEditor::showPendingNames()
         std::lock_guard<std::mutex> lock(pendingNamesMutex);
         names.swap(pendingNames);
     }
-    for (const PendingName& pending : names) {
+    for (const PendingName& pending : names)
+    {
         // A rename of a program that is no longer selected only renames its entry.
-        if (pending.program != connection.getPresetIndex()) {
+        if (pending.program != connection.getPresetIndex())
+        {
             if (presetMenu && pending.program > 0)
                 presetMenu->setEntry(menuPosition(pending.program), pending.name.c_str());
             continue;
@@ -338,7 +356,8 @@ void CPresetSystemEditor::programsChanged(int selectedIndex)
     fillMenu();
     if (presetMenu)
         presetMenu->setCurrent(menuPosition(selectedIndex), true);
-    if (selectedIndex >= 0 && selectedIndex < kProgramCount) {
+    if (selectedIndex >= 0 && selectedIndex < kProgramCount)
+    {
         char name[kProgramNameLength + 1] = "";
         connection.getPresetName(selectedIndex, name);
         showName(name, 0);
@@ -362,11 +381,14 @@ bool CPresetSystemEditor::chooseFile(bool save, FileKind kind, std::string& bare
     platform::FileDialogRequest request;
     request.save = save;
     const bool bank = kind == kBankFile;
-    if (bank) {
+    if (bank)
+    {
         request.title = save ? "Save bank as..." : "Select bank to load...";
         request.types = {{"All Files", "*.*"}, {"QDX Banks", "*.qdb"}};
         request.defaultExtension = "qdb";
-    } else {
+    }
+    else
+    {
         request.title = save ? "Save preset as..." : "Select preset to load...";
         request.types = {{"All Files", "*.*"}, {"QDX Presets", "*.qdx"}};
         request.defaultExtension = "qdx";
@@ -389,7 +411,8 @@ bool CPresetSystemEditor::chooseFile(bool save, FileKind kind, std::string& bare
     const std::string name = split == std::string::npos ? path : path.substr(split + 1);
     copyPath(fileName, name);
     copyPath(lastDirectory, directory);
-    if (!directory.empty() && !name.empty()) {
+    if (!directory.empty() && !name.empty())
+    {
         // The directory stays current, so the next editor in this process starts there.
         std::error_code error;
         std::filesystem::current_path(directory, error);

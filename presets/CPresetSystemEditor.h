@@ -18,11 +18,12 @@
 class CPSOnOffButton;
 class CPSRockerSwitch;
 class CSaveLoadButton;
-namespace VSTGUI {
+namespace VSTGUI
+{
 class CBitmap;
 class COptionMenu;
 class CTextEdit;
-}
+} // namespace VSTGUI
 
 // Tags of the bar's controls.
 enum PresetBarTag
@@ -154,6 +155,6 @@ private:
     VSTGUI::CTextEdit* nameField = nullptr;
     VSTGUI::COptionMenu* presetMenu = nullptr;
     CPSRockerSwitch* stepSwitch = nullptr;
-    CSaveLoadButton* fileButtons[4] = {};     // load bank, save bank, load preset, save preset
-    CPSOnOffButton* memoryButtons[4] = {};    // recall A, recall B, store A, store B
+    CSaveLoadButton* fileButtons[4] = {};  // load bank, save bank, load preset, save preset
+    CPSOnOffButton* memoryButtons[4] = {}; // recall A, recall B, store A, store B
 };

@@ -13,10 +13,7 @@ CProgram::CProgram()
         values[i] = kParameterTable[i].defaultValue;
 }
 
-CProgram::CProgram(const CProgram& other)
-{
-    *this = other;
-}
+CProgram::CProgram(const CProgram& other) { *this = other; }
 
 CProgram& CProgram::operator=(const CProgram& other)
 {

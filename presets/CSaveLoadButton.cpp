@@ -11,9 +11,9 @@ using namespace VSTGUI;
 
 CSaveLoadButton::CSaveLoadButton(const CRect& size, CControlListener* listener, long tag, int heightOfOneImage,
                                  CBitmap* background, const CPoint& offset, int type)
-    : CKickButton(size, listener, tag, heightOfOneImage, background, offset), type(type)
-{
-}
+    : CKickButton(size, listener, tag, heightOfOneImage, background, offset),
+      type(type)
+{}
 
 bool CSaveLoadButton::isTypeOf(const char* className) const
 {
@@ -52,7 +52,8 @@ void CSaveLoadButton::mouse(CDrawContext* context, CPoint&, long buttons)
     if (!bar)
         return;
     value = 1.0f;
-    switch (type) {
+    switch (type)
+    {
     case kLoadBank: bar->loadBank(); break;
     case kSaveBank: bar->saveBank(); break;
     case kLoadPreset: bar->loadPreset(); break;

@@ -36,7 +36,8 @@ bool writeFileReplacing(const char* path, const std::vector<unsigned char>& byte
 {
     FileByteWriter direct;
     platform::ReplacementFile file(path);
-    const bool ok = file.isOpen() && (bytes.empty() || (writer ? writer : &direct)->write(file, bytes.data(), bytes.size())) &&
+    const bool ok = file.isOpen() &&
+                    (bytes.empty() || (writer ? writer : &direct)->write(file, bytes.data(), bytes.size())) &&
                     file.commit();
     if (!ok && reason)
         *reason = file.failure().empty() ? "the file could not be written" : file.failure();

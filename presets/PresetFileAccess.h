@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 class ReplacementFile;
 }
 
 namespace presetfile
 {
 
-extern const char* const kReadMode;  // "rb+"
+extern const char* const kReadMode; // "rb+"
 // Shown when a save fails: the user must not believe the file was written.
 extern const char* const kSaveFailedMessage;
 

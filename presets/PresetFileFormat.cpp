@@ -63,8 +63,7 @@ void copyName(char* buffer, const char* name)
 // Header and length, in the order a reader meets them: magic, type, body.
 FileCheck checkLayout(const unsigned char* bytes, size_t size, unsigned char type, size_t fileSize)
 {
-    if (!bytes || size < 4 ||
-        (std::memcmp(bytes, kMagic, 4) != 0 && std::memcmp(bytes, kMagicReversed, 4) != 0))
+    if (!bytes || size < 4 || (std::memcmp(bytes, kMagic, 4) != 0 && std::memcmp(bytes, kMagicReversed, 4) != 0))
         return FileCheck::invalidFormat;
     if (size < kHeaderSize)
         return FileCheck::invalidFormat;

@@ -21,8 +21,8 @@ constexpr int kValueCount = 26;
 constexpr int kBankProgramCount = 24;
 
 constexpr size_t kHeaderSize = 5;
-constexpr size_t kRecordSize = kNameLength + 4 * kValueCount; // 128
-constexpr size_t kPresetFileSize = kHeaderSize + kRecordSize;                     // 133
+constexpr size_t kRecordSize = kNameLength + 4 * kValueCount;                   // 128
+constexpr size_t kPresetFileSize = kHeaderSize + kRecordSize;                   // 133
 constexpr size_t kBankFileSize = kHeaderSize + kBankProgramCount * kRecordSize; // 3077
 
 constexpr unsigned char kBankType = 0x37;   // "7"

@@ -11,10 +11,7 @@ namespace presetfile
 
 namespace
 {
-bool hasPrograms(CPresetSystemEffect& effect)
-{
-    return effect.getProgramRecord(0) != nullptr;
-}
+bool hasPrograms(CPresetSystemEffect& effect) { return effect.getProgramRecord(0) != nullptr; }
 
 FileResult reject(FileCheck check, FileErrorReporter& reporter)
 {
@@ -85,8 +82,7 @@ std::vector<unsigned char> presetBytes(CPresetSystemEffect& effect)
     return encodePreset(programData(*selected));
 }
 
-FileResult saveBank(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter,
-                    FileByteWriter* writer)
+FileResult saveBank(CPresetSystemEffect& effect, const char* path, FileErrorReporter& reporter, FileByteWriter* writer)
 {
     if (!hasPrograms(effect))
         return FileResult::cannotOpen;

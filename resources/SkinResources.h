@@ -10,8 +10,8 @@ struct SkinBitmap
     int id;
     int width;
     int height;
-    int bitsPerPixel;        // colour depth the bitmap is specified with (8, 24 or 32)
-    const uint32_t* pixels;  // width * height values 0xAARRGGBB, rows top to bottom
+    int bitsPerPixel;       // colour depth the bitmap is specified with (8, 24 or 32)
+    const uint32_t* pixels; // width * height values 0xAARRGGBB, rows top to bottom
 };
 
 // The bitmap with this resource number, or null when there is none.

@@ -39,7 +39,8 @@ struct Screenshot
 // moment (its queue of pending connections is short), so try for a while.
 inline Display* connectToServer()
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
         if (Display* display = XOpenDisplay(nullptr))
             return display;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -93,7 +94,8 @@ public:
     {
         XTestFakeMotionEvent(display, -1, originX + x, originY + y, CurrentTime);
         XTestFakeButtonEvent(display, button, True, CurrentTime);
-        if (holdMs > 0) {
+        if (holdMs > 0)
+        {
             XFlush(display);
             pause(holdMs);
         }
@@ -137,7 +139,8 @@ public:
     }
     void type(const std::string& text)
     {
-        for (char c : text) {
+        for (char c : text)
+        {
             if (c >= 'A' && c <= 'Z')
                 key(XK_a + (c - 'A'), true);
             else if (c == '-')
@@ -173,7 +176,8 @@ protected:
     void SetUp() override
     {
         const char* name = std::getenv("DISPLAY");
-        ASSERT_TRUE(name && *name) << "DISPLAY is not set: the editor tests need an X server (the test script starts Xvfb :99)";
+        ASSERT_TRUE(name && *name)
+            << "DISPLAY is not set: the editor tests need an X server (the test script starts Xvfb :99)";
         display = connectToServer();
         ASSERT_NE(display, nullptr) << "cannot open the X display " << name;
         settings = useTemporarySettingsStore(::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -187,7 +191,8 @@ protected:
                                      BlackPixel(display, screen));
         XSelectInput(display, parent, StructureNotifyMask);
         XMapWindow(display, parent);
-        for (XEvent event;;) {
+        for (XEvent event;;)
+        {
             XNextEvent(display, &event);
             if (event.type == MapNotify)
                 break;
@@ -200,14 +205,16 @@ protected:
     void TearDown() override
     {
         stopProcessing();
-        if (host && host->effect) {
+        if (host && host->effect)
+        {
             if (opened)
                 host->dispatch(effEditClose);
             host->dispatch(effMainsChanged, 0, 0);
             host->close();
         }
         host.reset();
-        if (display) {
+        if (display)
+        {
             if (parent)
                 XDestroyWindow(display, parent);
             XCloseDisplay(display);
@@ -231,7 +238,8 @@ protected:
     void pump(int ms)
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
+        while (std::chrono::steady_clock::now() < end)
+        {
             host->dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -252,7 +260,8 @@ protected:
             done = true;
         });
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done && std::chrono::steady_clock::now() < limit) {
+        while (!done && std::chrono::steady_clock::now() < limit)
+        {
             host->dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(idleEveryMs));
         }
@@ -272,7 +281,8 @@ protected:
         shot.pixels.resize(524 * 462);
         for (int y = 0; y < 462; ++y)
             for (int x = 0; x < 524; ++x)
-                shot.pixels[static_cast<size_t>(y) * 524 + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+                shot.pixels[static_cast<size_t>(y) * 524 + x] =
+                    static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
         XDestroyImage(image);
         return shot;
     }
@@ -286,8 +296,10 @@ protected:
         audio = std::thread([this, generator] {
             std::vector<float> left(256), right(256), outLeft(256), outRight(256);
             long frame = 0;
-            while (processing) {
-                for (int i = 0; i < 256; ++i, ++frame) {
+            while (processing)
+            {
+                for (int i = 0; i < 256; ++i, ++frame)
+                {
                     left[static_cast<size_t>(i)] = generator(frame, 0);
                     right[static_cast<size_t>(i)] = generator(frame, 1);
                 }

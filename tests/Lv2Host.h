@@ -28,7 +28,9 @@ public:
     UridMap()
     {
         map.handle = this;
-        map.map = [](LV2_URID_Map_Handle handle, const char* uri) { return static_cast<UridMap*>(handle)->id(uri); };
+        map.map = [](LV2_URID_Map_Handle handle, const char* uri) {
+            return static_cast<UridMap*>(handle)->id(uri);
+        };
         unmap.handle = this;
         unmap.unmap = [](LV2_URID_Unmap_Handle handle, LV2_URID urid) {
             return static_cast<UridMap*>(handle)->uri(urid);
@@ -44,7 +46,10 @@ public:
         uris.push_back(std::make_unique<std::string>(uri));
         return ids[uri] = static_cast<LV2_URID>(uris.size());
     }
-    const char* uri(LV2_URID urid) const { return urid >= 1 && urid <= uris.size() ? uris[urid - 1]->c_str() : nullptr; }
+    const char* uri(LV2_URID urid) const
+    {
+        return urid >= 1 && urid <= uris.size() ? uris[urid - 1]->c_str() : nullptr;
+    }
 
     LV2_URID_Map map;
     LV2_URID_Unmap unmap;
@@ -78,7 +83,7 @@ public:
         LilvNode* presetClass = node(LV2_PRESETS__Preset);
         LilvNode* label = node(LILV_NS_RDFS "label");
         LilvNodes* related = lilv_plugin_get_related(plugin, presetClass);
-        LILV_FOREACH (nodes, i, related)
+        LILV_FOREACH(nodes, i, related)
         {
             const LilvNode* preset = lilv_nodes_get(related, i);
             lilv_world_load_resource(world, preset);
@@ -183,7 +188,8 @@ public:
 
     const LV2_State_Interface* stateInterface()
     {
-        return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance, LV2_STATE__interface));
+        return static_cast<const LV2_State_Interface*>(
+            lilv_instance_get_extension_data(instance, LV2_STATE__interface));
     }
 
     // The properties the plug-in saves, by key URI: type URI and bytes.
@@ -274,8 +280,8 @@ private:
         *type = Lv2World::instance().urids.id(LV2_ATOM__Float);
         return &host->controls[index];
     }
-    static LV2_State_Status store(LV2_State_Handle handle, uint32_t key, const void* value, size_t size,
-                                  uint32_t type, uint32_t flags)
+    static LV2_State_Status store(LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type,
+                                  uint32_t flags)
     {
         auto* saved = static_cast<std::map<std::string, Property>*>(handle);
         UridMap& urids = Lv2World::instance().urids;
@@ -283,8 +289,7 @@ private:
         (*saved)[urids.uri(key)] = Property{urids.uri(type), std::vector<unsigned char>(bytes, bytes + size), flags};
         return LV2_STATE_SUCCESS;
     }
-    static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
-                                uint32_t* flags)
+    static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags)
     {
         auto* properties = static_cast<std::map<std::string, Property>*>(handle);
         UridMap& urids = Lv2World::instance().urids;

@@ -170,11 +170,11 @@ TEST(Allocations, ProcessingNeverAllocatesWhateverTheSettings)
 
     // Every switch, one after another, each kept for a while; the TransShape
     // and sample-rate changes rebuild the smoother between blocks.
-    const Setting settings[] = {
-        {6, 1.0f},  {7, 1.0f},  {16, 1.0f}, {11, 0.3f}, {11, 0.6f},  {11, 0.9f}, {10, 0.0f}, {10, 1.0f},
-        {17, 1.0f}, {14, 1.0f}, {13, 0.3f}, {5, 0.0f},  {15, 1.0f},  {21, 1.0f}, {20, 0.0f}, {4, 0.5f},
-        {4, 0.9f},  {1, 0.9f},  {8, 0.0f},  {12, 0.4f}, {12, 0.65f}, {12, 0.9f}, {12, 0.0f}, {8, 1.0f},
-        {2, 0.9f},  {3, 0.0f},  {3, 1.0f},  {0, 0.3f},  {9, 0.0f},   {18, 1.0f}, {19, 1.0f}};
+    const Setting settings[] = {{6, 1.0f},  {7, 1.0f},  {16, 1.0f}, {11, 0.3f}, {11, 0.6f}, {11, 0.9f}, {10, 0.0f},
+                                {10, 1.0f}, {17, 1.0f}, {14, 1.0f}, {13, 0.3f}, {5, 0.0f},  {15, 1.0f}, {21, 1.0f},
+                                {20, 0.0f}, {4, 0.5f},  {4, 0.9f},  {1, 0.9f},  {8, 0.0f},  {12, 0.4f}, {12, 0.65f},
+                                {12, 0.9f}, {12, 0.0f}, {8, 1.0f},  {2, 0.9f},  {3, 0.0f},  {3, 1.0f},  {0, 0.3f},
+                                {9, 0.0f},  {18, 1.0f}, {19, 1.0f}};
     const float rates[] = {44100.0f, 96000.0f, 192000.0f};
     long blocks = 0;
     allocations = 0;
@@ -225,7 +225,8 @@ TEST(Allocations, Lv2RunNeverAllocatesWhileItAppliesChangedPorts)
         LV2_Handle instance = descriptor->instantiate(descriptor, rate, "", features);
         ASSERT_NE(instance, nullptr);
         // Ports 0 to 22 are the controls, 23 to 26 the audio, 27 the latency.
-        float controls[23] = {0.0f, 0.0f, 0.02f, 200.0f, 0.0f, 100.0f, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0};
+        float controls[23] = {0.0f, 0.0f, 0.02f, 200.0f, 0.0f, 100.0f, 0, 0, 1, 0, 1, 0,
+                              0,    0,    0,     0,      0,    0,      0, 0, 7, 0, 0};
         float latency = 0.0f;
         const int frames = 256;
         std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
@@ -241,10 +242,10 @@ TEST(Allocations, Lv2RunNeverAllocatesWhileItAppliesChangedPorts)
         descriptor->activate(instance);
 
         // Engineering values: dB, ms, per cent, step numbers.
-        const Setting changes[] = {{1, 12.0f}, {0, -3.0f},  {2, 0.4f},  {3, 5.0f},  {3, 900.0f}, {4, 2.0f}, {4, 1.0f},
-                                   {5, 30.0f}, {6, 1.0f},   {7, 1.0f},  {8, 0.0f},  {8, 1.0f},   {9, 2.0f}, {10, 2.0f},
-                                   {11, 3.0f}, {12, 2.0f},  {12, 0.0f}, {13, -6.0f}, {14, 1.0f}, {15, 1.0f}, {16, 1.0f},
-                                   {17, 1.0f}, {18, 1.0f},  {19, 1.0f}, {20, 3.0f}, {21, 1.0f}, {22, 1.0f}};
+        const Setting changes[] = {{1, 12.0f}, {0, -3.0f}, {2, 0.4f},  {3, 5.0f},   {3, 900.0f}, {4, 2.0f},  {4, 1.0f},
+                                   {5, 30.0f}, {6, 1.0f},  {7, 1.0f},  {8, 0.0f},   {8, 1.0f},   {9, 2.0f},  {10, 2.0f},
+                                   {11, 3.0f}, {12, 2.0f}, {12, 0.0f}, {13, -6.0f}, {14, 1.0f},  {15, 1.0f}, {16, 1.0f},
+                                   {17, 1.0f}, {18, 1.0f}, {19, 1.0f}, {20, 3.0f},  {21, 1.0f},  {22, 1.0f}};
         allocations = 0;
         counting = true;
         descriptor->run(instance, frames);

@@ -14,7 +14,8 @@
 using namespace VSTGUI;
 using namespace guitest;
 
-namespace {
+namespace
+{
 
 // A frame with an editor, so edit gestures are recorded.
 struct ControlBench
@@ -29,7 +30,8 @@ struct ControlBench
         context->forget();
         editor.attachFrame(nullptr);
     }
-    template <typename Control> Control* add(Control* control)
+    template <typename Control>
+    Control* add(Control* control)
     {
         scripted.frame->addView(control);
         return control;
@@ -102,10 +104,11 @@ TEST(HostValues, ButtonsMenusAndKnobsTakeAnyFloatWithoutUndefinedConversions)
     auto* onOff = bench.add(new COnOffButton(CRect(0, 0, 20, 20), &bench.listener, 3, nullptr));
     auto* oversampling = bench.add(new COversamplingButton(CRect(30, 0, 50, 20), &bench.listener, 6, nullptr));
     // trunc(value) != 0 turns the button off, 0 turns it on; NaN is not 0.
-    const std::pair<float, float> toggles[] = {{1e30f, 0.0f}, {-1e30f, 0.0f}, {inf, 0.0f}, {-inf, 0.0f},
+    const std::pair<float, float> toggles[] = {{1e30f, 0.0f}, {-1e30f, 0.0f}, {inf, 0.0f},   {-inf, 0.0f},
                                                {nan, 0.0f},   {-0.5f, 1.0f},  {-1.0f, 0.0f}, {0.99f, 1.0f}};
     for (CControl* button : {static_cast<CControl*>(onOff), static_cast<CControl*>(oversampling)})
-        for (const auto& toggle : toggles) {
+        for (const auto& toggle : toggles)
+        {
             button->setValue(toggle.first);
             bench.click(button, button->left() + 5, 5);
             EXPECT_EQ(button->getValue(), toggle.second) << "from " << toggle.first;
@@ -115,7 +118,8 @@ TEST(HostValues, ButtonsMenusAndKnobsTakeAnyFloatWithoutUndefinedConversions)
     menu.addEntry("a");
     menu.addEntry("b");
     menu.setValue(1.0f);
-    for (float outside : {1e30f, -1e30f, inf, -inf, nan, 2.0f, -1.0f}) {
+    for (float outside : {1e30f, -1e30f, inf, -inf, nan, 2.0f, -1.0f})
+    {
         menu.setValue(outside);
         EXPECT_EQ(menu.getCurrent(), 1) << outside << " selects nothing";
     }
@@ -125,7 +129,8 @@ TEST(HostValues, ButtonsMenusAndKnobsTakeAnyFloatWithoutUndefinedConversions)
     // An infinite value shows the knob at the end it lies beyond.
     CAnimKnob knob(CRect(0, 0, 40, 40), nullptr, 1, 101, 40, nullptr);
     CPoint atEnd, beyond;
-    for (float end : {0.0f, 1.0f}) {
+    for (float end : {0.0f, 1.0f})
+    {
         knob.setValue(end);
         knob.valueToPoint(atEnd);
         knob.setValue(end > 0.0f ? inf : -inf);
@@ -187,8 +192,8 @@ TEST(KickButton, ModifiedClickTogglesOnceWithoutALoop)
 TEST(RockerSwitch, VerticalUpperHalfReportsMinusOneThenZero)
 {
     ControlBench bench;
-    auto* rocker = bench.add(
-        new CRockerSwitch(CRect(0, 0, 20, 40), &bench.listener, 33, 40, nullptr, CPoint(0, 0), kVertical));
+    auto* rocker =
+        bench.add(new CRockerSwitch(CRect(0, 0, 20, 40), &bench.listener, 33, 40, nullptr, CPoint(0, 0), kVertical));
     bench.scripted.window->playPath({{10, 5, kLButton}, {10, 6, kLButton}, {10, 6, 0}});
     bench.click(rocker, 10, 5);
     EXPECT_EQ(heard(bench.listener), (std::vector<float>{-1.0f, 0.0f}));
@@ -220,7 +225,8 @@ TEST(RockerSwitch, DrawsOneFramePerState)
     CBitmap* strip = makeStrip(10, 10, {argb(1, 0, 0), argb(2, 0, 0), argb(3, 0, 0)});
     auto* rocker = bench.add(new CRockerSwitch(CRect(0, 0, 10, 10), nullptr, 0, 10, strip));
     strip->forget();
-    for (float value : {-1.0f, 0.0f, 1.0f}) {
+    for (float value : {-1.0f, 0.0f, 1.0f})
+    {
         rocker->setValue(value);
         bench.scripted.frame->drawView(rocker);
         EXPECT_EQ(bench.scripted.window->pixel(5, 5), rgb(static_cast<int>(value) + 2, 0, 0));
@@ -263,9 +269,8 @@ TEST_F(KnobDrag, CircularDragThroughTheGapPinsTheEndItCameFrom)
 {
     knob->setValue(0.9f);
     // From the right side down through the bottom gap to the left side.
-    std::vector<PointerStep> path = {{95, 70, kLButton}, {70, 95, kLButton}, {55, 99, kLButton},
-                                     {45, 99, kLButton}, {30, 95, kLButton}, {5, 70, kLButton},
-                                     {5, 70, 0}};
+    std::vector<PointerStep> path = {{95, 70, kLButton}, {70, 95, kLButton}, {55, 99, kLButton}, {45, 99, kLButton},
+                                     {30, 95, kLButton}, {5, 70, kLButton},  {5, 70, 0}};
     bench.scripted.window->playPath(path);
     bench.click(knob, 95, 70);
     ASSERT_FALSE(bench.listener.values().empty());
@@ -308,8 +313,9 @@ TEST_F(KnobDrag, ShiftChangeKeepsTheValueContinuous)
     knob->setValue(0.0f);
     // Shift is noticed with the next movement: up to there the old scale holds,
     // after it the finer one, with no jump at the change.
-    std::vector<PointerStep> path = {{50, 50, kLButton}, {90, 50, kLButton}, {90, 50, kLButton | kShift},
-                                     {120, 50, kLButton | kShift}, {150, 50, kLButton | kShift}, {150, 50, 0}};
+    std::vector<PointerStep> path = {{50, 50, kLButton},           {90, 50, kLButton},
+                                     {90, 50, kLButton | kShift},  {120, 50, kLButton | kShift},
+                                     {150, 50, kLButton | kShift}, {150, 50, 0}};
     bench.scripted.window->playPath(path);
     bench.click(knob, 50, 50);
     std::vector<float> values = heard(bench.listener);
@@ -335,12 +341,13 @@ TEST_F(KnobDrag, WheelAndArrowKeysStepAsOneEditEach)
     EXPECT_EQ(knob->onKeyDown(left), 1);
     EXPECT_NEAR(knob->getValue(), 0.78f, 1e-6);
     EXPECT_EQ(knob->onKeyDown(other), -1);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
+    {
         knob->onKeyDown(up);
-        bench.scripted.frame->draw();  // a redraw between presses, as the idle cycle gives
+        bench.scripted.frame->draw(); // a redraw between presses, as the idle cycle gives
     }
     EXPECT_EQ(knob->getValue(), 1.0f);
-    EXPECT_EQ(bench.editor.edits.size(), 2u * 4 + 2 * 3);  // the last two presses at the top change nothing
+    EXPECT_EQ(bench.editor.edits.size(), 2u * 4 + 2 * 3); // the last two presses at the top change nothing
     knob->setMouseEnabled(false);
     EXPECT_FALSE(knob->onWheel(bench.context, CPoint(10, 10), 1.0f));
 }
@@ -386,7 +393,8 @@ TEST(AnimKnob, PicksTheFrameForTheValueAndSkipsInvisibleChanges)
         float value;
         int frame;
     };
-    for (Case c : {Case{0.0f, 0}, Case{0.24f, 0}, Case{0.25f, 1}, Case{0.99f, 3}, Case{1.0f, 4}, Case{-0.5f, 0}}) {
+    for (Case c : {Case{0.0f, 0}, Case{0.24f, 0}, Case{0.25f, 1}, Case{0.99f, 3}, Case{1.0f, 4}, Case{-0.5f, 0}})
+    {
         knob->setValue(c.value);
         bench.scripted.frame->drawView(knob);
         EXPECT_EQ(bench.scripted.window->pixel(5, 5), rgb(c.frame * 10, 0, 0)) << c.value;

@@ -278,10 +278,10 @@ TEST(Dispatcher, OneProgramToTheHost)
 TEST(Dispatcher, NullPointersAreAnsweredSafely)
 {
     TestHost host;
-    for (VstInt32 opcode : {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay,
-                            effGetParamName, effEditGetRect, effGetChunk, effSetChunk, effGetProgramNameIndexed,
-                            effGetEffectName, effGetVendorString, effGetProductString, effCanDo,
-                            effGetParameterProperties, effGetSpeakerArrangement, effEditOpen})
+    for (VstInt32 opcode :
+         {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName, effEditGetRect,
+          effGetChunk, effSetChunk, effGetProgramNameIndexed, effGetEffectName, effGetVendorString, effGetProductString,
+          effCanDo, effGetParameterProperties, effGetSpeakerArrangement, effEditOpen})
         EXPECT_EQ(host.dispatch(opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
 }
 

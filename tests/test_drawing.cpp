@@ -10,7 +10,8 @@
 using namespace VSTGUI;
 using guitest::rgb;
 
-namespace {
+namespace
+{
 
 // The pixels of the context that differ from the background, as a bounding box.
 CRect paintedArea(const COffscreenContext& context, const CColor& background)
@@ -18,7 +19,8 @@ CRect paintedArea(const COffscreenContext& context, const CColor& background)
     CRect box(1 << 20, 1 << 20, -1, -1);
     for (int y = 0; y < context.getHeight(); ++y)
         for (int x = 0; x < context.getWidth(); ++x)
-            if (context.getPixel(x, y) != background) {
+            if (context.getPixel(x, y) != background)
+            {
                 box.left = std::min(box.left, x);
                 box.top = std::min(box.top, y);
                 box.right = std::max(box.right, x + 1);
@@ -68,7 +70,8 @@ TEST(DrawContext, DrawRectStylesCoverTheRectangleWithoutItsRightAndBottomLimits)
         int fillPixels;
     };
     // Style 0: the 36 edge pixels of a 10 x 10 box; 1: all 100 filled; 2: both.
-    for (Case c : {Case{kDrawStroked, 36, 0}, Case{kDrawFilled, 0, 100}, Case{kDrawFilledAndStroked, 36, 64}}) {
+    for (Case c : {Case{kDrawStroked, 36, 0}, Case{kDrawFilled, 0, 100}, Case{kDrawFilledAndStroked, 36, 64}})
+    {
         COffscreenContext context(nullptr, 40, 40, kBlackCColor);
         context.setFillColor(kBlueCColor);
         context.setFrameColor(kRedCColor);

@@ -11,7 +11,8 @@
 #include <cmath>
 #include <fstream>
 
-namespace {
+namespace
+{
 
 float stepCentre(int i, int n) { return static_cast<float>(i) / n + 0.5f / n; }
 
@@ -34,9 +35,11 @@ Window findWindowTitled(Display* display, const char* title)
     Window found = 0;
     if (!XQueryTree(display, DefaultRootWindow(display), &root, &parentWindow, &children, &count))
         return 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
+    for (unsigned i = 0; i < count && !found; ++i)
+    {
         char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name) {
+        if (XFetchName(display, children[i], &name) && name)
+        {
             if (std::string(name) == title)
                 found = children[i];
             XFree(name);
@@ -59,7 +62,8 @@ TEST_F(EditorTest, HostOpensIdlesAndClosesTheEditorRepeatedlyWhileAudioRuns)
     EXPECT_EQ(rect->bottom - rect->top, 462);
 
     startProcessing([](long frame, int) { return 0.5f * std::sin(0.05f * static_cast<float>(frame)); });
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 8; ++round)
+    {
         ASSERT_TRUE(openEditor()) << "round " << round;
         pump(60);
         // The panel's background shows where no control is.
@@ -186,11 +190,12 @@ TEST_F(EditorTest, SpeedSwitchAnswersOnlyAtItsThreeHotSpots)
         float expected;
     };
     const Case cases[] = {
-        {47, 131, stepCentre(0, 3)}, {60, 130, stepCentre(0, 3)},  // between the spots: nothing
+        {47, 131, stepCentre(0, 3)},  {60, 130, stepCentre(0, 3)},  // between the spots: nothing
         {113, 139, stepCentre(2, 3)}, {113, 144, stepCentre(2, 3)}, // below the spots: nothing
         {80, 124, stepCentre(1, 3)},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
+    {
         act([&](User& user) { user.click(c.x, c.y); });
         EXPECT_FLOAT_EQ(host->getParameter(kTransShape), c.expected) << "click at " << c.x << ", " << c.y;
     }
@@ -228,14 +233,16 @@ TEST_F(EditorTest, CalibrateButtonCyclesItsFourStatesAndBlinks)
     host->setParameter(kCalibrate, stepCentre(0, 4));
     ASSERT_TRUE(openEditor());
     const float expected[] = {stepCentre(1, 4), stepCentre(2, 4), stepCentre(3, 4), stepCentre(0, 4)};
-    for (float value : expected) {
+    for (float value : expected)
+    {
         act([](User& user) { user.click(285, 350); });
         EXPECT_FLOAT_EQ(host->getParameter(kCalibrate), value);
     }
     // State 2 shows picture 3 and its alternate, picture 6, in turn every 256 ms.
     host->setParameter(kCalibrate, stepCentre(2, 4));
     bool seen[7] = {};
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 40; ++i)
+    {
         pump(25);
         const Screenshot shot = screenshot();
         for (int picture = 0; picture < 7; ++picture)
@@ -259,13 +266,12 @@ TEST_F(EditorTest, TypedTextsAreReadAsNumbersClampedToTheParameterRange)
         float expected;
     };
     const Case cases[] = {
-        {"Output", 447, 417, kOutput, "-30", 0.0f},
-        {"Leveller", 448, 226, kLeveller, "OFF", 1.0f},
-        {"Release", 82, 324, kRelease, "abc", 0.0f},
-        {"Drive", 80, 417, kDrive, "12", 0.75f},
+        {"Output", 447, 417, kOutput, "-30", 0.0f},     {"Leveller", 448, 226, kLeveller, "OFF", 1.0f},
+        {"Release", 82, 324, kRelease, "abc", 0.0f},    {"Drive", 80, 417, kDrive, "12", 0.75f},
         {"Transient", 82, 226, kTransient, "40", 0.4f},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
+    {
         host->setParameter(c.parameter, 0.5f);
         pump(40);
         host->clearCalls();
@@ -304,7 +310,8 @@ TEST_F(EditorTest, RightClickStoresTheMeteringPreferencesAndLightsTheButtons)
     act([](User& user) { user.click(285, 275, 3); }, 0);
     Screenshot lit;
     const auto watchEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
-    do {
+    do
+    {
         pump(10);
         lit = screenshot();
     } while (!showsPicture(lit, 144, 269, 265, 302, 284, 19, 2) && std::chrono::steady_clock::now() < watchEnd);
@@ -315,10 +322,11 @@ TEST_F(EditorTest, RightClickStoresTheMeteringPreferencesAndLightsTheButtons)
     EXPECT_FALSE(showsPicture(lit, 161, 394, 368, 412, 392, 24, 2)) << "AutoOut is no metering preference";
 
     ASSERT_TRUE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS"));
-    const char* names[] = {"Metering_Scale", "Metering_Type", "Metering_Zoom", "Metering_AttShow", "Metering_Recon",
-                           "Metering_Post"};
+    const char* names[] = {"Metering_Scale",   "Metering_Type",  "Metering_Zoom",
+                           "Metering_AttShow", "Metering_Recon", "Metering_Post"};
     const uint32_t expected[] = {1, 0, 0, 7, 0, 0};
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i)
+    {
         uint32_t value = 99;
         EXPECT_TRUE(key.queryDword(names[i], &value)) << names[i];
         EXPECT_EQ(value, expected[i]) << names[i];
@@ -349,7 +357,8 @@ TEST_F(EditorTest, FailureToStoreThePreferencesIsShownInAMessageBox)
     bool boxSeen = false;
     act([&](User& user) {
         user.click(240, 240, 3);
-        for (int i = 0; i < 100 && !boxSeen; ++i) {
+        for (int i = 0; i < 100 && !boxSeen; ++i)
+        {
             user.pause(50);
             Window box = findWindowTitled(user.display, "Error...");
             if (!box)
@@ -374,17 +383,20 @@ TEST_F(EditorTest, FailureToStoreThePreferencesIsShownInAMessageBox)
     EXPECT_FALSE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS"));
 }
 
-namespace {
+namespace
+{
 
 // The glyph's pixels that are not the transparent key colour (black) show at
 // the text position: text printed transparently over the about panel.
 bool showsTransparentText(const Screenshot& shot, const char* text, int x, int y)
 {
     int inked = 0;
-    for (size_t i = 0; text[i]; ++i) {
+    for (size_t i = 0; text[i]; ++i)
+    {
         const int glyph = text[i] - 32;
         for (int row = 0; row < 8; ++row)
-            for (int column = 0; column < 5; ++column) {
+            for (int column = 0; column < 5; ++column)
+            {
                 const uint32_t ink = skinPixel(158, column, glyph * 8 + row);
                 if (ink == 0)
                     continue;
@@ -501,11 +513,13 @@ TEST_F(EditorTest, QuickClicksAndTapsCountWhenTheHostIdlesEvery100Ms)
 {
     host->setParameter(kDetectorOrder, stepCentre(0, 2));
     ASSERT_TRUE(openEditor());
-    for (int hold : {0, 20}) {
+    for (int hold : {0, 20})
+    {
         host->clearCalls();
         act(
             [&](User& user) {
-                for (int i = 0; i < 10; ++i) {
+                for (int i = 0; i < 10; ++i)
+                {
                     user.tap(60, 50, hold);
                     user.pause(250);
                 }
@@ -521,10 +535,12 @@ TEST_F(EditorTest, QuickClicksAndTapsCountWhenTheHostIdlesEvery100Ms)
     // and the host's idle returns.
     host->setParameter(kTransient, 0.5f);
     host->clearCalls();
-    act([](User& user) {
-        user.tap(80, 193, 0);
-        user.pause(250);
-    }, 150, 100);
+    act(
+        [](User& user) {
+            user.tap(80, 193, 0);
+            user.pause(250);
+        },
+        150, 100);
     EXPECT_EQ(count(audioMasterBeginEdit, kTransient), 1u);
     EXPECT_EQ(count(audioMasterEndEdit, kTransient), 1u);
     EXPECT_FLOAT_EQ(host->getParameter(kTransient), 0.5f);
@@ -532,10 +548,12 @@ TEST_F(EditorTest, QuickClicksAndTapsCountWhenTheHostIdlesEvery100Ms)
     // A right tap is a right click: it stores the metering preferences and
     // toggles nothing.
     host->setParameter(kAttZoom, 0.0f);
-    act([](User& user) {
-        user.tap(285, 275, 0, 3);
-        user.pause(250);
-    }, 150, 100);
+    act(
+        [](User& user) {
+            user.tap(285, 275, 0, 3);
+            user.pause(250);
+        },
+        150, 100);
     platform::RegistryKey key;
     EXPECT_TRUE(key.open("SOFTWARE\\Korvane\\QDXzelvo\\PREFS")) << "the right tap stored the preferences";
     key.close();
@@ -555,7 +573,8 @@ TEST_F(EditorTest, FineKnobMovesReachTheHost)
             user.move(80, 376);
             user.keyDown(XK_Shift_L);
             user.pause(20);
-            for (int notch = 0; notch < 5; ++notch) {
+            for (int notch = 0; notch < 5; ++notch)
+            {
                 user.tap(80, 376, 0, 4);
                 user.pause(30);
             }
@@ -568,7 +587,8 @@ TEST_F(EditorTest, FineKnobMovesReachTheHost)
     EXPECT_EQ(values.size(), 5u) << "five notches, five reports";
     const float plainStep = 0.0130208395f;
     float previous = 0.5f;
-    for (float v : values) {
+    for (float v : values)
+    {
         EXPECT_GT(v, previous);
         EXPECT_NEAR(v - previous, plainStep * 0.1f, 1e-5f) << "a tenth of a plain notch";
         previous = v;
@@ -626,7 +646,8 @@ TEST_F(EditorTest, EditorDrawsFullyInsideAHostWindowWithA32BitVisual)
     const Window frameWindow = childCount > 0 ? children[0] : 0;
     if (children)
         XFree(children);
-    if (openedHere) {
+    if (openedHere)
+    {
         pump(300);
         ASSERT_NE(frameWindow, 0u);
         XSync(display, False);
@@ -648,7 +669,8 @@ TEST_F(EditorTest, EditorDrawsFullyInsideAHostWindowWithA32BitVisual)
     XSync(display, False);
 }
 
-namespace {
+namespace
+{
 
 Window focusedWindow(Display* display)
 {

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 
-namespace {
+namespace
+{
 
 float stepCentre(int i, int n) { return static_cast<float>(i) / n + 0.5f / n; }
 
@@ -71,7 +72,8 @@ void closeMessageBox(User& user)
     unsigned count = 0;
     if (!XQueryTree(user.display, DefaultRootWindow(user.display), &root, &parentWindow, &children, &count))
         return;
-    for (unsigned i = 0; i < count; ++i) {
+    for (unsigned i = 0; i < count; ++i)
+    {
         char* name = nullptr;
         if (!XFetchName(user.display, children[i], &name) || !name)
             continue;
@@ -107,10 +109,10 @@ protected:
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
         attributes.background_pixel = 0xFF00FF;
-        ::Window cover = XCreateWindow(connection, RootWindow(connection, screen), originX + left, originY + top,
-                                       static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top), 0,
-                                       CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel,
-                                       &attributes);
+        ::Window cover =
+            XCreateWindow(connection, RootWindow(connection, screen), originX + left, originY + top,
+                          static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top), 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
         XMapRaised(connection, cover);
         XSync(connection, False);
         User::pause(100);

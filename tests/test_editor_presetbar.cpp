@@ -12,7 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
+namespace
+{
 
 constexpr int kBarY = 454;
 
@@ -277,7 +278,9 @@ TEST_F(PresetBarTest, NamesThatLookLikeMenuMarkupAreShownAndChosenAsNames)
     clickBar(35);
     const std::string after = readAll(files + "/after.qdb");
     ASSERT_EQ(after.size(), 3077u);
-    auto nameOf = [&after](int program) { return std::string(after.c_str() + 5 + 128 * program); };
+    auto nameOf = [&after](int program) {
+        return std::string(after.c_str() + 5 + 128 * program);
+    };
     EXPECT_EQ(nameOf(0), "Renamed");
     EXPECT_EQ(nameOf(1), "-");
     EXPECT_EQ(nameOf(2), "-Tx");

@@ -655,7 +655,8 @@ TEST_F(Files, AFileThatCannotBeOpenedForUpdateIsNotRead)
             code |= 1;
         if (!(state() == before) || !childReporter.messages.empty())
             code |= 2;
-        if (loadPreset(*plugin, path("writable.qdx").c_str(), childReporter) != FileResult::done || name(0) != "Writable")
+        if (loadPreset(*plugin, path("writable.qdx").c_str(), childReporter) != FileResult::done ||
+            name(0) != "Writable")
             code |= 4;
         _exit(code);
     }
@@ -800,11 +801,14 @@ TEST_F(Saves, FileSizeLimitsAndReadOnlyFoldersLeaveEveryFileAsItWas)
     // A folder the user may not write to, holding the bank.
     chmod(path("good.qdb").c_str(), 0644);
     chmod(directory.c_str(), 0555);
-    const auto ordinaryUser = [] { return getuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0); };
-    EXPECT_EQ(inChild(ordinaryUser, [&](FileErrorReporter& r) { return saveBank(*plugin, path("good.qdb").c_str(), r); }),
-              0);
-    EXPECT_EQ(inChild(ordinaryUser, [&](FileErrorReporter& r) { return savePreset(*plugin, path("new.qdx").c_str(), r); }),
-              0);
+    const auto ordinaryUser = [] {
+        return getuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+    };
+    EXPECT_EQ(
+        inChild(ordinaryUser, [&](FileErrorReporter& r) { return saveBank(*plugin, path("good.qdb").c_str(), r); }), 0);
+    EXPECT_EQ(
+        inChild(ordinaryUser, [&](FileErrorReporter& r) { return savePreset(*plugin, path("new.qdx").c_str(), r); }),
+        0);
     chmod(directory.c_str(), 0755);
     EXPECT_EQ(readFile(path("good.qdb")), good);
     EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
@@ -812,8 +816,8 @@ TEST_F(Saves, FileSizeLimitsAndReadOnlyFoldersLeaveEveryFileAsItWas)
 
 TEST_F(Saves, OddNamesLinksAndPermissionsSurviveASave)
 {
-    const std::string names[] = {"with spaces.qdx", "quote\"d 'name'.qdx", "back\\slash.qdx", "Grüße – 音.qdx",
-                                 "-starts-with-dash.qdx", ".hidden.qdx"};
+    const std::string names[] = {"with spaces.qdx", "quote\"d 'name'.qdx",   "back\\slash.qdx",
+                                 "Grüße – 音.qdx",  "-starts-with-dash.qdx", ".hidden.qdx"};
     for (const std::string& name : names)
     {
         SCOPED_TRACE(name);
@@ -860,8 +864,7 @@ protected:
         // clang 14's leak checker crashes in its own tracer in a child of
         // this test, so the renderer runs without it here.
         const std::string command = "cd '" + directory + "' && ASAN_OPTIONS=detect_leaks=0 XDG_CONFIG_HOME='" +
-                                    directory + "' '" + renderer +
-                                    "' " + arguments + " >out.txt 2>err.txt";
+                                    directory + "' '" + renderer + "' " + arguments + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -916,8 +919,10 @@ TEST_F(RendererFiles, LoadsBankAndPresetAsThePluginDoes)
 TEST_F(RendererFiles, AFailedSaveKeepsTheOldFileAndFails)
 {
     writeFile(path("good.qdb"), distinctBank());
-    const std::string command = "cd '" + directory + "' && trap '' XFSZ && ulimit -f 1 && ASAN_OPTIONS=detect_leaks=0 "
-                                "XDG_CONFIG_HOME='" + directory + "' '" + renderer +
+    const std::string command = "cd '" + directory +
+                                "' && trap '' XFSZ && ulimit -f 1 && ASAN_OPTIONS=detect_leaks=0 "
+                                "XDG_CONFIG_HOME='" +
+                                directory + "' '" + renderer +
                                 "' --program 3 --save-bank good.qdb --save-preset new.qdx 2>err.txt";
     const int status = std::system(("sh -c \"" + command + "\"").c_str());
     ASSERT_TRUE(WIFEXITED(status));

@@ -72,20 +72,11 @@ std::vector<unsigned long long> seedsToRun()
     return {1, 2, 3, 4, 5, 6, 7, 8};
 }
 
-int stepsPerSeed()
-{
-    return (int)environmentNumber("ZELVO_ABUSE_STEPS", 2500);
-}
+int stepsPerSeed() { return (int)environmentNumber("ZELVO_ABUSE_STEPS", 2500); }
 
-bool sameBits(float a, float b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-float clampUnit(float v)
-{
-    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
-}
+float clampUnit(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 int latencyForRate(float rate)
 {
@@ -143,7 +134,14 @@ public:
 
     VstInt32 oddIndex()
     {
-        const VstInt32 odd[] = {-1, -2, 26, 27, 99, 1000, 1 << 20, std::numeric_limits<VstInt32>::max(),
+        const VstInt32 odd[] = {-1,
+                                -2,
+                                26,
+                                27,
+                                99,
+                                1000,
+                                1 << 20,
+                                std::numeric_limits<VstInt32>::max(),
                                 std::numeric_limits<VstInt32>::min()};
         if (chance(0.8))
             return below(kParams);
@@ -152,12 +150,32 @@ public:
 
     float oddRate()
     {
-        const float rates[] = {
-            0.0f,      -1.0f,     -48000.0f, 1.0f,      4999.0f,   5000.0f,   22050.0f,  44100.0f,
-            48000.0f,  79999.0f,  80000.0f,  88200.0f,  96000.0f,  169999.0f, 170000.0f, 176400.0f,
-            192000.0f, 200000.0f, 200001.0f, 384000.0f, 1e7f,      1e30f,     std::numeric_limits<float>::quiet_NaN(),
-            std::numeric_limits<float>::infinity(),     -std::numeric_limits<float>::infinity(),
-            std::numeric_limits<float>::denorm_min()};
+        const float rates[] = {0.0f,
+                               -1.0f,
+                               -48000.0f,
+                               1.0f,
+                               4999.0f,
+                               5000.0f,
+                               22050.0f,
+                               44100.0f,
+                               48000.0f,
+                               79999.0f,
+                               80000.0f,
+                               88200.0f,
+                               96000.0f,
+                               169999.0f,
+                               170000.0f,
+                               176400.0f,
+                               192000.0f,
+                               200000.0f,
+                               200001.0f,
+                               384000.0f,
+                               1e7f,
+                               1e30f,
+                               std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::denorm_min()};
         if (chance(0.25))
             return (float)uniform(0.0, 1e7);
         return rates[below((int)(sizeof rates / sizeof rates[0]))];
@@ -187,9 +205,17 @@ public:
         case 4:
         {
             // Hosts pass on whatever a broken source gives: huge, tiny, not finite.
-            const double extreme[] = {1e30,   -1e30,  1e-310, -1e-310, 1e-40,
-                                      3.4e38, -3.4e38, 0.0,   std::numeric_limits<double>::quiet_NaN(),
-                                      std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+            const double extreme[] = {1e30,
+                                      -1e30,
+                                      1e-310,
+                                      -1e-310,
+                                      1e-40,
+                                      3.4e38,
+                                      -3.4e38,
+                                      0.0,
+                                      std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::infinity(),
+                                      -std::numeric_limits<double>::infinity()};
             return chance(0.1) ? extreme[below(11)] : uniform(-1.0, 1.0);
         }
         default: return (i / 97) % 2 ? 1.0 : -1.0; // full-scale square wave
@@ -228,9 +254,9 @@ public:
             return;
         auto openDisplay = reinterpret_cast<void* (*)(const char*)>(dlsym(library, "XOpenDisplay"));
         auto defaultRoot = reinterpret_cast<unsigned long (*)(void*)>(dlsym(library, "XDefaultRootWindow"));
-        auto createWindow = reinterpret_cast<unsigned long (*)(void*, unsigned long, int, int, unsigned, unsigned,
-                                                               unsigned, unsigned long, unsigned long)>(
-            dlsym(library, "XCreateSimpleWindow"));
+        auto createWindow =
+            reinterpret_cast<unsigned long (*)(void*, unsigned long, int, int, unsigned, unsigned, unsigned,
+                                               unsigned long, unsigned long)>(dlsym(library, "XCreateSimpleWindow"));
         auto mapWindow = reinterpret_cast<int (*)(void*, unsigned long)>(dlsym(library, "XMapWindow"));
         auto sync = reinterpret_cast<int (*)(void*, int)>(dlsym(library, "XSync"));
         destroyWindow = reinterpret_cast<int (*)(void*, unsigned long)>(dlsym(library, "XDestroyWindow"));
@@ -468,7 +494,7 @@ private:
             {
                 int index;
                 int steps;
-            } converted[] = {{kAutoblack, 2}, {kQuantize, 2}, {kBits, 3},      {kAttShow, 8},
+            } converted[] = {{kAutoblack, 2}, {kQuantize, 2},  {kBits, 3},      {kAttShow, 8},
                              {kAttZoom, 2},   {kPostMeter, 2}, {kMeterType, 2}, {kScale, 3}};
             for (const auto& c : converted)
             {
@@ -524,8 +550,8 @@ private:
         const float opt = dice.chance(0.5) ? 0.0f : dice.oddFloat();
         const bool nullPointer = dice.chance(0.25);
         std::ostringstream text;
-        text << "dispatcher(" << opcode << ", " << index << ", " << value << ", "
-             << (nullPointer ? "null" : "buffer") << ", " << opt << ")";
+        text << "dispatcher(" << opcode << ", " << index << ", " << value << ", " << (nullPointer ? "null" : "buffer")
+             << ", " << opt << ")";
         lastAction = text.str();
 
         // Big enough for any record of the interface; zeroed, as a host
@@ -768,7 +794,8 @@ private:
                 if (!inPlace && v == (Sample)kCanary)
                 {
                     // Left alone: allowed where nothing can be produced.
-                    const bool mustWrite = frames > 0 && !silentDouble && everythingGiven && (c == 0 || rightOutputUsed);
+                    const bool mustWrite =
+                        frames > 0 && !silentDouble && everythingGiven && (c == 0 || rightOutputUsed);
                     ASSERT_FALSE(mustWrite) << "channel " << c << " sample " << i << " was not written";
                     continue;
                 }

@@ -133,7 +133,9 @@ TEST(Ceiling, ASpikeOfFourComesOutAtFullScaleAndTheGainDipsAroundIt)
     const int out = spikeAt + latency;
     EXPECT_LE(std::fabs(outL[out]), 1.0);
     EXPECT_GT(std::fabs(outL[out]), 0.999);
-    auto gain = [&](int i) { return outL[i] / left[i - latency]; };
+    auto gain = [&](int i) {
+        return outL[i] / left[i - latency];
+    };
     for (int i = out - 3 * lookahead; i < out - lookahead; ++i)
     {
         if (std::fabs(left[i - latency]) > 0.05)
@@ -170,8 +172,7 @@ TEST(Ceiling, LoudMaterialNeverLeavesFullScaleAndReachesIt)
             host.setParameter(kOversample, truePeak ? 1.0f : 0.0f);
             host.setParameter(kDetectorOrder, order ? 1.0f : 0.0f);
             host.setParameter(kLeveller, 0.7f);
-            std::vector<float> left = loudMaterial<float>(44100, 1), right = loudMaterial<float>(44100, 2), outL,
-                               outR;
+            std::vector<float> left = loudMaterial<float>(44100, 1), right = loudMaterial<float>(44100, 2), outL, outR;
             run(host, left, right, outL, outR);
             EXPECT_LE(peak(outL), 1.0);
             EXPECT_LE(peak(outR), 1.0);

@@ -15,8 +15,7 @@
 // The tree and the run-based sliding maximum answer the same questions.
 template <typename T>
 class SlidingWindow : public ::testing::Test
-{
-};
+{};
 typedef ::testing::Types<MaxTree, SlidingMaximum> SlidingWindowTypes;
 TYPED_TEST_SUITE(SlidingWindow, SlidingWindowTypes);
 
@@ -87,7 +86,7 @@ TEST(TruePeakInterpolator, IsTheSymmetricSumAtTheHalfSamplePoint)
             if (int(level) > int(supportedSimdLevel()))
                 continue;
             const Pair wide = level == SimdLevel::Avx2 ? interpolator.interpolate<SimdLevel::Avx2>()
-                                                      : interpolator.interpolate<SimdLevel::Avx512>();
+                                                       : interpolator.interpolate<SimdLevel::Avx512>();
             ASSERT_EQ(wide.left(), got.left()) << simdLevelName(level) << " " << t;
             ASSERT_EQ(wide.right(), got.right()) << simdLevelName(level) << " " << t;
         }
@@ -117,4 +116,3 @@ TEST(FloatingPointMode, FlushesDenormalsInsideAndRestoresTheCallersMode)
     EXPECT_NE(product, 0.0) << "outside the block denormals are back";
 }
 #endif
-

@@ -273,10 +273,22 @@ TEST(ProcessingMutex, NoHostCallWaitsMoreThanOneSecondInAll)
         const char* what;
         std::function<void()> call;
     } calls[] = {
-        {"a new rate", [&] { host.setSampleRate(96000.0f); }},
-        {"the same rate", [&] { host.setSampleRate(96000.0f); }},
-        {"a new TransShape step", [&] { host.setParameter(4, 0.9f); }},
-        {"switching off", [&] { host.dispatch(effMainsChanged, 0, 0); }},
+        {"a new rate",
+         [&] {
+             host.setSampleRate(96000.0f);
+         }},
+        {"the same rate",
+         [&] {
+             host.setSampleRate(96000.0f);
+         }},
+        {"a new TransShape step",
+         [&] {
+             host.setParameter(4, 0.9f);
+         }},
+        {"switching off",
+         [&] {
+             host.dispatch(effMainsChanged, 0, 0);
+         }},
     };
     for (const auto& c : calls)
     {

@@ -160,11 +160,12 @@ TEST(Lv2Description, PortsCarryNamesRangesDefaultsUnitsAndStepTexts)
 
         const int steps = kParameterTable[i].steps;
         EXPECT_EQ(lilv_port_has_property(w.plugin, port, integer), steps > 0);
-        EXPECT_EQ(lilv_port_has_property(w.plugin, port, enumeration) || lilv_port_has_property(w.plugin, port, toggled),
+        EXPECT_EQ(lilv_port_has_property(w.plugin, port, enumeration) ||
+                      lilv_port_has_property(w.plugin, port, toggled),
                   steps > 0);
         LilvScalePoints* points = lilv_port_get_scale_points(w.plugin, port);
         std::map<int, std::string> texts;
-        LILV_FOREACH (scale_points, p, points)
+        LILV_FOREACH(scale_points, p, points)
         {
             const LilvScalePoint* point = lilv_scale_points_get(points, p);
             texts[(int)lilv_node_as_float(lilv_scale_point_get_value(point))] =
@@ -179,7 +180,7 @@ TEST(Lv2Description, PortsCarryNamesRangesDefaultsUnitsAndStepTexts)
     auto scaleText = [&](int index, float value) {
         LilvScalePoints* points = lilv_port_get_scale_points(w.plugin, lilv_plugin_get_port_by_index(w.plugin, index));
         std::string text;
-        LILV_FOREACH (scale_points, p, points)
+        LILV_FOREACH(scale_points, p, points)
         {
             const LilvScalePoint* point = lilv_scale_points_get(points, p);
             if (lilv_node_as_float(lilv_scale_point_get_value(point)) == value)
@@ -197,8 +198,8 @@ TEST(Lv2Description, PortsCarryNamesRangesDefaultsUnitsAndStepTexts)
     EXPECT_TRUE(lilv_port_has_property(w.plugin, lilv_plugin_get_port_by_index(w.plugin, kBits), enumeration));
 
     const std::string units = "http://lv2plug.in/ns/extensions/units#";
-    const std::pair<int, std::string> expectedUnits[] = {
-        {kOutput, "db"}, {kDrive, "db"}, {kLeveller, "db"}, {kTransient, "ms"}, {kRelease, "ms"}, {kLink, "pc"}};
+    const std::pair<int, std::string> expectedUnits[] = {{kOutput, "db"},    {kDrive, "db"},   {kLeveller, "db"},
+                                                         {kTransient, "ms"}, {kRelease, "ms"}, {kLink, "pc"}};
     for (const auto& u : expectedUnits)
         EXPECT_EQ(nodeText(lilv_port_get(w.plugin, lilv_plugin_get_port_by_index(w.plugin, u.first), unit)),
                   units + u.second)
@@ -255,9 +256,11 @@ TEST(Lv2Description, TurtleValidatesAgainstTheLv2Schemas)
     if (std::system("command -v sord_validate >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "sord_validate is not installed (Debian package sordi)";
     std::string command = "sord_validate";
-    for (const char* vocabulary : {"atom", "buf-size", "core", "data-access", "dynmanifest", "event", "instance-access", "log",
-                             "midi", "morph", "options", "parameters", "patch", "port-groups", "port-props", "presets",
-                             "resize-port", "schemas", "state", "time", "ui", "units", "uri-map", "urid", "worker"})
+    for (const char* vocabulary :
+         {"atom",       "buf-size", "core",        "data-access", "dynmanifest", "event", "instance-access",
+          "log",        "midi",     "morph",       "options",     "parameters",  "patch", "port-groups",
+          "port-props", "presets",  "resize-port", "schemas",     "state",       "time",  "ui",
+          "units",      "uri-map",  "urid",        "worker"})
         command += std::string(" /usr/lib/lv2/") + vocabulary + ".lv2/*.ttl";
     command += " " ZELVO_LV2_BUNDLE "/*.ttl 2>&1";
     const std::string report = runCommand(command);
@@ -308,8 +311,7 @@ TEST(Lv2Ports, FactoryValuesComeBackExactlyThroughTheirPortValues)
 }
 
 class Lv2Render : public ::testing::TestWithParam<double>
-{
-};
+{};
 
 // Every factory program, applied as a host's preset menu applies it, gives
 // the VST build's output for the same program bit for bit.
@@ -364,13 +366,13 @@ TEST_P(Lv2Render, HostSetPortsAndOddBlocksRenderAsTheVstBuild)
     loudSignal(rate, left, right, 0.3);
     Lv2TestInstance lv2(rate);
     ASSERT_NE(lv2.instance, nullptr);
-    lv2.controls[kDrive] = 6.0f;        // dB
-    lv2.controls[kRelease] = 120.0f;    // ms
-    lv2.controls[kOutput] = -1.0f;      // dB
-    lv2.controls[kTransShape] = 2.0f;   // soft
-    lv2.controls[kQuantize] = 1.0f;     // on
-    lv2.controls[kBits] = 2.0f;         // 24
-    lv2.controls[kNoiseShape] = 2.0f;   // type B
+    lv2.controls[kDrive] = 6.0f;      // dB
+    lv2.controls[kRelease] = 120.0f;  // ms
+    lv2.controls[kOutput] = -1.0f;    // dB
+    lv2.controls[kTransShape] = 2.0f; // soft
+    lv2.controls[kQuantize] = 1.0f;   // on
+    lv2.controls[kBits] = 2.0f;       // 24
+    lv2.controls[kNoiseShape] = 2.0f; // type B
     lv2.controls[kTruePeakGuard] = 1.0f;
     double values[kNumParams];
     for (int i = 0; i < kNumParams; ++i)
@@ -450,7 +452,8 @@ TEST(Lv2State, PresetGivesTheProgramsValuesAndName)
         const auto& bank = saved[lv2bundle::kProgramsKey];
         EXPECT_EQ(bank.type, LV2_ATOM__Chunk);
         presetfile::ProgramData programs[24];
-        ASSERT_EQ(presetfile::decodeBank(bank.bytes.data(), bank.bytes.size(), programs), presetfile::FileCheck::accepted);
+        ASSERT_EQ(presetfile::decodeBank(bank.bytes.data(), bank.bytes.size(), programs),
+                  presetfile::FileCheck::accepted);
         EXPECT_STREQ(programs[0].name, name);
         EXPECT_STREQ(programs[p].name, name);
         for (int i = 0; i < 26; ++i)

@@ -75,9 +75,9 @@ protected:
         LilvUIs* uis = lilv_plugin_get_uis(w.plugin);
         LilvNode* x11 = w.node(LV2_UI__X11UI);
         const LilvUI* ui = nullptr;
-        LILV_FOREACH (uis, i, uis)
-            if (lilv_ui_is_a(lilv_uis_get(uis, i), x11))
-                ui = lilv_uis_get(uis, i);
+        LILV_FOREACH(uis, i, uis)
+        if (lilv_ui_is_a(lilv_uis_get(uis, i), x11))
+            ui = lilv_uis_get(uis, i);
         ASSERT_NE(ui, nullptr) << "no X11 UI";
         EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), lv2bundle::kUiUri);
         char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
@@ -199,7 +199,8 @@ protected:
         shot.pixels.resize(524 * 462);
         for (int y = 0; y < 462; ++y)
             for (int x = 0; x < 524; ++x)
-                shot.pixels[static_cast<size_t>(y) * 524 + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+                shot.pixels[static_cast<size_t>(y) * 524 + x] =
+                    static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
         XDestroyImage(image);
         return shot;
     }

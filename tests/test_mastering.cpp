@@ -65,9 +65,8 @@ Stereo acousticLike(double seconds)
             const double t = (double)f / kRate - onset;
             if (t > 2.0)
                 break;
-            double v = std::exp(-t * 2.5) *
-                       (std::sin(2 * M_PI * f0 * t) + 0.5 * std::sin(4 * M_PI * f0 * t) +
-                        0.25 * std::sin(6 * M_PI * f0 * t));
+            double v = std::exp(-t * 2.5) * (std::sin(2 * M_PI * f0 * t) + 0.5 * std::sin(4 * M_PI * f0 * t) +
+                                             0.25 * std::sin(6 * M_PI * f0 * t));
             out[2 * f] += (float)(0.12 * v * (1.0 - pan));
             out[2 * f + 1] += (float)(0.12 * v * pan);
         }
@@ -87,7 +86,8 @@ Stereo electronicLike(double seconds)
     {
         const double t = (double)f / kRate;
         const double beat = std::fmod(t, 0.5), hat = std::fmod(t, 0.125);
-        const double kick = std::exp(-beat * 18.0) * std::sin(2 * M_PI * (45.0 * beat + 60.0 * (1 - std::exp(-beat * 30)) / 30));
+        const double kick =
+            std::exp(-beat * 18.0) * std::sin(2 * M_PI * (45.0 * beat + 60.0 * (1 - std::exp(-beat * 30)) / 30));
         const double saw = 2.0 * std::fmod(t * 55.0, 1.0) - 1.0;
         const double hats = std::exp(-hat * 60.0) * noise.next();
         const double l = 0.62 * kick + 0.22 * saw + 0.22 * hats;
@@ -174,8 +174,8 @@ struct Target
 };
 
 const Target kTargets[] = {
-    {"streaming", -14.0, -1.0}, {"streaming-quiet", -16.0, -1.0}, {"ebu-r128", -23.0, -1.0},
-    {"atsc-a85", -24.0, -2.0},  {"cd", NAN, -0.3},
+    {"streaming", -14.0, -1.0}, {"streaming-quiet", -16.0, -1.0}, {"ebu-r128", -23.0, -1.0}, {"atsc-a85", -24.0, -2.0},
+    {"cd", NAN, -0.3},
 };
 
 class MasteringTest : public ::testing::Test
@@ -240,7 +240,8 @@ TEST_F(MasteringTest, EveryTargetIsMetOnGeneratedMaterial)
             EXPECT_EQ(m.info.frames * 2, (sf_count_t)material.audio.size()) << label;
             EXPECT_GE(passCount(run.out), 1) << label;
             EXPECT_LE(passCount(run.out), 6) << label << "\n" << run.out;
-            for (const char* figure : {"true peak", "integrated", "range", "sample peak", "gain reduction", "settings: Drive"})
+            for (const char* figure :
+                 {"true peak", "integrated", "range", "sample peak", "gain reduction", "settings: Drive"})
                 EXPECT_NE(run.out.find(figure), std::string::npos) << label << ": " << figure;
         }
     }
@@ -267,8 +268,8 @@ TEST_F(MasteringTest, SixteenBitOutputIsDitheredByThePlugin)
     EXPECT_NE(run.out.find("16 bits by the plug-in's requantizer"), std::string::npos) << run.out;
 
     // Asked to leave the requantizer off, the file is rounded plainly.
-    RunResult plain = render({"--target", "streaming", "--bits", "16", "--set", "Quantize=0", path("in.wav"),
-                              path("plain.wav")});
+    RunResult plain =
+        render({"--target", "streaming", "--bits", "16", "--set", "Quantize=0", path("in.wav"), path("plain.wav")});
     ASSERT_EQ(plain.status, 0) << plain.err;
     Measured p = measure(path("plain.wav"));
     for (int f = 1000; f < kRate - 1000; ++f)
@@ -348,8 +349,8 @@ TEST_F(MasteringTest, ListTargetsGivesEveryDeliveryWithItsNumbers)
 {
     RunResult run = render({"--list-targets"});
     ASSERT_EQ(run.status, 0) << run.err;
-    for (const char* row : {"streaming", "-14 LUFS", "streaming-quiet", "-16 LUFS", "ebu-r128", "-23 LUFS",
-                            "atsc-a85", "-24 LUFS", "-2.0 dBTP", "cd", "-0.3 dBTP"})
+    for (const char* row : {"streaming", "-14 LUFS", "streaming-quiet", "-16 LUFS", "ebu-r128", "-23 LUFS", "atsc-a85",
+                            "-24 LUFS", "-2.0 dBTP", "cd", "-0.3 dBTP"})
         EXPECT_NE(run.out.find(row), std::string::npos) << row << "\n" << run.out;
 }
 
@@ -489,8 +490,8 @@ TEST(TruePeakMeter, ReadsAsLibebur128DoesOnPeaksBetweenSamples)
 TEST_F(MasteringTest, SavedPresetHoldsTheSettingsTheSearchFound)
 {
     writeFile(path("in.wav"), electronicLike(5.0));
-    RunResult run = render({"--target", "streaming", "--save-preset", path("found.qdx"), path("in.wav"),
-                            path("searched.wav")});
+    RunResult run =
+        render({"--target", "streaming", "--save-preset", path("found.qdx"), path("in.wav"), path("searched.wav")});
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_TRUE(exists(path("found.qdx")));
     RunResult again = render({"--preset-file", path("found.qdx"), path("in.wav"), path("again.wav")});

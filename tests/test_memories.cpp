@@ -173,7 +173,7 @@ TEST_F(Memories, StoreWrites26BinaryValuesAndTheNameString)
 {
     plugin->selectPreset(5);
     plugin->setParameter(kDrive, 0.625f);
-    plugin->setParameter(kDummy2, 0.7f);      // reported and stored as 0
+    plugin->setParameter(kDummy2, 0.7f);       // reported and stored as 0
     plugin->setParameter(kLayoutMarker, 0.5f); // reported and stored as 0.015
     plugin->storeMemoA();
 
@@ -333,8 +333,8 @@ TEST_F(Memories, RecalledValuesAreClampedAndOlderLayoutsConvertedAsAFileLoadDoes
         int index;
         float stored;
         float expected;
-    } odd[] = {{kOutput, inf, 1.0f}, {kDrive, -inf, 0.0f}, {kTransient, 1e30f, 1.0f},
-               {kRelease, -5.0f, 0.0f}, {kLink, 2.0f, 1.0f}, {kLeveller, -0.0f, 0.0f}};
+    } odd[] = {{kOutput, inf, 1.0f},    {kDrive, -inf, 0.0f}, {kTransient, 1e30f, 1.0f},
+               {kRelease, -5.0f, 0.0f}, {kLink, 2.0f, 1.0f},  {kLeveller, -0.0f, 0.0f}};
     std::ostringstream key;
     for (int i = 0; i < 26; ++i)
     {
@@ -388,12 +388,12 @@ TEST_F(Memories, MissingOrMalformedValuesLeaveTheirParametersAlone)
         const std::string value = valueName(i);
         switch (i)
         {
-        case 3: break; // missing
-        case 4: key << "binary\t" << value << "\t000000\n"; break;            // 3 bytes
-        case 5: key << "binary\t" << value << "\t0000003f0000003f\n"; break;  // 8 bytes
-        case 6: key << "string\t" << value << "\t0.5\n"; break;               // wrong type
-        case 7: key << "binary\t" << value << "\t00zz003f\n"; break;          // damaged line
-        case 13: key << "binary\t" << value << "\t0000c07f\n"; break;         // not a number
+        case 3: break;                                                       // missing
+        case 4: key << "binary\t" << value << "\t000000\n"; break;           // 3 bytes
+        case 5: key << "binary\t" << value << "\t0000003f0000003f\n"; break; // 8 bytes
+        case 6: key << "string\t" << value << "\t0.5\n"; break;              // wrong type
+        case 7: key << "binary\t" << value << "\t00zz003f\n"; break;         // damaged line
+        case 13: key << "binary\t" << value << "\t0000c07f\n"; break;        // not a number
         default: key << "binary\t" << value << "\t" << hexOf(i == 25 ? 0.015f : 0.25f) << "\n"; break;
         }
     }

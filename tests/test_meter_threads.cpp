@@ -29,7 +29,10 @@ struct Reading
     float v[10];
 };
 
-Plugin& pluginOf(TestHost& host) { return static_cast<VstEffect*>(static_cast<AudioEffect*>(host.effect->object))->getCore(); }
+Plugin& pluginOf(TestHost& host)
+{
+    return static_cast<VstEffect*>(static_cast<AudioEffect*>(host.effect->object))->getCore();
+}
 
 // Every eighth block is long and carries one sample of its own level
 // (metered in its middle: the input meter sees the input 159 samples late);
@@ -59,8 +62,7 @@ void configure(TestHost& host)
     host.setParameter(13, 1.0f); // Leveller off
 }
 
-void processBlock(TestHost& host, const std::vector<double>& in, std::vector<double>& outL,
-                  std::vector<double>& outR)
+void processBlock(TestHost& host, const std::vector<double>& in, std::vector<double>& outL, std::vector<double>& outR)
 {
     double* inputs[2] = {const_cast<double*>(in.data()), const_cast<double*>(in.data())};
     double* outputs[2] = {outL.data(), outR.data()};
@@ -127,8 +129,7 @@ std::vector<Reading> readWhileProcessing(const std::vector<std::vector<double>>&
             {
                 armedFor = next;
                 while (started.load() < next && !stop.load())
-                {
-                }
+                {}
                 if (!stop.load())
                     read();
             }
@@ -212,8 +213,8 @@ void expectEveryBlockShownAndNothingMore(const std::vector<Reading>& readings, c
             for (int k = from; k <= readings[r].startedAfter; ++k)
                 bound = isPeak(value) ? std::max(bound, alone[k][value]) : std::min(bound, alone[k][value]);
             const bool within = isPeak(value) ? readings[r].v[value] <= bound : readings[r].v[value] >= bound;
-            ASSERT_TRUE(within) << mode << ": read " << r << " shows " << readings[r].v[value] << " for value "
-                                << value << " where its blocks reach " << bound;
+            ASSERT_TRUE(within) << mode << ": read " << r << " shows " << readings[r].v[value] << " for value " << value
+                                << " where its blocks reach " << bound;
         }
     }
 }

@@ -16,7 +16,8 @@
 
 using namespace VSTGUI;
 
-namespace {
+namespace
+{
 
 float fromDecibels(double db) { return static_cast<float>(std::pow(10.0, db / 20.0)); }
 
@@ -25,7 +26,9 @@ using PixelAt = std::function<uint32_t(int x, int y)>;
 
 PixelAt pixelsOf(const Screenshot& shot)
 {
-    return [&shot](int x, int y) { return shot.at(x, y); };
+    return [&shot](int x, int y) {
+        return shot.at(x, y);
+    };
 }
 
 PixelAt pixelsOf(COffscreenContext& picture)
@@ -41,7 +44,8 @@ PixelAt pixelsOf(COffscreenContext& picture)
 // rows (three from markerTop) show the lit one whatever n is.
 bool showsBar(const PixelAt& pixel, int barX, int n, int litId, int unlitId, int rowOffset, int markerTop = -1)
 {
-    for (int y = 42; y < 402; ++y) {
+    for (int y = 42; y < 402; ++y)
+    {
         const bool lit = y >= 402 - n || (markerTop >= 0 && y >= markerTop && y < markerTop + 3);
         for (int x = 0; x < 15; ++x)
             if (pixel(barX + x, y) != skinPixel(lit ? litId : unlitId, x, y + rowOffset))
@@ -55,7 +59,8 @@ int peakBarLength(const PixelAt& pixel, int barX)
 {
     int found = -1;
     for (int n = 0; n <= 360; ++n)
-        if (showsBar(pixel, barX, n, 130, 155, 6)) {
+        if (showsBar(pixel, barX, n, 130, 155, 6))
+        {
             if (found >= 0)
                 return -1;
             found = n;
@@ -139,11 +144,12 @@ TEST(MeterControls, PeakBarHoldsFor50MillisecondsThenFallsAt866DecibelsPerSecond
         int expected;
     };
     const Step steps[] = {
-        {1050, 252},                      // held for 50 ms
-        {2050, 200},                      // a second later: 8.66 dB lower
-        {5950, 0},                        // at the bottom of the scale about 4.9 s after the drop
+        {1050, 252}, // held for 50 ms
+        {2050, 200}, // a second later: 8.66 dB lower
+        {5950, 0},   // at the bottom of the scale about 4.9 s after the drop
     };
-    for (const Step& step : steps) {
+    for (const Step& step : steps)
+    {
         meter->setLevels(step.ticks, silence, silence, silence, silence);
         meter->draw(&picture);
         EXPECT_EQ(peakBarLength(pixel, 150), step.expected) << "at " << step.ticks << " ms";
@@ -172,7 +178,8 @@ TEST(MeterControls, KModesShowTheLevelWithThePeakMarkerAndTheModesScale)
         int scale;
     };
     // Level -20 dB (n = 240), peak -10 dB (marker at n = 300).
-    for (const Mode& m : {Mode{1, 432, 133}, Mode{2, 420, 132}, Mode{3, 384, 131}}) {
+    for (const Mode& m : {Mode{1, 432, 133}, Mode{2, 420, 132}, Mode{3, 384, 131}})
+    {
         meter->setMode(m.mode);
         meter->setLevels(100, fromDecibels(-10), fromDecibels(-10), fromDecibels(-20), fromDecibels(-20));
         meter->draw(&picture);
@@ -200,7 +207,8 @@ TEST(MeterControls, ReductionBarLengthsAtBothRanges)
     };
     const Case cases[] = {{-0.05, false, 0}, {-3, false, 19}, {-3, true, 37}, {-27, false, 145}, {-12, true, 145}};
     uint32_t ticks = 0;
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
+    {
         meter->reset();
         meter->setZoom(c.zoom ? 0.75f : 0.25f);
         meter->setLevels(ticks += 10, fromDecibels(c.db), fromDecibels(c.db));
@@ -259,7 +267,8 @@ TEST(MeterControls, PeakReadoutShowsTheHighestPeakRedAboveFullScaleAndRelativeIn
     readout->forget();
 }
 
-namespace {
+namespace
+{
 
 class MetersOnScreen : public EditorTest
 {

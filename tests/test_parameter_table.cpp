@@ -16,10 +16,7 @@
 
 namespace
 {
-bool continuous(const ParameterInfo& row)
-{
-    return row.curve != ParameterCurve::none;
-}
+bool continuous(const ParameterInfo& row) { return row.curve != ParameterCurve::none; }
 } // namespace
 
 TEST(ParameterCurves, EveryCurveRoundTripsAndMeetsItsEnds)

@@ -12,11 +12,11 @@
 TEST(ParameterNames, TableOrderAndNothingOutside)
 {
     TestHost host;
-    const char* names[26] = {"Output",    "Drive",     "Transient", "Release",   "TransShape", "L/R Link",
-                             "Oversample", "DetectorOrder", "Power", "Scale",   "Bits",       "NoiseShape",
-                             "Calibrate", "Leveller",  "MeterOvs",  "AutoOut",   "Quantize",   "Autoblack",
-                             "MeterType", "AttZoom",   "AttShow",   "PostMeter", "TP Guard",   "dummy",
-                             "dummy",     "resvd-vid"};
+    const char* names[26] = {"Output",     "Drive",         "Transient", "Release",   "TransShape", "L/R Link",
+                             "Oversample", "DetectorOrder", "Power",     "Scale",     "Bits",       "NoiseShape",
+                             "Calibrate",  "Leveller",      "MeterOvs",  "AutoOut",   "Quantize",   "Autoblack",
+                             "MeterType",  "AttZoom",       "AttShow",   "PostMeter", "TP Guard",   "dummy",
+                             "dummy",      "resvd-vid"};
     for (int i = 0; i < 26; ++i)
         EXPECT_EQ(host.parameterName(i), names[i]) << i;
     EXPECT_EQ(host.parameterName(26), "");
@@ -45,10 +45,10 @@ TEST(ParameterDisplay, TruncatedNumberTextsOfTheContinuousParameters)
 {
     TestHost host;
     const DisplayCase cases[] = {
-        {0, 0.0f, "-12.0411"},  {0, 0.5f, "-6.02059"},  {0, 1.0f, "0.000000"},  {1, 1.0f, "24.08239"},
-        {1, 0.5f, "0.000000"},  {1, 0.0f, "-24.0823"},  {13, 1.0f, "0.000000"}, {13, 0.0f, "-12.0411"},
-        {3, 0.0f, "1.000000"},  {3, 0.5f, "50.00000"},  {3, 1.0f, "1000.000"},  {5, 0.33f, "33.00000"},
-        {5, 1.0f, "100.0000"},  {5, 0.0f, "0.000000"},  {2, 0.5f, "0.125000"},  {2, 0.0f, "0.000000"},
+        {0, 0.0f, "-12.0411"}, {0, 0.5f, "-6.02059"}, {0, 1.0f, "0.000000"},  {1, 1.0f, "24.08239"},
+        {1, 0.5f, "0.000000"}, {1, 0.0f, "-24.0823"}, {13, 1.0f, "0.000000"}, {13, 0.0f, "-12.0411"},
+        {3, 0.0f, "1.000000"}, {3, 0.5f, "50.00000"}, {3, 1.0f, "1000.000"},  {5, 0.33f, "33.00000"},
+        {5, 1.0f, "100.0000"}, {5, 0.0f, "0.000000"}, {2, 0.5f, "0.125000"},  {2, 0.0f, "0.000000"},
     };
     for (const DisplayCase& c : cases)
     {
@@ -61,19 +61,55 @@ TEST(ParameterDisplay, StepTextsOfTheSwitches)
 {
     TestHost host;
     const DisplayCase cases[] = {
-        {4, 0.0f, "hard"},    {4, 0.5f, "med"},       {4, 1.0f, "soft"},      {6, 0.2f, "off"},
-        {6, 0.7f, "on"},      {7, 0.0f, "I"},         {7, 1.0f, "II"},        {8, 0.0f, "off"},
-        {8, 1.0f, "on"},      {9, 0.0f, "K-12"},      {9, 0.5f, "K-14"},      {9, 1.0f, "K-20"},
-        {10, 0.0f, "8"},      {10, 0.5f, "16"},       {10, 1.0f, "24"},       {11, 0.0f, "off"},
-        {11, 0.3f, "type A"}, {11, 0.6f, "type B"},   {11, 1.0f, "type C"},   {12, 0.0f, "off"},
-        {12, 0.3f, "left"},   {12, 0.6f, "l+r uncor"}, {12, 0.9f, "right"},   {12, 0.0f, "off"},
-        {14, 1.0f, "on"},     {15, 1.0f, "on"},       {16, 1.0f, "on"},       {17, 1.0f, "on"},
-        {18, 0.0f, "peak"},   {18, 1.0f, "k-system"}, {19, 0.0f, "24dB"},     {19, 1.0f, "12dB"},
-        {20, 0.9375f, "12L"}, {20, 0.0f, ""},         {20, 0.1875f, "1"},     {20, 0.3125f, "2"},
-        {20, 0.5625f, "L"},   {20, 0.6875f, "1L"},    {21, 0.0f, "pre"},      {21, 1.0f, "post"},
-        {22, 0.0f, "off"},    {22, 0.49f, "off"},     {22, 0.5f, "on"},       {22, 1.0f, "on"},
+        {4, 0.0f, "hard"},
+        {4, 0.5f, "med"},
+        {4, 1.0f, "soft"},
+        {6, 0.2f, "off"},
+        {6, 0.7f, "on"},
+        {7, 0.0f, "I"},
+        {7, 1.0f, "II"},
+        {8, 0.0f, "off"},
+        {8, 1.0f, "on"},
+        {9, 0.0f, "K-12"},
+        {9, 0.5f, "K-14"},
+        {9, 1.0f, "K-20"},
+        {10, 0.0f, "8"},
+        {10, 0.5f, "16"},
+        {10, 1.0f, "24"},
+        {11, 0.0f, "off"},
+        {11, 0.3f, "type A"},
+        {11, 0.6f, "type B"},
+        {11, 1.0f, "type C"},
+        {12, 0.0f, "off"},
+        {12, 0.3f, "left"},
+        {12, 0.6f, "l+r uncor"},
+        {12, 0.9f, "right"},
+        {12, 0.0f, "off"},
+        {14, 1.0f, "on"},
+        {15, 1.0f, "on"},
+        {16, 1.0f, "on"},
+        {17, 1.0f, "on"},
+        {18, 0.0f, "peak"},
+        {18, 1.0f, "k-system"},
+        {19, 0.0f, "24dB"},
+        {19, 1.0f, "12dB"},
+        {20, 0.9375f, "12L"},
+        {20, 0.0f, ""},
+        {20, 0.1875f, "1"},
+        {20, 0.3125f, "2"},
+        {20, 0.5625f, "L"},
+        {20, 0.6875f, "1L"},
+        {21, 0.0f, "pre"},
+        {21, 1.0f, "post"},
+        {22, 0.0f, "off"},
+        {22, 0.49f, "off"},
+        {22, 0.5f, "on"},
+        {22, 1.0f, "on"},
         // Out of the host's range: the step is capped at the top, held at 0 below.
-        {10, 7.0f, "24"},     {10, -3.0f, "8"},       {11, -0.5f, "off"},     {4, 1e30f, "soft"},
+        {10, 7.0f, "24"},
+        {10, -3.0f, "8"},
+        {11, -0.5f, "off"},
+        {4, 1e30f, "soft"},
     };
     for (const DisplayCase& c : cases)
     {

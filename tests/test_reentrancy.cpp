@@ -297,7 +297,9 @@ TEST(Reentrancy, AHostAnsweringVersionZeroGetsNothingAndNothingLeaks)
     PluginLibrary::EntryPoint legacy = PluginLibrary::instance().legacyEntry();
     if (legacy)
     {
-        auto refusing = [](AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) -> VstIntPtr { return 0; };
+        auto refusing = [](AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+            return 0;
+        };
         EXPECT_EQ(legacy(refusing), nullptr);
     }
 }

@@ -132,8 +132,7 @@ struct RateCase
 };
 
 class PowerOffRoundTrip : public RendererTest, public ::testing::WithParamInterface<RateCase>
-{
-};
+{};
 
 TEST_P(PowerOffRoundTrip, AlignedGivesTheInputBackAndNoAlignShiftsItByTheLatency)
 {
@@ -244,8 +243,8 @@ TEST_F(RendererTest, MonoFileIsProcessedAsMonoAndWrittenBackMono)
     EXPECT_EQ(bypass.ints, input.samples);
 
     // Limiting a mono file: one channel out, within full scale.
-    RunResult hard = render({"--program", "Limiter Hard", "--set", "Drive=1", "--bits", "32f", path("mono.wav"),
-                       path("hard.wav")});
+    RunResult hard =
+        render({"--program", "Limiter Hard", "--set", "Drive=1", "--bits", "32f", path("mono.wav"), path("hard.wav")});
     ASSERT_EQ(hard.status, 0) << hard.err;
     ReadBack limited = readBack(path("hard.wav"));
     EXPECT_EQ(limited.info.channels, 1);
@@ -456,8 +455,8 @@ TEST_F(RendererTest, GainReductionEstimateMatchesAKnownReduction)
     writeInts(path("sine.wav"), sine);
     for (const char* autoOut : {"AutoOut=0", "AutoOut=1"})
     {
-        RunResult run = render({"--set", "Drive=0.75", "--set", autoOut, "--bits", "32f", path("sine.wav"),
-                                path("out.wav")});
+        RunResult run =
+            render({"--set", "Drive=0.75", "--set", autoOut, "--bits", "32f", path("sine.wav"), path("out.wav")});
         ASSERT_EQ(run.status, 0) << run.err;
         size_t at = run.out.find("deepest ");
         ASSERT_NE(at, std::string::npos) << run.out;
@@ -489,10 +488,11 @@ TEST_F(RendererTest, ProgressBarOnATerminal)
     if (!exists("/usr/bin/script"))
         GTEST_SKIP() << "no script(1) to provide a terminal";
     writeInts(path("in.wav"), testSignal(100000, 2, 16));
-    std::string command = "ASAN_OPTIONS=detect_leaks=0 /usr/bin/script -qec " +
-                          shellQuoted(shellQuoted(buildDirectory() + "/qdx-render") + " " + shellQuoted(path("in.wav")) +
-                                      " " + shellQuoted(path("out.wav")) + " >/dev/null") +
-                          " /dev/null >" + shellQuoted(path("tty.txt")) + " </dev/null";
+    std::string command =
+        "ASAN_OPTIONS=detect_leaks=0 /usr/bin/script -qec " +
+        shellQuoted(shellQuoted(buildDirectory() + "/qdx-render") + " " + shellQuoted(path("in.wav")) + " " +
+                    shellQuoted(path("out.wav")) + " >/dev/null") +
+        " /dev/null >" + shellQuoted(path("tty.txt")) + " </dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::string screen = slurp(path("tty.txt"));
     EXPECT_NE(screen.find("\rRendering ["), std::string::npos) << screen;

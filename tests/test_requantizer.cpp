@@ -138,7 +138,8 @@ TEST(Requantizer, EachNoiseShaperMovesTheErrorSpectrumAsItsFilterSays)
     } cases[] = {
         {44100.0f, 0.125f, {}},
         {44100.0f, 0.375f, {1.14927, -0.690052, 0.222153}},
-        {48000.0f, 0.875f,
+        {48000.0f,
+         0.875f,
          {2.550927, -3.535094, 3.670588, -2.919664, 1.112481, 0.485228, -1.218951, 1.271762, -0.878562, 0.31554,
           -0.052365}},
     };
@@ -289,7 +290,7 @@ TEST(Requantizer, ASampleBeyondTheIntegerRangeLeavesOnlyTheShapedDitherBehind)
     const int latency = 159;
     const int loudAt = 1000;
     const size_t frames = loudAt + latency + 44100;
-    for (float shape : {0.625f, 0.875f}) // types B and C
+    for (float shape : {0.625f, 0.875f})      // types B and C
         for (float bits : {0.0f, 0.5f, 1.0f}) // 8, 16, 24 bits
             for (bool doublePrecision : {false, true})
                 for (double sign : {1.0, -1.0})

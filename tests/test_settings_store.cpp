@@ -310,9 +310,8 @@ TEST_F(SettingsStore, AReadOnlyFolderIsReportedAndKeepsWhatItHeld)
         if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(10);
         std::vector<std::string> messages;
-        platform::setMessageBoxRecorder([&](const char* caption, const char* text) {
-            messages.push_back(std::string(caption) + "|" + text);
-        });
+        platform::setMessageBoxRecorder(
+            [&](const char* caption, const char* text) { messages.push_back(std::string(caption) + "|" + text); });
         int code = 0;
         Plugin plugin(nullptr);
         plugin.selectPreset(9);

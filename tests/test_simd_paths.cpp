@@ -54,13 +54,24 @@ struct Setting
 // oversampled meter and order II, the requantizer with shaping, bypass, and
 // the true-peak guard with its meter-matched reading.
 const std::vector<std::vector<Setting>> kConfigurations = {
-    {{kDrive, 0.75f}, {kGuard, 1.0f}, {kMeterOvs, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.9f},
-     {kTransShape, 0.9f}},
+    {{kDrive, 0.75f}, {kGuard, 1.0f}, {kMeterOvs, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.9f}, {kTransShape, 0.9f}},
     {{kDrive, 0.7f}},
-    {{kDrive, 0.75f}, {kOversample, 1.0f}, {kMeterOvs, 1.0f}, {kDetectorOrder, 1.0f}, {kLeveller, 0.4f},
-     {kLink, 0.3f}, {kTransShape, 0.9f}},
-    {{kDrive, 0.7f}, {kOversample, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.9f}, {kBits, 0.1f}, {kAutoblack, 1.0f},
-     {kTransient, 0.8f}, {kRelease, 0.2f}, {kAttShow, 0.3f}},
+    {{kDrive, 0.75f},
+     {kOversample, 1.0f},
+     {kMeterOvs, 1.0f},
+     {kDetectorOrder, 1.0f},
+     {kLeveller, 0.4f},
+     {kLink, 0.3f},
+     {kTransShape, 0.9f}},
+    {{kDrive, 0.7f},
+     {kOversample, 1.0f},
+     {kQuantize, 1.0f},
+     {kNoiseShape, 0.9f},
+     {kBits, 0.1f},
+     {kAutoblack, 1.0f},
+     {kTransient, 0.8f},
+     {kRelease, 0.2f},
+     {kAttShow, 0.3f}},
     {{kDetectorOrder, 1.0f}, {kQuantize, 1.0f}, {kNoiseShape, 0.4f}, {kPower, 0.0f}},
 };
 
@@ -283,8 +294,8 @@ TEST(SimdPaths, TheOversampledMeterPeakCountsEveryHalfSamplePoint)
                 else
                     meters.measure<true>(Pair(0.0), Pair(1.0), v);
                 reference.push(v);
-                expected = max(expected, max(abs(reference.interpolate()),
-                                             abs(reference.behind(TruePeakInterpolator::kCentre))));
+                expected = max(expected,
+                               max(abs(reference.interpolate()), abs(reference.behind(TruePeakInterpolator::kCentre))));
             }
             if (b % 2 == 0)
             {
@@ -320,7 +331,7 @@ TEST(SimdPaths, TheInterpolatorAgreesAcrossAClearAndAPositionReset)
         for (SimdLevel level : widePaths())
         {
             const Pair wide = level == SimdLevel::Avx2 ? interpolator.interpolate<SimdLevel::Avx2>()
-                                                      : interpolator.interpolate<SimdLevel::Avx512>();
+                                                       : interpolator.interpolate<SimdLevel::Avx512>();
             ASSERT_EQ(wide.left(), base.left()) << simdLevelName(level) << " " << t;
             ASSERT_EQ(wide.right(), base.right()) << simdLevelName(level) << " " << t;
         }
@@ -349,8 +360,8 @@ TEST(SimdPaths, TheSmootherGivesTheSameBitsOnEveryPathAtEveryWindowLength)
             const Pair expected = baseline.process(v);
             for (SimdLevel path : widePaths())
             {
-                const Pair got = path == SimdLevel::Avx2 ? avx2.process<SimdLevel::Avx2>(v)
-                                                         : avx512.process<SimdLevel::Avx512>(v);
+                const Pair got =
+                    path == SimdLevel::Avx2 ? avx2.process<SimdLevel::Avx2>(v) : avx512.process<SimdLevel::Avx512>(v);
                 ASSERT_EQ(got.left(), expected.left()) << simdLevelName(path) << " N=" << n << " t=" << t;
                 ASSERT_EQ(got.right(), expected.right()) << simdLevelName(path) << " N=" << n << " t=" << t;
             }

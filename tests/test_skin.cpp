@@ -31,23 +31,23 @@ struct Expected
 
 // Sizes, colour depths and frame counts the editor's controls are built on.
 const Expected kExpected[] = {
-    {128, 524, 462, 24, 1},  {129, 15, 432, 24, 1},    {130, 15, 432, 24, 1},    {131, 27, 367, 8, 1},
-    {132, 27, 367, 8, 1},    {133, 27, 367, 8, 1},     {134, 27, 367, 8, 1},     {135, 27, 367, 8, 1},
-    {136, 27, 367, 8, 1},    {137, 5, 1536, 8, 192},   {138, 5, 1536, 8, 192},   {139, 33, 38, 8, 2},
-    {140, 33, 38, 8, 2},     {141, 35, 392, 32, 7},    {142, 33, 114, 8, 6},     {143, 33, 133, 8, 7},
-    {144, 33, 57, 8, 3},     {145, 33, 133, 8, 7},     {146, 90, 75, 8, 3},      {147, 48, 4747, 8, 101},
-    {148, 48, 4747, 8, 101}, {149, 35, 70, 8, 2},      {150, 56, 5555, 8, 101},  {151, 58, 5656, 8, 101},
-    {152, 50, 4848, 8, 101}, {153, 49, 4747, 8, 101},  {154, 15, 432, 24, 1},    {155, 15, 432, 24, 1},
-    {156, 15, 203, 24, 1},   {157, 438, 136, 8, 1},    {158, 5, 1536, 8, 192},   {159, 5, 1536, 8, 192},
-    {160, 33, 57, 8, 3},     {161, 18, 72, 8, 3},      {162, 33, 38, 8, 2},      {163, 33, 57, 8, 3},
-    {164, 33, 57, 8, 3},     {165, 33, 57, 8, 3},      {166, 33, 57, 8, 3},      {167, 58, 306, 24, 2},
-    {168, 33, 38, 8, 2},     {991, 15, 42, 8, 3},     {992, 15, 42, 8, 3},      {997, 32, 70, 8, 5},
+    {128, 524, 462, 24, 1},  {129, 15, 432, 24, 1},   {130, 15, 432, 24, 1},   {131, 27, 367, 8, 1},
+    {132, 27, 367, 8, 1},    {133, 27, 367, 8, 1},    {134, 27, 367, 8, 1},    {135, 27, 367, 8, 1},
+    {136, 27, 367, 8, 1},    {137, 5, 1536, 8, 192},  {138, 5, 1536, 8, 192},  {139, 33, 38, 8, 2},
+    {140, 33, 38, 8, 2},     {141, 35, 392, 32, 7},   {142, 33, 114, 8, 6},    {143, 33, 133, 8, 7},
+    {144, 33, 57, 8, 3},     {145, 33, 133, 8, 7},    {146, 90, 75, 8, 3},     {147, 48, 4747, 8, 101},
+    {148, 48, 4747, 8, 101}, {149, 35, 70, 8, 2},     {150, 56, 5555, 8, 101}, {151, 58, 5656, 8, 101},
+    {152, 50, 4848, 8, 101}, {153, 49, 4747, 8, 101}, {154, 15, 432, 24, 1},   {155, 15, 432, 24, 1},
+    {156, 15, 203, 24, 1},   {157, 438, 136, 8, 1},   {158, 5, 1536, 8, 192},  {159, 5, 1536, 8, 192},
+    {160, 33, 57, 8, 3},     {161, 18, 72, 8, 3},     {162, 33, 38, 8, 2},     {163, 33, 57, 8, 3},
+    {164, 33, 57, 8, 3},     {165, 33, 57, 8, 3},     {166, 33, 57, 8, 3},     {167, 58, 306, 24, 2},
+    {168, 33, 38, 8, 2},     {991, 15, 42, 8, 3},     {992, 15, 42, 8, 3},     {997, 32, 70, 8, 5},
 };
 
 struct Placement
 {
     int bitmap;
-    int left, top;  // where the editor draws it
+    int left, top; // where the editor draws it
 };
 
 // Every place a control takes in the editor (bitmap, left, top), read from
@@ -108,7 +108,7 @@ std::string skinDirectory()
         return named;
     return "../generated/skin";
 }
-}
+} // namespace
 
 TEST(Skin, EveryBitmapHasItsSpecifiedSizeDepthAndFrameLayout)
 {
@@ -195,7 +195,7 @@ TEST(Skin, KnobFramesChangeWithEveryStepAndThePointerTurnsClockwise)
                         ++n;
                     }
             EXPECT_GT(n, 4) << "no pointer in frame " << f;
-            return std::atan2(sx, -sy) * 180 / 3.14159265358979;  // clockwise from 12 o'clock
+            return std::atan2(sx, -sy) * 180 / 3.14159265358979; // clockwise from 12 o'clock
         };
         EXPECT_NEAR(pointerAngle(0), -135, 12);
         EXPECT_NEAR(pointerAngle(50), 0, 12);
@@ -315,10 +315,10 @@ TEST(Skin, TextPrintedWithTheGlyphStripsKeepsEveryGlyphWhole)
         bool valueStyle, alternative;
     };
     const Case cases[] = {
-        {137, 158, false, false},  // readout units
-        {137, 158, true, false},   // readout values
-        {137, 158, false, true},   // light entry fields, about panel
-        {137, 159, false, true},   // dark entry fields
+        {137, 158, false, false}, // readout units
+        {137, 158, true, false},  // readout values
+        {137, 158, false, true},  // light entry fields, about panel
+        {137, 159, false, true},  // dark entry fields
     };
     for (const Case& k : cases)
     {
@@ -343,7 +343,7 @@ TEST(Skin, TextPrintedWithTheGlyphStripsKeepsEveryGlyphWhole)
                 {
                     const uint32_t want = pixel(strip, x, glyph * 8 + y);
                     if (k.alternative && want == 0)
-                        continue;  // the key colour leaves the target alone
+                        continue; // the key colour leaves the target alone
                     const CColor got = context.getPixel(x0 + 6 * int(i) + x, baseline - 7 + y);
                     ASSERT_EQ((uint32_t(got.red) << 16 | uint32_t(got.green) << 8 | got.blue), want)
                         << "character '" << text[i] << "' at " << x << ", " << y;
@@ -356,7 +356,12 @@ TEST(Skin, TextPrintedWithTheGlyphStripsKeepsEveryGlyphWhole)
 // agree with the scales printed beside them.
 TEST(Skin, MeterBarZonesFollowTheirScales)
 {
-    enum Zone { Green, Yellow, Red };
+    enum Zone
+    {
+        Green,
+        Yellow,
+        Red
+    };
     auto zoneOf = [](uint32_t p) {
         if (red(p) > 2 * green(p))
             return Red;
@@ -366,20 +371,24 @@ TEST(Skin, MeterBarZonesFollowTheirScales)
     };
     const SkinBitmap& peakLit = bitmap(130);
     const SkinBitmap& peakUnlit = bitmap(155);
-    auto peakRow = [](double db) { return int(408 - (db + 48) * 6) - 1; };  // a lit row just below the level
+    auto peakRow = [](double db) {
+        return int(408 - (db + 48) * 6) - 1;
+    }; // a lit row just below the level
     EXPECT_EQ(zoneOf(pixel(peakLit, 7, peakRow(-20))), Green);
     EXPECT_EQ(zoneOf(pixel(peakLit, 7, peakRow(-3))), Yellow);
     EXPECT_EQ(zoneOf(pixel(peakLit, 7, peakRow(+6))), Red);
     const SkinBitmap& kLit = bitmap(154);
     const SkinBitmap& kUnlit = bitmap(129);
-    auto kRow = [](double k) { return int(144 - k * 6) + 1; };  // K reference on row 144
+    auto kRow = [](double k) {
+        return int(144 - k * 6) + 1;
+    }; // K reference on row 144
     EXPECT_EQ(zoneOf(pixel(kLit, 7, kRow(-10))), Green);
     EXPECT_EQ(zoneOf(pixel(kLit, 7, kRow(+2))), Yellow);
     EXPECT_EQ(zoneOf(pixel(kLit, 7, kRow(+8))), Red);
     for (int row = 48; row < 408; ++row)
     {
         const int x = 7;
-        if (brightness(pixel(peakLit, x, row)) > 200)  // a lit LED row, not a gap
+        if (brightness(pixel(peakLit, x, row)) > 200) // a lit LED row, not a gap
         {
             EXPECT_GT(brightness(pixel(peakLit, x, row)), 2 * brightness(pixel(peakUnlit, x, row))) << row;
         }
@@ -428,8 +437,12 @@ TEST(Skin, BitmapFilesHoldTheSamePixelsAtTheirColourDepth)
         ASSERT_TRUE(in) << path;
         const std::vector<uint8_t> f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_GE(f.size(), 54u);
-        auto u16 = [&](size_t o) { return uint32_t(f[o]) | uint32_t(f[o + 1]) << 8; };
-        auto u32 = [&](size_t o) { return u16(o) | u16(o + 2) << 16; };
+        auto u16 = [&](size_t o) {
+            return uint32_t(f[o]) | uint32_t(f[o + 1]) << 8;
+        };
+        auto u32 = [&](size_t o) {
+            return u16(o) | u16(o + 2) << 16;
+        };
         ASSERT_EQ(f[0], 'B');
         ASSERT_EQ(f[1], 'M');
         EXPECT_EQ(u32(2), f.size());
@@ -437,9 +450,9 @@ TEST(Skin, BitmapFilesHoldTheSamePixelsAtTheirColourDepth)
         const int width = int(u32(18)), height = int(int32_t(u32(22)));
         const int bpp = int(u16(28));
         ASSERT_EQ(width, e.width);
-        ASSERT_EQ(height, e.height);  // positive: bottom-up rows
+        ASSERT_EQ(height, e.height); // positive: bottom-up rows
         ASSERT_EQ(bpp, e.bitsPerPixel);
-        EXPECT_EQ(u32(30), 0u);  // uncompressed
+        EXPECT_EQ(u32(30), 0u); // uncompressed
         uint32_t colours = u32(46);
         if (bpp == 8)
         {
@@ -502,11 +515,11 @@ TEST(Skin, ResourceScriptNamesEveryBitmapOnce)
 TEST(Skin, PanelLabelsAndWindowsSitWhereTheControlsAre)
 {
     const SkinBitmap& panel = bitmap(128);
-    const uint32_t plate = pixel(panel, 80, 100);  // plain plate, no control
+    const uint32_t plate = pixel(panel, 80, 100); // plain plate, no control
     for (const Placement& p : kPlacements)
     {
         if (p.bitmap >= 991 || p.bitmap == 141 || p.bitmap == 146 || p.bitmap == 149 || p.bitmap == 164)
-            continue;  // captioned on their faces, or (164) under the trace keys' heading
+            continue; // captioned on their faces, or (164) under the trace keys' heading
         SCOPED_TRACE(p.bitmap);
         const int width = bitmap(p.bitmap).width;
         int ink = 0;
@@ -521,8 +534,8 @@ TEST(Skin, PanelLabelsAndWindowsSitWhereTheControlsAre)
         int left, bottom;
         uint32_t back;
     } fields[] = {
-        {43, 424, 0x252423},  {410, 424, 0x252423}, {45, 233, 0xA3A7A6},
-        {45, 331, 0xA3A7A6},  {411, 233, 0xA3A7A6}, {411, 331, 0xA3A7A6},
+        {43, 424, 0x252423}, {410, 424, 0x252423}, {45, 233, 0xA3A7A6},
+        {45, 331, 0xA3A7A6}, {411, 233, 0xA3A7A6}, {411, 331, 0xA3A7A6},
     };
     for (const auto& f : fields)
         for (int y = f.bottom - 7; y <= f.bottom; ++y)
@@ -555,7 +568,9 @@ int run(const std::string& arguments)
 bool readGeneratorPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels)
 {
     const std::vector<uint8_t> f = readFile(path);
-    auto big32 = [&](size_t o) { return uint32_t(f[o]) << 24 | uint32_t(f[o + 1]) << 16 | uint32_t(f[o + 2]) << 8 | f[o + 3]; };
+    auto big32 = [&](size_t o) {
+        return uint32_t(f[o]) << 24 | uint32_t(f[o + 1]) << 16 | uint32_t(f[o + 2]) << 8 | f[o + 3];
+    };
     if (f.size() < 33 || f[1] != 'P' || f[2] != 'N' || f[3] != 'G')
         return false;
     width = int(big32(16));
@@ -572,7 +587,7 @@ bool readGeneratorPng(const std::string& path, int& width, int& height, std::vec
     for (size_t o = 2; o + 5 <= z.size();)
     {
         if ((z[o] & 6) != 0)
-            return false;  // only stored blocks are expected
+            return false; // only stored blocks are expected
         const size_t n = size_t(z[o + 1]) | size_t(z[o + 2]) << 8;
         raw.insert(raw.end(), z.begin() + long(o + 5), z.begin() + long(o + 5 + n));
         const bool last = z[o] & 1;
@@ -591,7 +606,7 @@ bool readGeneratorPng(const std::string& path, int& width, int& height, std::vec
         }
     return true;
 }
-}
+} // namespace
 
 // The generator the build runs, run again: the same files, so a rebuild
 // never changes the skin behind the team's back, and its pictures for
@@ -600,8 +615,8 @@ TEST(SkinGenerator, WritesTheSameSkinAgainAndAMockUpWithTheControlsInPlace)
 {
     if (!std::ifstream(generatorPath()))
         GTEST_SKIP() << "no generator for this build machine at " << generatorPath();
-    const std::string dir = std::string(std::getenv("ZELVO_BUILD_DIR") ? std::getenv("ZELVO_BUILD_DIR") : ".") +
-                            "/test-skin-output";
+    const std::string dir =
+        std::string(std::getenv("ZELVO_BUILD_DIR") ? std::getenv("ZELVO_BUILD_DIR") : ".") + "/test-skin-output";
     ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
     ASSERT_EQ(run("--out " + dir + " --mockup " + dir + "/mockup.png --contact " + dir + "/sheet.png"), 0);
     for (const Expected& e : kExpected)
@@ -691,7 +706,7 @@ int firstLabelRow(int x0, int x1, int y0, int y1)
                 return y;
     return -1;
 }
-}
+} // namespace
 
 // Labels printed on the panel beside the Drive and Output knobs: the titles
 // leave air under the entry fields above them, and the end labels stay off
@@ -729,7 +744,9 @@ TEST(Skin, PresetNameWellIsSetAroundThePrintedName)
     const SkinBitmap& panel = bitmap(128);
     const uint32_t well = 207u << 16 | 222u << 8 | 235u;
     const int x = (202 + 313) / 2;
-    auto isWell = [&](int y) { return pixel(panel, x, y) == well; };
+    auto isWell = [&](int y) {
+        return pixel(panel, x, y) == well;
+    };
     for (int y = 451; y <= 461; ++y)
         EXPECT_TRUE(isWell(y)) << "row " << y;
     EXPECT_FALSE(isWell(449)) << "no more than a few rows of well above the letters";

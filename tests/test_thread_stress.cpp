@@ -107,8 +107,9 @@ float oddValue(std::mt19937& random)
 
 float someRate(std::mt19937& random)
 {
-    const float rates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f, 176400.0f, 192000.0f, 0.0f, 1e7f,
-                           std::numeric_limits<float>::quiet_NaN()};
+    const float rates[] = {44100.0f, 48000.0f,  88200.0f,
+                           96000.0f, 176400.0f, 192000.0f,
+                           0.0f,     1e7f,      std::numeric_limits<float>::quiet_NaN()};
     return rates[random() % (sizeof rates / sizeof rates[0])];
 }
 
@@ -116,8 +117,8 @@ template <typename Sample>
 void checkBlock(const std::vector<Sample>& left, const std::vector<Sample>& right, const char* what)
 {
     for (size_t i = 0; i < left.size(); ++i)
-        if (!(std::isfinite((double)left[i]) && std::fabs((double)left[i]) <= 1.0 &&
-              std::isfinite((double)right[i]) && std::fabs((double)right[i]) <= 1.0))
+        if (!(std::isfinite((double)left[i]) && std::fabs((double)left[i]) <= 1.0 && std::isfinite((double)right[i]) &&
+              std::fabs((double)right[i]) <= 1.0))
         {
             std::ostringstream text;
             text << what << ": sample " << i << " is " << left[i] << " / " << right[i];
@@ -227,9 +228,9 @@ public:
             return;
         auto openDisplay = reinterpret_cast<void* (*)(const char*)>(dlsym(library, "XOpenDisplay"));
         auto root = reinterpret_cast<unsigned long (*)(void*)>(dlsym(library, "XDefaultRootWindow"));
-        auto create = reinterpret_cast<unsigned long (*)(void*, unsigned long, int, int, unsigned, unsigned,
-                                                         unsigned, unsigned long, unsigned long)>(
-            dlsym(library, "XCreateSimpleWindow"));
+        auto create =
+            reinterpret_cast<unsigned long (*)(void*, unsigned long, int, int, unsigned, unsigned, unsigned,
+                                               unsigned long, unsigned long)>(dlsym(library, "XCreateSimpleWindow"));
         auto map = reinterpret_cast<int (*)(void*, unsigned long)>(dlsym(library, "XMapWindow"));
         auto sync = reinterpret_cast<int (*)(void*, int)>(dlsym(library, "XSync"));
         destroy = reinterpret_cast<int (*)(void*, unsigned long)>(dlsym(library, "XDestroyWindow"));
@@ -412,7 +413,8 @@ TEST(ThreadStress, AudioAutomationAndInterfaceThreadsThroughTheLibrary)
     std::atomic<bool> stop{false}, stopInterface{false};
     Counts counts;
     std::atomic<bool> ready{false};
-    std::thread ui(interfaceThread, e, std::cref(stopInterface), 13u, std::ref(counts.editorOpens), false, &ready, true);
+    std::thread ui(interfaceThread, e, std::cref(stopInterface), 13u, std::ref(counts.editorOpens), false, &ready,
+                   true);
     while (!ready)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::thread audio(audioThread, e, std::cref(stop), 11u, std::ref(counts.blocks));
@@ -467,8 +469,7 @@ TEST(ThreadStress, ProgramsAndMemoriesOnTheirOwnThreadWhileAudioAndAutomationRun
     seen.report();
     std::printf("presets: %ld blocks, %ld parameter and rate changes, %ld program and memory operations, "
                 "%ld editor openings\n",
-                counts.blocks.load(), counts.changes.load(), counts.presetOperations.load(),
-                counts.editorOpens.load());
+                counts.blocks.load(), counts.changes.load(), counts.presetOperations.load(), counts.editorOpens.load());
     EXPECT_GT(counts.presetOperations.load(), 0);
 
     // Once the threads are quiet, one more selection makes program 0 the

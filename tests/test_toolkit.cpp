@@ -10,14 +10,17 @@
 using namespace VSTGUI;
 using namespace guitest;
 
-namespace {
+namespace
+{
 
 // A view that records what reaches it.
 class ProbeView : public CView
 {
 public:
     ProbeView(const CRect& size, std::vector<std::string>* log, const char* name, bool focus = false)
-        : CView(size), log(log), name(name)
+        : CView(size),
+          log(log),
+          name(name)
     {
         setWantsFocus(focus);
     }
@@ -39,8 +42,8 @@ public:
     }
     bool onWheel(CDrawContext*, const CPoint& where, float distance) override
     {
-        record("wheel " + std::to_string(where.x) + "," + std::to_string(where.y) + " "
-               + std::to_string(static_cast<int>(distance)));
+        record("wheel " + std::to_string(where.x) + "," + std::to_string(where.y) + " " +
+               std::to_string(static_cast<int>(distance)));
         return true;
     }
     void looseFocus(CDrawContext*) override { record("loose"); }
@@ -130,7 +133,8 @@ TEST(Containers, ViewsOwnershipFollowsAddAndRemove)
     view->forget();
 }
 
-namespace {
+namespace
+{
 
 // A view that takes itself off its container from its own handler (as a
 // closing panel does) and goes on using its own state afterwards.
@@ -138,9 +142,10 @@ class SelfRemovingView : public CView
 {
 public:
     SelfRemovingView(const CRect& size, int* destroyed, int* seenInHandler)
-        : CView(size), destroyed(destroyed), seenInHandler(seenInHandler)
-    {
-    }
+        : CView(size),
+          destroyed(destroyed),
+          seenInHandler(seenInHandler)
+    {}
     ~SelfRemovingView() override { ++*destroyed; }
     void mouse(CDrawContext*, CPoint&, long) override { removeSelf(); }
     bool onWheel(CDrawContext*, const CPoint&, float) override
@@ -148,6 +153,7 @@ public:
         removeSelf();
         return true;
     }
+
 private:
     void removeSelf()
     {
@@ -540,7 +546,8 @@ TEST(IdleStuff, PacesTheRealIdleAndSleepsBetweenEarlyCalls)
     editor.attachFrame(scripted.frame);
     uint32_t start = platform::getTicks();
     int calls = 0;
-    while (platform::getTicks() - start < 300) {
+    while (platform::getTicks() - start < 300)
+    {
         editor.doIdleStuff();
         calls++;
     }

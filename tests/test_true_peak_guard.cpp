@@ -50,7 +50,7 @@ enum Material
     kImpulses,
     kMaterialCount
 };
-const char* const kMaterialNames[kMaterialCount] = {"square",   "sine fs/4",  "sine fs/3",  "sine .45fs",
+const char* const kMaterialNames[kMaterialCount] = {"square",     "sine fs/4", "sine fs/3", "sine .45fs",
                                                     "drums clip", "noise +12", "impulses"};
 
 // Material the tests make themselves, 0.1 s at the given rate. Everything
@@ -93,8 +93,8 @@ Stereo makeMaterial(Material kind, double rate)
             // faster than music so that 0.1 s holds two kicks and a snare,
             // driven four times over full scale and clipped.
             const double beat = std::fmod(t, 0.08), half = std::fmod(t + 0.04, 0.08);
-            const double kick = std::sin(2 * kPi * (50.0 * beat + 60.0 * (1 - std::exp(-beat * 30)) / 30)) *
-                                std::exp(-beat * 12);
+            const double kick =
+                std::sin(2 * kPi * (50.0 * beat + 60.0 * (1 - std::exp(-beat * 30)) / 30)) * std::exp(-beat * 12);
             const double snare = (0.6 * gauss(rng) + std::sin(2 * kPi * 190 * half)) * std::exp(-half * 25);
             const double hats = 0.3 * gauss(rng) * std::exp(-std::fmod(t, 0.02) * 80);
             l = std::clamp(4.0 * (kick + 0.8 * snare + hats), -1.0, 1.0);
@@ -358,7 +358,8 @@ void checkGuard(Settings settings, Material material, double ceilingDb)
 void printHeader()
 {
     if (printTable())
-        std::printf("| material   | program             |   rate | ceil  | smp pk  | dBTP1770| dBTP 8x | over | cost  | off 8x  | off overs |\n");
+        std::printf("| material   | program             |   rate | ceil  | smp pk  | dBTP1770| dBTP 8x | over | cost  "
+                    "| off 8x  | off overs |\n");
 }
 
 const double kRates[4] = {44100, 48000, 96000, 192000};
@@ -459,9 +460,9 @@ TEST(TruePeakGuard, LeavesTheLatencyAsItWas)
         in[1000] = 0.25; // far under the ceiling: passes unchanged
         std::vector<double> inR = in;
         host.processDouble(in, inR, out, outR);
-        const int peakAt = int(std::max_element(out.begin(), out.end(), [](double a, double b) {
-                                   return std::fabs(a) < std::fabs(b);
-                               }) - out.begin());
+        const int peakAt = int(
+            std::max_element(out.begin(), out.end(), [](double a, double b) { return std::fabs(a) < std::fabs(b); }) -
+            out.begin());
         EXPECT_EQ(peakAt, 1000 + expected) << rate;
         EXPECT_NEAR(out[peakAt], 0.25, 1e-9) << rate;
     }

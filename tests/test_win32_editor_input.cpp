@@ -56,8 +56,8 @@ struct HostWindow
         RegisterClassA(&windowClass);
         window = CreateWindowExA(WS_EX_CONTROLPARENT, name, "host", WS_POPUP | WS_VISIBLE, 0, 0, 620, 480, nullptr,
                                  nullptr, windowClass.hInstance, nullptr);
-        button = CreateWindowExA(0, "BUTTON", "Host", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 540, 10,
-                                 70, 24, window, reinterpret_cast<HMENU>(100), windowClass.hInstance, nullptr);
+        button = CreateWindowExA(0, "BUTTON", "Host", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 540, 10, 70,
+                                 24, window, reinterpret_cast<HMENU>(100), windowClass.hInstance, nullptr);
         SetForegroundWindow(window);
         SetActiveWindow(window);
         SetFocus(window);
@@ -330,8 +330,8 @@ TEST(Win32EditorInput, PressesDragsAndWheelsCarryTheStateOfTheirOwnMessages)
     dialogClass.hInstance = GetModuleHandleA(nullptr);
     dialogClass.lpszClassName = "ZelvoDialogStandIn";
     RegisterClassA(&dialogClass);
-    HWND dialog = CreateWindowExA(WS_EX_TOPMOST, "ZelvoDialogStandIn", "dialog", WS_POPUP | WS_VISIBLE, 700, 100,
-                                  200, 200, nullptr, nullptr, dialogClass.hInstance, nullptr);
+    HWND dialog = CreateWindowExA(WS_EX_TOPMOST, "ZelvoDialogStandIn", "dialog", WS_POPUP | WS_VISIBLE, 700, 100, 200,
+                                  200, nullptr, nullptr, dialogClass.hInstance, nullptr);
     ASSERT_NE(dialog, nullptr);
     drainMessages();
     listener.runsDialog = true;

@@ -135,8 +135,8 @@ TEST(GdiDevice, TextIsMeasuredAndDrawnInTheTextColourInsideItsRectangle)
 std::vector<uint32_t> resourcePixels(HMODULE module, int id, int& width, int& height)
 {
     std::vector<uint32_t> pixels;
-    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0,
-                                                     LR_CREATEDIBSECTION));
+    HBITMAP bitmap =
+        static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!bitmap)
         return pixels;
     BITMAP description{};
@@ -201,8 +201,8 @@ struct HostWindow
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "ZelvoTestHostWindow";
         RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "ZelvoTestHostWindow", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600,
-                                 540, nullptr, nullptr, windowClass.hInstance, nullptr);
+        window = CreateWindowExA(0, "ZelvoTestHostWindow", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 540,
+                                 nullptr, nullptr, windowClass.hInstance, nullptr);
     }
     ~HostWindow()
     {
@@ -373,8 +373,8 @@ TEST(Win32EditBox, AnOpenBoxEndsOnceWhenItGoesAndKeepsItsTextWhenTheHostDestroys
         QuietListener listener;
         std::unique_ptr<Window> window = createChildWindow(parent.window, 200, 100, &listener);
         ASSERT_TRUE(window);
-        std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{},
-                                                             &boxListener);
+        std::unique_ptr<EditBox> box =
+            window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{}, &boxListener);
         ASSERT_TRUE(box);
         box.reset();
         EXPECT_EQ(boxListener.focusLosses, 1);
@@ -384,8 +384,7 @@ TEST(Win32EditBox, AnOpenBoxEndsOnceWhenItGoesAndKeepsItsTextWhenTheHostDestroys
     QuietListener listener;
     std::unique_ptr<Window> window = createChildWindow(parent.window, 200, 100, &listener);
     ASSERT_TRUE(window);
-    std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{},
-                                                         &boxListener);
+    std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{}, &boxListener);
     ASSERT_TRUE(box);
     box->handleKey(VstKeyCode{'4', 0, 0});
     box->handleKey(VstKeyCode{'2', 0, 0});

@@ -29,14 +29,16 @@
 using namespace VSTGUI;
 using namespace guitest;
 
-namespace {
+namespace
+{
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
+    while (!condition())
+    {
         if (std::chrono::steady_clock::now() > end)
             return false;
         pause(5);
@@ -55,8 +57,7 @@ std::string screenshotPath(const std::string& name)
 // Reads a window's pixels as 0xRRGGBB.
 struct ScreenImage
 {
-    ScreenImage(Display* display, Window window, int x, int y, int width, int height)
-        : width(width), height(height)
+    ScreenImage(Display* display, Window window, int x, int y, int width, int height) : width(width), height(height)
     {
         XImage* image = XGetImage(display, window, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
                                   AllPlanes, ZPixmap);
@@ -73,7 +74,8 @@ struct ScreenImage
     {
         std::ofstream file(path, std::ios::binary);
         file << "P6\n" << width << " " << height << "\n255\n";
-        for (uint32_t p : pixels) {
+        for (uint32_t p : pixels)
+        {
             char rgb[3] = {static_cast<char>(p >> 16), static_cast<char>(p >> 8), static_cast<char>(p)};
             file.write(rgb, 3);
         }
@@ -148,18 +150,22 @@ public:
         Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
         unsigned count = 0;
         Window found = 0;
-        if (XQueryTree(display, root, &root, &parent, &children, &count)) {
-            for (unsigned i = 0; i < count && !found; ++i) {
+        if (XQueryTree(display, root, &root, &parent, &children, &count))
+        {
+            for (unsigned i = 0; i < count && !found; ++i)
+            {
                 XWindowAttributes attributes{};
                 if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable)
                     continue;
-                if (!name) {
+                if (!name)
+                {
                     if (attributes.override_redirect)
                         found = children[i];
                     continue;
                 }
                 char* title = nullptr;
-                if (XFetchName(display, children[i], &title) && title) {
+                if (XFetchName(display, children[i], &title) && title)
+                {
                     if (std::string(title) == name)
                         found = children[i];
                     XFree(title);
@@ -187,7 +193,8 @@ public:
 User::User() : display(openDisplay()) {}
 
 // Runs the user's actions on a thread while this thread keeps the editor idle.
-template <typename Idle> bool actWhileIdling(const std::function<void(User&)>& actions, Idle idle, int timeoutMs = 15000)
+template <typename Idle>
+bool actWhileIdling(const std::function<void(User&)>& actions, Idle idle, int timeoutMs = 15000)
 {
     std::atomic<bool> done{false};
     std::thread person([&] {
@@ -196,7 +203,8 @@ template <typename Idle> bool actWhileIdling(const std::function<void(User&)>& a
         done = true;
     });
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done && std::chrono::steady_clock::now() < end) {
+    while (!done && std::chrono::steady_clock::now() < end)
+    {
         idle();
         pause(5);
     }
@@ -233,7 +241,8 @@ public:
     bool onDrop(CDrawContext*, CDragContainer* drag, const CPoint&) override
     {
         long size = 0, type = 0;
-        for (const char* item = drag->first(size, type); item; item = drag->next(size, type)) {
+        for (const char* item = drag->first(size, type); item; item = drag->next(size, type))
+        {
             items.push_back(item);
             types.push_back(type);
         }
@@ -272,7 +281,8 @@ public:
 // it does: the tests keep one connection open for their whole run, and retry.
 Display* openDisplay()
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
         if (Display* display = XOpenDisplay(nullptr))
             return display;
         pause(20);
@@ -304,13 +314,15 @@ protected:
 
     void TearDown() override
     {
-        if (editor) {
+        if (editor)
+        {
             editor->close();
             effect->setEditor(nullptr);
             delete editor;
         }
         effect.reset();
-        if (display) {
+        if (display)
+        {
             XDestroyWindow(display, parent);
             XCloseDisplay(display);
         }
@@ -333,7 +345,8 @@ protected:
     void idle(int ms = 60)
     {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
+        while (std::chrono::steady_clock::now() < end)
+        {
             editor->idle();
             pause(5);
         }
@@ -341,7 +354,8 @@ protected:
 
     bool act(const std::function<void(User&)>& actions, int timeoutMs = 15000)
     {
-        return actWhileIdling(actions, [&] { editor->idle(); }, timeoutMs);
+        return actWhileIdling(
+            actions, [&] { editor->idle(); }, timeoutMs);
     }
 
     // Screen position of a point of the frame.
@@ -421,7 +435,8 @@ TEST_F(RealWindows, KnobFollowsARealDragAndTheWheel)
         user.move(sx(130), sy(130));
         pause(30);
         user.press();
-        for (int step = 1; step <= 10; ++step) {
+        for (int step = 1; step <= 10; ++step)
+        {
             user.move(sx(130 + step * 10), sy(130));
             pause(25);
         }
@@ -453,7 +468,7 @@ TEST_F(RealWindows, KickButtonReportsPressAndReleaseFromTheRealButton)
         pause(20);
         user.press();
         waitUntil([&] { return listener.changes > 0; }, 3000);
-        pause(150);  // long enough for the drag loop's idle pass to show the pressed frame
+        pause(150); // long enough for the drag loop's idle pass to show the pressed frame
         XSync(display, False);
         pressedPixel = ScreenImage(user.display, parent, 210, 30, 1, 1).at(0, 0);
         user.release();
@@ -489,13 +504,13 @@ TEST_F(RealWindows, TypingIntoTheEditBoxSetsTheText)
             },
             3000);
         pause(50);
-        user.type("loud");       // replaces the selected text
-        user.key(XK_BackSpace);  // "lou"
+        user.type("loud");      // replaces the selected text
+        user.key(XK_BackSpace); // "lou"
         user.key(XK_Home);
-        user.type("x");          // "xlou"
+        user.type("x"); // "xlou"
         user.key(XK_End);
         user.key(XK_Left);
-        user.key(XK_Delete);     // "xlo"
+        user.key(XK_Delete); // "xlo"
         user.key(XK_Return);
     }));
     idle();
@@ -631,8 +646,8 @@ TEST_F(RealWindows, PopUpMenuEntryIsPickedWithThePointerAndEscapeCancels)
     ASSERT_TRUE(act([&](User& user) {
         user.click(sx(270), sy(70));
         waitUntil([&] { return user.findTopLevel(nullptr) != 0; }, 3000);
-        user.key(XK_Down);  // Current
-        user.key(XK_Down);  // Loud
+        user.key(XK_Down); // Current
+        user.key(XK_Down); // Loud
         user.key(XK_Return);
     }));
     EXPECT_EQ(menu->getCurrent(), 2);
@@ -694,7 +709,9 @@ TEST_F(RealWindows, PopUpSubmenuOpensOnHoverInAMenuOfColumns)
 
 TEST_F(RealWindows, SetSizeGrowsTheWindowChainUnlessTheHostResizes)
 {
-    editor->build = [&](CFrame* f) { f->addView(new CParamDisplay(CRect(380, 260, 480, 320))); };
+    editor->build = [&](CFrame* f) {
+        f->addView(new CParamDisplay(CRect(380, 260, 480, 320)));
+    };
     open();
     auto frameWindow = static_cast<Window>(reinterpret_cast<uintptr_t>(frame->getSystemWindow()));
     auto sizeOf = [&](Window window) {
@@ -809,11 +826,14 @@ TEST_F(RealWindows, DroppedFilesAndTextArriveThroughXdnd)
                  static_cast<long>(XInternAtom(d, "XdndActionCopy", False)));
             auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
             bool dropped = false;
-            while (!finished && std::chrono::steady_clock::now() < end) {
-                while (XPending(d)) {
+            while (!finished && std::chrono::steady_clock::now() < end)
+            {
+                while (XPending(d))
+                {
                     XEvent event;
                     XNextEvent(d, &event);
-                    if (event.type == SelectionRequest) {
+                    if (event.type == SelectionRequest)
+                    {
                         XSelectionRequestEvent& request = event.xselectionrequest;
                         XChangeProperty(d, request.requestor, request.property, request.target, 8, PropModeReplace,
                                         reinterpret_cast<const unsigned char*>(content.data()),
@@ -827,16 +847,21 @@ TEST_F(RealWindows, DroppedFilesAndTextArriveThroughXdnd)
                         reply.xselection.time = request.time;
                         XSendEvent(d, request.requestor, False, NoEventMask, &reply);
                         XSync(d, False);
-                    } else if (event.type == ClientMessage) {
+                    }
+                    else if (event.type == ClientMessage)
+                    {
                         char* atomName = XGetAtomName(d, event.xclient.message_type);
                         std::string name = atomName ? atomName : "";
                         if (atomName)
                             XFree(atomName);
-                        if (name == "XdndStatus" && !dropped) {
+                        if (name == "XdndStatus" && !dropped)
+                        {
                             accepted = event.xclient.data.l[1] & 1;
                             send("XdndDrop", 0, CurrentTime, 0, 0);
                             dropped = true;
-                        } else if (name == "XdndFinished") {
+                        }
+                        else if (name == "XdndFinished")
+                        {
                             finished = true;
                         }
                     }
@@ -886,9 +911,8 @@ TEST_F(RealWindows, MessageBoxWaitsForItsOkButton)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 
     std::vector<std::string> recorded;
-    platform::setMessageBoxRecorder([&](const char* caption, const char* text) {
-        recorded.push_back(std::string(caption) + "|" + text);
-    });
+    platform::setMessageBoxRecorder(
+        [&](const char* caption, const char* text) { recorded.push_back(std::string(caption) + "|" + text); });
     platform::showMessageBox("Error...", "recorded");
     platform::setMessageBoxRecorder(nullptr);
     EXPECT_EQ(recorded, std::vector<std::string>{"Error...|recorded"});
@@ -924,7 +948,7 @@ TEST_F(RealWindows, OwnFileDialogTakesATypedNameAndAsksBeforeReplacing)
             pause(100);
             int x = 0, y = 0, width = 0, height = 0;
             user.geometry(dialog, x, y, width, height);
-            user.move(x + width / 2, y + height / 2);  // keys go to the window under the pointer
+            user.move(x + width / 2, y + height / 2); // keys go to the window under the pointer
             pause(30);
             for (int i = 0; i < 20; ++i)
                 user.key(XK_BackSpace);
@@ -932,7 +956,8 @@ TEST_F(RealWindows, OwnFileDialogTakesATypedNameAndAsksBeforeReplacing)
             if (!confirmReplace)
                 ScreenImage(user.display, dialog, 0, 0, width, height).writePpm(shot);
             user.key(XK_Return);
-            if (confirmReplace) {
+            if (confirmReplace)
+            {
                 pause(100);
                 user.key(XK_Return);
             }

@@ -13,21 +13,25 @@
 
 extern char** environ;
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 bool findProgram(const char* name, std::string& path)
 {
     const char* searchPath = std::getenv("PATH");
     std::string list = searchPath ? searchPath : "/usr/bin:/bin";
     size_t start = 0;
-    while (start <= list.size()) {
+    while (start <= list.size())
+    {
         size_t end = list.find(':', start);
         if (end == std::string::npos)
             end = list.size();
         std::string candidate = list.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
+        if (access(candidate.c_str(), X_OK) == 0)
+        {
             path = candidate;
             return true;
         }
@@ -61,12 +65,14 @@ int runCapture(const std::string& program, const std::vector<std::string>& argum
     const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
-    if (spawned != 0) {
+    if (spawned != 0)
+    {
         close(pipeEnds[0]);
         return -1;
     }
     char buffer[512];
-    for (;;) {
+    for (;;)
+    {
         const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
         if (count > 0)
             output.append(buffer, static_cast<size_t>(count));
@@ -89,7 +95,8 @@ int runCapture(const std::string& program, const std::vector<std::string>& argum
 
 bool fileExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return stat(path.c_str(), &info) == 0;
 }
 
@@ -121,10 +128,12 @@ ExternalDialogResult runExternalFileDialog(const FileDialogRequest& request, std
     int status = -1;
     std::string output;
     bool zenity = false;
-    if (findProgram("zenity", program)) {
+    if (findProgram("zenity", program))
+    {
         zenity = true;
         arguments = {"--file-selection", "--title=" + request.title, "--filename=" + startPath(request)};
-        if (request.save) {
+        if (request.save)
+        {
             arguments.push_back("--save");
             if (request.overwritePrompt)
                 arguments.push_back("--confirm-overwrite");
@@ -136,24 +145,30 @@ ExternalDialogResult runExternalFileDialog(const FileDialogRequest& request, std
         for (const auto& type : types)
             arguments.push_back("--file-filter=" + type.name + " | " + (type.pattern == "*.*" ? "*" : type.pattern));
         status = runCapture(program, arguments, output);
-    } else if (findProgram("kdialog", program)) {
+    }
+    else if (findProgram("kdialog", program))
+    {
         std::string filter;
         for (const auto& type : request.types)
-            filter += (filter.empty() ? "" : "\n") + (type.pattern == "*.*" ? std::string("*") : type.pattern) + "|"
-                      + type.name;
-        arguments = {request.save ? "--getsavefilename" : "--getopenfilename", startPath(request), filter,
-                     "--title", request.title};
+            filter += (filter.empty() ? "" : "\n") + (type.pattern == "*.*" ? std::string("*") : type.pattern) + "|" +
+                      type.name;
+        arguments = {request.save ? "--getsavefilename" : "--getopenfilename", startPath(request), filter, "--title",
+                     request.title};
         status = runCapture(program, arguments, output);
-    } else {
+    }
+    else
+    {
         return ExternalDialogResult::unavailable;
     }
     // A name without the status the host took is still the user's choice;
     // no name then is taken as a cancel rather than a second dialog.
-    if ((status == 0 || status == kStatusUnknown) && !output.empty()) {
+    if ((status == 0 || status == kStatusUnknown) && !output.empty())
+    {
         std::string chosen = request.save ? withDefaultExtension(output, request.defaultExtension) : output;
         // The tool asked about replacing the name as typed, not about the
         // file the extension leads to.
-        if (request.save && request.overwritePrompt && chosen != output && fileExists(chosen)) {
+        if (request.save && request.overwritePrompt && chosen != output && fileExists(chosen))
+        {
             const std::string question = chosen.substr(chosen.find_last_of('/') + 1) + " already exists. Replace it?";
             std::string answer;
             const int replace =

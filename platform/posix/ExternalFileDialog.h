@@ -3,9 +3,15 @@
 
 #include "platform/FileDialog.h"
 
-namespace platform {
+namespace platform
+{
 
-enum class ExternalDialogResult { chosen, cancelled, unavailable };
+enum class ExternalDialogResult
+{
+    chosen,
+    cancelled,
+    unavailable
+};
 
 ExternalDialogResult runExternalFileDialog(const FileDialogRequest& request, std::string& path);
 

@@ -289,10 +289,7 @@ struct RegistryKey::Impl
 
 RegistryKey::RegistryKey() = default;
 
-RegistryKey::~RegistryKey()
-{
-    close();
-}
+RegistryKey::~RegistryKey() { close(); }
 
 bool RegistryKey::create(const char* path)
 {
@@ -330,10 +327,7 @@ bool RegistryKey::close()
     return written;
 }
 
-bool RegistryKey::isOpen() const
-{
-    return impl != nullptr;
-}
+bool RegistryKey::isOpen() const { return impl != nullptr; }
 
 bool RegistryKey::setBinary(const char* name, const void* data, uint32_t size)
 {

@@ -10,14 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
 struct ReplacementFile::Handle
 {
     int fd = -1;
 };
 
-namespace {
+namespace
+{
 
 std::string folderOf(const std::string& path)
 {
@@ -32,7 +34,8 @@ std::string folderOf(const std::string& path)
 std::string resolvedTarget(const char* path)
 {
     struct stat info;
-    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode))
+    {
         char real[PATH_MAX];
         if (realpath(path, real))
             return real;
@@ -44,7 +47,8 @@ std::string resolvedTarget(const char* path)
 
 ReplacementFile::ReplacementFile(const char* path)
 {
-    if (!path || !*path) {
+    if (!path || !*path)
+    {
         reason = "no file name";
         failed = true;
         return;
@@ -55,24 +59,28 @@ ReplacementFile::ReplacementFile(const char* path)
     const std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, 200);
     const std::string folder = folderOf(target);
     static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(getpid()), ++counter);
         temporary = folder + "/." + base + suffix;
         // Created with 0666 so the process's umask applies, as for any new file.
         const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
+        if (fd >= 0)
+        {
             handle = new Handle;
             handle->fd = fd;
             break;
         }
-        if (errno != EEXIST) {
+        if (errno != EEXIST)
+        {
             temporary.clear();
             fail();
             return;
         }
     }
-    if (!handle) {
+    if (!handle)
+    {
         temporary.clear();
         fail();
         return;
@@ -83,15 +91,9 @@ ReplacementFile::ReplacementFile(const char* path)
         fchmod(handle->fd, info.st_mode & 07777);
 }
 
-ReplacementFile::~ReplacementFile()
-{
-    discard();
-}
+ReplacementFile::~ReplacementFile() { discard(); }
 
-bool ReplacementFile::isOpen() const
-{
-    return handle != nullptr && !failed;
-}
+bool ReplacementFile::isOpen() const { return handle != nullptr && !failed; }
 
 void ReplacementFile::fail()
 {
@@ -102,7 +104,8 @@ void ReplacementFile::fail()
 
 void ReplacementFile::discard()
 {
-    if (handle) {
+    if (handle)
+    {
         close(handle->fd);
         delete handle;
         handle = nullptr;
@@ -117,11 +120,13 @@ bool ReplacementFile::write(const void* data, size_t size)
     if (!isOpen())
         return false;
     const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
+    while (size > 0)
+    {
         const ssize_t n = ::write(handle->fd, bytes, size);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
+        if (n <= 0)
+        {
             if (n == 0)
                 errno = ENOSPC;
             fail();
@@ -143,15 +148,18 @@ bool ReplacementFile::commit()
     const int fd = handle->fd;
     delete handle;
     handle = nullptr;
-    if (close(fd) != 0 && ok) {
+    if (close(fd) != 0 && ok)
+    {
         ok = false;
         fail();
     }
-    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0)
+    {
         ok = false;
         fail();
     }
-    if (!ok) {
+    if (!ok)
+    {
         discard();
         return false;
     }
@@ -160,7 +168,8 @@ bool ReplacementFile::commit()
     // The rename itself reaches the disk with the folder; a folder that
     // cannot be synced (some network file systems) still holds the new file.
     const int folder = open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
+    if (folder >= 0)
+    {
         fsync(folder);
         close(folder);
     }

@@ -2,7 +2,8 @@
 
 #include <time.h>
 
-namespace platform {
+namespace platform
+{
 
 uint32_t getTicks()
 {
@@ -16,8 +17,8 @@ void sleepMilliseconds(int ms)
     if (ms <= 0)
         return;
     timespec pause{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&pause, &pause) != 0) {
-    }
+    while (nanosleep(&pause, &pause) != 0)
+    {}
 }
 
 // X11 has no system setting for it; this is the Windows default.

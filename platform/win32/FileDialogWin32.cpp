@@ -6,9 +6,11 @@
 
 #include <cstring>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 FileDialogScript& script()
 {
@@ -20,7 +22,8 @@ FileDialogScript& script()
 std::string filterOf(const std::vector<FileType>& types)
 {
     std::string filter;
-    for (const FileType& type : types) {
+    for (const FileType& type : types)
+    {
         filter += type.name;
         filter += '\0';
         filter += type.pattern;

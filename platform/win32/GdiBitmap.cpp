@@ -1,7 +1,7 @@
 #include "platform/win32/GdiBitmap.h"
 
-
-namespace platform {
+namespace platform
+{
 
 GdiBitmap::GdiBitmap(int width, int height)
 {

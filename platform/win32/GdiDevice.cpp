@@ -5,9 +5,11 @@
 #include <cstring>
 #include <initializer_list>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // AlphaBlend and TransparentBlt live in msimg32, which older systems lack:
 // they are looked up once, at first use.
@@ -20,9 +22,10 @@ struct BlendFunctions
 
     BlendFunctions()
     {
-        if (HMODULE library = LoadLibraryA("msimg32.dll")) {
-            alphaBlend = reinterpret_cast<AlphaBlendProc>(
-                reinterpret_cast<void*>(GetProcAddress(library, "AlphaBlend")));
+        if (HMODULE library = LoadLibraryA("msimg32.dll"))
+        {
+            alphaBlend =
+                reinterpret_cast<AlphaBlendProc>(reinterpret_cast<void*>(GetProcAddress(library, "AlphaBlend")));
             transparentBlt = reinterpret_cast<TransparentBltProc>(
                 reinterpret_cast<void*>(GetProcAddress(library, "TransparentBlt")));
         }
@@ -39,9 +42,7 @@ RECT toRect(const IntRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 } // namespace
 
-GdiDevice::GdiDevice(HDC context) : dc(context)
-{
-}
+GdiDevice::GdiDevice(HDC context) : dc(context) {}
 
 GdiDevice::GdiDevice(GdiBitmap& picture)
 {
@@ -67,7 +68,8 @@ GdiDevice::~GdiDevice()
     for (HGDIOBJ object : {pen, brush, font})
         if (object)
             DeleteObject(object);
-    if (target) {
+    if (target)
+    {
         SelectObject(dc, originalBitmap);
         target->selectedInto = nullptr;
         DeleteDC(dc);
@@ -106,10 +108,9 @@ void GdiDevice::selectFont(const FontDescription& description)
     if (!dc)
         return;
     // A positive height asks for the character cell height (ascent + descent).
-    HFONT created = CreateFontA(description.size, 0, 0, 0, description.bold ? FW_BOLD : FW_NORMAL,
-                                description.italic, description.underline, FALSE,
-                                description.decorative ? SYMBOL_CHARSET : ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+    HFONT created = CreateFontA(description.size, 0, 0, 0, description.bold ? FW_BOLD : FW_NORMAL, description.italic,
+                                description.underline, FALSE, description.decorative ? SYMBOL_CHARSET : ANSI_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 (description.decorative ? FF_DECORATIVE : FF_SWISS) | VARIABLE_PITCH,
                                 description.face ? description.face : "Arial");
     if (!created)
@@ -209,8 +210,7 @@ void GdiDevice::copyBitmap(const Bitmap& source, const IntRect& dest, int source
     releaseSource(temporary, previous);
 }
 
-void GdiDevice::copyBitmapTransparent(const Bitmap& source, const IntRect& dest, int sourceX, int sourceY,
-                                      ColorRef key)
+void GdiDevice::copyBitmapTransparent(const Bitmap& source, const IntRect& dest, int sourceX, int sourceY, ColorRef key)
 {
     const auto transparentBlt = blendFunctions().transparentBlt;
     if (!dc || dest.isEmpty() || !transparentBlt)
@@ -230,14 +230,13 @@ bool GdiDevice::blendBitmap(const Bitmap& source, const IntRect& dest, int sourc
         return false;
     if (dest.isEmpty())
         return true;
-    const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(opacity < 0 ? 0 : opacity > 255 ? 255 : opacity),
-                              0};
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(opacity < 0 ? 0 : opacity > 255 ? 255 : opacity), 0};
     HDC temporary;
     HGDIOBJ previous;
     bool drawn = false;
     if (HDC from = sourceContext(source, temporary, previous))
-        drawn = alphaBlend(dc, dest.left, dest.top, dest.width(), dest.height(), from, sourceX, sourceY,
-                           dest.width(), dest.height(), blend) != FALSE;
+        drawn = alphaBlend(dc, dest.left, dest.top, dest.width(), dest.height(), from, sourceX, sourceY, dest.width(),
+                           dest.height(), blend) != FALSE;
     releaseSource(temporary, previous);
     return drawn;
 }

@@ -6,7 +6,8 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform
+{
 
 class GdiBitmap;
 

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 MessageBoxRecorder& recorder()
 {
@@ -18,7 +20,8 @@ void setMessageBoxRecorder(MessageBoxRecorder newRecorder) { recorder() = std::m
 
 void showMessageBox(const char* caption, const char* text)
 {
-    if (recorder()) {
+    if (recorder())
+    {
         recorder()(caption ? caption : "", text ? text : "");
         return;
     }

@@ -54,10 +54,7 @@ struct RegistryKey::Impl
 
 RegistryKey::RegistryKey() = default;
 
-RegistryKey::~RegistryKey()
-{
-    close();
-}
+RegistryKey::~RegistryKey() { close(); }
 
 bool RegistryKey::create(const char* path)
 {
@@ -100,22 +97,17 @@ bool RegistryKey::close()
     return true;
 }
 
-bool RegistryKey::isOpen() const
-{
-    return impl != nullptr;
-}
+bool RegistryKey::isOpen() const { return impl != nullptr; }
 
 bool RegistryKey::setBinary(const char* name, const void* data, uint32_t size)
 {
-    return impl && name &&
-           RegSetValueExA(impl->key, name, 0, REG_BINARY, (const BYTE*)data, size) == ERROR_SUCCESS;
+    return impl && name && RegSetValueExA(impl->key, name, 0, REG_BINARY, (const BYTE*)data, size) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::setString(const char* name, const char* text)
 {
     return impl && name && text &&
-           RegSetValueExA(impl->key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)std::strlen(text) + 1) ==
-               ERROR_SUCCESS;
+           RegSetValueExA(impl->key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)std::strlen(text) + 1) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::setDword(const char* name, uint32_t value)
@@ -164,8 +156,8 @@ bool RegistryKey::queryDword(const char* name, uint32_t* value)
     DWORD type = 0;
     DWORD v = 0;
     DWORD length = 4;
-    if (RegQueryValueExA(impl->key, name, nullptr, &type, (BYTE*)&v, &length) != ERROR_SUCCESS ||
-        type != REG_DWORD || length != 4)
+    if (RegQueryValueExA(impl->key, name, nullptr, &type, (BYTE*)&v, &length) != ERROR_SUCCESS || type != REG_DWORD ||
+        length != 4)
         return false;
     *value = v;
     return true;

@@ -5,14 +5,16 @@
 #include <atomic>
 #include <cstdio>
 
-namespace platform {
+namespace platform
+{
 
 struct ReplacementFile::Handle
 {
     HANDLE file = INVALID_HANDLE_VALUE;
 };
 
-namespace {
+namespace
+{
 
 std::string systemMessage(DWORD code)
 {
@@ -20,10 +22,11 @@ std::string systemMessage(DWORD code)
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                                         text, sizeof text, nullptr);
     std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                                message.back() == '.'))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
         message.pop_back();
-    if (message.empty()) {
+    if (message.empty())
+    {
         std::snprintf(text, sizeof text, "system error %lu", static_cast<unsigned long>(code));
         message = text;
     }
@@ -34,7 +37,8 @@ std::string systemMessage(DWORD code)
 
 ReplacementFile::ReplacementFile(const char* path)
 {
-    if (!path || !*path) {
+    if (!path || !*path)
+    {
         reason = "no file name";
         failed = true;
         return;
@@ -44,14 +48,16 @@ ReplacementFile::ReplacementFile(const char* path)
     const std::string folder = split == std::string::npos ? std::string() : target.substr(0, split + 1);
     const std::string base = target.substr(split == std::string::npos ? 0 : split + 1).substr(0, 200);
     static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt)
+    {
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, ".%lu.%u.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
                       ++counter);
         temporary = folder + "~" + base + suffix;
-        HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        HANDLE file =
+            CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+        {
             handle = new Handle;
             handle->file = file;
             return;
@@ -63,15 +69,9 @@ ReplacementFile::ReplacementFile(const char* path)
     fail();
 }
 
-ReplacementFile::~ReplacementFile()
-{
-    discard();
-}
+ReplacementFile::~ReplacementFile() { discard(); }
 
-bool ReplacementFile::isOpen() const
-{
-    return handle != nullptr && !failed;
-}
+bool ReplacementFile::isOpen() const { return handle != nullptr && !failed; }
 
 void ReplacementFile::fail()
 {
@@ -82,7 +82,8 @@ void ReplacementFile::fail()
 
 void ReplacementFile::discard()
 {
-    if (handle) {
+    if (handle)
+    {
         CloseHandle(handle->file);
         delete handle;
         handle = nullptr;
@@ -97,10 +98,12 @@ bool ReplacementFile::write(const void* data, size_t size)
     if (!isOpen())
         return false;
     const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
+    while (size > 0)
+    {
         const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(handle->file, bytes, chunk, &written, nullptr) || written == 0) {
+        if (!WriteFile(handle->file, bytes, chunk, &written, nullptr) || written == 0)
+        {
             if (written == 0 && GetLastError() == ERROR_SUCCESS)
                 SetLastError(ERROR_DISK_FULL);
             fail();
@@ -122,15 +125,18 @@ bool ReplacementFile::commit()
     HANDLE file = handle->file;
     delete handle;
     handle = nullptr;
-    if (!CloseHandle(file) && ok) {
+    if (!CloseHandle(file) && ok)
+    {
         ok = false;
         fail();
     }
-    if (ok && !MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (ok && !MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    {
         ok = false;
         fail();
     }
-    if (!ok) {
+    if (!ok)
+    {
         discard();
         return false;
     }

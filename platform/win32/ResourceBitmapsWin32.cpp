@@ -11,9 +11,11 @@
 #include <map>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 struct OverridePicture
 {
@@ -42,14 +44,14 @@ std::unique_ptr<Bitmap> fromModuleResources(int id)
     HMODULE module = ownModule();
     if (!module || !FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2) /* RT_BITMAP */))
         return nullptr;
-    HBITMAP loaded = static_cast<HBITMAP>(
-        LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP loaded =
+        static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!loaded)
         return nullptr;
     std::unique_ptr<Bitmap> result;
     BITMAP description{};
-    if (GetObjectA(loaded, sizeof description, &description) && description.bmWidth > 0 &&
-        description.bmHeight > 0) {
+    if (GetObjectA(loaded, sizeof description, &description) && description.bmWidth > 0 && description.bmHeight > 0)
+    {
         auto picture = std::make_unique<GdiBitmap>(description.bmWidth, description.bmHeight);
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -60,9 +62,8 @@ std::unique_ptr<Bitmap> fromModuleResources(int id)
         info.bmiHeader.biCompression = BI_RGB;
         HDC screen = GetDC(nullptr);
         // Whatever depth the resource has, it arrives as 32-bit pixels.
-        if (picture->isValid() &&
-            GetDIBits(screen, loaded, 0, static_cast<UINT>(description.bmHeight), picture->pixels(), &info,
-                      DIB_RGB_COLORS) == description.bmHeight)
+        if (picture->isValid() && GetDIBits(screen, loaded, 0, static_cast<UINT>(description.bmHeight),
+                                            picture->pixels(), &info, DIB_RGB_COLORS) == description.bmHeight)
             result = std::move(picture);
         ReleaseDC(nullptr, screen);
     }
@@ -74,12 +75,13 @@ std::unique_ptr<Bitmap> fromModuleResources(int id)
 
 void overrideResourceBitmap(int id, int width, int height, const uint32_t* pixels)
 {
-    if (!pixels || width <= 0 || height <= 0) {
+    if (!pixels || width <= 0 || height <= 0)
+    {
         overrides().erase(id);
         return;
     }
-    overrides()[id] = OverridePicture{width, height,
-                                      std::vector<uint32_t>(pixels, pixels + static_cast<size_t>(width) * height)};
+    overrides()[id] =
+        OverridePicture{width, height, std::vector<uint32_t>(pixels, pixels + static_cast<size_t>(width) * height)};
 }
 
 std::unique_ptr<Bitmap> loadResourceBitmap(int id)

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform
+{
 
 uint32_t getTicks() { return GetTickCount(); }
 

@@ -4,17 +4,17 @@
 
 #include <vector>
 
-namespace platform {
-
-Win32DropTarget::Win32DropTarget(HWND window, WindowListener* listener) : window(window), listener(listener)
+namespace platform
 {
-}
+
+Win32DropTarget::Win32DropTarget(HWND window, WindowListener* listener) : window(window), listener(listener) {}
 
 HRESULT STDMETHODCALLTYPE Win32DropTarget::QueryInterface(REFIID iid, void** object)
 {
     if (!object)
         return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget))
+    {
         *object = static_cast<IDropTarget*>(this);
         AddRef();
         return S_OK;
@@ -47,10 +47,13 @@ bool Win32DropTarget::read(IDataObject* data, DropData& result)
         return false;
     FORMATETC files{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
-    if (SUCCEEDED(data->GetData(&files, &medium))) {
-        if (HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
+    if (SUCCEEDED(data->GetData(&files, &medium)))
+    {
+        if (HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal)))
+        {
             const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-            for (UINT i = 0; i < count; ++i) {
+            for (UINT i = 0; i < count; ++i)
+            {
                 std::vector<char> path(DragQueryFileA(drop, i, nullptr, 0) + 1, 0);
                 DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size()));
                 result.items.push_back(path.data());
@@ -62,8 +65,10 @@ bool Win32DropTarget::read(IDataObject* data, DropData& result)
         return !result.items.empty();
     }
     FORMATETC text{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    if (SUCCEEDED(data->GetData(&text, &medium))) {
-        if (const char* characters = static_cast<const char*>(GlobalLock(medium.hGlobal))) {
+    if (SUCCEEDED(data->GetData(&text, &medium)))
+    {
+        if (const char* characters = static_cast<const char*>(GlobalLock(medium.hGlobal)))
+        {
             // The block may be larger than its text; it may also lack the terminator.
             const SIZE_T size = GlobalSize(medium.hGlobal);
             SIZE_T length = 0;

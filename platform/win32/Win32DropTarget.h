@@ -8,7 +8,8 @@
 #include <windows.h>
 #include <ole2.h>
 
-namespace platform {
+namespace platform
+{
 
 class Win32DropTarget : public IDropTarget
 {

@@ -2,18 +2,23 @@
 
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 const char* const kBoxProperty = "QDXZelvoEditBox";
 }
 
 Win32EditBox::Win32EditBox(HWND parent, const IntRect& rect, const std::string& text, const EditBoxStyle& style,
                            EditBoxListener* listener)
-    : initialText(text), style(style), listener(listener)
+    : initialText(text),
+      style(style),
+      listener(listener)
 {
-    DWORD alignment = style.align == TextAlign::center ? ES_CENTER : style.align == TextAlign::right ? ES_RIGHT
-                                                                                                      : ES_LEFT;
+    DWORD alignment = style.align == TextAlign::center  ? ES_CENTER
+                      : style.align == TextAlign::right ? ES_RIGHT
+                                                        : ES_LEFT;
     edit = CreateWindowExA(0, "EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | alignment, rect.left,
                            rect.top, rect.width(), rect.height(), parent, nullptr,
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
@@ -43,7 +48,8 @@ Win32EditBox::~Win32EditBox()
     end();
     // Destroying the focused box takes its focus: that is no user's doing.
     closing = true;
-    if (edit) {
+    if (edit)
+    {
         restoreFocus();
         RemovePropA(edit, kBoxProperty);
         SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(originalProc));
@@ -96,7 +102,8 @@ bool Win32EditBox::handleKey(const VstKeyCode& key)
 {
     if (!edit)
         return false;
-    switch (key.virt) {
+    switch (key.virt)
+    {
     case VKEY_RETURN:
     case VKEY_ENTER:
         // May destroy this box: nothing of it is touched afterwards.
@@ -114,7 +121,8 @@ bool Win32EditBox::handleKey(const VstKeyCode& key)
         return true;
     default: break;
     }
-    if (key.character >= 32 && key.character < 256) {
+    if (key.character >= 32 && key.character < 256)
+    {
         SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(key.character), 0);
         return true;
     }
@@ -134,17 +142,20 @@ LRESULT CALLBACK Win32EditBox::subclassProc(HWND handle, UINT message, WPARAM wP
     if (!box)
         return DefWindowProcA(handle, message, wParam, lParam);
     const WNDPROC original = box->originalProc;
-    switch (message) {
+    switch (message)
+    {
     case WM_GETDLGCODE:
         // In a dialog-based host Return, Tab and Escape would otherwise go
         // to the dialog (its default button, the next control, cancel).
         return CallWindowProcA(original, handle, message, wParam, lParam) | DLGC_WANTALLKEYS;
     case WM_KEYDOWN:
-        if (wParam == VK_RETURN) {
+        if (wParam == VK_RETURN)
+        {
             box->listener->editBoxReturn(); // may destroy the box
             return 0;
         }
-        if (wParam == VK_ESCAPE) {
+        if (wParam == VK_ESCAPE)
+        {
             // Escape gives up what was typed: the field keeps the text it had.
             SetWindowTextA(handle, box->initialText.c_str());
             box->end(); // may destroy the box
@@ -155,7 +166,8 @@ LRESULT CALLBACK Win32EditBox::subclassProc(HWND handle, UINT message, WPARAM wP
         if (wParam == '\r' || wParam == '\n' || wParam == VK_ESCAPE)
             return 0; // no beep for the keys handled above
         break;
-    case WM_KILLFOCUS: {
+    case WM_KILLFOCUS:
+    {
         const LRESULT result = CallWindowProcA(original, handle, message, wParam, lParam);
         if (!box->closing)
             box->end(); // may destroy the box

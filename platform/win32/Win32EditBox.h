@@ -11,7 +11,8 @@
 
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 class Win32EditBox : public EditBox
 {

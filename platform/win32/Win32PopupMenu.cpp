@@ -1,18 +1,22 @@
 #include "platform/win32/Win32PopupMenu.h"
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 HMENU buildMenu(const std::vector<MenuItem>& items)
 {
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return nullptr;
-    for (const MenuItem& item : items) {
+    for (const MenuItem& item : items)
+    {
         UINT flags = item.columnBreak ? MF_MENUBARBREAK : 0;
         UINT_PTR id = static_cast<UINT_PTR>(item.command > 0 ? item.command : 0);
-        switch (item.kind) {
+        switch (item.kind)
+        {
         case MenuItem::separator: flags |= MF_SEPARATOR; break;
         case MenuItem::title: flags |= MF_STRING | MF_DISABLED; break;
         case MenuItem::greyed: flags |= MF_STRING | MF_GRAYED; break;
@@ -36,8 +40,8 @@ int runPopupMenu(HWND owner, const std::vector<MenuItem>& items, int screenX, in
     HMENU menu = buildMenu(items);
     if (!menu)
         return 0;
-    const UINT flags = TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY |
-                       (rightButton ? TPM_RIGHTBUTTON : TPM_LEFTBUTTON);
+    const UINT flags =
+        TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | (rightButton ? TPM_RIGHTBUTTON : TPM_LEFTBUTTON);
     const int chosen = static_cast<int>(TrackPopupMenu(menu, flags, screenX, screenY, 0, owner, nullptr));
     DestroyMenu(menu); // submenus go with it
     return chosen;

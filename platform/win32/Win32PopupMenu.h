@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform
+{
 
 // Runs the menu modally at the screen point; the chosen command, or 0.
 int runPopupMenu(HWND owner, const std::vector<MenuItem>& items, int screenX, int screenY, bool rightButton);

@@ -15,9 +15,11 @@
 
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 const char* const kClassName = "QDXZelvoFrame";
 int liveWindows = 0; // the window class goes when its last window does
@@ -58,7 +60,8 @@ int stateFromMouseFlags(WPARAM flags)
 
 int pressedButton(UINT message)
 {
-    switch (message) {
+    switch (message)
+    {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return kInputLeft;
     case WM_MBUTTONDOWN:
@@ -71,7 +74,8 @@ int pressedButton(UINT message)
 
 int releasedButton(UINT message)
 {
-    switch (message) {
+    switch (message)
+    {
     case WM_LBUTTONUP: return kInputLeft;
     case WM_MBUTTONUP: return kInputMiddle;
     case WM_RBUTTONUP: return kInputRight;
@@ -88,12 +92,16 @@ VstKeyCode translateKey(WPARAM virtualKey)
         key.modifier |= MODIFIER_ALTERNATE;
     if (keyDownAtMessage(VK_CONTROL))
         key.modifier |= MODIFIER_CONTROL;
-    switch (virtualKey) {
+    switch (virtualKey)
+    {
     case VK_BACK: key.virt = VKEY_BACK; break;
     case VK_TAB: key.virt = VKEY_TAB; break;
     case VK_RETURN: key.virt = VKEY_RETURN; break;
     case VK_ESCAPE: key.virt = VKEY_ESCAPE; break;
-    case VK_SPACE: key.virt = VKEY_SPACE; key.character = ' '; break;
+    case VK_SPACE:
+        key.virt = VKEY_SPACE;
+        key.character = ' ';
+        break;
     case VK_END: key.virt = VKEY_END; break;
     case VK_HOME: key.virt = VKEY_HOME; break;
     case VK_LEFT: key.virt = VKEY_LEFT; break;
@@ -113,9 +121,8 @@ VstKeyCode translateKey(WPARAM virtualKey)
         else if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9)
             key.virt = static_cast<unsigned char>(VKEY_NUMPAD0 + (virtualKey - VK_NUMPAD0));
         else if ((virtualKey >= '0' && virtualKey <= '9') || (virtualKey >= 'A' && virtualKey <= 'Z'))
-            key.character = static_cast<VstInt32>(virtualKey >= 'A' && !(key.modifier & MODIFIER_SHIFT)
-                                                      ? virtualKey - 'A' + 'a'
-                                                      : virtualKey);
+            key.character = static_cast<VstInt32>(
+                virtualKey >= 'A' && !(key.modifier & MODIFIER_SHIFT) ? virtualKey - 'A' + 'a' : virtualKey);
         break;
     }
     return key;
@@ -123,7 +130,8 @@ VstKeyCode translateKey(WPARAM virtualKey)
 
 LPCSTR cursorResource(int type)
 {
-    switch (type) {
+    switch (type)
+    {
     case kCursorWait: return IDC_WAIT;
     case kCursorHorizontalSize: return IDC_SIZEWE;
     case kCursorVerticalSize: return IDC_SIZENS;
@@ -142,7 +150,8 @@ public:
     Win32Window(HWND parent, int width, int height, WindowListener* listener) : listener(listener)
     {
         HINSTANCE module = ownModule();
-        if (liveWindows == 0) {
+        if (liveWindows == 0)
+        {
             WNDCLASSA windowClass{};
             windowClass.style = CS_DBLCLKS;
             windowClass.lpfnWndProc = &Win32Window::windowProc;
@@ -160,7 +169,8 @@ public:
     {
         if (alive)
             *alive = false; // a listener call under way learns that we are gone
-        if (window) {
+        if (window)
+        {
             // The keyboard focus goes back to the host rather than vanishing with us.
             HWND focus = GetFocus();
             if (focus && (focus == window || IsChild(window, focus)))
@@ -221,7 +231,8 @@ public:
     // before the first event is the device itself asked.
     void getCursorPosition(int& x, int& y) override
     {
-        if (input.known) {
+        if (input.known)
+        {
             x = input.x;
             y = input.y;
             return;
@@ -251,17 +262,20 @@ public:
             return;
         // Called from inside a listener call: a control's drag loop, which
         // follows the pointer events one at a time.
-        if (listenerCalls > 0) {
+        if (listenerCalls > 0)
+        {
             followPointer();
             return;
         }
-        if (inEvents) {
+        if (inEvents)
+        {
             dispatchPendingPaint();
             return;
         }
         inEvents = true;
         MSG message;
-        while (window && PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+        while (window && PeekMessageA(&message, window, 0, 0, PM_REMOVE))
+        {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
@@ -278,14 +292,17 @@ public:
     {
         if (!window)
             return;
-        if (active) {
+        if (active)
+        {
             if (dropTarget || acceptingFiles)
                 return;
             // Balanced by OleUninitialize when the target goes, once per window.
             oleInitialized = SUCCEEDED(OleInitialize(nullptr));
-            if (oleInitialized) {
+            if (oleInitialized)
+            {
                 auto* target = new Win32DropTarget(window, listener);
-                if (SUCCEEDED(RegisterDragDrop(window, target))) {
+                if (SUCCEEDED(RegisterDragDrop(window, target)))
+                {
                     dropTarget = target;
                     return;
                 }
@@ -297,16 +314,19 @@ public:
             acceptingFiles = true;
             return;
         }
-        if (dropTarget) {
+        if (dropTarget)
+        {
             RevokeDragDrop(window);
             dropTarget->Release();
             dropTarget = nullptr;
         }
-        if (oleInitialized) {
+        if (oleInitialized)
+        {
             OleUninitialize();
             oleInitialized = false;
         }
-        if (acceptingFiles) {
+        if (acceptingFiles)
+        {
             DragAcceptFiles(window, FALSE);
             acceptingFiles = false;
         }
@@ -429,16 +449,17 @@ private:
     {
         dispatchPendingPaint();
         MSG message;
-        if (PeekMessageA(&message, window, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE)) {
+        if (PeekMessageA(&message, window, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE))
+        {
             const bool press = pressedButton(message.message) != 0;
             const bool held = (input.state & (kInputLeft | kInputMiddle | kInputRight)) != 0;
             if (press && !held)
                 return;
             PeekMessageA(&message, window, message.message, message.message, PM_REMOVE);
             MSG next;
-            while (message.message == WM_MOUSEMOVE
-                   && PeekMessageA(&next, window, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE)
-                   && next.message == WM_MOUSEMOVE)
+            while (message.message == WM_MOUSEMOVE &&
+                   PeekMessageA(&next, window, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE) &&
+                   next.message == WM_MOUSEMOVE)
                 PeekMessageA(&message, window, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE);
             recordPointer(message.message, message.wParam, message.lParam);
             return;
@@ -447,7 +468,8 @@ private:
         // something else took it (a menu or dialog run from the control), the
         // release went elsewhere: the buttons the device no longer holds are
         // let go, or the loop would wait for a release that never comes.
-        if (input.known && GetCapture() != window) {
+        if (input.known && GetCapture() != window)
+        {
             const int buttons = kInputLeft | kInputMiddle | kInputRight;
             input.state &= ~(buttons & ~liveInputState());
             return;
@@ -465,7 +487,8 @@ private:
         alive = &stillAlive;
         ++listenerCalls;
         call();
-        if (!stillAlive) {
+        if (!stillAlive)
+        {
             if (outer)
                 *outer = false;
             return false;
@@ -477,7 +500,8 @@ private:
 
     static LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE) {
+        if (message == WM_NCCREATE)
+        {
             auto* created = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
             SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
         }
@@ -489,8 +513,10 @@ private:
 
     LRESULT handle(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        switch (message) {
-        case WM_PAINT: {
+        switch (message)
+        {
+        case WM_PAINT:
+        {
             PAINTSTRUCT paint;
             BeginPaint(handle, &paint);
             const RECT& r = paint.rcPaint;
@@ -499,17 +525,18 @@ private:
             EndPaint(handle, &paint);
             return 0;
         }
-        case WM_ERASEBKGND:
-            return 1; // the frame paints every pixel
+        case WM_ERASEBKGND: return 1; // the frame paints every pixel
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
         case WM_MBUTTONDOWN:
         case WM_MBUTTONDBLCLK:
         case WM_RBUTTONDOWN:
-        case WM_RBUTTONDBLCLK: {
+        case WM_RBUTTONDBLCLK:
+        {
             // Held for the control's drag loop: moves and the release outside
             // the window still come here, also those already queued.
-            if (GetCapture() != handle) {
+            if (GetCapture() != handle)
+            {
                 SetCapture(handle);
                 dragCapture = true;
             }
@@ -522,20 +549,18 @@ private:
         }
         case WM_LBUTTONUP:
         case WM_MBUTTONUP:
-        case WM_RBUTTONUP:
-            recordPointer(message, wParam, lParam);
-            return 0;
+        case WM_RBUTTONUP: recordPointer(message, wParam, lParam); return 0;
         case WM_MOUSEMOVE:
             recordPointer(message, wParam, lParam);
-            if (!trackingLeave) {
+            if (!trackingLeave)
+            {
                 TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, handle, 0};
                 trackingLeave = TrackMouseEvent(&track) != FALSE;
             }
             return 0;
-        case WM_CAPTURECHANGED:
-            dragCapture = false;
-            break;
-        case WM_MOUSELEAVE: {
+        case WM_CAPTURECHANGED: dragCapture = false; break;
+        case WM_MOUSELEAVE:
+        {
             // Where the pointer was when it left, so hovering ends.
             trackingLeave = false;
             const DWORD where = GetMessagePos();
@@ -543,7 +568,8 @@ private:
             input.y = GET_Y_LPARAM(where);
             return 0;
         }
-        case WM_MOUSEWHEEL: {
+        case WM_MOUSEWHEEL:
+        {
             POINT where{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; // screen coordinates
             input.known = true;
             input.x = where.x;
@@ -555,14 +581,16 @@ private:
             return 0;
         }
         case WM_KEYDOWN:
-        case WM_KEYUP: {
+        case WM_KEYUP:
+        {
             const VstKeyCode key = translateKey(wParam);
             if (key.virt || key.character)
                 deliver([&] { listener->windowKey(key, message == WM_KEYDOWN); });
             return 0;
         }
         case WM_SETCURSOR:
-            if (LOWORD(lParam) == HTCLIENT && cursor) {
+            if (LOWORD(lParam) == HTCLIENT && cursor)
+            {
                 SetCursor(cursor);
                 return TRUE;
             }
@@ -571,12 +599,14 @@ private:
             if (Win32EditBox* box = Win32EditBox::fromHandle(reinterpret_cast<HWND>(lParam)))
                 return box->colours(reinterpret_cast<HDC>(wParam));
             break;
-        case WM_DROPFILES: {
+        case WM_DROPFILES:
+        {
             HDROP drop = reinterpret_cast<HDROP>(wParam);
             DropData data;
             data.files = true;
             const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-            for (UINT i = 0; i < count; ++i) {
+            for (UINT i = 0; i < count; ++i)
+            {
                 std::vector<char> path(DragQueryFileA(drop, i, nullptr, 0) + 1, 0);
                 DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size()));
                 data.items.push_back(path.data());
@@ -596,8 +626,7 @@ private:
             window = nullptr;
             SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
             break;
-        default:
-            break;
+        default: break;
         }
         return DefWindowProcA(handle, message, wParam, lParam);
     }
@@ -607,8 +636,8 @@ private:
     HCURSOR cursor = nullptr;
     bool inEvents = false;
     PointerRecord input;
-    int listenerCalls = 0;  // input handlers running now (a drag loop among them)
-    bool* alive = nullptr;  // the innermost running handler's flag
+    int listenerCalls = 0; // input handlers running now (a drag loop among them)
+    bool* alive = nullptr; // the innermost running handler's flag
     bool trackingLeave = false;
     bool dragCapture = false; // the capture is ours, taken at a press
     Win32DropTarget* dropTarget = nullptr;

@@ -4,9 +4,11 @@
 #include "platform/posix/ExternalFileDialog.h"
 #include "platform/x11/X11Native.h"
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 FileDialogScript& script()
 {
@@ -24,13 +26,11 @@ bool runFileDialog(const FileDialogRequest& request, std::string& path)
 {
     if (script())
         return script()(request, path);
-    switch (runExternalFileDialog(request, path)) {
-    case ExternalDialogResult::chosen:
-        return true;
-    case ExternalDialogResult::cancelled:
-        return false;
-    case ExternalDialogResult::unavailable:
-        break;
+    switch (runExternalFileDialog(request, path))
+    {
+    case ExternalDialogResult::chosen: return true;
+    case ExternalDialogResult::cancelled: return false;
+    case ExternalDialogResult::unavailable: break;
     }
     return runX11FileDialog(request, path);
 }

@@ -11,9 +11,11 @@
 #include <tuple>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // Windows-1252 bytes 0x80..0x9F; the rest of the 8-bit range is Latin-1.
 const uint16_t kCp1252High[32] = {
@@ -31,10 +33,12 @@ const uint16_t kSymbolGreekLower[26] = {
 
 uint32_t toCodePoint(unsigned char c, bool symbol)
 {
-    if (symbol) {
+    if (symbol)
+    {
         if (c >= 'a' && c <= 'z')
             return kSymbolGreekLower[c - 'a'];
-        if (c >= 'A' && c <= 'Z') {
+        if (c >= 'A' && c <= 'Z')
+        {
             uint32_t lower = kSymbolGreekLower[c - 'A'];
             return lower == 0x03D5 || lower == 0x03D6 ? lower : lower - 0x20;
         }
@@ -62,12 +66,14 @@ class FreeTypeFont : public RenderFont
 {
 public:
     FreeTypeFont(const std::string& path, const FontDescription& description)
-        : symbol(description.decorative), underline(description.underline)
+        : symbol(description.decorative),
+          underline(description.underline)
     {
         int size = std::max(description.size, 1);
         ascent = size;
         cellHeight = size;
-        if (path.empty() || !library() || FT_New_Face(library(), path.c_str(), 0, &face) != 0) {
+        if (path.empty() || !library() || FT_New_Face(library(), path.c_str(), 0, &face) != 0)
+        {
             face = nullptr;
             return;
         }
@@ -75,7 +81,8 @@ public:
         // positive font height; the em is smaller by the cell's share.
         int cellUnits = face->ascender - face->descender;
         if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2)))
-            if (os2->usWinAscent + os2->usWinDescent > 0) {
+            if (os2->usWinAscent + os2->usWinDescent > 0)
+            {
                 cellUnits = os2->usWinAscent + os2->usWinDescent;
                 ascent = (size * os2->usWinAscent + cellUnits / 2) / cellUnits;
             }
@@ -103,23 +110,26 @@ public:
         return width;
     }
 
-    void drawText(SoftwareBitmap& target, const IntRect& clip, int x, int y, const char* text,
-                  ColorRef color) override
+    void drawText(SoftwareBitmap& target, const IntRect& clip, int x, int y, const char* text, ColorRef color) override
     {
         uint32_t pixel = SoftwareBitmap::fromColorRef(color);
         int baseline = y + ascent;
         int penX = x;
-        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-            if (face && FT_Load_Char(face, toCodePoint(*p, symbol), FT_LOAD_RENDER) == 0) {
+        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        {
+            if (face && FT_Load_Char(face, toCodePoint(*p, symbol), FT_LOAD_RENDER) == 0)
+            {
                 const FT_Bitmap& glyph = face->glyph->bitmap;
                 int left = penX + face->glyph->bitmap_left;
                 int top = baseline - face->glyph->bitmap_top;
-                for (unsigned row = 0; row < glyph.rows; ++row) {
+                for (unsigned row = 0; row < glyph.rows; ++row)
+                {
                     int py = top + static_cast<int>(row);
                     if (py < clip.top || py >= clip.bottom)
                         continue;
                     const unsigned char* coverage = glyph.buffer + static_cast<long>(row) * glyph.pitch;
-                    for (unsigned column = 0; column < glyph.width; ++column) {
+                    for (unsigned column = 0; column < glyph.width; ++column)
+                    {
                         int px = left + static_cast<int>(column);
                         if (px < clip.left || px >= clip.right)
                             continue;
@@ -133,7 +143,8 @@ public:
             }
             penX += advance(*p);
         }
-        if (underline) {
+        if (underline)
+        {
             int py = baseline + std::max(1, cellHeight / 12);
             if (py >= clip.top && py < clip.bottom)
                 for (int px = std::max(x, clip.left); px < std::min(penX, clip.right); ++px)
@@ -145,7 +156,8 @@ private:
     static void blend(uint32_t& destination, uint32_t source, unsigned alpha)
     {
         uint32_t result = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
+        for (int shift = 0; shift < 24; shift += 8)
+        {
             unsigned d = destination >> shift & 0xFF;
             unsigned s = source >> shift & 0xFF;
             result |= ((s * alpha + d * (255 - alpha) + 127) / 255) << shift;
@@ -179,13 +191,13 @@ std::string findFontFile(const FontDescription& description)
 {
     static const char* const kDirectories[] = {
         "/usr/share/fonts/truetype/liberation2/", "/usr/share/fonts/truetype/liberation/",
-        "/usr/share/fonts/liberation/", "/usr/share/fonts/TTF/", "/usr/share/fonts/truetype/dejavu/",
-        "/usr/share/fonts/dejavu/",
+        "/usr/share/fonts/liberation/",           "/usr/share/fonts/TTF/",
+        "/usr/share/fonts/truetype/dejavu/",      "/usr/share/fonts/dejavu/",
     };
-    const char* style = description.bold ? (description.italic ? "BoldItalic" : "Bold")
-                                         : (description.italic ? "Italic" : "Regular");
-    const char* dejaVuStyle = description.bold ? (description.italic ? "-BoldOblique" : "-Bold")
-                                               : (description.italic ? "-Oblique" : "");
+    const char* style =
+        description.bold ? (description.italic ? "BoldItalic" : "Bold") : (description.italic ? "Italic" : "Regular");
+    const char* dejaVuStyle =
+        description.bold ? (description.italic ? "-BoldOblique" : "-Bold") : (description.italic ? "-Oblique" : "");
     std::string liberation = std::string("LiberationSans-") + style + ".ttf";
     std::string dejaVu = std::string("DejaVuSans") + dejaVuStyle + ".ttf";
     // "Symbol" needs Greek glyphs, which DejaVu has and Liberation Sans has too,

@@ -8,14 +8,15 @@
 
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 class RenderFont
 {
 public:
     virtual ~RenderFont() = default;
     virtual int getAscent() const = 0;
-    virtual int getHeight() const = 0;   // the cell height, ascent + descent
+    virtual int getHeight() const = 0; // the cell height, ascent + descent
     virtual int getTextWidth(const char* text) = 0;
     // Draws with the baseline at y + ascent, blending coverage into the pixels inside clip.
     virtual void drawText(SoftwareBitmap& target, const IntRect& clip, int x, int y, const char* text,

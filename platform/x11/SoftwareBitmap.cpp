@@ -6,14 +6,14 @@
 #include <algorithm>
 #include <map>
 
-namespace platform {
+namespace platform
+{
 
 SoftwareBitmap::SoftwareBitmap(int width, int height)
     : pixelWidth(std::max(width, 0)),
       pixelHeight(std::max(height, 0)),
       pixels(static_cast<size_t>(pixelWidth) * pixelHeight, 0)
-{
-}
+{}
 
 ColorRef SoftwareBitmap::getPixel(int x, int y) const
 {
@@ -49,7 +49,8 @@ std::unique_ptr<Bitmap> createBitmapFromPixels(int width, int height, const uint
     return bitmap;
 }
 
-namespace {
+namespace
+{
 
 struct OverridePicture
 {
@@ -68,12 +69,13 @@ std::map<int, OverridePicture>& overrides()
 
 void overrideResourceBitmap(int id, int width, int height, const uint32_t* pixels)
 {
-    if (!pixels || width <= 0 || height <= 0) {
+    if (!pixels || width <= 0 || height <= 0)
+    {
         overrides().erase(id);
         return;
     }
-    overrides()[id] = OverridePicture{width, height,
-                                      std::vector<uint32_t>(pixels, pixels + static_cast<size_t>(width) * height)};
+    overrides()[id] =
+        OverridePicture{width, height, std::vector<uint32_t>(pixels, pixels + static_cast<size_t>(width) * height)};
 }
 
 std::unique_ptr<Bitmap> loadResourceBitmap(int id)

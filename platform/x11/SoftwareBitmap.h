@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 class SoftwareBitmap : public Bitmap
 {

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 IntRect intersect(const IntRect& a, const IntRect& b)
 {
@@ -31,10 +33,7 @@ SoftwareDevice::SoftwareDevice(SoftwareBitmap& target) : target(target)
     font = &getRenderFont(systemFont);
 }
 
-void SoftwareDevice::resetClip()
-{
-    clip = IntRect{0, 0, target.width(), target.height()};
-}
+void SoftwareDevice::resetClip() { clip = IntRect{0, 0, target.width(), target.height()}; }
 
 void SoftwareDevice::selectPen(ColorRef color, int width, PenStyle style)
 {
@@ -64,8 +63,10 @@ void SoftwareDevice::plot(int x, int y, uint32_t pixel)
 
 void SoftwareDevice::stampPen(int x, int y)
 {
-    if (penWidth == 1) {
-        if (penStyle == PenStyle::dotted) {
+    if (penWidth == 1)
+    {
+        if (penStyle == PenStyle::dotted)
+        {
             bool on = (dashPhase / kDotRun) % 2 == 0;
             dashPhase = (dashPhase + 1) % (2 * kDotRun);
             if (!on)
@@ -80,7 +81,8 @@ void SoftwareDevice::stampPen(int x, int y)
     int high = low + penWidth;
     double radius = penWidth / 2.0;
     for (int dy = low; dy < high; ++dy)
-        for (int dx = low; dx < high; ++dx) {
+        for (int dx = low; dx < high; ++dx)
+        {
             double cx = dx + 0.5 - (penWidth % 2 ? 0.5 : 0.0);
             double cy = dy + 0.5 - (penWidth % 2 ? 0.5 : 0.0);
             if (cx * cx + cy * cy <= radius * radius)
@@ -99,14 +101,17 @@ void SoftwareDevice::lineTo(int x, int y)
     int sx = x0 < x ? 1 : -1;
     int sy = y0 < y ? 1 : -1;
     int error = dx + dy;
-    while (x0 != x || y0 != y) {
+    while (x0 != x || y0 != y)
+    {
         stampPen(x0, y0);
         int twice = 2 * error;
-        if (twice >= dy) {
+        if (twice >= dy)
+        {
             error += dy;
             x0 += sx;
         }
-        if (twice <= dx) {
+        if (twice <= dx)
+        {
             error += dx;
             y0 += sy;
         }
@@ -122,7 +127,8 @@ void SoftwareDevice::touch(const IntRect& area)
     IntRect inside = clipped(area);
     if (inside.isEmpty())
         return;
-    if (touched.isEmpty()) {
+    if (touched.isEmpty())
+    {
         touched = inside;
         return;
     }
@@ -160,7 +166,8 @@ void SoftwareDevice::drawText(const char* text, const IntRect& rect, TextAlign a
     IntRect area = intersect(rect, clip);
     if (area.isEmpty())
         return;
-    if (opaqueText) {
+    if (opaqueText)
+    {
         IntRect cell = intersect(IntRect{x, y, x + width, y + height}, area);
         uint32_t back = SoftwareBitmap::fromColorRef(backColor);
         for (int row = cell.top; row < cell.bottom; ++row)
@@ -185,24 +192,29 @@ void SoftwareDevice::copy(const Bitmap& source, const IntRect& dest, int sourceX
     if (area.isEmpty())
         return;
     unsigned alpha = static_cast<unsigned>(std::clamp(opacity, 0, 255));
-    for (int y = area.top; y < area.bottom; ++y) {
+    for (int y = area.top; y < area.bottom; ++y)
+    {
         const uint32_t* from = picture->row(y - dest.top + sourceY) + (area.left - dest.left + sourceX);
         uint32_t* to = target.row(y) + area.left;
         int count = area.width();
-        if (mode == CopyMode::opaque) {
+        if (mode == CopyMode::opaque)
+        {
             std::copy_n(from, count, to);
             continue;
         }
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
+        {
             uint32_t s = from[i] & 0xFFFFFF;
-            if (mode == CopyMode::transparent) {
+            if (mode == CopyMode::transparent)
+            {
                 if (s != key)
                     to[i] = s;
                 continue;
             }
             uint32_t d = to[i];
             uint32_t result = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
+            for (int shift = 0; shift < 24; shift += 8)
+            {
                 unsigned sc = s >> shift & 0xFF;
                 unsigned dc = d >> shift & 0xFF;
                 result |= ((sc * alpha + dc * (255 - alpha) + 127) / 255) << shift;

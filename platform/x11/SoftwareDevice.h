@@ -6,7 +6,8 @@
 #include "platform/GraphicsDevice.h"
 #include "platform/x11/SoftwareBitmap.h"
 
-namespace platform {
+namespace platform
+{
 
 class RenderFont;
 
@@ -40,7 +41,12 @@ public:
     void resetClip();
 
 private:
-    enum class CopyMode { opaque, transparent, blend };
+    enum class CopyMode
+    {
+        opaque,
+        transparent,
+        blend
+    };
     void copy(const Bitmap& source, const IntRect& dest, int sourceX, int sourceY, CopyMode mode, uint32_t key,
               int opacity);
     void plot(int x, int y, uint32_t pixel);

@@ -9,9 +9,11 @@
 #include <cstring>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 X11Display* shared = nullptr;
 bool trapFailed = false;
@@ -28,7 +30,8 @@ int trapHandler(Display*, XErrorEvent*)
 // errors on the host's connections go to the handler the host had.
 int toolkitHandler(Display* display, XErrorEvent* error)
 {
-    if (shared && display == shared->get()) {
+    if (shared && display == shared->get())
+    {
         trapFailed = true;
         return 0;
     }
@@ -38,7 +41,8 @@ int toolkitHandler(Display* display, XErrorEvent* error)
 int shiftOf(unsigned long mask)
 {
     int shift = 0;
-    while (mask && !(mask & 1)) {
+    while (mask && !(mask & 1))
+    {
         mask >>= 1;
         ++shift;
     }
@@ -49,7 +53,8 @@ int shiftOf(unsigned long mask)
 
 X11Display* X11Display::acquire()
 {
-    if (!shared) {
+    if (!shared)
+    {
         Display* display = XOpenDisplay(nullptr);
         if (!display)
             return nullptr;
@@ -88,7 +93,8 @@ void X11Display::dispatch(XEvent& event)
 
 bool X11Display::nextEventWithin(XEvent& event, int timeoutMs)
 {
-    if (!XPending(display)) {
+    if (!XPending(display))
+    {
         pollfd connection{ConnectionNumber(display), POLLIN, 0};
         if (poll(&connection, 1, timeoutMs) <= 0 || !XPending(display))
             return false;
@@ -111,12 +117,14 @@ void X11Display::modalIdle()
 
 void X11Display::dispatchPending()
 {
-    if (dispatchDepth > 0) {
+    if (dispatchDepth > 0)
+    {
         dispatchPaints();
         return;
     }
     dispatchDepth++;
-    while (XPending(display)) {
+    while (XPending(display))
+    {
         XEvent event;
         XNextEvent(display, &event);
         dispatch(event);
@@ -137,16 +145,17 @@ Atom X11Display::atom(const char* name) { return XInternAtom(display, name, Fals
 
 void X11Display::putPicture(::Window window, GC gc, SoftwareBitmap& picture, const IntRect& requested)
 {
-    IntRect area{std::max(requested.left, 0), std::max(requested.top, 0),
-                 std::min(requested.right, picture.width()), std::min(requested.bottom, picture.height())};
+    IntRect area{std::max(requested.left, 0), std::max(requested.top, 0), std::min(requested.right, picture.width()),
+                 std::min(requested.bottom, picture.height())};
     if (area.isEmpty())
         return;
     int screen = DefaultScreen(display);
     Visual* visual = DefaultVisual(display, screen);
     int depth = DefaultDepth(display, screen);
-    bool direct = (depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00
-                  && visual->blue_mask == 0xFF;
-    if (direct) {
+    bool direct = (depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
+                  visual->blue_mask == 0xFF;
+    if (direct)
+    {
         XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
                                      reinterpret_cast<char*>(picture.data()), static_cast<unsigned>(picture.width()),
                                      static_cast<unsigned>(picture.height()), 32, picture.width() * 4);
@@ -154,7 +163,7 @@ void X11Display::putPicture(::Window window, GC gc, SoftwareBitmap& picture, con
             return;
         XPutImage(display, window, gc, image, area.left, area.top, area.left, area.top,
                   static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()));
-        image->data = nullptr;  // the pixels belong to the picture
+        image->data = nullptr; // the pixels belong to the picture
         XDestroyImage(image);
         return;
     }
@@ -170,10 +179,11 @@ void X11Display::putPicture(::Window window, GC gc, SoftwareBitmap& picture, con
         return (component * width / 255) << shiftOf(mask);
     };
     for (int y = 0; y < area.height(); ++y)
-        for (int x = 0; x < area.width(); ++x) {
+        for (int x = 0; x < area.width(); ++x)
+        {
             uint32_t p = picture.row(area.top + y)[area.left + x];
-            unsigned long pixel = scale(p >> 16 & 0xFF, visual->red_mask) | scale(p >> 8 & 0xFF, visual->green_mask)
-                                  | scale(p & 0xFF, visual->blue_mask);
+            unsigned long pixel = scale(p >> 16 & 0xFF, visual->red_mask) | scale(p >> 8 & 0xFF, visual->green_mask) |
+                                  scale(p & 0xFF, visual->blue_mask);
             XPutPixel(image, x, y, pixel);
         }
     XPutImage(display, window, gc, image, 0, 0, area.left, area.top, static_cast<unsigned>(area.width()),
@@ -207,40 +217,74 @@ VstKeyCode translateKey(XKeyEvent& event, char* text, int textSize)
     KeySym keysym = NoSymbol;
     int count = XLookupString(&event, buffer, sizeof buffer - 1, &keysym, nullptr);
     buffer[std::max(count, 0)] = 0;
-    if (text && textSize > 0) {
+    if (text && textSize > 0)
+    {
         std::strncpy(text, buffer, static_cast<size_t>(textSize - 1));
         text[textSize - 1] = 0;
     }
     VstKeyCode key{0, 0, 0};
     if (event.state & ShiftMask)
-        key.modifier |= 1;   // MODIFIER_SHIFT
+        key.modifier |= 1; // MODIFIER_SHIFT
     if (event.state & Mod1Mask)
-        key.modifier |= 2;   // MODIFIER_ALTERNATE
+        key.modifier |= 2; // MODIFIER_ALTERNATE
     if (event.state & ControlMask)
-        key.modifier |= 8;   // MODIFIER_CONTROL
+        key.modifier |= 8; // MODIFIER_CONTROL
     struct Mapping
     {
         KeySym keysym;
         int virt;
     };
     static const Mapping kMappings[] = {
-        {XK_BackSpace, VKEY_BACK},  {XK_Tab, VKEY_TAB},           {XK_ISO_Left_Tab, VKEY_TAB},
-        {XK_Clear, VKEY_CLEAR},     {XK_Return, VKEY_RETURN},     {XK_Pause, VKEY_PAUSE},
-        {XK_Escape, VKEY_ESCAPE},   {XK_space, VKEY_SPACE},       {XK_Next, VKEY_NEXT},
-        {XK_End, VKEY_END},         {XK_Home, VKEY_HOME},         {XK_Left, VKEY_LEFT},
-        {XK_Up, VKEY_UP},           {XK_Right, VKEY_RIGHT},       {XK_Down, VKEY_DOWN},
-        {XK_Prior, VKEY_PAGEUP},    {XK_Select, VKEY_SELECT},     {XK_Print, VKEY_PRINT},
-        {XK_KP_Enter, VKEY_ENTER},  {XK_Insert, VKEY_INSERT},     {XK_Delete, VKEY_DELETE},
-        {XK_Help, VKEY_HELP},       {XK_KP_0, VKEY_NUMPAD0},      {XK_KP_1, VKEY_NUMPAD1},
-        {XK_KP_2, VKEY_NUMPAD2},    {XK_KP_3, VKEY_NUMPAD3},      {XK_KP_4, VKEY_NUMPAD4},
-        {XK_KP_5, VKEY_NUMPAD5},    {XK_KP_6, VKEY_NUMPAD6},      {XK_KP_7, VKEY_NUMPAD7},
-        {XK_KP_8, VKEY_NUMPAD8},    {XK_KP_9, VKEY_NUMPAD9},      {XK_KP_Multiply, VKEY_MULTIPLY},
-        {XK_KP_Add, VKEY_ADD},      {XK_KP_Separator, VKEY_SEPARATOR}, {XK_KP_Subtract, VKEY_SUBTRACT},
-        {XK_KP_Decimal, VKEY_DECIMAL}, {XK_KP_Divide, VKEY_DIVIDE}, {XK_F1, VKEY_F1},
-        {XK_F2, VKEY_F2},           {XK_F3, VKEY_F3},             {XK_F4, VKEY_F4},
-        {XK_F5, VKEY_F5},           {XK_F6, VKEY_F6},             {XK_F7, VKEY_F7},
-        {XK_F8, VKEY_F8},           {XK_F9, VKEY_F9},             {XK_F10, VKEY_F10},
-        {XK_F11, VKEY_F11},         {XK_F12, VKEY_F12},
+        {XK_BackSpace, VKEY_BACK},
+        {XK_Tab, VKEY_TAB},
+        {XK_ISO_Left_Tab, VKEY_TAB},
+        {XK_Clear, VKEY_CLEAR},
+        {XK_Return, VKEY_RETURN},
+        {XK_Pause, VKEY_PAUSE},
+        {XK_Escape, VKEY_ESCAPE},
+        {XK_space, VKEY_SPACE},
+        {XK_Next, VKEY_NEXT},
+        {XK_End, VKEY_END},
+        {XK_Home, VKEY_HOME},
+        {XK_Left, VKEY_LEFT},
+        {XK_Up, VKEY_UP},
+        {XK_Right, VKEY_RIGHT},
+        {XK_Down, VKEY_DOWN},
+        {XK_Prior, VKEY_PAGEUP},
+        {XK_Select, VKEY_SELECT},
+        {XK_Print, VKEY_PRINT},
+        {XK_KP_Enter, VKEY_ENTER},
+        {XK_Insert, VKEY_INSERT},
+        {XK_Delete, VKEY_DELETE},
+        {XK_Help, VKEY_HELP},
+        {XK_KP_0, VKEY_NUMPAD0},
+        {XK_KP_1, VKEY_NUMPAD1},
+        {XK_KP_2, VKEY_NUMPAD2},
+        {XK_KP_3, VKEY_NUMPAD3},
+        {XK_KP_4, VKEY_NUMPAD4},
+        {XK_KP_5, VKEY_NUMPAD5},
+        {XK_KP_6, VKEY_NUMPAD6},
+        {XK_KP_7, VKEY_NUMPAD7},
+        {XK_KP_8, VKEY_NUMPAD8},
+        {XK_KP_9, VKEY_NUMPAD9},
+        {XK_KP_Multiply, VKEY_MULTIPLY},
+        {XK_KP_Add, VKEY_ADD},
+        {XK_KP_Separator, VKEY_SEPARATOR},
+        {XK_KP_Subtract, VKEY_SUBTRACT},
+        {XK_KP_Decimal, VKEY_DECIMAL},
+        {XK_KP_Divide, VKEY_DIVIDE},
+        {XK_F1, VKEY_F1},
+        {XK_F2, VKEY_F2},
+        {XK_F3, VKEY_F3},
+        {XK_F4, VKEY_F4},
+        {XK_F5, VKEY_F5},
+        {XK_F6, VKEY_F6},
+        {XK_F7, VKEY_F7},
+        {XK_F8, VKEY_F8},
+        {XK_F9, VKEY_F9},
+        {XK_F10, VKEY_F10},
+        {XK_F11, VKEY_F11},
+        {XK_F12, VKEY_F12},
     };
     for (const Mapping& mapping : kMappings)
         if (mapping.keysym == keysym)

@@ -10,7 +10,8 @@
 
 #include <map>
 
-namespace platform {
+namespace platform
+{
 
 class X11EventHandler
 {

@@ -9,9 +9,11 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 const ColorRef kSelectionBack = makeColorRef(0, 120, 215);
 const ColorRef kSelectionText = makeColorRef(255, 255, 255);
@@ -32,11 +34,10 @@ public:
     {
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None;
-        attributes.event_mask =
-            ExposureMask | KeyPressMask | ButtonPressMask | FocusChangeMask | StructureNotifyMask;
+        attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | FocusChangeMask | StructureNotifyMask;
         window = XCreateWindow(display, parent, rect.left, rect.top, static_cast<unsigned>(picture.width()),
-                               static_cast<unsigned>(picture.height()), 0, CopyFromParent, InputOutput,
-                               CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+                               static_cast<unsigned>(picture.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWBackPixmap | CWEventMask, &attributes);
         gc = XCreateGC(display, window, 0, nullptr);
         connection.registerHandler(window, this);
         XMapRaised(display, window);
@@ -70,14 +71,16 @@ public:
     {
         bool shift = key.modifier & 1;
         bool control = key.modifier & 8;
-        switch (key.virt) {
+        switch (key.virt)
+        {
         case VKEY_RETURN:
         case VKEY_ENTER:
             // May destroy this box: nothing of it is touched afterwards.
             listener->editBoxReturn();
             return true;
         case VKEY_BACK:
-            if (!deleteSelection() && caret > 0) {
+            if (!deleteSelection() && caret > 0)
+            {
                 text.erase(static_cast<size_t>(caret - 1), 1);
                 caret--;
             }
@@ -88,32 +91,30 @@ public:
                 text.erase(static_cast<size_t>(caret), 1);
             collapse();
             break;
-        case VKEY_LEFT:
-            moveCaret(hasSelection() && !shift ? std::min(caret, selectionStart) : caret - 1, shift);
-            break;
+        case VKEY_LEFT: moveCaret(hasSelection() && !shift ? std::min(caret, selectionStart) : caret - 1, shift); break;
         case VKEY_RIGHT:
             moveCaret(hasSelection() && !shift ? std::max(caret, selectionStart) : caret + 1, shift);
             break;
-        case VKEY_HOME:
-            moveCaret(0, shift);
-            break;
-        case VKEY_END:
-            moveCaret(static_cast<int>(text.size()), shift);
-            break;
-        case VKEY_TAB:
-            return true;
+        case VKEY_HOME: moveCaret(0, shift); break;
+        case VKEY_END: moveCaret(static_cast<int>(text.size()), shift); break;
+        case VKEY_TAB: return true;
         case VKEY_ESCAPE:
             // Leaves the field as it was: the edit ends with the text it opened with.
             text = initialText;
             listener->editBoxFocusLost();
             return true;
         default:
-            if (control && (key.character == 'a' || key.character == 'A')) {
+            if (control && (key.character == 'a' || key.character == 'A'))
+            {
                 selectionStart = 0;
                 caret = static_cast<int>(text.size());
-            } else if (key.character >= 0x20 && key.character < 0x100 && !control) {
+            }
+            else if (key.character >= 0x20 && key.character < 0x100 && !control)
+            {
                 insert(static_cast<char>(key.character));
-            } else {
+            }
+            else
+            {
                 return false;
             }
             break;
@@ -124,19 +125,22 @@ public:
 
     void handleEvent(XEvent& event) override
     {
-        switch (event.type) {
+        switch (event.type)
+        {
         case Expose:
             if (event.xexpose.count == 0)
                 present();
             break;
-        case KeyPress: {
+        case KeyPress:
+        {
             VstKeyCode key = translateKey(event.xkey);
             if (key.virt || key.character)
                 handleKey(key);
             break;
         }
         case ButtonPress:
-            if (event.xbutton.button == 1) {
+            if (event.xbutton.button == 1)
+            {
                 moveCaret(positionAt(event.xbutton.x), (event.xbutton.state & ShiftMask) != 0);
                 X11ErrorTrap trap(display);
                 XSetInputFocus(display, window, RevertToParent, CurrentTime);
@@ -146,12 +150,11 @@ public:
         case FocusOut:
             // Focus that moves to another window ends the edit; grabs and our own
             // children do not.
-            if (event.xfocus.mode == NotifyNormal && event.xfocus.detail != NotifyInferior
-                && event.xfocus.detail != NotifyPointer)
+            if (event.xfocus.mode == NotifyNormal && event.xfocus.detail != NotifyInferior &&
+                event.xfocus.detail != NotifyPointer)
                 listener->editBoxFocusLost();
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -209,7 +212,8 @@ private:
     {
         int width = font().getTextWidth(text.c_str());
         int room = picture.width() - 2;
-        if (width <= room) {
+        if (width <= room)
+        {
             scroll = 0;
             if (style.align == TextAlign::center)
                 return (picture.width() - width) / 2;
@@ -229,7 +233,8 @@ private:
     int positionAt(int x)
     {
         int left = textLeft();
-        for (int i = 0; i <= static_cast<int>(text.size()); ++i) {
+        for (int i = 0; i <= static_cast<int>(text.size()); ++i)
+        {
             int here = left + widthOf(i);
             int next = i < static_cast<int>(text.size()) ? left + widthOf(i + 1) : here;
             if (x < (here + next) / 2 || i == static_cast<int>(text.size()))
@@ -250,7 +255,8 @@ private:
         device.setTextColor(style.textColor);
         device.drawText(text.c_str(), line, TextAlign::left);
         int cellTop = (picture.height() - font().getHeight()) / 2;
-        if (hasSelection()) {
+        if (hasSelection())
+        {
             int from = std::min(caret, selectionStart);
             int to = std::max(caret, selectionStart);
             int x0 = left + widthOf(from);
@@ -262,7 +268,9 @@ private:
             device.setTextColor(kSelectionText);
             device.drawText(text.c_str(), line, TextAlign::left);
             device.resetClip();
-        } else {
+        }
+        else
+        {
             int x = left + widthOf(caret);
             device.selectPen(style.textColor, 1, PenStyle::solid);
             device.moveTo(x, cellTop);
@@ -297,8 +305,7 @@ private:
 } // namespace
 
 std::unique_ptr<EditBox> createX11EditBox(X11Display& connection, ::Window parent, const IntRect& rect,
-                                          const std::string& text, const EditBoxStyle& style,
-                                          EditBoxListener* listener)
+                                          const std::string& text, const EditBoxStyle& style, EditBoxListener* listener)
 {
     return std::make_unique<X11EditBox>(connection, parent, rect, text, style, listener);
 }

@@ -14,9 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 constexpr int kWidth = 480;
 constexpr int kHeight = 380;
@@ -52,13 +54,15 @@ bool matches(const std::string& name, const std::string& pattern)
 
 bool isDirectory(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool exists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return stat(path.c_str(), &info) == 0;
 }
 
@@ -66,10 +70,14 @@ class FileDialog
 {
 public:
     FileDialog(X11Display& connection, const FileDialogRequest& request)
-        : connection(connection), display(connection.get()), request(request), picture(kWidth, kHeight)
+        : connection(connection),
+          display(connection.get()),
+          request(request),
+          picture(kWidth, kHeight)
     {
         directory = request.initialDirectory;
-        if (directory.empty() || !isDirectory(directory)) {
+        if (directory.empty() || !isDirectory(directory))
+        {
             char here[4096];
             directory = getcwd(here, sizeof here) ? here : "/";
         }
@@ -97,10 +105,12 @@ public:
         gc = XCreateGC(display, window, 0, nullptr);
         XMapRaised(display, window);
         paint();
-        while (!done) {
+        while (!done)
+        {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.xany.window != window) {
+            if (event.xany.window != window)
+            {
                 if (event.type == Expose)
                     connection.dispatch(event);
                 continue;
@@ -130,16 +140,21 @@ private:
     IntRect okBox() const { return {kWidth - 184, 348, kWidth - 100, 372}; }
     IntRect cancelBox() const { return {kWidth - 92, 348, kWidth - 12, 372}; }
     int visibleRows() const { return (kListBottom - kListTop) / kRow; }
-    static bool inside(const IntRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+    static bool inside(const IntRect& r, int x, int y)
+    {
+        return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+    }
 
     void list()
     {
         entries.clear();
         if (directory != "/")
             entries.push_back({"..", true});
-        if (DIR* folder = opendir(directory.c_str())) {
+        if (DIR* folder = opendir(directory.c_str()))
+        {
             std::vector<Entry> found;
-            while (dirent* item = readdir(folder)) {
+            while (dirent* item = readdir(folder))
+            {
                 std::string entryName = item->d_name;
                 if (entryName == "." || entryName == ".." || entryName[0] == '.')
                     continue;
@@ -160,10 +175,13 @@ private:
 
     void enter(const std::string& folder)
     {
-        if (folder == "..") {
+        if (folder == "..")
+        {
             size_t slash = directory.find_last_of('/');
             directory = slash == 0 || slash == std::string::npos ? "/" : directory.substr(0, slash);
-        } else {
+        }
+        else
+        {
             directory = (directory == "/" ? "" : directory) + "/" + folder;
         }
         list();
@@ -177,14 +195,16 @@ private:
 
     void confirm()
     {
-        if (question) {
+        if (question)
+        {
             finish(true);
             return;
         }
         if (name.empty())
             return;
         std::string path = name[0] == '/' ? name : (directory == "/" ? "" : directory) + "/" + name;
-        if (isDirectory(path)) {
+        if (isDirectory(path))
+        {
             directory = path;
             name.clear();
             list();
@@ -196,7 +216,8 @@ private:
         if (!request.save && request.mustExist && !exists(path))
             return;
         chosen = path;
-        if (request.save && request.overwritePrompt && exists(path)) {
+        if (request.save && request.overwritePrompt && exists(path))
+        {
             question = true;
             return;
         }
@@ -206,28 +227,39 @@ private:
     void click(XButtonEvent& button)
     {
         int x = button.x, y = button.y;
-        if (button.button == 4 || button.button == 5) {
+        if (button.button == 4 || button.button == 5)
+        {
             scroll = std::clamp(scroll + (button.button == 5 ? 3 : -3), 0,
                                 std::max(0, static_cast<int>(entries.size()) - visibleRows()));
-        } else if (inside(okBox(), x, y)) {
+        }
+        else if (inside(okBox(), x, y))
+        {
             confirm();
-        } else if (inside(cancelBox(), x, y)) {
+        }
+        else if (inside(cancelBox(), x, y))
+        {
             if (question)
                 question = false;
             else
                 finish(false);
-        } else if (!question && inside(typeBox(), x, y) && !request.types.empty()) {
+        }
+        else if (!question && inside(typeBox(), x, y) && !request.types.empty())
+        {
             type = (type + 1) % static_cast<int>(request.types.size());
             list();
-        } else if (!question && y >= kListTop && y < kListBottom && x > 8 && x < kWidth - 8) {
+        }
+        else if (!question && y >= kListTop && y < kListBottom && x > 8 && x < kWidth - 8)
+        {
             int row = scroll + (y - kListTop) / kRow;
-            if (row < static_cast<int>(entries.size())) {
+            if (row < static_cast<int>(entries.size()))
+            {
                 bool again = row == selected && button.time - lastClick < 500;
                 selected = row;
                 lastClick = button.time;
                 if (!entries[static_cast<size_t>(row)].directory)
                     name = entries[static_cast<size_t>(row)].name;
-                if (again) {
+                if (again)
+                {
                     if (entries[static_cast<size_t>(row)].directory)
                         enter(entries[static_cast<size_t>(row)].name);
                     else
@@ -242,27 +274,39 @@ private:
     void key(XKeyEvent& event)
     {
         VstKeyCode code = translateKey(event);
-        if (question) {
+        if (question)
+        {
             if (code.virt == VKEY_RETURN || code.virt == VKEY_ENTER || code.character == 'y')
                 finish(true);
             else if (code.virt == VKEY_ESCAPE || code.character == 'n')
                 question = false;
-        } else if (code.virt == VKEY_ESCAPE) {
+        }
+        else if (code.virt == VKEY_ESCAPE)
+        {
             finish(false);
-        } else if (code.virt == VKEY_RETURN || code.virt == VKEY_ENTER) {
+        }
+        else if (code.virt == VKEY_RETURN || code.virt == VKEY_ENTER)
+        {
             confirm();
-        } else if (code.virt == VKEY_BACK) {
+        }
+        else if (code.virt == VKEY_BACK)
+        {
             if (!name.empty())
                 name.pop_back();
-        } else if (code.virt == VKEY_DOWN || code.virt == VKEY_UP) {
+        }
+        else if (code.virt == VKEY_DOWN || code.virt == VKEY_UP)
+        {
             int count = static_cast<int>(entries.size());
-            if (count > 0) {
+            if (count > 0)
+            {
                 selected = std::clamp(selected + (code.virt == VKEY_DOWN ? 1 : -1), 0, count - 1);
                 if (!entries[static_cast<size_t>(selected)].directory)
                     name = entries[static_cast<size_t>(selected)].name;
                 scroll = std::clamp(scroll, selected - visibleRows() + 1, selected);
             }
-        } else if (code.character >= 0x20 && name.size() < 255) {
+        }
+        else if (code.character >= 0x20 && name.size() < 255)
+        {
             name += static_cast<char>(code.character);
         }
         if (!done)
@@ -287,11 +331,13 @@ private:
         device.drawText(directory.c_str(), IntRect{12, 8, kWidth - 12, 28}, TextAlign::left);
         box(device, IntRect{8, kListTop - 2, kWidth - 8, kListBottom + 2}, kWhite);
         device.setClipRect(IntRect{9, kListTop, kWidth - 9, kListBottom});
-        for (int i = 0; i < visibleRows() && scroll + i < static_cast<int>(entries.size()); ++i) {
+        for (int i = 0; i < visibleRows() && scroll + i < static_cast<int>(entries.size()); ++i)
+        {
             const Entry& entry = entries[static_cast<size_t>(scroll + i)];
             IntRect row{9, kListTop + i * kRow, kWidth - 9, kListTop + (i + 1) * kRow};
             bool lit = scroll + i == selected;
-            if (lit) {
+            if (lit)
+            {
                 device.selectBrush(kSelection);
                 device.fillRect(row);
             }
@@ -303,17 +349,20 @@ private:
         device.setTextColor(kText);
         device.drawText("File name:", IntRect{12, 292, 88, 312}, TextAlign::left);
         box(device, nameBox(), kWhite);
-        device.drawText((name + "|").c_str(), IntRect{nameBox().left + 4, nameBox().top, nameBox().right, nameBox().bottom},
-                        TextAlign::left);
+        device.drawText((name + "|").c_str(),
+                        IntRect{nameBox().left + 4, nameBox().top, nameBox().right, nameBox().bottom}, TextAlign::left);
         device.drawText("Type:", IntRect{12, 318, 88, 338}, TextAlign::left);
         box(device, typeBox(), kFace);
-        if (!request.types.empty()) {
+        if (!request.types.empty())
+        {
             const FileType& current = request.types[static_cast<size_t>(type)];
             std::string shown = current.name + " (" + current.pattern + ")";
-            device.drawText(shown.c_str(), IntRect{typeBox().left + 4, typeBox().top, typeBox().right, typeBox().bottom},
+            device.drawText(shown.c_str(),
+                            IntRect{typeBox().left + 4, typeBox().top, typeBox().right, typeBox().bottom},
                             TextAlign::left);
         }
-        if (question) {
+        if (question)
+        {
             std::string text = chosen.substr(chosen.find_last_of('/') + 1) + " already exists. Replace it?";
             device.drawText(text.c_str(), IntRect{12, 348, okBox().left - 4, 372}, TextAlign::left);
         }

@@ -15,9 +15,11 @@
 #include <sstream>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 MessageBoxRecorder& recorder()
 {
@@ -38,12 +40,14 @@ void showMessageBox(const char* caption, const char* text)
 {
     caption = caption ? caption : "";
     text = text ? text : "";
-    if (recorder()) {
+    if (recorder())
+    {
         recorder()(caption, text);
         return;
     }
     X11Display* connection = X11Display::acquire();
-    if (!connection) {
+    if (!connection)
+    {
         // No screen to show it on: the message still reaches whoever runs the program.
         std::fprintf(stderr, "%s: %s\n", caption, text);
         return;
@@ -96,7 +100,8 @@ void showMessageBox(const char* caption, const char* text)
         device.fillRect(IntRect{0, 0, width, height});
         device.selectFont(font);
         device.setTextColor(0);
-        for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t i = 0; i < lines.size(); ++i)
+        {
             int top = kMargin + static_cast<int>(i) * kLineHeight;
             device.drawText(lines[i].c_str(), IntRect{kMargin, top, width - kMargin, top + kLineHeight},
                             TextAlign::left);
@@ -117,15 +122,18 @@ void showMessageBox(const char* caption, const char* text)
     bool done = false;
     bool pressedOnButton = false;
     uint32_t lastIdle = getTicks();
-    while (!done) {
-        if (getTicks() - lastIdle >= static_cast<uint32_t>(X11Display::kModalIdleMs)) {
+    while (!done)
+    {
+        if (getTicks() - lastIdle >= static_cast<uint32_t>(X11Display::kModalIdleMs))
+        {
             connection->modalIdle();
             lastIdle = getTicks();
         }
         XEvent event;
         if (!connection->nextEventWithin(event, X11Display::kModalIdleMs))
             continue;
-        if (event.xany.window != window) {
+        if (event.xany.window != window)
+        {
             // Other windows of ours go on getting their events while the box
             // is up, except new presses and moves: the box is modal.
             if (event.type != ButtonPress && event.type != MotionNotify && event.type != KeyPress)
@@ -135,7 +143,8 @@ void showMessageBox(const char* caption, const char* text)
         auto onButton = [&](int px, int py) {
             return px >= button.left && px < button.right && py >= button.top && py < button.bottom;
         };
-        switch (event.type) {
+        switch (event.type)
+        {
         case Expose:
             if (event.xexpose.count == 0)
                 connection->putPicture(window, gc, picture, IntRect{0, 0, width, height});
@@ -143,24 +152,20 @@ void showMessageBox(const char* caption, const char* text)
         case ButtonPress:
             pressedOnButton = event.xbutton.button == 1 && onButton(event.xbutton.x, event.xbutton.y);
             break;
-        case ButtonRelease:
-            done = pressedOnButton && onButton(event.xbutton.x, event.xbutton.y);
-            break;
-        case KeyPress: {
+        case ButtonRelease: done = pressedOnButton && onButton(event.xbutton.x, event.xbutton.y); break;
+        case KeyPress:
+        {
             VstKeyCode key = translateKey(event.xkey);
-            done = key.virt == VKEY_RETURN || key.virt == VKEY_ENTER || key.virt == VKEY_ESCAPE
-                   || key.virt == VKEY_SPACE;
+            done =
+                key.virt == VKEY_RETURN || key.virt == VKEY_ENTER || key.virt == VKEY_ESCAPE || key.virt == VKEY_SPACE;
             break;
         }
-        case ClientMessage:
-            done = static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow;
-            break;
+        case ClientMessage: done = static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow; break;
         case DestroyNotify:
             done = true;
             window = 0;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     XFreeGC(display, gc);

@@ -6,7 +6,8 @@
 
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 
 int inputStateFromMask(unsigned int mask);
 

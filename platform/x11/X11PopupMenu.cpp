@@ -11,13 +11,15 @@
 #include <algorithm>
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 constexpr int kItemHeight = 20;
 constexpr int kSeparatorHeight = 9;
-constexpr int kGutter = 22;       // room for the check mark on the left and the arrow on the right
+constexpr int kGutter = 22; // room for the check mark on the left and the arrow on the right
 constexpr int kMinColumnWidth = 80;
 const ColorRef kMenuBack = makeColorRef(240, 240, 240);
 const ColorRef kMenuText = makeColorRef(0, 0, 0);
@@ -37,7 +39,7 @@ FontDescription menuFont()
 struct Level
 {
     const std::vector<MenuItem>* items = nullptr;
-    std::vector<IntRect> places;  // each item's rectangle in the level's window
+    std::vector<IntRect> places; // each item's rectangle in the level's window
     ::Window window = 0;
     GC gc = nullptr;
     std::unique_ptr<SoftwareBitmap> picture;
@@ -72,32 +74,32 @@ public:
         uint32_t start = getTicks();
         // The button that opened the menu may still be held; grabbing can wait a little for it.
         while (XGrabPointer(display, first, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                            GrabModeAsync, GrabModeAsync, None, None, CurrentTime)
-                   != GrabSuccess
-               && getTicks() - start < 1000)
+                            GrabModeAsync, GrabModeAsync, None, None, CurrentTime) != GrabSuccess &&
+               getTicks() - start < 1000)
             sleepMilliseconds(5);
         XGrabKeyboard(display, first, True, GrabModeAsync, GrabModeAsync, CurrentTime);
         XFlush(display);
         bool pressSeen = false;
         uint32_t lastIdle = getTicks();
-        while (!finished) {
-            if (getTicks() - lastIdle >= static_cast<uint32_t>(X11Display::kModalIdleMs)) {
+        while (!finished)
+        {
+            if (getTicks() - lastIdle >= static_cast<uint32_t>(X11Display::kModalIdleMs))
+            {
                 connection.modalIdle();
                 lastIdle = getTicks();
             }
             XEvent event;
             if (!connection.nextEventWithin(event, X11Display::kModalIdleMs))
                 continue;
-            switch (event.type) {
+            switch (event.type)
+            {
             case Expose:
                 if (Level* level = levelOf(event.xexpose.window))
                     present(*level);
                 else
                     connection.dispatch(event);
                 break;
-            case MotionNotify:
-                hover(event.xmotion.x_root, event.xmotion.y_root);
-                break;
+            case MotionNotify: hover(event.xmotion.x_root, event.xmotion.y_root); break;
             case ButtonPress:
                 pressSeen = true;
                 if (!hitLevel(event.xbutton.x_root, event.xbutton.y_root))
@@ -105,19 +107,21 @@ public:
                 else
                     hover(event.xbutton.x_root, event.xbutton.y_root);
                 break;
-            case ButtonRelease: {
+            case ButtonRelease:
+            {
                 Level* level = hitLevel(event.xbutton.x_root, event.xbutton.y_root);
-                if (level) {
+                if (level)
+                {
                     hover(event.xbutton.x_root, event.xbutton.y_root);
                     chooseHighlighted(*level);
-                } else if (pressSeen) {
+                }
+                else if (pressSeen)
+                {
                     finish(0);
                 }
                 break;
             }
-            case KeyPress:
-                key(translateKey(event.xkey));
-                break;
+            case KeyPress: key(translateKey(event.xkey)); break;
             default:
                 // Other windows' events (their configuration, destruction,
                 // drops, key releases) go on to them, as outside the menu.
@@ -145,10 +149,11 @@ private:
 
     Level* hitLevel(int rootX, int rootY)
     {
-        for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        for (auto it = levels.rbegin(); it != levels.rend(); ++it)
+        {
             Level& level = **it;
-            if (rootX >= level.x && rootY >= level.y && rootX < level.x + level.picture->width()
-                && rootY < level.y + level.picture->height())
+            if (rootX >= level.x && rootY >= level.y && rootX < level.x + level.picture->width() &&
+                rootY < level.y + level.picture->height())
                 return &level;
         }
         return nullptr;
@@ -162,19 +167,22 @@ private:
         std::vector<std::pair<size_t, size_t>> columns;
         size_t begin = 0;
         for (size_t i = 1; i <= items.size(); ++i)
-            if (i == items.size() || items[i].columnBreak) {
+            if (i == items.size() || items[i].columnBreak)
+            {
                 columns.emplace_back(begin, i);
                 begin = i;
             }
         int x = 1;
         int height = 0;
         level.places.assign(items.size(), IntRect{});
-        for (auto& column : columns) {
+        for (auto& column : columns)
+        {
             int width = kMinColumnWidth;
             for (size_t i = column.first; i < column.second; ++i)
                 width = std::max(width, font.getTextWidth(items[i].text.c_str()) + 2 * kGutter);
             int y = 1;
-            for (size_t i = column.first; i < column.second; ++i) {
+            for (size_t i = column.first; i < column.second; ++i)
+            {
                 int itemHeight = items[i].kind == MenuItem::separator ? kSeparatorHeight : kItemHeight;
                 level.places[i] = IntRect{x, y, x + width, y + itemHeight};
                 y += itemHeight;
@@ -201,9 +209,8 @@ private:
         attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
         level->window = XCreateWindow(display, DefaultRootWindow(display), level->x, level->y,
                                       static_cast<unsigned>(level->picture->width()),
-                                      static_cast<unsigned>(level->picture->height()), 0, CopyFromParent,
-                                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixmap | CWEventMask,
-                                      &attributes);
+                                      static_cast<unsigned>(level->picture->height()), 0, CopyFromParent, InputOutput,
+                                      CopyFromParent, CWOverrideRedirect | CWBackPixmap | CWEventMask, &attributes);
         level->gc = XCreateGC(display, level->window, 0, nullptr);
         paint(*level);
         XMapRaised(display, level->window);
@@ -231,15 +238,18 @@ private:
         device.fillRect(IntRect{1, 1, whole.right - 1, whole.bottom - 1});
         device.selectFont(menuFont());
         const auto& items = *level.items;
-        for (size_t i = 0; i < items.size(); ++i) {
+        for (size_t i = 0; i < items.size(); ++i)
+        {
             const MenuItem& item = items[i];
             IntRect place = level.places[i];
-            if (item.columnBreak) {
+            if (item.columnBreak)
+            {
                 device.selectPen(kMenuEdge, 1, PenStyle::solid);
                 device.moveTo(place.left - 1, 1);
                 device.lineTo(place.left - 1, whole.bottom - 1);
             }
-            if (item.kind == MenuItem::separator) {
+            if (item.kind == MenuItem::separator)
+            {
                 int middle = place.top + place.height() / 2;
                 device.selectPen(kMenuEdge, 1, PenStyle::solid);
                 device.moveTo(place.left + 4, middle);
@@ -247,7 +257,8 @@ private:
                 continue;
             }
             bool lit = static_cast<int>(i) == level.highlighted && selectable(item);
-            if (lit) {
+            if (lit)
+            {
                 device.selectBrush(kHighlightBack);
                 device.fillRect(place);
             }
@@ -256,20 +267,24 @@ private:
             device.drawText(item.text.c_str(), IntRect{place.left + kGutter, place.top, place.right, place.bottom},
                             TextAlign::left);
             device.selectPen(color, 1, PenStyle::solid);
-            if (item.checked) {
+            if (item.checked)
+            {
                 // A tick: down-right short stroke, then up-right long stroke.
                 int cx = place.left + 7;
                 int cy = place.top + place.height() / 2;
-                for (int thick = 0; thick < 2; ++thick) {
+                for (int thick = 0; thick < 2; ++thick)
+                {
                     device.moveTo(cx, cy + thick - 1);
                     device.lineTo(cx + 3, cy + thick + 2);
                     device.lineTo(cx + 9, cy + thick - 4);
                 }
             }
-            if (item.kind == MenuItem::submenu) {
+            if (item.kind == MenuItem::submenu)
+            {
                 int ax = place.right - 12;
                 int ay = place.top + place.height() / 2;
-                for (int row = -3; row <= 3; ++row) {
+                for (int row = -3; row <= 3; ++row)
+                {
                     device.moveTo(ax, ay + row);
                     device.lineTo(ax + 4 - std::abs(row), ay + row);
                 }
@@ -290,7 +305,8 @@ private:
     {
         int x = rootX - level.x;
         int y = rootY - level.y;
-        for (size_t i = 0; i < level.places.size(); ++i) {
+        for (size_t i = 0; i < level.places.size(); ++i)
+        {
             const IntRect& place = level.places[i];
             if (x >= place.left && x < place.right && y >= place.top && y < place.bottom)
                 return static_cast<int>(i);
@@ -303,7 +319,8 @@ private:
         Level* level = hitLevel(rootX, rootY);
         if (!level)
             return;
-        while (levels.back().get() != level && levels.back()->items != nullptr) {
+        while (levels.back().get() != level && levels.back()->items != nullptr)
+        {
             // Moving back to a parent level closes the deeper ones unless over the open entry.
             int item = itemAt(*level, rootX, rootY);
             if (item == level->openSubmenu)
@@ -312,8 +329,8 @@ private:
         }
         int item = itemAt(*level, rootX, rootY);
         setHighlight(*level, item);
-        if (item >= 0 && (*level->items)[static_cast<size_t>(item)].kind == MenuItem::submenu
-            && level->openSubmenu != item && levels.back().get() == level)
+        if (item >= 0 && (*level->items)[static_cast<size_t>(item)].kind == MenuItem::submenu &&
+            level->openSubmenu != item && levels.back().get() == level)
             openSubmenuOf(*level, item);
     }
 
@@ -351,9 +368,12 @@ private:
         const auto& items = *level.items;
         int count = static_cast<int>(items.size());
         int index = level.highlighted;
-        for (int tries = 0; tries < count; ++tries) {
+        for (int tries = 0; tries < count; ++tries)
+        {
             index = index < 0 ? (direction > 0 ? 0 : count - 1) : (index + direction + count) % count;
-            if (selectable(items[static_cast<size_t>(index)]) || items[static_cast<size_t>(index)].kind == MenuItem::greyed) {
+            if (selectable(items[static_cast<size_t>(index)]) ||
+                items[static_cast<size_t>(index)].kind == MenuItem::greyed)
+            {
                 setHighlight(level, index);
                 return;
             }
@@ -363,21 +383,20 @@ private:
     void key(const VstKeyCode& code)
     {
         Level& level = *levels.back();
-        switch (code.virt) {
+        switch (code.virt)
+        {
         case VKEY_ESCAPE:
             if (levels.size() > 1)
                 closeLevel();
             else
                 finish(0);
             break;
-        case VKEY_DOWN:
-            step(level, 1);
-            break;
-        case VKEY_UP:
-            step(level, -1);
-            break;
+        case VKEY_DOWN: step(level, 1); break;
+        case VKEY_UP: step(level, -1); break;
         case VKEY_RIGHT:
-            if (level.highlighted >= 0 && (*level.items)[static_cast<size_t>(level.highlighted)].kind == MenuItem::submenu) {
+            if (level.highlighted >= 0 &&
+                (*level.items)[static_cast<size_t>(level.highlighted)].kind == MenuItem::submenu)
+            {
                 openSubmenuOf(level, level.highlighted);
                 step(*levels.back(), 1);
             }
@@ -393,8 +412,7 @@ private:
             if (!finished && levels.back().get() != &level)
                 step(*levels.back(), 1);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 

@@ -21,9 +21,11 @@
 #include <map>
 #include <sstream>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 constexpr long kXdndVersion = 5;
 // How long a drop target waits for the dragged data.
@@ -33,7 +35,8 @@ constexpr int kPointerWaitMs = 20;
 
 int buttonBit(unsigned int button)
 {
-    switch (button) {
+    switch (button)
+    {
     case Button1: return kInputLeft;
     case Button2: return kInputMiddle;
     case Button3: return kInputRight;
@@ -57,32 +60,36 @@ Bool nextPointerEvent(Display*, XEvent* event, XPointer argument)
     auto* filter = reinterpret_cast<PointerFilter*>(argument);
     if (filter->blocked || event->xany.window != filter->window)
         return False;
-    switch (event->type) {
-    case MotionNotify:
-        return True;
+    switch (event->type)
+    {
+    case MotionNotify: return True;
     case ButtonPress:
     case ButtonRelease:
         if (!buttonBit(event->xbutton.button))
-            return False;   // the wheel waits for the dispatch after the loop
-        if (filter->motionOnly || (event->type == ButtonPress && !filter->buttonHeld)) {
+            return False; // the wheel waits for the dispatch after the loop
+        if (filter->motionOnly || (event->type == ButtonPress && !filter->buttonHeld))
+        {
             filter->blocked = true;
             return False;
         }
         return True;
-    default:
-        return False;
+    default: return False;
     }
 }
 
 std::string percentDecode(const std::string& text)
 {
     std::string result;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && isxdigit(static_cast<unsigned char>(text[i + 1]))
-            && isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == '%' && i + 2 < text.size() && isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            isxdigit(static_cast<unsigned char>(text[i + 2])))
+        {
             result += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
-        } else {
+        }
+        else
+        {
             result += text[i];
         }
     }
@@ -94,12 +101,14 @@ std::vector<std::string> parseUriList(const std::string& list)
     std::vector<std::string> files;
     std::istringstream lines(list);
     std::string line;
-    while (std::getline(lines, line)) {
+    while (std::getline(lines, line))
+    {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (line.empty() || line[0] == '#')
             continue;
-        if (line.compare(0, 7, "file://") == 0) {
+        if (line.compare(0, 7, "file://") == 0)
+        {
             size_t path = line.find('/', 7);
             if (path == std::string::npos)
                 continue;
@@ -114,7 +123,10 @@ class X11Window : public Window, public X11EventHandler
 {
 public:
     X11Window(X11Display* display, ::Window parent, int width, int height, WindowListener* listener)
-        : connection(display), display(display->get()), listener(listener), backBuffer(width, height)
+        : connection(display),
+          display(display->get()),
+          listener(listener),
+          backBuffer(width, height)
     {
         int screen = DefaultScreen(display->get());
         if (!parent)
@@ -122,9 +134,9 @@ public:
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None;
         attributes.bit_gravity = NorthWestGravity;
-        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask
-                                | EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask
-                                | StructureNotifyMask | FocusChangeMask;
+        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
+                                StructureNotifyMask | FocusChangeMask;
         // The pictures are made for the screen's default visual, whatever the
         // host's window uses (a 32-bit ARGB parent among others): a child of
         // another depth than its parent needs its own colormap and border pixel.
@@ -135,8 +147,7 @@ public:
             window = XCreateWindow(this->display, parent, 0, 0, static_cast<unsigned>(std::max(width, 1)),
                                    static_cast<unsigned>(std::max(height, 1)), 0, DefaultDepth(this->display, screen),
                                    InputOutput, DefaultVisual(this->display, screen),
-                                   CWBackPixmap | CWBitGravity | CWEventMask | CWColormap | CWBorderPixel,
-                                   &attributes);
+                                   CWBackPixmap | CWBitGravity | CWEventMask | CWColormap | CWBorderPixel, &attributes);
             if (trap.failed())
                 window = 0;
         }
@@ -151,7 +162,8 @@ public:
 
     ~X11Window() override
     {
-        if (window) {
+        if (window)
+        {
             connection->unregisterHandler(window);
             X11ErrorTrap trap(display);
             for (auto& cursor : cursors)
@@ -174,7 +186,8 @@ public:
     void releaseDevice(GraphicsDevice* device) override
     {
         auto* software = static_cast<SoftwareDevice*>(device);
-        if (software && !destroyed) {
+        if (software && !destroyed)
+        {
             connection->putPicture(window, gc, backBuffer, software->getTouchedArea());
             XFlush(display);
         }
@@ -193,7 +206,8 @@ public:
     // may come to our events long after the hand has moved on.
     void getCursorPosition(int& x, int& y) override
     {
-        if (current.known) {
+        if (current.known)
+        {
             x = current.x;
             y = current.y;
             return;
@@ -233,9 +247,12 @@ public:
             {kCursorHand, XC_hand2},
         };
         auto shape = kShapes.find(type);
-        if (shape == kShapes.end()) {
+        if (shape == kShapes.end())
+        {
             XUndefineCursor(display, window);
-        } else {
+        }
+        else
+        {
             Cursor& cursor = cursors[type];
             if (!cursor)
                 cursor = XCreateFontCursor(display, shape->second);
@@ -276,11 +293,14 @@ public:
         if (destroyed)
             return;
         Atom aware = connection->atom("XdndAware");
-        if (active) {
+        if (active)
+        {
             long version = kXdndVersion;
             XChangeProperty(display, window, aware, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(&version), 1);
-        } else {
+        }
+        else
+        {
             XDeleteProperty(display, window, aware);
         }
         XFlush(display);
@@ -320,7 +340,8 @@ public:
         XWindowAttributes attributes{};
         width = height = 0;
         X11ErrorTrap trap(display);
-        if (XGetWindowAttributes(display, toWindow(handle), &attributes)) {
+        if (XGetWindowAttributes(display, toWindow(handle), &attributes))
+        {
             width = attributes.width + 2 * attributes.border_width;
             height = attributes.height + 2 * attributes.border_width;
         }
@@ -342,8 +363,8 @@ public:
         rect = IntRect{};
         X11ErrorTrap trap(display);
         if (handle && XGetWindowAttributes(display, toWindow(handle), &attributes))
-            rect = IntRect{attributes.x, attributes.y, attributes.x + attributes.width,
-                           attributes.y + attributes.height};
+            rect =
+                IntRect{attributes.x, attributes.y, attributes.x + attributes.width, attributes.y + attributes.height};
     }
 
     std::unique_ptr<EditBox> createEditBox(const IntRect& rect, const std::string& text, const EditBoxStyle& style,
@@ -365,11 +386,13 @@ public:
 
     void handleEvent(XEvent& event) override
     {
-        switch (event.type) {
+        switch (event.type)
+        {
         case Expose:
             exposed = unite(exposed, IntRect{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
                                              event.xexpose.y + event.xexpose.height});
-            if (event.xexpose.count == 0) {
+            if (event.xexpose.count == 0)
+            {
                 IntRect area = exposed;
                 exposed = IntRect{};
                 listener->windowPaint(area);
@@ -385,28 +408,25 @@ public:
         case ButtonRelease:
         case MotionNotify:
         case EnterNotify:
-        case LeaveNotify:
-            take(event);
-            break;
+        case LeaveNotify: take(event); break;
         case KeyPress:
-        case KeyRelease: {
+        case KeyRelease:
+        {
             VstKeyCode key = translateKey(event.xkey);
             if (key.virt || key.character)
                 listener->windowKey(key, event.type == KeyPress);
             break;
         }
         case DestroyNotify:
-            if (event.xdestroywindow.window == window) {
+            if (event.xdestroywindow.window == window)
+            {
                 // The host took our window down with its own: nothing more is sent to it.
                 destroyed = true;
                 listener->windowDestroyed();
             }
             break;
-        case ClientMessage:
-            handleDnd(event.xclient);
-            break;
-        default:
-            break;
+        case ClientMessage: handleDnd(event.xclient); break;
+        default: break;
         }
     }
 
@@ -414,7 +434,7 @@ private:
     struct InputRecord
     {
         bool known = false;
-        int x = 0;   // screen coordinates
+        int x = 0; // screen coordinates
         int y = 0;
         int state = 0;
         unsigned long time = 0;
@@ -423,9 +443,11 @@ private:
     // Makes a pointer event the current input: the buttons held after it.
     void take(const XEvent& event)
     {
-        switch (event.type) {
+        switch (event.type)
+        {
         case ButtonPress:
-        case ButtonRelease: {
+        case ButtonRelease:
+        {
             const XButtonEvent& button = event.xbutton;
             int state = inputStateFromMask(button.state);
             if (event.type == ButtonPress)
@@ -444,8 +466,7 @@ private:
             current = InputRecord{true, event.xcrossing.x_root, event.xcrossing.y_root,
                                   inputStateFromMask(event.xcrossing.state), event.xcrossing.time};
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -455,13 +476,15 @@ private:
     {
         PointerFilter filter{window, (current.state & (kInputLeft | kInputMiddle | kInputRight)) != 0, false};
         XEvent event;
-        if (!XCheckIfEvent(display, &event, nextPointerEvent, reinterpret_cast<XPointer>(&filter))) {
+        if (!XCheckIfEvent(display, &event, nextPointerEvent, reinterpret_cast<XPointer>(&filter)))
+        {
             blocked = filter.blocked;
             return false;
         }
         take(event);
         // A run of motion counts as its last position.
-        while (event.type == MotionNotify) {
+        while (event.type == MotionNotify)
+        {
             PointerFilter motion{window, true, true};
             if (!XCheckIfEvent(display, &event, nextPointerEvent, reinterpret_cast<XPointer>(&motion)))
                 break;
@@ -475,7 +498,8 @@ private:
     void followPointer()
     {
         connection->dispatchPaints();
-        if (destroyed) {
+        if (destroyed)
+        {
             // No release comes to a window that is gone.
             current.state &= ~(kInputLeft | kInputMiddle | kInputRight);
             return;
@@ -485,7 +509,8 @@ private:
             return;
         const uint32_t start = getTicks();
         const int fd = ConnectionNumber(display);
-        for (;;) {
+        for (;;)
+        {
             const int left = kPointerWaitMs - static_cast<int>(getTicks() - start);
             if (left <= 0)
                 break;
@@ -494,7 +519,8 @@ private:
             FD_SET(fd, &readable);
             timeval timeout{0, left * 1000};
             select(fd + 1, &readable, nullptr, nullptr, &timeout);
-            if (takeNextPointerEvent(blocked) || blocked) {
+            if (takeNextPointerEvent(blocked) || blocked)
+            {
                 connection->dispatchPaints();
                 return;
             }
@@ -538,7 +564,8 @@ private:
     void handleDnd(XClientMessageEvent& message)
     {
         Atom type = message.message_type;
-        if (type == connection->atom("XdndEnter")) {
+        if (type == connection->atom("XdndEnter"))
+        {
             dragSource = static_cast<::Window>(message.data.l[0]);
             dragEntered = false;
             dragData = DropData{};
@@ -549,30 +576,41 @@ private:
                 for (int i = 2; i <= 4; ++i)
                     if (message.data.l[i])
                         offeredTypes.push_back(static_cast<Atom>(message.data.l[i]));
-        } else if (type == connection->atom("XdndPosition")) {
+        }
+        else if (type == connection->atom("XdndPosition"))
+        {
             int rootX = static_cast<int>(message.data.l[2] >> 16 & 0xFFFF);
             int rootY = static_cast<int>(message.data.l[2] & 0xFFFF);
             ::Window child = 0;
             XTranslateCoordinates(display, DefaultRootWindow(display), window, rootX, rootY, &dragX, &dragY, &child);
             dragAction = static_cast<Atom>(message.data.l[4]);
-            if (!dragEntered) {
+            if (!dragEntered)
+            {
                 fetchDragData(static_cast<Time>(message.data.l[3]));
                 dragEntered = true;
                 listener->windowDragEnter(dragData, dragX, dragY);
-            } else {
+            }
+            else
+            {
                 listener->windowDragMove(dragData, dragX, dragY);
             }
-            sendToSource("XdndStatus", 1, static_cast<long>(dragAction ? dragAction : connection->atom("XdndActionCopy")));
-        } else if (type == connection->atom("XdndLeave")) {
+            sendToSource("XdndStatus", 1,
+                         static_cast<long>(dragAction ? dragAction : connection->atom("XdndActionCopy")));
+        }
+        else if (type == connection->atom("XdndLeave"))
+        {
             if (dragEntered)
                 listener->windowDragLeave(dragData, dragX, dragY);
             dragEntered = false;
-        } else if (type == connection->atom("XdndDrop")) {
+        }
+        else if (type == connection->atom("XdndDrop"))
+        {
             if (!dragEntered)
                 fetchDragData(static_cast<Time>(message.data.l[2]));
             dragEntered = false;
             listener->windowDrop(dragData, dragX, dragY);
-            sendToSource("XdndFinished", 1, static_cast<long>(dragAction ? dragAction : connection->atom("XdndActionCopy")));
+            sendToSource("XdndFinished", 1,
+                         static_cast<long>(dragAction ? dragAction : connection->atom("XdndActionCopy")));
         }
     }
 
@@ -583,9 +621,9 @@ private:
         unsigned long count = 0, remaining = 0;
         unsigned char* data = nullptr;
         if (XGetWindowProperty(display, dragSource, connection->atom("XdndTypeList"), 0, 64, False, XA_ATOM,
-                               &actualType, &format, &count, &remaining, &data)
-                == Success
-            && data && format == 32) {
+                               &actualType, &format, &count, &remaining, &data) == Success &&
+            data && format == 32)
+        {
             auto* atoms = reinterpret_cast<Atom*>(data);
             offeredTypes.assign(atoms, atoms + count);
         }
@@ -601,7 +639,8 @@ private:
             chosen = uriList;
         else
             for (const char* name : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "STRING"})
-                if (std::find(offeredTypes.begin(), offeredTypes.end(), connection->atom(name)) != offeredTypes.end()) {
+                if (std::find(offeredTypes.begin(), offeredTypes.end(), connection->atom(name)) != offeredTypes.end())
+                {
                     chosen = connection->atom(name);
                     break;
                 }
@@ -615,7 +654,8 @@ private:
         XFlush(display);
         XEvent event;
         uint32_t start = getTicks();
-        while (!XCheckTypedWindowEvent(display, window, SelectionNotify, &event)) {
+        while (!XCheckTypedWindowEvent(display, window, SelectionNotify, &event))
+        {
             if (getTicks() - start > static_cast<uint32_t>(kSelectionWaitMs))
                 return;
             sleepMilliseconds(2);
@@ -628,9 +668,8 @@ private:
         unsigned char* data = nullptr;
         std::string content;
         if (XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &actualType, &format,
-                               &count, &remaining, &data)
-                == Success
-            && data && format == 8)
+                               &count, &remaining, &data) == Success &&
+            data && format == 8)
             content.assign(reinterpret_cast<char*>(data), count);
         if (data)
             XFree(data);

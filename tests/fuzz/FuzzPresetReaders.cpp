@@ -111,8 +111,7 @@ void checkProgramHoldsRecord(Plugin& plugin, int index, const uint8_t* record)
     check(!isLegacyLayoutMark(program->getParameter(kLayoutMarker)), "programs are stored in the current layout");
 }
 
-void checkRejected(FileResult result, const RecordingFileErrorReporter& reporter, const State& before,
-                   Plugin& plugin)
+void checkRejected(FileResult result, const RecordingFileErrorReporter& reporter, const State& before, Plugin& plugin)
 {
     check(result == FileResult::rejected, "a file is accepted or rejected");
     check(reporter.messages.size() == 1, "exactly one message");
@@ -240,8 +239,8 @@ void fuzzFailingSave(Plugin& plugin, const uint8_t* data, size_t size)
     const size_t budget = hash % (fileSize + 1);
     RecordingFileErrorReporter reporter;
     FailingWriter writer(budget);
-    const FileResult result = bank ? saveBank(plugin, path.c_str(), reporter, &writer)
-                                   : savePreset(plugin, path.c_str(), reporter, &writer);
+    const FileResult result =
+        bank ? saveBank(plugin, path.c_str(), reporter, &writer) : savePreset(plugin, path.c_str(), reporter, &writer);
     if (budget < fileSize)
     {
         check(result == FileResult::notSaved, "a failed save is reported as failed");

@@ -63,13 +63,11 @@ PluginLibrary::PluginLibrary()
         throw std::runtime_error("no VSTPluginMain in " + libraryPath);
 }
 
-TestHost::TestHost(VstIntPtr versionAnswer) : versionAnswer(versionAnswer)
-{
-    construct(versionAnswer);
-}
+TestHost::TestHost(VstIntPtr versionAnswer) : versionAnswer(versionAnswer) { construct(versionAnswer); }
 
 TestHost::TestHost(VstIntPtr versionAnswer, std::function<void(AEffect*)> duringConstruction)
-    : versionAnswer(versionAnswer), duringConstruction(std::move(duringConstruction))
+    : versionAnswer(versionAnswer),
+      duringConstruction(std::move(duringConstruction))
 {
     construct(versionAnswer);
 }
@@ -86,10 +84,7 @@ void TestHost::construct(VstIntPtr)
     }
 }
 
-TestHost::~TestHost()
-{
-    close();
-}
+TestHost::~TestHost() { close(); }
 
 VstIntPtr TestHost::close()
 {
@@ -107,8 +102,8 @@ VstIntPtr TestHost::close()
     return answer;
 }
 
-VstIntPtr VSTCALLBACK TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                         void* ptr, float opt)
+VstIntPtr VSTCALLBACK TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                         float opt)
 {
     TestHost* host = effect ? hostFor(effect) : nullptr;
     if (!host)
@@ -151,15 +146,9 @@ VstIntPtr TestHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);
 }
 
-void TestHost::setParameter(VstInt32 index, float value)
-{
-    effect->setParameter(effect, index, value);
-}
+void TestHost::setParameter(VstInt32 index, float value) { effect->setParameter(effect, index, value); }
 
-float TestHost::getParameter(VstInt32 index)
-{
-    return effect->getParameter(effect, index);
-}
+float TestHost::getParameter(VstInt32 index) { return effect->getParameter(effect, index); }
 
 namespace
 {
@@ -173,30 +162,15 @@ std::string textFrom(TestHost& host, VstInt32 opcode, VstInt32 index)
 }
 } // namespace
 
-std::string TestHost::parameterName(VstInt32 index)
-{
-    return textFrom(*this, effGetParamName, index);
-}
+std::string TestHost::parameterName(VstInt32 index) { return textFrom(*this, effGetParamName, index); }
 
-std::string TestHost::parameterDisplay(VstInt32 index)
-{
-    return textFrom(*this, effGetParamDisplay, index);
-}
+std::string TestHost::parameterDisplay(VstInt32 index) { return textFrom(*this, effGetParamDisplay, index); }
 
-std::string TestHost::parameterLabel(VstInt32 index)
-{
-    return textFrom(*this, effGetParamLabel, index);
-}
+std::string TestHost::parameterLabel(VstInt32 index) { return textFrom(*this, effGetParamLabel, index); }
 
-std::string TestHost::programName()
-{
-    return textFrom(*this, effGetProgramName, 0);
-}
+std::string TestHost::programName() { return textFrom(*this, effGetProgramName, 0); }
 
-void TestHost::setSampleRate(float rate)
-{
-    dispatch(effSetSampleRate, 0, 0, nullptr, rate);
-}
+void TestHost::setSampleRate(float rate) { dispatch(effSetSampleRate, 0, 0, nullptr, rate); }
 
 void TestHost::process(std::vector<float>& left, std::vector<float>& right, std::vector<float>& outLeft,
                        std::vector<float>& outRight)
@@ -246,8 +220,8 @@ std::string useTemporarySettingsStore(const std::string& name)
     return name;
 #else
     const char* base = std::getenv("TMPDIR");
-    std::string directory = std::string(base && *base ? base : "/tmp") + "/zelvo-settings-" +
-                            std::to_string(getpid()) + "-" + name;
+    std::string directory =
+        std::string(base && *base ? base : "/tmp") + "/zelvo-settings-" + std::to_string(getpid()) + "-" + name;
     // No shell: a test may run with a PATH that finds no rm.
     std::error_code error;
     std::filesystem::remove_all(directory, error);

@@ -50,8 +50,7 @@ public:
 
     AEffect* effect = nullptr;
 
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
     void setParameter(VstInt32 index, float value);
     float getParameter(VstInt32 index);
     std::string parameterName(VstInt32 index);
@@ -80,8 +79,8 @@ public:
     std::function<bool(const HostCall&, VstIntPtr& answer)> onCall;
 
 private:
-    static VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                          void* ptr, float opt);
+    static VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                          float opt);
     VstIntPtr handle(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     void construct(VstIntPtr versionAnswer);
 

@@ -57,10 +57,7 @@ std::string quoted(const std::string& text)
     return s + "\"";
 }
 
-std::string uri(const std::string& u)
-{
-    return "<" + u + ">";
-}
+std::string uri(const std::string& u) { return "<" + u + ">"; }
 
 const char* unitUri(lv2port::Unit unit)
 {
@@ -73,10 +70,7 @@ const char* unitUri(lv2port::Unit unit)
     }
 }
 
-std::string presetUri(int program)
-{
-    return std::string(lv2bundle::kPresetUriPrefix) + std::to_string(program);
-}
+std::string presetUri(int program) { return std::string(lv2bundle::kPresetUriPrefix) + std::to_string(program); }
 
 std::string manifest()
 {
@@ -88,7 +82,8 @@ std::string manifest()
         << "> ;\n    rdfs:seeAlso <" << lv2bundle::kPluginTtl << "> .\n";
     for (int p = 0; p < kFactoryPresetCount; ++p)
     {
-        out << "\n" << uri(presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo " << uri(lv2bundle::kPluginUri)
+        out << "\n"
+            << uri(presetUri(p)) << "\n    a pset:Preset ;\n    lv2:appliesTo " << uri(lv2bundle::kPluginUri)
             << " ;\n    rdfs:seeAlso <" << lv2bundle::kPresetsTtl << "> .\n";
     }
     return out.str();
@@ -108,8 +103,8 @@ void controlPort(std::ostringstream& out, int index)
         out << "        lv2:default " << (int)defaultValue << " ;\n";
         out << "        lv2:minimum 0 ;\n";
         out << "        lv2:maximum " << (int)maximum(index) << " ;\n";
-        out << "        lv2:portProperty lv2:integer , "
-            << (isToggle(index) ? "lv2:toggled" : "lv2:enumeration") << " ;\n";
+        out << "        lv2:portProperty lv2:integer , " << (isToggle(index) ? "lv2:toggled" : "lv2:enumeration")
+            << " ;\n";
         out << "        lv2:scalePoint";
         for (int step = 0; step < info.steps; ++step)
             out << (step ? " , " : " ") << "[ rdfs:label " << quoted(stepText(index, step)) << " ; rdf:value " << step
@@ -176,7 +171,8 @@ std::string pluginDescription()
     } properties[] = {
         {lv2bundle::kProgramsKey, "programs", "atom:Chunk",
          "The 24 programs with their names, as the bytes of a bank file."},
-        {lv2bundle::kSelectedProgramKey, "selected program", "atom:Int", "The program chosen in the preset bar, 0 to 23."},
+        {lv2bundle::kSelectedProgramKey, "selected program", "atom:Int",
+         "The program chosen in the preset bar, 0 to 23."},
         {lv2bundle::kFactoryProgramKey, "factory program", "atom:Int",
          "A factory program, 0 to 23, chosen with the values it left the factory with."},
     };
@@ -211,8 +207,8 @@ std::string presets()
         for (int index = 0; index < kControlCount; ++index)
         {
             const float value = toPortValue(index, (float)preset.values[index]);
-            out << (index ? " , " : " ") << "[\n        lv2:symbol \"" << kSymbols[index]
-                << "\" ;\n        pset:value " << number(value) << "\n    ]";
+            out << (index ? " , " : " ") << "[\n        lv2:symbol \"" << kSymbols[index] << "\" ;\n        pset:value "
+                << number(value) << "\n    ]";
         }
         out << " ;\n";
         // The port values are rounded to engineering units; the program

@@ -157,10 +157,7 @@ int64_t AudioFileReader::read(double* interleaved, int64_t frames, std::string& 
     return got;
 }
 
-AudioFileWriter::~AudioFileWriter()
-{
-    abandon();
-}
+AudioFileWriter::~AudioFileWriter() { abandon(); }
 
 bool AudioFileWriter::create(const std::string& path, int sampleRate, int channels, const AudioFormat& format,
                              std::string& error)
@@ -257,8 +254,8 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
         return true;
     if (bits != OutputBits::followInput)
     {
-        error = majorName(output.major) + " cannot hold " + subtypeName(output.subtype) + " samples (" +
-                outputPath + ")";
+        error =
+            majorName(output.major) + " cannot hold " + subtypeName(output.subtype) + " samples (" + outputPath + ")";
         return false;
     }
     // The input's sample type does not exist in this container: keep as much
@@ -279,10 +276,7 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     return false;
 }
 
-int integerBitsOfFormat(const AudioFormat& format)
-{
-    return integerBitsOf(format.subtype);
-}
+int integerBitsOfFormat(const AudioFormat& format) { return integerBitsOf(format.subtype); }
 
 bool sameFile(const std::string& a, const std::string& b)
 {

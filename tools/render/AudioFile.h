@@ -67,8 +67,7 @@ public:
     AudioFileWriter(const AudioFileWriter&) = delete;
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
-    bool create(const std::string& path, int sampleRate, int channels, const AudioFormat& format,
-                std::string& error);
+    bool create(const std::string& path, int sampleRate, int channels, const AudioFormat& format, std::string& error);
     bool write(const double* interleaved, int64_t frames, std::string& error);
     bool close(std::string& error);
     // Closes and deletes the partial file.
@@ -87,9 +86,8 @@ private:
 // input's sample type does not fit the container (float into FLAC) the
 // nearest one is taken and `note` says so. Returns false with a message when
 // no valid format results (an explicit --bits the container cannot hold).
-bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits,
-                        int channels, int sampleRate, AudioFormat& output, std::string& note,
-                        std::string& error);
+bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits, int channels,
+                        int sampleRate, AudioFormat& output, std::string& note, std::string& error);
 
 // A sample rounded to the grid of `bits`-bit integers and saturated, as the
 // writer stores it; integer samples of that grid pass unchanged.

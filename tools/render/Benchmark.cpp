@@ -12,8 +12,7 @@ constexpr int kMaximumPasses = 50;
 constexpr double kTargetSeconds = 2.0;
 
 template <typename Sample>
-double timePass(PluginHost& host, std::vector<Sample>& left, std::vector<Sample>& right, int channels,
-                int blockSize)
+double timePass(PluginHost& host, std::vector<Sample>& left, std::vector<Sample>& right, int channels, int blockSize)
 {
     const int64_t frames = (int64_t)left.size();
     std::vector<Sample> outLeft(blockSize), outRight(blockSize);
@@ -32,8 +31,8 @@ double timePass(PluginHost& host, std::vector<Sample>& left, std::vector<Sample>
 }
 
 template <typename Sample>
-BenchmarkFigures benchmarkWith(PluginHost& host, const std::vector<double>& interleaved, int channels,
-                               int sampleRate, int blockSize)
+BenchmarkFigures benchmarkWith(PluginHost& host, const std::vector<double>& interleaved, int channels, int sampleRate,
+                               int blockSize)
 {
     const int64_t frames = (int64_t)interleaved.size() / channels;
     std::vector<Sample> left((size_t)frames), right(channels == 2 ? (size_t)frames : 0);
@@ -45,8 +44,7 @@ BenchmarkFigures benchmarkWith(PluginHost& host, const std::vector<double>& inte
     }
     std::vector<double> seconds;
     double total = 0.0;
-    while ((int)seconds.size() < kMinimumPasses ||
-           (total < kTargetSeconds && (int)seconds.size() < kMaximumPasses))
+    while ((int)seconds.size() < kMinimumPasses || (total < kTargetSeconds && (int)seconds.size() < kMaximumPasses))
     {
         seconds.push_back(timePass(host, left, right, channels, blockSize));
         total += seconds.back();
@@ -66,8 +64,8 @@ BenchmarkFigures benchmarkWith(PluginHost& host, const std::vector<double>& inte
 }
 } // namespace
 
-BenchmarkFigures runBenchmark(PluginHost& host, const std::vector<double>& interleaved, int channels,
-                              int sampleRate, int blockSize, bool useDouble)
+BenchmarkFigures runBenchmark(PluginHost& host, const std::vector<double>& interleaved, int channels, int sampleRate,
+                              int blockSize, bool useDouble)
 {
     if (useDouble)
         return benchmarkWith<double>(host, interleaved, channels, sampleRate, blockSize);

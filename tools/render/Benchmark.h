@@ -19,5 +19,5 @@ struct BenchmarkFigures
 // Processes `interleaved` (1 or 2 channels) in blocks of `blockSize` frames,
 // repeated for at least 3 passes and about 2 s of processing, each pass from
 // a reset instance.
-BenchmarkFigures runBenchmark(PluginHost& host, const std::vector<double>& interleaved, int channels,
-                              int sampleRate, int blockSize, bool useDouble);
+BenchmarkFigures runBenchmark(PluginHost& host, const std::vector<double>& interleaved, int channels, int sampleRate,
+                              int blockSize, bool useDouble);

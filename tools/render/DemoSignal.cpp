@@ -40,10 +40,7 @@ struct Stereo
     }
 };
 
-int frameAt(double seconds)
-{
-    return (int)std::lround(seconds * DemoSignal::kSampleRate);
-}
+int frameAt(double seconds) { return (int)std::lround(seconds * DemoSignal::kSampleRate); }
 
 // Kick: a sine falling from 150 Hz to 48 Hz with a short click.
 void addKick(Stereo& out, double start, double level)

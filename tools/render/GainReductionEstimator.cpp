@@ -4,9 +4,9 @@
 #include <cmath>
 
 GainReductionEstimator::GainReductionEstimator(int channels, double expectedGain)
-    : channelCount(channels), expectedGain(expectedGain)
-{
-}
+    : channelCount(channels),
+      expectedGain(expectedGain)
+{}
 
 void GainReductionEstimator::add(const double* input, const double* output, int64_t frames)
 {

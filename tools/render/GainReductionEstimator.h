@@ -11,9 +11,9 @@
 
 struct GainReductionFigures
 {
-    bool measured;     // false when no sample was loud enough
-    double deepestDb;  // the deepest reduction, as a gain in dB (<= 0)
-    double averageDb;  // the mean of the per-window held reductions, dB
+    bool measured;    // false when no sample was loud enough
+    double deepestDb; // the deepest reduction, as a gain in dB (<= 0)
+    double averageDb; // the mean of the per-window held reductions, dB
 };
 
 class GainReductionEstimator

@@ -14,8 +14,7 @@ double decibels(double linear)
 }
 } // namespace
 
-LoudnessMeter::LoudnessMeter(int channels, int sampleRate)
-    : channelCount(channels), truePeak(channels, sampleRate)
+LoudnessMeter::LoudnessMeter(int channels, int sampleRate) : channelCount(channels), truePeak(channels, sampleRate)
 {
     state = ebur128_init((unsigned)channels, (unsigned long)sampleRate,
                          EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);

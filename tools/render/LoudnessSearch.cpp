@@ -25,9 +25,13 @@ std::string decibels(double value, const char* unit)
 }
 } // namespace
 
-LoudnessSearch::LoudnessSearch(const SearchTargets& targets, double startDriveDb, double startOutputDb,
-                               bool guarded, const LoudnessFigures& input)
-    : targets(targets), startDrive(startDriveDb), startOutput(startOutputDb), guarded(guarded), input(input)
+LoudnessSearch::LoudnessSearch(const SearchTargets& targets, double startDriveDb, double startOutputDb, bool guarded,
+                               const LoudnessFigures& input)
+    : targets(targets),
+      startDrive(startDriveDb),
+      startOutput(startOutputDb),
+      guarded(guarded),
+      input(input)
 {
     if (!(targets.hasLoudness() || targets.hasTruePeak()))
         return;
@@ -134,8 +138,7 @@ double LoudnessSearch::predictDrive(int count, double& hedge) const
     // it lies over it and predicts too little. The second pass of a round
     // goes the way the error is expected.
     const bool between = below && above;
-    const double nearest = std::fabs(gain - a->drive) < (b ? std::fabs(gain - b->drive) : 1e300) ? a->drive
-                                                                                                  : b->drive;
+    const double nearest = std::fabs(gain - a->drive) < (b ? std::fabs(gain - b->drive) : 1e300) ? a->drive : b->drive;
     double step = std::clamp(0.3 * std::fabs(gain - nearest), 0.03, 1.0);
     hedge = between ? -step : (b ? step : (gain >= nearest ? step : -step));
     return gain;
@@ -164,8 +167,8 @@ std::vector<PassSettings> LoudnessSearch::nextPasses(int count)
 
     double hedge = 0.0;
     double gain = predictDrive(count, hedge);
-    const bool atTop = std::any_of(points.begin(), points.end(),
-                                   [](const Point& p) { return p.drive >= kDriveMaxDb - 1e-6; });
+    const bool atTop =
+        std::any_of(points.begin(), points.end(), [](const Point& p) { return p.drive >= kDriveMaxDb - 1e-6; });
     if (gain > kDriveMaxDb)
     {
         if (atTop)
@@ -217,8 +220,8 @@ bool LoudnessSearch::record(const PassSettings& settings, const LoudnessFigures&
         fail("the output has no measurable loudness");
         return false;
     }
-    points.push_back({settings.gainDb, figures.integratedLufs - settings.ceilingDb,
-                      figures.truePeakDb - settings.outputDb});
+    points.push_back(
+        {settings.gainDb, figures.integratedLufs - settings.ceilingDb, figures.truePeakDb - settings.outputDb});
 
     auto error = [&](const LoudnessFigures& f) {
         double e = targets.hasLoudness() ? std::fabs(f.integratedLufs - targets.loudness) : 0.0;

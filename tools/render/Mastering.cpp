@@ -74,10 +74,7 @@ private:
 };
 BufferPool bufferPool;
 
-double seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // "2.41 s (4.02 s CPU)": the processor time of all threads beside the wall
 // time shows what a busy machine took away.
@@ -441,8 +438,8 @@ std::string withExtension(const std::string& name, const std::string& extension)
 
 void printSummary(const std::vector<Track>& tracks)
 {
-    std::printf("\n%-28s %-7s %8s %8s %8s %6s %8s %8s %7s\n", "file", "status", "LUFS", "dBTP", "peak", "LRA",
-                "Drive", "Output", "passes");
+    std::printf("\n%-28s %-7s %8s %8s %8s %6s %8s %8s %7s\n", "file", "status", "LUFS", "dBTP", "peak", "LRA", "Drive",
+                "Output", "passes");
     for (const Track& t : tracks)
     {
         std::string name = t.name.size() > 28 ? t.name.substr(0, 25) + "..." : t.name;
@@ -497,9 +494,8 @@ int masterAlbum(const MasteringSession& s, const StartingPoint& start, std::vect
         if (next.empty())
             break;
         std::vector<PassResult> results(next.size() * album.size());
-        runInParallel(workers, results.size(), [&](size_t i) {
-            runPass(s, *album[i % album.size()], &next[i / album.size()], results[i]);
-        });
+        runInParallel(workers, results.size(),
+                      [&](size_t i) { runPass(s, *album[i % album.size()], &next[i / album.size()], results[i]); });
         for (size_t c = 0; c < next.size(); ++c)
         {
             std::vector<const LoudnessMeter*> meters;
@@ -531,8 +527,8 @@ int masterAlbum(const MasteringSession& s, const StartingPoint& start, std::vect
     {
         for (Track* t : album)
             bufferPool.give(std::move(t->output));
-        return fail(kExitFailure, "cannot meet the target for the album: " + search.failure() +
-                                      "; no file was written");
+        return fail(kExitFailure,
+                    "cannot meet the target for the album: " + search.failure() + "; no file was written");
     }
     bool allWritten = true;
     for (Track* t : album)
@@ -675,8 +671,8 @@ int masterBatch(const MasteringSession& s)
     });
     printSummary(tracks);
     int failures = (int)std::count_if(tracks.begin(), tracks.end(), [](const Track& t) { return t.failed; });
-    std::printf("Done     %zu files, %d failed, %s with %d workers\n", tracks.size(), failures,
-                timing(began).c_str(), workers);
+    std::printf("Done     %zu files, %d failed, %s with %d workers\n", tracks.size(), failures, timing(began).c_str(),
+                workers);
     if (failures)
         return fail(kExitFailure, std::to_string(failures) + " of " + std::to_string(tracks.size()) +
                                       " files failed; the others were written");

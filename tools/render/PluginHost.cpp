@@ -144,35 +144,17 @@ std::string PluginHost::text(VstInt32 opcode, VstInt32 index)
     return buffer;
 }
 
-std::string PluginHost::effectName()
-{
-    return text(effGetEffectName, 0);
-}
+std::string PluginHost::effectName() { return text(effGetEffectName, 0); }
 
-std::string PluginHost::parameterName(int index)
-{
-    return text(effGetParamName, index);
-}
+std::string PluginHost::parameterName(int index) { return text(effGetParamName, index); }
 
-std::string PluginHost::parameterDisplay(int index)
-{
-    return text(effGetParamDisplay, index);
-}
+std::string PluginHost::parameterDisplay(int index) { return text(effGetParamDisplay, index); }
 
-std::string PluginHost::parameterLabel(int index)
-{
-    return text(effGetParamLabel, index);
-}
+std::string PluginHost::parameterLabel(int index) { return text(effGetParamLabel, index); }
 
-float PluginHost::getParameter(int index)
-{
-    return effect->getParameter(effect, index);
-}
+float PluginHost::getParameter(int index) { return effect->getParameter(effect, index); }
 
-void PluginHost::setParameter(int index, float value)
-{
-    effect->setParameter(effect, index, value);
-}
+void PluginHost::setParameter(int index, float value) { effect->setParameter(effect, index, value); }
 
 int PluginHost::findParameter(const std::string& name)
 {
@@ -191,10 +173,7 @@ void PluginHost::applyProgram(const std::string& name, const float* values, int 
     dispatch(effSetProgramName, 0, 0, programName);
 }
 
-std::string PluginHost::programName()
-{
-    return text(effGetProgramName, 0);
-}
+std::string PluginHost::programName() { return text(effGetProgramName, 0); }
 
 void PluginHost::setSampleRate(float rate)
 {

@@ -18,10 +18,7 @@ namespace
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-void printError(const std::string& message)
-{
-    std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str());
-}
+void printError(const std::string& message) { std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str()); }
 
 std::string lowercase(std::string text)
 {

@@ -18,9 +18,10 @@ constexpr std::chrono::milliseconds kRedrawInterval(100);
 } // namespace
 
 ProgressBar::ProgressBar(const std::string& label, int64_t total, bool wanted)
-    : label(label), total(total), enabled(wanted && stderrIsTerminal())
-{
-}
+    : label(label),
+      total(total),
+      enabled(wanted && stderrIsTerminal())
+{}
 
 ProgressBar::~ProgressBar()
 {
@@ -29,10 +30,7 @@ ProgressBar::~ProgressBar()
         std::fputc('\n', stderr);
 }
 
-bool ProgressBar::stderrIsTerminal()
-{
-    return isatty(fileno(stderr)) != 0;
-}
+bool ProgressBar::stderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 
 void ProgressBar::update(int64_t done)
 {

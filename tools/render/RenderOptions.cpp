@@ -217,8 +217,8 @@ bool setHelp(RenderOptions& o, const std::string&, std::string&)
 }
 
 const OptionSpec kOptionTable[] = {
-    {"--program", "NAME|NUMBER",
-     "apply a factory program by its name or number 0 to 23 (see --list-programs)", setProgram},
+    {"--program", "NAME|NUMBER", "apply a factory program by its name or number 0 to 23 (see --list-programs)",
+     setProgram},
     {"--set", "NAME=VALUE",
      "set one parameter by its name to a normalised value 0..1, after the program; repeatable "
      "(see --list-params)",
@@ -255,14 +255,13 @@ const OptionSpec kOptionTable[] = {
      "does not stop the others",
      setOutDir},
     {"--format", "wav|aiff|flac", "container of the files written to --out-dir (default: as each input)", setFormat},
-    {"--jobs", "N", "files or passes processed at once, one plug-in instance each (default: one per core)",
-     setJobs},
+    {"--jobs", "N", "files or passes processed at once, one plug-in instance each (default: one per core)", setJobs},
     {"--album", nullptr,
      "with --out-dir and a target: one set of settings for all inputs, so that the album as a whole meets the "
      "loudness target, every track stays under the true-peak limit and the tracks keep their relative loudness",
      setAlbum},
-    {"--no-align", nullptr, "keep the plug-in's raw output, delayed by its latency, instead of lining it up with the input",
-     setNoAlign},
+    {"--no-align", nullptr,
+     "keep the plug-in's raw output, delayed by its latency, instead of lining it up with the input", setNoAlign},
     {"--double", nullptr, "process through the plug-in's 64-bit callback", setDouble},
     {"--block", "N", "frames per plug-in call, 1 to 65536 (default 512)", setBlock},
     {"--plugin", "PATH", "the plug-in library to load (default: QDXZelvo beside this program)", setPlugin},
@@ -413,8 +412,8 @@ bool checkPositionalArguments(const RenderOptions& options, std::string& error)
     }
     if (count == 2 || (count == 0 && options.presetFiles.saves()))
         return true;
-    error = count < 2 ? "INPUT and OUTPUT files are needed (see --help)" : "too many file arguments: " +
-                                                                               options.positional[2];
+    error = count < 2 ? "INPUT and OUTPUT files are needed (see --help)"
+                      : "too many file arguments: " + options.positional[2];
     return false;
 }
 

@@ -46,10 +46,10 @@ struct RenderOptions
     double truePeak = NAN;
     std::string target;
     bool listTargets = false;
-    std::string outDir; // several inputs, each mastered into this folder
-    std::string format; // container for --out-dir: wav, aiff, flac; empty: as the input
-    int jobs = 0;       // parallel workers; 0: one per core
-    bool album = false; // one set of settings for all inputs
+    std::string outDir;            // several inputs, each mastered into this folder
+    std::string format;            // container for --out-dir: wav, aiff, flac; empty: as the input
+    int jobs = 0;                  // parallel workers; 0: one per core
+    bool album = false;            // one set of settings for all inputs
     PresetFileOptions presetFiles; // --preset-file, --bank-file, --save-preset, --save-bank
 };
 

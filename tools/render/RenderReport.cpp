@@ -18,8 +18,7 @@ std::string number(double value, int decimals)
 void printStreamLine(std::FILE* out, const char* name, const LoudnessFigures& f)
 {
     std::fprintf(out, "  %-8s %12s dBFS %10s dBTP %10s LUFS %8s LU\n", name, number(f.samplePeakDb, 2).c_str(),
-                 number(f.truePeakDb, 2).c_str(), number(f.integratedLufs, 1).c_str(),
-                 number(f.rangeLu, 1).c_str());
+                 number(f.truePeakDb, 2).c_str(), number(f.integratedLufs, 1).c_str(), number(f.rangeLu, 1).c_str());
 }
 } // namespace
 

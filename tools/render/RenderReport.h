@@ -18,5 +18,5 @@ struct GainReductionReport
 void printLoudnessReport(std::FILE* out, const LoudnessFigures& input, const LoudnessFigures& output,
                          const GainReductionReport& gainReduction);
 
-void printBenchmarkReport(std::FILE* out, const BenchmarkFigures& figures, int sampleRate, int channels,
-                          int blockSize, bool useDouble);
+void printBenchmarkReport(std::FILE* out, const BenchmarkFigures& figures, int sampleRate, int channels, int blockSize,
+                          bool useDouble);

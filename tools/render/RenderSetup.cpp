@@ -48,10 +48,7 @@ std::string defaultPluginPath(const char* argv0)
 }
 } // namespace
 
-void warn(const std::string& message)
-{
-    std::fprintf(stderr, "qdx-render: warning: %s\n", message.c_str());
-}
+void warn(const std::string& message) { std::fprintf(stderr, "qdx-render: warning: %s\n", message.c_str()); }
 
 bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error)
 {
@@ -91,7 +88,8 @@ GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
     else if (parameterText(host, kParameterTable[kCalibrate].name) != "off")
         report.unavailableReason = "the calibration generator is on";
     char* end = nullptr;
-    std::string drive = parameterText(host, kParameterTable[kDrive].name), output = parameterText(host, kParameterTable[kOutput].name);
+    std::string drive = parameterText(host, kParameterTable[kDrive].name),
+                output = parameterText(host, kParameterTable[kOutput].name);
     double driveDb = std::strtod(drive.c_str(), &end);
     bool driveRead = end && end != drive.c_str();
     double outputDb = std::strtod(output.c_str(), &end);
@@ -124,7 +122,8 @@ std::string configureWordLength(PluginHost& host, const RenderOptions& options, 
         return "";
     if (parameterText(host, kParameterTable[kPower].name) != "on")
         return "";
-    const int quantize = host.findParameter(kParameterTable[kQuantize].name), bits = host.findParameter(kParameterTable[kBits].name);
+    const int quantize = host.findParameter(kParameterTable[kQuantize].name),
+              bits = host.findParameter(kParameterTable[kBits].name);
     if (quantize < 0 || bits < 0)
         return "";
     for (const ParameterSetting& setting : options.settings)

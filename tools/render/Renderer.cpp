@@ -18,9 +18,10 @@ class InputHistory
 {
 public:
     InputHistory(int channels, int64_t capacityFrames)
-        : channels(channels), capacity(capacityFrames), frames((size_t)(capacityFrames * channels), 0.0)
-    {
-    }
+        : channels(channels),
+          capacity(capacityFrames),
+          frames((size_t)(capacityFrames * channels), 0.0)
+    {}
     void store(int64_t frame, const double* interleaved)
     {
         std::copy(interleaved, interleaved + channels, &frames[(size_t)((frame % capacity) * channels)]);
@@ -38,10 +39,13 @@ class BlockProcessor
 {
 public:
     BlockProcessor(PluginHost& host, int channels, int blockSize)
-        : host(host), channels(channels), inLeft(blockSize), inRight(blockSize), outLeft(blockSize),
+        : host(host),
+          channels(channels),
+          inLeft(blockSize),
+          inRight(blockSize),
+          outLeft(blockSize),
           outRight(blockSize)
-    {
-    }
+    {}
 
     // One plug-in call: interleaved doubles in, interleaved doubles out.
     void process(const double* in, double* out, int frames)
@@ -117,8 +121,8 @@ bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const 
 
     ProgressBar progress("Rendering", settings.showProgress ? reader.frames() : 0, settings.showProgress);
     host.startProcessing();
-    int64_t fed = 0;         // frames given to the plug-in, file and flush
-    int64_t fileFrames = 0;  // frames read from the file
+    int64_t fed = 0;        // frames given to the plug-in, file and flush
+    int64_t fileFrames = 0; // frames read from the file
     int64_t flushLeft = latency;
     bool inFlush = false;
     for (;;)
@@ -190,7 +194,8 @@ int64_t MemorySource::read(double* interleaved, int64_t count, std::string&)
 }
 
 MemorySink::MemorySink(int channels, int integerBits, bool asDoubles, PassAudio&& reuse, int64_t expectedFrames)
-    : audio(std::move(reuse)), integerBits(integerBits)
+    : audio(std::move(reuse)),
+      integerBits(integerBits)
 {
     audio.channels = channels;
     audio.asDoubles = asDoubles;

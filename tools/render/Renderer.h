@@ -68,10 +68,7 @@ struct PassAudio
     std::vector<float> floats;
     std::vector<double> doubles;
 
-    int64_t frames() const
-    {
-        return (int64_t)(asDoubles ? doubles.size() : floats.size()) / channels;
-    }
+    int64_t frames() const { return (int64_t)(asDoubles ? doubles.size() : floats.size()) / channels; }
     // Hands consecutive stretches to `use(firstFrame, interleaved, frames)`.
     template <typename Use>
     void forEachStretch(Use use) const

@@ -68,7 +68,8 @@ int listPrograms(PluginHost& host)
     {
         applyFactoryProgram(host, i);
         std::printf("%3d  %-22s %9s dB %9s ms %9s dB\n", i, kFactoryPresets[i].name,
-                    parameterText(host, kParameterTable[kDrive].name).c_str(), parameterText(host, kParameterTable[kRelease].name).c_str(),
+                    parameterText(host, kParameterTable[kDrive].name).c_str(),
+                    parameterText(host, kParameterTable[kRelease].name).c_str(),
                     parameterText(host, kParameterTable[kLeveller].name).c_str());
     }
     return 0;
@@ -92,7 +93,8 @@ bool writeDemoInput(const std::string& path, std::string& error)
     std::vector<double> signal = generateDemoSignal();
     AudioFormat wav;
     std::string note;
-    if (!chooseOutputFormat(wave24BitFormat(), path, OutputBits::followInput, 2, DemoSignal::kSampleRate, wav, note, error))
+    if (!chooseOutputFormat(wave24BitFormat(), path, OutputBits::followInput, 2, DemoSignal::kSampleRate, wav, note,
+                            error))
         return false;
     AudioFileWriter writer;
     if (!writer.create(path, DemoSignal::kSampleRate, 2, wav, error) ||
@@ -134,8 +136,7 @@ int benchmark(const Session& s)
         return fail(kExitUsage, error);
     if (!savePresetFiles(host, s.options))
         return kExitFailure;
-    BenchmarkFigures figures =
-        runBenchmark(host, samples, channels, rate, s.options.blockSize, s.options.useDouble);
+    BenchmarkFigures figures = runBenchmark(host, samples, channels, rate, s.options.blockSize, s.options.useDouble);
     printBenchmarkReport(stdout, figures, rate, channels, s.options.blockSize, s.options.useDouble);
     return 0;
 }
@@ -178,8 +179,10 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     std::printf("Input    %s: %s, %d Hz, %s, %.3f s\n", inputPath.c_str(), describeFormat(reader.format()).c_str(),
                 rate, channels == 2 ? "stereo" : "mono", (double)reader.frames() / rate);
     std::printf("Program  \"%s\": Drive %s dB, Output %s dB, Power %s%s\n", host.programName().c_str(),
-                parameterText(host, kParameterTable[kDrive].name).c_str(), parameterText(host, kParameterTable[kOutput].name).c_str(),
-                parameterText(host, kParameterTable[kPower].name).c_str(), options.useDouble ? ", 64-bit processing" : "");
+                parameterText(host, kParameterTable[kDrive].name).c_str(),
+                parameterText(host, kParameterTable[kOutput].name).c_str(),
+                parameterText(host, kParameterTable[kPower].name).c_str(),
+                options.useDouble ? ", 64-bit processing" : "");
     std::printf("Latency  %d samples, %s\n", host.latency(), options.align ? "compensated" : "kept (--no-align)");
     std::printf("Output   %s: %s\n", outputPath.c_str(), describeFormat(format).c_str());
     if (!wordLength.empty())
@@ -194,8 +197,7 @@ int render(const Session& s, const std::string& inputPath, const std::string& ou
     if (!writer.create(outputPath, rate, channels, format, error))
         return fail(kExitFailure, error);
     RenderSettings settings{options.align, options.useDouble, options.blockSize};
-    RenderMeters meters{&inputMeter, &outputMeter,
-                        gainReduction.unavailableReason.empty() ? &estimator : nullptr};
+    RenderMeters meters{&inputMeter, &outputMeter, gainReduction.unavailableReason.empty() ? &estimator : nullptr};
     if (!renderFile(host, reader, writer, settings, meters, error) || !writer.close(error))
         return fail(kExitFailure, error);
     gainReduction.figures = estimator.figures();

@@ -2,14 +2,17 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 uint32_t crc32(const uint8_t* data, size_t size, uint32_t crc = 0)
 {
     static uint32_t table[256];
     static bool ready = false;
-    if (!ready) {
-        for (uint32_t n = 0; n < 256; ++n) {
+    if (!ready)
+    {
+        for (uint32_t n = 0; n < 256; ++n)
+        {
             uint32_t c = n;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
@@ -49,7 +52,8 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
     std::vector<uint8_t> raw;
     const size_t stride = static_cast<size_t>(width) * 3;
     raw.reserve((stride + 1) * height);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
+    {
         raw.push_back(0);
         raw.insert(raw.end(), rgb.begin() + y * stride, rgb.begin() + (y + 1) * stride);
     }
@@ -57,7 +61,8 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
     // zlib stream of stored blocks (at most 65535 bytes each) and the Adler-32 sum.
     std::vector<uint8_t> zlib = {0x78, 0x01};
     size_t offset = 0;
-    do {
+    do
+    {
         const size_t length = raw.size() - offset > 65535 ? 65535 : raw.size() - offset;
         const bool last = offset + length == raw.size();
         zlib.push_back(last ? 1 : 0);
@@ -69,7 +74,8 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
         offset += length;
     } while (offset < raw.size());
     uint32_t a = 1, b = 0;
-    for (uint8_t byte : raw) {
+    for (uint8_t byte : raw)
+    {
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
@@ -103,7 +109,8 @@ bool writeCompressedPng(const std::string& path, int width, int height, const st
         return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
+    if (!png || !info || setjmp(png_jmpbuf(png)))
+    {
         png_destroy_write_struct(&png, info ? &info : nullptr);
         std::fclose(out);
         return false;

@@ -24,7 +24,8 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr int kBlockFrames = 512;
 
@@ -86,15 +87,18 @@ int main(int argc, char** argv)
         return fail(std::string("cannot read ") + argv[1] + ": " + sf_strerror(nullptr));
 
     Display* display = XOpenDisplay(nullptr);
-    if (!display) {
+    if (!display)
+    {
         sf_close(input);
         return fail("no X display (set DISPLAY, or run under xvfb-run)");
     }
 
     void* library = dlopen(pluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entry = library ? reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(library, "VSTPluginMain")) : nullptr;
+    auto entry =
+        library ? reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(library, "VSTPluginMain")) : nullptr;
     AEffect* effect = entry ? entry(hostCallback) : nullptr;
-    if (!effect) {
+    if (!effect)
+    {
         sf_close(input);
         XCloseDisplay(display);
         return fail("cannot load the plug-in " + pluginPath());
@@ -120,12 +124,14 @@ int main(int argc, char** argv)
     XStoreName(display, parent, "QDX Zelvo");
     XSelectInput(display, parent, StructureNotifyMask);
     XMapWindow(display, parent);
-    for (XEvent event;;) {
+    for (XEvent event;;)
+    {
         XNextEvent(display, &event);
         if (event.type == MapNotify)
             break;
     }
-    if (!dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent), 0.0f)) {
+    if (!dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent), 0.0f))
+    {
         return fail("the editor did not open");
     }
 
@@ -136,11 +142,13 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     const long long maxFrames = static_cast<long long>(seconds * format.samplerate);
     long long done = 0;
-    while (done < maxFrames) {
+    while (done < maxFrames)
+    {
         const sf_count_t got = sf_readf_float(input, interleaved.data(), kBlockFrames);
         if (got <= 0)
             break;
-        for (sf_count_t i = 0; i < kBlockFrames; ++i) {
+        for (sf_count_t i = 0; i < kBlockFrames; ++i)
+        {
             const bool have = i < got;
             left[i] = have ? interleaved[i * format.channels] : 0.0f;
             right[i] = have ? interleaved[i * format.channels + (format.channels > 1 ? 1 : 0)] : 0.0f;
@@ -153,7 +161,8 @@ int main(int argc, char** argv)
         std::this_thread::sleep_until(due);
     }
     // A few more passes so that the last values are drawn.
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
+    {
         dispatch(effEditIdle, 0, 0, nullptr, 0.0f);
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
@@ -162,10 +171,12 @@ int main(int argc, char** argv)
     XImage* image = XGetImage(display, parent, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
                               AllPlanes, ZPixmap);
     bool written = false;
-    if (image) {
+    if (image)
+    {
         std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
+            for (int x = 0; x < width; ++x)
+            {
                 const unsigned long pixel = XGetPixel(image, x, y);
                 uint8_t* out = &rgb[(static_cast<size_t>(y) * width + x) * 3];
                 out[0] = channel(pixel, image->red_mask);
@@ -188,6 +199,7 @@ int main(int argc, char** argv)
     sf_close(input);
     if (!written)
         return fail(std::string("cannot write ") + argv[2]);
-    std::printf("%s: %d x %d, %.1f s of audio\n", argv[2], width, height, static_cast<double>(done) / format.samplerate);
+    std::printf("%s: %d x %d, %.1f s of audio\n", argv[2], width, height,
+                static_cast<double>(done) / format.samplerate);
     return 0;
 }

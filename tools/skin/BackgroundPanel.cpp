@@ -79,17 +79,16 @@ void readoutBezel(Canvas& c, const Rect& r)
 
 void header(Canvas& c)
 {
-    c.fillRect(0, 0, SkinLayout::kEditorWidth, 24, [](float, float y) {
-        return mix(Colour::rgb(36, 38, 41), Colour::rgb(28, 29, 32), y / 24.0f);
-    });
+    c.fillRect(0, 0, SkinLayout::kEditorWidth, 24,
+               [](float, float y) { return mix(Colour::rgb(36, 38, 41), Colour::rgb(28, 29, 32), y / 24.0f); });
     c.fillRect(0, 24, SkinLayout::kEditorWidth, 25, Colour::rgb(18, 19, 21));
     c.fillRect(0, 25, SkinLayout::kEditorWidth, 26, Theme::kEdgeLight.withAlpha(0.5f));
     StrokeFont::drawEngraved(c, 16, 7.5f, "QDX", 9, 1.6f, 2.2f, Theme::kAccent);
     StrokeFont::drawEngraved(c, 16 + StrokeFont::width("QDX", 9, 2.2f) + 7, 7.5f, "ZELVO", 9, 1.6f, 2.2f,
                              Theme::kHeading);
     const std::string subtitle = "FULL BAND PRECISION LIMITER";
-    PixelFont::drawEngraved(c, SkinLayout::kEditorWidth - 16 - PixelFont::proportionalWidth(subtitle, 2), 9,
-                            subtitle, Theme::kLabelDim, 2);
+    PixelFont::drawEngraved(c, SkinLayout::kEditorWidth - 16 - PixelFont::proportionalWidth(subtitle, 2), 9, subtitle,
+                            Theme::kLabelDim, 2);
 }
 
 void presetBar(Canvas& c)
@@ -122,7 +121,7 @@ void presetBar(Canvas& c)
     between("StoreA", "RecallA", "A");
     between("StoreB", "RecallB", "B");
 }
-}
+} // namespace
 
 Image paintBackgroundPanel()
 {
@@ -199,8 +198,7 @@ Image paintBackgroundPanel()
         c.strokeRoundRect(float(a.left + 3.5f), float(a.top + 1.5f), float(a.right - 3.5f), float(a.bottom - 4.5f), 4,
                           1.0f, Theme::kEdgeLight.withAlpha(0.6f));
         const float w = StrokeFont::width("ZELVO", 9, 2.5f);
-        StrokeFont::drawEngraved(c, a.centreX() - w * 0.5f, float(a.top + 6), "ZELVO", 9, 1.5f, 2.5f,
-                                 Theme::kHeading);
+        StrokeFont::drawEngraved(c, a.centreX() - w * 0.5f, float(a.top + 6), "ZELVO", 9, 1.5f, 2.5f, Theme::kHeading);
         PixelFont::drawEngravedCentred(c, int(a.centreX()), a.top + 18, "ABOUT", Theme::kLabelDim, 2);
     }
 

@@ -36,7 +36,7 @@ Image glyphStrip(PixelFont::Face face, const Style& label, const Style& value)
     }
     return img;
 }
-}
+} // namespace
 
 void addBitmapFonts(Skin& skin)
 {
@@ -53,6 +53,6 @@ void addBitmapFonts(Skin& skin)
     skin.push_back({158, 8, kCells,
                     glyphStrip(PixelFont::Face::Wide, {key, Colour::rgb(34, 37, 40)}, {key, Colour::rgb(20, 70, 96)})});
     // 159: light ink for the dark entry fields of Drive and Output.
-    skin.push_back({159, 8, kCells,
-                    glyphStrip(PixelFont::Face::Wide, {key, Colour::rgb(178, 214, 228)}, {key, Theme::kAccent})});
+    skin.push_back(
+        {159, 8, kCells, glyphStrip(PixelFont::Face::Wide, {key, Colour::rgb(178, 214, 228)}, {key, Theme::kAccent})});
 }

@@ -29,12 +29,12 @@ std::vector<uint8_t> header(int width, int height, int bitsPerPixel, uint32_t pa
     put32(out, dataOffset);
     put32(out, 40);
     put32(out, uint32_t(width));
-    put32(out, uint32_t(height));  // positive: rows stored bottom-up
+    put32(out, uint32_t(height)); // positive: rows stored bottom-up
     put16(out, 1);
     put16(out, uint32_t(bitsPerPixel));
-    put32(out, 0);  // uncompressed
+    put32(out, 0); // uncompressed
     put32(out, rowBytes * uint32_t(height));
-    put32(out, 2835);  // 72 dpi
+    put32(out, 2835); // 72 dpi
     put32(out, 2835);
     put32(out, paletteEntries);
     put32(out, 0);
@@ -49,7 +49,7 @@ bool save(const std::string& path, const std::vector<uint8_t>& bytes)
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
-}
+} // namespace
 
 bool writeBmp(const std::string& path, const Image& image, int bitsPerPixel)
 {

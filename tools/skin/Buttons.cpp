@@ -19,9 +19,9 @@ enum class Look
     Off,
     On,
     Flash,
-    Disabled,    // on, but the function it belongs to is switched off
-    Warning,     // calibration noise on, steady picture
-    WarningLit,  // calibration noise on, blink picture
+    Disabled,   // on, but the function it belongs to is switched off
+    Warning,    // calibration noise on, steady picture
+    WarningLit, // calibration noise on, blink picture
 };
 
 struct Palette
@@ -55,9 +55,8 @@ Palette paletteFor(Look look)
 void paintKey(Canvas& c, float y0, float w, float h, const Palette& p)
 {
     c.fillRoundRect(0, y0, w, y0 + h, 3.5f, Colour::rgb(14, 15, 17));
-    c.fillRoundRect(1, y0 + 1, w - 1, y0 + h - 1, 2.5f, [&](float, float y) {
-        return mix(p.faceTop, p.faceBottom, std::clamp((y - y0) / h, 0.0f, 1.0f));
-    });
+    c.fillRoundRect(1, y0 + 1, w - 1, y0 + h - 1, 2.5f,
+                    [&](float, float y) { return mix(p.faceTop, p.faceBottom, std::clamp((y - y0) / h, 0.0f, 1.0f)); });
     c.fillRect(3, y0 + 1, w - 3, y0 + 2, Colour::rgb(255, 255, 255, 0.10f));
 }
 
@@ -69,8 +68,7 @@ void paintCaptionedKey(Canvas& c, float y0, float w, float h, const std::string&
     const int tx = int(std::floor((w - textWidth) * 0.5f + 0.5f));
     const int ty = int(y0) + 4;
     if (p.glow > 0)
-        c.fillRoundRect(tx - 3.0f, ty - 2.0f, tx + textWidth + 3.0f, ty + 9.0f, 4,
-                        p.bar.withAlpha(p.glow), 4.0f);
+        c.fillRoundRect(tx - 3.0f, ty - 2.0f, tx + textWidth + 3.0f, ty + 9.0f, 4, p.bar.withAlpha(p.glow), 4.0f);
     PixelFont::draw(c, tx, ty, caption, p.text);
     // The state bar under the caption.
     const float bx0 = 6, bx1 = w - 6, by = y0 + h - 5;
@@ -151,8 +149,8 @@ void addModeSelector(Skin& skin, const Image& panel)
         c.fillRoundRect(2, 21, w - 2.0f, 35, 2, Colour::rgb(14, 15, 17));
         c.fillRoundRect(3, 22, w - 3.0f, 34, 1.5f, Theme::kWell);
         const std::string text = flash ? "STORE" : scales[scale];
-        const Colour ink = flash ? Colour::rgb(225, 245, 255)
-                                 : (kSystem ? Colour::rgb(150, 214, 242) : Colour::rgb(110, 118, 126));
+        const Colour ink =
+            flash ? Colour::rgb(225, 245, 255) : (kSystem ? Colour::rgb(150, 214, 242) : Colour::rgb(110, 118, 126));
         PixelFont::draw(c, int(std::floor((w - PixelFont::proportionalWidth(text)) * 0.5f + 0.5f)), 24, text, ink);
         strip.paste(c.toImage(), 0, f * h);
     }
@@ -166,7 +164,7 @@ void addShapeSwitch(Skin& skin, const Image& panel)
     const Rect r = SkinLayout::placement("TransShape").rect;
     const int w = r.width(), h = r.height();
     const Image backdrop = panel.crop(r.left, r.top, w, h);
-    const float stops[3] = {10.0f, 43.0f, 76.0f};  // centres of the hot spots, relative to the switch
+    const float stops[3] = {10.0f, 43.0f, 76.0f}; // centres of the hot spots, relative to the switch
     Image strip(w, h * 3);
     for (int f = 0; f < 3; ++f)
     {
@@ -209,18 +207,20 @@ void addPowerKey(Skin& skin, const Image& panel)
         c.fillCircle(cx, cy + 1.2f, rad, Colour::rgb(0, 0, 0, 0.5f), 2.5f);
         c.fillCircle(cx, cy, rad, Colour::rgb(14, 15, 17));
         c.fillCircle(cx, cy, rad - 1.2f, [=](float, float y) {
-            return mix(Colour::rgb(82, 86, 92), Colour::rgb(40, 42, 46), std::clamp((y - cy + rad) / (2 * rad), 0.0f, 1.0f));
+            return mix(Colour::rgb(82, 86, 92), Colour::rgb(40, 42, 46),
+                       std::clamp((y - cy + rad) / (2 * rad), 0.0f, 1.0f));
         });
         const Colour ink = f ? Theme::kAccent : Colour::rgb(118, 124, 130);
         if (f)
             c.fillCircle(cx, cy, 10, Theme::kAccent.withAlpha(0.25f), 6.0f);
-        c.arc(cx, cy, 6.5f, 2.0f, 0.6f, 2 * 3.14159265f - 0.6f, [ink](float, float) { return ink; }, true);
+        c.arc(
+            cx, cy, 6.5f, 2.0f, 0.6f, 2 * 3.14159265f - 0.6f, [ink](float, float) { return ink; }, true);
         c.line(cx, cy - 9.0f, cx, cy - 2.5f, 2.0f, ink);
         strip.paste(c.toImage(), 0, f * h);
     }
     skin.push_back({149, 8, 2, std::move(strip)});
 }
-}
+} // namespace
 
 void addButtons(Skin& skin, const Image& panel)
 {

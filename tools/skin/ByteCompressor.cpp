@@ -27,7 +27,7 @@ void flushLiterals(std::vector<uint8_t>& out, const std::vector<uint8_t>& in, si
         from += n;
     }
 }
-}
+} // namespace
 
 std::vector<uint8_t> packBytes(const std::vector<uint8_t>& in)
 {
@@ -54,7 +54,8 @@ std::vector<uint8_t> packBytes(const std::vector<uint8_t>& in)
                 if (distance > kWindow)
                     break;
                 size_t length = 0;
-                while (length < kMaxMatch && pos + length < in.size() && in[size_t(candidate) + length] == in[pos + length])
+                while (length < kMaxMatch && pos + length < in.size() &&
+                       in[size_t(candidate) + length] == in[pos + length])
                     ++length;
                 if (length > bestLength)
                 {

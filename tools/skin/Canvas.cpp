@@ -52,7 +52,8 @@ void Canvas::blend(int x, int y, const Colour& c, float coverage)
     d.b += (c.b - d.b) * a;
 }
 
-void Canvas::fill(float x0, float y0, float x1, float y1, const Distance& distance, const Shader& shader, float softness)
+void Canvas::fill(float x0, float y0, float x1, float y1, const Distance& distance, const Shader& shader,
+                  float softness)
 {
     const int ix0 = std::max(0, int(std::floor(x0 - softness)));
     const int iy0 = std::max(0, int(std::floor(y0 - softness)));
@@ -89,39 +90,44 @@ void Canvas::fillRect(float x0, float y0, float x1, float y1, const Shader& s)
 
 void Canvas::fillRoundRect(float x0, float y0, float x1, float y1, float radius, const Shader& s, float softness)
 {
-    fill(x0, y0, x1, y1, [=](float x, float y) { return roundRectDistance(x, y, x0, y0, x1, y1, radius); }, s,
-         softness);
+    fill(
+        x0, y0, x1, y1, [=](float x, float y) { return roundRectDistance(x, y, x0, y0, x1, y1, radius); }, s, softness);
 }
 
 void Canvas::fillRoundRect(float x0, float y0, float x1, float y1, float radius, const Colour& c, float softness)
 {
-    fillRoundRect(x0, y0, x1, y1, radius, [c](float, float) { return c; }, softness);
+    fillRoundRect(
+        x0, y0, x1, y1, radius, [c](float, float) { return c; }, softness);
 }
 
 void Canvas::strokeRoundRect(float x0, float y0, float x1, float y1, float radius, float width, const Colour& c)
 {
-    fill(x0 - width, y0 - width, x1 + width, y1 + width,
-         [=](float x, float y) { return std::fabs(roundRectDistance(x, y, x0, y0, x1, y1, radius)) - width * 0.5f; },
-         [c](float, float) { return c; });
+    fill(
+        x0 - width, y0 - width, x1 + width, y1 + width,
+        [=](float x, float y) { return std::fabs(roundRectDistance(x, y, x0, y0, x1, y1, radius)) - width * 0.5f; },
+        [c](float, float) { return c; });
 }
 
 void Canvas::fillCircle(float cx, float cy, float radius, const Shader& s, float softness)
 {
-    fill(cx - radius, cy - radius, cx + radius, cy + radius,
-         [=](float x, float y) { return std::hypot(x - cx, y - cy) - radius; }, s, softness);
+    fill(
+        cx - radius, cy - radius, cx + radius, cy + radius,
+        [=](float x, float y) { return std::hypot(x - cx, y - cy) - radius; }, s, softness);
 }
 
 void Canvas::fillCircle(float cx, float cy, float radius, const Colour& c, float softness)
 {
-    fillCircle(cx, cy, radius, [c](float, float) { return c; }, softness);
+    fillCircle(
+        cx, cy, radius, [c](float, float) { return c; }, softness);
 }
 
 void Canvas::ring(float cx, float cy, float radius, float width, const Colour& c)
 {
     const float r = radius + width;
-    fill(cx - r, cy - r, cx + r, cy + r,
-         [=](float x, float y) { return std::fabs(std::hypot(x - cx, y - cy) - radius) - width * 0.5f; },
-         [c](float, float) { return c; });
+    fill(
+        cx - r, cy - r, cx + r, cy + r,
+        [=](float x, float y) { return std::fabs(std::hypot(x - cx, y - cy) - radius) - width * 0.5f; },
+        [c](float, float) { return c; });
 }
 
 void Canvas::arc(float cx, float cy, float radius, float width, float a0, float a1, const Shader& s, bool roundCaps)
@@ -132,24 +138,25 @@ void Canvas::arc(float cx, float cy, float radius, float width, float a0, float 
     const float ex0 = cx + radius * std::sin(a0), ey0 = cy - radius * std::cos(a0);
     const float ex1 = cx + radius * std::sin(a1), ey1 = cy - radius * std::cos(a1);
     const float r = radius + width;
-    fill(cx - r, cy - r, cx + r, cy + r,
-         [=](float x, float y) {
-             const float dx = x - cx, dy = y - cy;
-             float a = std::atan2(dx, -dy) - mid;
-             while (a > kPi)
-                 a -= 2 * kPi;
-             while (a < -kPi)
-                 a += 2 * kPi;
-             const float radial = std::fabs(std::hypot(dx, dy) - radius) - width * 0.5f;
-             if (std::fabs(a) <= half)
-                 return radial;
-             if (roundCaps)
-                 return std::min(std::hypot(x - ex0, y - ey0), std::hypot(x - ex1, y - ey1)) - width * 0.5f;
-             // Butt ends: distance to the end rays, intersected with the ring.
-             const float along = std::hypot(dx, dy) * std::sin(std::fabs(a) - half);
-             return std::max(radial, along);
-         },
-         s, 1.0f);
+    fill(
+        cx - r, cy - r, cx + r, cy + r,
+        [=](float x, float y) {
+            const float dx = x - cx, dy = y - cy;
+            float a = std::atan2(dx, -dy) - mid;
+            while (a > kPi)
+                a -= 2 * kPi;
+            while (a < -kPi)
+                a += 2 * kPi;
+            const float radial = std::fabs(std::hypot(dx, dy) - radius) - width * 0.5f;
+            if (std::fabs(a) <= half)
+                return radial;
+            if (roundCaps)
+                return std::min(std::hypot(x - ex0, y - ey0), std::hypot(x - ex1, y - ey1)) - width * 0.5f;
+            // Butt ends: distance to the end rays, intersected with the ring.
+            const float along = std::hypot(dx, dy) * std::sin(std::fabs(a) - half);
+            return std::max(radial, along);
+        },
+        s, 1.0f);
 }
 
 void Canvas::line(float x0, float y0, float x1, float y1, float width, const Colour& c)
@@ -170,14 +177,15 @@ void Canvas::strokeSegments(const std::vector<float>& segs, float width, const C
         by1 = std::max(by1, segs[i + 1]);
     }
     const float pad = width + softness;
-    fill(bx0 - pad, by0 - pad, bx1 + pad, by1 + pad,
-         [&](float x, float y) {
-             float d = 1e9f;
-             for (size_t i = 0; i + 3 < segs.size(); i += 4)
-                 d = std::min(d, segmentDistance(x, y, segs[i], segs[i + 1], segs[i + 2], segs[i + 3]));
-             return d - width * 0.5f;
-         },
-         [c](float, float) { return c; }, softness);
+    fill(
+        bx0 - pad, by0 - pad, bx1 + pad, by1 + pad,
+        [&](float x, float y) {
+            float d = 1e9f;
+            for (size_t i = 0; i + 3 < segs.size(); i += 4)
+                d = std::min(d, segmentDistance(x, y, segs[i], segs[i + 1], segs[i + 2], segs[i + 3]));
+            return d - width * 0.5f;
+        },
+        [c](float, float) { return c; }, softness);
 }
 
 Image Canvas::toImage() const

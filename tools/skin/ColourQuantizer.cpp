@@ -63,10 +63,11 @@ struct Box
 
 int distance(uint32_t a, uint32_t b)
 {
-    const int dr = channel(a, 0) - channel(b, 0), dg = channel(a, 1) - channel(b, 1), db = channel(a, 2) - channel(b, 2);
+    const int dr = channel(a, 0) - channel(b, 0), dg = channel(a, 1) - channel(b, 1),
+              db = channel(a, 2) - channel(b, 2);
     return 3 * dr * dr + 4 * dg * dg + 2 * db * db;
 }
-}
+} // namespace
 
 PalettedImage quantize(const Image& image)
 {

@@ -11,8 +11,8 @@
 
 struct PalettedImage
 {
-    std::vector<uint32_t> palette;  // 0xAARRGGBB, at most 256 entries
-    std::vector<uint8_t> indices;   // one per pixel, rows top to bottom
+    std::vector<uint32_t> palette; // 0xAARRGGBB, at most 256 entries
+    std::vector<uint8_t> indices;  // one per pixel, rows top to bottom
 };
 
 PalettedImage quantize(const Image& image);

@@ -13,10 +13,7 @@ Image Image::crop(int x, int y, int w, int h) const
     return out;
 }
 
-void Image::paste(const Image& src, int x, int y)
-{
-    paste(src, 0, 0, src.width, src.height, x, y);
-}
+void Image::paste(const Image& src, int x, int y) { paste(src, 0, 0, src.width, src.height, x, y); }
 
 void Image::paste(const Image& src, int sx, int sy, int w, int h, int x, int y)
 {

@@ -12,14 +12,14 @@
 namespace
 {
 constexpr int kFrames = 101;
-constexpr float kSweep = 2.35619449f;  // 135 degrees either side of 12 o'clock
+constexpr float kSweep = 2.35619449f; // 135 degrees either side of 12 o'clock
 
 struct KnobStyle
 {
     const char* placement;
     int id;
-    bool bipolar;  // the arc grows from the centre (a value of 0.5 shows no arc)
-    int headroom;  // pixels left free above the knob for its title
+    bool bipolar; // the arc grows from the centre (a value of 0.5 shows no arc)
+    int headroom; // pixels left free above the knob for its title
 };
 
 void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bipolar)
@@ -30,11 +30,13 @@ void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bip
     const float angle = -kSweep + 2 * kSweep * value;
 
     // Track and value arc.
-    c.arc(cx, cy, arcRadius, arcWidth, -kSweep, kSweep, [](float, float) { return Theme::kWell; }, true);
+    c.arc(
+        cx, cy, arcRadius, arcWidth, -kSweep, kSweep, [](float, float) { return Theme::kWell; }, true);
     const float from = bipolar ? 0.0f : -kSweep;
     if (std::fabs(angle - from) > 0.01f)
-        c.arc(cx, cy, arcRadius, arcWidth - 0.6f, std::min(from, angle), std::max(from, angle),
-              [](float, float) { return Theme::kAccent; }, true);
+        c.arc(
+            cx, cy, arcRadius, arcWidth - 0.6f, std::min(from, angle), std::max(from, angle),
+            [](float, float) { return Theme::kAccent; }, true);
 
     // Cap: shadow, rim and a face lit from the top left.
     c.fillCircle(cx, cy + 1.5f, body + 0.5f, Colour::rgb(0, 0, 0, 0.6f), 3.0f);
@@ -48,10 +50,13 @@ void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bip
     });
 
     // A soft sheen along the upper rim, as from a light above the panel.
-    c.arc(cx, cy, body - 0.9f, 1.1f, -1.9f, 1.9f, [=](float x, float) {
-        const float t = 1.0f - std::min(1.0f, std::fabs(x - cx) / body);
-        return Colour::rgb(255, 255, 255, 0.05f + 0.16f * t);
-    }, false);
+    c.arc(
+        cx, cy, body - 0.9f, 1.1f, -1.9f, 1.9f,
+        [=](float x, float) {
+            const float t = 1.0f - std::min(1.0f, std::fabs(x - cx) / body);
+            return Colour::rgb(255, 255, 255, 0.05f + 0.16f * t);
+        },
+        false);
 
     // Pointer: a light line from near the centre to the rim.
     const float sx = std::sin(angle), sy = -std::cos(angle);
@@ -60,7 +65,7 @@ void paintKnob(Canvas& c, float cx, float cy, float outer, float value, bool bip
     c.line(cx + sx * body * 0.30f, cy + sy * body * 0.30f, cx + sx * (body - 2.5f), cy + sy * (body - 2.5f), 2.0f,
            Colour::rgb(236, 240, 244));
 }
-}
+} // namespace
 
 void addKnobStrips(Skin& skin, const Image& panel)
 {
@@ -80,8 +85,7 @@ void addKnobStrips(Skin& skin, const Image& panel)
         for (int f = 0; f < kFrames; ++f)
         {
             Canvas c(backdrop);
-            paintKnob(c, r.width() * 0.5f, (r.height() + k.headroom) * 0.5f, outer, f / float(kFrames - 1),
-                      k.bipolar);
+            paintKnob(c, r.width() * 0.5f, (r.height() + k.headroom) * 0.5f, outer, f / float(kFrames - 1), k.bipolar);
             strip.paste(c.toImage(), 0, f * r.height());
         }
         skin.push_back({k.id, 8, kFrames, std::move(strip)});

@@ -25,10 +25,7 @@ constexpr int kScaleHeight = 367;
 
 // LED segments: two rows lit, one dark, counted from the bars' foot so lit
 // and unlit pictures and all scale offsets share the same ruling.
-bool isSegmentGap(int distanceFromFoot)
-{
-    return distanceFromFoot % 3 == 2;
-}
+bool isSegmentGap(int distanceFromFoot) { return distanceFromFoot % 3 == 2; }
 
 Colour zoneColour(float db, float yellowFrom, float redFrom)
 {
@@ -44,7 +41,7 @@ Colour ledShade(const Colour& base, int column, bool lit)
 {
     const float x = (column - 7.0f) / 6.0f;
     if (lit)
-        return mix(base, Colour::rgb(255, 255, 255), std::max(0.0f, 0.22f - 0.3f * x * x)) ;
+        return mix(base, Colour::rgb(255, 255, 255), std::max(0.0f, 0.22f - 0.3f * x * x));
     const Colour dark = mix(Theme::kWell, base, 0.16f);
     return mix(dark, Colour::rgb(0, 0, 0), 0.25f * x * x);
 }
@@ -63,7 +60,7 @@ Image paintBar(bool lit, int footRow, LevelOfRow levelOfRow, float yellowFrom, f
             Colour c = Theme::kWell;
             if (x >= 1 && x <= 13)
                 c = isSegmentGap(((fromFoot % 3) + 3) % 3) ? mix(Theme::kWell, zone, lit ? 0.12f : 0.03f)
-                                                            : ledShade(zone, x, lit);
+                                                           : ledShade(zone, x, lit);
             img.at(x, y) = c.toPixel();
         }
     }
@@ -130,8 +127,7 @@ Image paintScale(const Image& panel, const Rect& scaleRect, int zeroScreenY, int
     // The reference level: small arrows pointing at both bars.
     const float zy = float(zeroScreenY - scaleRect.top) + 0.5f;
     c.strokeSegments({left, zy - 2.5f, left + 2.5f, zy, left + 2.5f, zy, left, zy + 2.5f}, 1.0f, Theme::kAccent);
-    c.strokeSegments({right, zy - 2.5f, right - 2.5f, zy, right - 2.5f, zy, right, zy + 2.5f}, 1.0f,
-                     Theme::kAccent);
+    c.strokeSegments({right, zy - 2.5f, right - 2.5f, zy, right - 2.5f, zy, right, zy + 2.5f}, 1.0f, Theme::kAccent);
     return c.toImage();
 }
 
@@ -165,8 +161,7 @@ void paintReductionBackground(Canvas& c, int y0, int pixelsPerDb, int labelStep)
         float rightStart = right - 1 - len;
         if (major)
         {
-            const auto [textX0, textX1] =
-                drawScaleNumber(c, centre, std::max(int(y) - 3, y0 + 1), -db, Theme::kLabel);
+            const auto [textX0, textX1] = drawScaleNumber(c, centre, std::max(int(y) - 3, y0 + 1), -db, Theme::kLabel);
             leftEnd = std::min(leftEnd, float(textX0 - kTickClearance));
             rightStart = std::max(rightStart, float(textX1 + kTickClearance));
         }
@@ -176,14 +171,18 @@ void paintReductionBackground(Canvas& c, int y0, int pixelsPerDb, int labelStep)
             c.fillRect(rightStart, y, right - 1, y + 1, Theme::kLabelDim);
     }
 }
-}
+} // namespace
 
 void addMeterBitmaps(Skin& skin, const Image& panel)
 {
     // Peak bars: row r is the level (408 - r) / 6 - 48 dBFS.
-    auto peakLevel = [](int row) { return (408 - row - 0.5f) / 6.0f - 48.0f; };
+    auto peakLevel = [](int row) {
+        return (408 - row - 0.5f) / 6.0f - 48.0f;
+    };
     // K bars: row r is (144 - r) / 6 on the K scale.
-    auto kLevel = [](int row) { return (144 - row + 0.5f) / 6.0f; };
+    auto kLevel = [](int row) {
+        return (144 - row + 0.5f) / 6.0f;
+    };
     skin.push_back({130, 24, 1, paintBar(true, 407, peakLevel, -6.0f, 0.0f)});
     skin.push_back({155, 24, 1, paintBar(false, 407, peakLevel, -6.0f, 0.0f)});
     skin.push_back({154, 24, 1, paintBar(true, 431, kLevel, 0.0f, 4.0f)});

@@ -29,8 +29,8 @@ void pasteFrame(Image& editor, const Skin& skin, const SkinLayout::Placement& p,
 // x + 6, y + 1 paints from one pixel inside its left and top edge), glyphs
 // copied opaquely, or transparently on the key colour black for the
 // alternative strip.
-void print(Image& target, int x, int y, const std::string& text, const Image& font, bool valueStyle,
-           bool transparent, uint32_t cell)
+void print(Image& target, int x, int y, const std::string& text, const Image& font, bool valueStyle, bool transparent,
+           uint32_t cell)
 {
     for (char ch : text)
     {
@@ -54,10 +54,7 @@ void print(Image& target, int x, int y, const std::string& text, const Image& fo
     }
 }
 
-int barLength(float db, float range)
-{
-    return std::clamp(int((db + range) * 6 + 0.5f), 0, 360);
-}
+int barLength(float db, float range) { return std::clamp(int((db + range) * 6 + 0.5f), 0, 360); }
 
 void barMeter(Image& editor, const Skin& skin, bool input, int mode, float peakL, float peakR, float rmsL, float rmsR)
 {
@@ -183,7 +180,7 @@ void aboutPanel(Image& editor, const Skin& skin)
     print(editor, 470 - 6 * 3, 337, "287", alt, false, true, 0);
     print(editor, 165, 351, "VST plugin technology by Steinberg", alt, false, true, 0);
 }
-}
+} // namespace
 
 Image editorMockup(const Skin& skin)
 {
@@ -201,18 +198,18 @@ Image editorInUse(const Skin& skin, bool aboutOpen)
 {
     Image editor = art(skin, 128);
     const std::pair<const char*, int> frames[] = {
-        {"DetectorOrder", 1}, {"Oversample", 1}, {"MeterMode", 4}, {"Quantize", 1}, {"Autoblack", 1},
-        {"Bits", 4},          {"NoiseShape", 5}, {"Calibrate", 0}, {"AttZoom", 0},  {"AttShow1", 1},
+        {"DetectorOrder", 1}, {"Oversample", 1}, {"MeterMode", 4},  {"Quantize", 1}, {"Autoblack", 1},
+        {"Bits", 4},          {"NoiseShape", 5}, {"Calibrate", 0},  {"AttZoom", 0},  {"AttShow1", 1},
         {"AttShow2", 1},      {"AttShow4", 2},   {"Transient", 20}, {"Release", 72}, {"Leveller", 100},
-        {"Link", 100},        {"TransShape", 1}, {"Power", 1},     {"Drive", 60},   {"Output", 90},
-        {"AutoOut", 0},       {"PostMeter", 1},  {"MeterOvs", 1},  {"SaveBank", 0}, {"LoadBank", 1},
-        {"SavePreset", 0},    {"LoadPreset", 0}, {"PresetStep", 2}, {"StoreA", 0},  {"RecallA", 2},
+        {"Link", 100},        {"TransShape", 1}, {"Power", 1},      {"Drive", 60},   {"Output", 90},
+        {"AutoOut", 0},       {"PostMeter", 1},  {"MeterOvs", 1},   {"SaveBank", 0}, {"LoadBank", 1},
+        {"SavePreset", 0},    {"LoadPreset", 0}, {"PresetStep", 2}, {"StoreA", 0},   {"RecallA", 2},
         {"StoreB", 0},        {"RecallB", 0},
     };
     for (const auto& f : frames)
         pasteFrame(editor, skin, SkinLayout::placement(f.first), f.second);
 
-    const int mode = 2;  // K-14
+    const int mode = 2; // K-14
     barMeter(editor, skin, true, mode, -3.1f, -4.2f, -17.5f, -18.6f);
     barMeter(editor, skin, false, mode, -0.3f, -0.4f, -11.2f, -11.9f);
     reductionMeter(editor, skin, false, -3.2f, -4.6f);

@@ -37,4 +37,4 @@ void draw(Canvas& canvas, int x, int y, const std::string& text, const Colour& i
 void drawEngraved(Canvas& canvas, int x, int y, const std::string& text, const Colour& ink, int tracking = 1);
 void drawEngravedCentred(Canvas& canvas, int centreX, int y, const std::string& text, const Colour& ink,
                          int tracking = 1);
-}
+} // namespace PixelFont

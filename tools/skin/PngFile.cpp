@@ -40,7 +40,7 @@ void chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_
     out.insert(out.end(), body.begin(), body.end());
     putBig32(out, crc32(body.data(), body.size()));
 }
-}
+} // namespace
 
 bool writePng(const std::string& path, const Image& image)
 {
@@ -48,7 +48,7 @@ bool writePng(const std::string& path, const Image& image)
     raw.reserve(size_t(image.height) * (size_t(image.width) * 3 + 1));
     for (int y = 0; y < image.height; ++y)
     {
-        raw.push_back(0);  // no filter
+        raw.push_back(0); // no filter
         for (int x = 0; x < image.width; ++x)
         {
             const uint32_t p = image.at(x, y);

@@ -14,12 +14,12 @@ constexpr int kFrameHeight = 14;
 void paintBarKey(Canvas& c, float x0, float x1, float y0, int state)
 {
     // state 0 normal, 1 hovered, 2 pressed
-    const Colour top = state == 2 ? Colour::rgb(34, 36, 40) : (state == 1 ? Colour::rgb(78, 82, 89) : Theme::kButtonFace);
+    const Colour top =
+        state == 2 ? Colour::rgb(34, 36, 40) : (state == 1 ? Colour::rgb(78, 82, 89) : Theme::kButtonFace);
     const Colour bottom = state == 2 ? Colour::rgb(46, 48, 53) : Theme::kButtonFaceLow;
     c.fillRoundRect(x0, y0, x1, y0 + kFrameHeight, 3.0f, Colour::rgb(14, 15, 17));
-    c.fillRoundRect(x0 + 1, y0 + 1, x1 - 1, y0 + kFrameHeight - 1, 2.2f, [=](float, float y) {
-        return mix(top, bottom, std::clamp((y - y0) / kFrameHeight, 0.0f, 1.0f));
-    });
+    c.fillRoundRect(x0 + 1, y0 + 1, x1 - 1, y0 + kFrameHeight - 1, 2.2f,
+                    [=](float, float y) { return mix(top, bottom, std::clamp((y - y0) / kFrameHeight, 0.0f, 1.0f)); });
     if (state != 2)
         c.fillRect(x0 + 2, y0 + 1, x1 - 2, y0 + 2, Colour::rgb(255, 255, 255, 0.10f));
 }
@@ -66,7 +66,7 @@ void paintTriangle(Canvas& c, float cx, float cy, bool pointsLeft, const Colour&
         c.fillRect(x - 0.5f, cy - i - 0.5f, x + 0.5f, cy + i + 0.5f, ink);
     }
 }
-}
+} // namespace
 
 void addPresetBarButtons(Skin& skin, const Image& panel)
 {

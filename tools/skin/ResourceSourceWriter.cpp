@@ -149,7 +149,7 @@ const SkinBitmap* findSkinBitmap(int id)
     return nullptr;
 }
 )";
-}
+} // namespace
 
 bool writeResourceSource(const std::string& path, const Skin& skin)
 {

@@ -9,8 +9,8 @@
 struct SkinBitmapArt
 {
     int id;
-    int bitsPerPixel;  // 8 (palette), 24 or 32
-    int frames;        // pictures stacked vertically (1 for a single picture)
+    int bitsPerPixel; // 8 (palette), 24 or 32
+    int frames;       // pictures stacked vertically (1 for a single picture)
     Image image;
 };
 

@@ -18,4 +18,4 @@ using namespace PanelLayout;
 const std::vector<Placement>& placements();
 // The placement of the control named so (the first one, for shared bitmaps).
 const Placement& placement(const char* name);
-}
+} // namespace SkinLayout

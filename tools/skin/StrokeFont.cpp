@@ -9,8 +9,8 @@ namespace
 struct Glyph
 {
     char c;
-    float advance;  // in grid units, without tracking
-    const char* paths;  // polylines "x,y x,y ...", separated by ';'
+    float advance;     // in grid units, without tracking
+    const char* paths; // polylines "x,y x,y ...", separated by ';'
 };
 
 // Capitals are 4 units wide and 6 high (y down), round letters cut as octagons
@@ -96,7 +96,7 @@ std::vector<float> segmentsOf(const Glyph& g, float x, float y, float unit)
     }
     return out;
 }
-}
+} // namespace
 
 float StrokeFont::width(const std::string& text, float capHeight, float tracking)
 {

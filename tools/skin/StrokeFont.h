@@ -13,10 +13,10 @@ namespace StrokeFont
 float width(const std::string& text, float capHeight, float tracking);
 
 // Draws text with the top of the capitals at y.
-void draw(Canvas& canvas, float x, float y, const std::string& text, float capHeight, float strokeWidth,
-          float tracking, const Colour& ink);
+void draw(Canvas& canvas, float x, float y, const std::string& text, float capHeight, float strokeWidth, float tracking,
+          const Colour& ink);
 
 // As draw, with a dark shadow below so the letters sit on the panel.
 void drawEngraved(Canvas& canvas, float x, float y, const std::string& text, float capHeight, float strokeWidth,
                   float tracking, const Colour& ink);
-}
+} // namespace StrokeFont

@@ -34,4 +34,4 @@ inline const Colour kOverCell = Colour::rgb(229, 53, 5);
 inline const Colour kLightFieldBack = Colour::rgb(163, 167, 166);
 inline const Colour kDarkFieldBack = Colour::rgb(37, 36, 35);
 inline const Colour kNameFieldBack = Colour::rgb(207, 222, 235);
-}
+} // namespace Theme

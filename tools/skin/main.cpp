@@ -50,8 +50,10 @@ int main(int argc, char** argv)
     }
     if (out.empty() && mockup.empty() && inUse.empty() && about.empty() && contact.empty())
     {
-        std::fprintf(stderr, "usage: %s --out DIR [--mockup F.png] [--in-use F.png] [--about F.png] "
-                             "[--contact F.png] [--zoom N]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s --out DIR [--mockup F.png] [--in-use F.png] [--about F.png] "
+                     "[--contact F.png] [--zoom N]\n",
+                     argv[0]);
         return 2;
     }
 

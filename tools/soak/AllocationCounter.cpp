@@ -27,20 +27,31 @@ void* allocateAligned(std::size_t size, std::align_val_t alignment)
 }
 } // namespace
 
-uint64_t soak::allocationCount()
-{
-    return allocations.load(std::memory_order_relaxed);
-}
+uint64_t soak::allocationCount() { return allocations.load(std::memory_order_relaxed); }
 
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return allocate(size); } catch (...) { return nullptr; }
+    try
+    {
+        return allocate(size);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return allocate(size); } catch (...) { return nullptr; }
+    try
+    {
+        return allocate(size);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
 }
 void* operator new(std::size_t size, std::align_val_t a) { return allocateAligned(size, a); }
 void* operator new[](std::size_t size, std::align_val_t a) { return allocateAligned(size, a); }

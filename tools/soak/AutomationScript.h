@@ -33,7 +33,7 @@ struct AutomationEvent
     float value = 0.0f;    // target, rate, or mains state
     float from = 0.0f;     // ramps: start value and length in seconds
     double seconds = 0.0;
-    std::string text;      // program name
+    std::string text; // program name
 };
 
 class AutomationScript
@@ -67,8 +67,7 @@ bool AutomationScript::resolve(NameOf nameOf, int count, std::string& error)
         for (int i = 0; i < count && e.index < 0; ++i)
             if (nameOf(i) == e.parameter)
                 e.index = i;
-        if (e.index < 0 && !e.parameter.empty() &&
-            e.parameter.find_first_not_of("0123456789") == std::string::npos)
+        if (e.index < 0 && !e.parameter.empty() && e.parameter.find_first_not_of("0123456789") == std::string::npos)
             e.index = std::stoi(e.parameter);
         if (e.index < 0 || e.index >= count)
         {

@@ -38,9 +38,8 @@ struct Options
     long maxGrowthKib = 1024;
 };
 
-const char* const kUsage =
-    "usage: qdx-soak [--minutes M | --seconds S] [--script FILE] [--rate HZ] [--block FRAMES]\n"
-    "                [--double] [--plugin PATH] [--max-growth-kib K]\n";
+const char* const kUsage = "usage: qdx-soak [--minutes M | --seconds S] [--script FILE] [--rate HZ] [--block FRAMES]\n"
+                           "                [--double] [--plugin PATH] [--max-growth-kib K]\n";
 
 // The automation when no script is given: every kind of event, once a minute.
 const char* const kDefaultScript = R"(
@@ -243,9 +242,7 @@ int main(int argc, char** argv)
             {
             case soak::AutomationEvent::setParameter: e->setParameter(e, ev.index, ev.value); break;
             case soak::AutomationEvent::rampParameter: ramps.push_back(&ev); break;
-            case soak::AutomationEvent::sampleRate:
-                e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, ev.value);
-                break;
+            case soak::AutomationEvent::sampleRate: e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, ev.value); break;
             case soak::AutomationEvent::mains:
                 e->dispatcher(e, effMainsChanged, 0, ev.value != 0.0f ? 1 : 0, nullptr, 0.0f);
                 break;
@@ -321,8 +318,8 @@ int main(int argc, char** argv)
     std::printf("qdx-soak: allocations in the audio callbacks: %llu; in parameter and dispatcher calls after "
                 "warm-up: %llu\n",
                 (unsigned long long)audioAllocations, (unsigned long long)(loopAllocations - audioAllocations));
-    std::printf("qdx-soak: samples outside full scale or not finite: %lld; largest output %.6f\n",
-                outcome.badSamples, outcome.largest);
+    std::printf("qdx-soak: samples outside full scale or not finite: %lld; largest output %.6f\n", outcome.badSamples,
+                outcome.largest);
 
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);

@@ -2,9 +2,11 @@
 
 #include <cmath>
 
-namespace guitest {
+namespace guitest
+{
 
-namespace {
+namespace
+{
 
 class ScriptedEditBox : public platform::EditBox
 {
@@ -30,9 +32,10 @@ private:
 } // namespace
 
 ScriptedWindow::ScriptedWindow(int width, int height)
-    : screen(platform::createCompatibleBitmap(width, height)), sizeWidth(width), sizeHeight(height)
-{
-}
+    : screen(platform::createCompatibleBitmap(width, height)),
+      sizeWidth(width),
+      sizeHeight(height)
+{}
 
 void ScriptedWindow::setPointer(int x, int y, int buttons)
 {
@@ -81,8 +84,7 @@ void ScriptedWindow::resize(int width, int height)
     sizeHeight = height;
 }
 
-std::unique_ptr<platform::EditBox> ScriptedWindow::createEditBox(const platform::IntRect& rect,
-                                                                 const std::string& text,
+std::unique_ptr<platform::EditBox> ScriptedWindow::createEditBox(const platform::IntRect& rect, const std::string& text,
                                                                  const platform::EditBoxStyle&,
                                                                  platform::EditBoxListener* listener)
 {
@@ -140,14 +142,16 @@ CBitmap* makeStrip(int width, int frameHeight, const std::vector<uint32_t>& colo
     return new CBitmap(width, frameHeight * static_cast<int>(colors.size()), pixels.data());
 }
 
-namespace {
+namespace
+{
 
 void paintKnob(std::vector<uint32_t>& pixels, int size, int top, double angle, bool pointer)
 {
     double centre = (size - 1) / 2.0;
     double radius = size / 2.0 - 1;
     for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
+        for (int x = 0; x < size; ++x)
+        {
             double dx = x - centre;
             double dy = y - centre;
             double distance = std::sqrt(dx * dx + dy * dy);
@@ -158,7 +162,8 @@ void paintKnob(std::vector<uint32_t>& pixels, int size, int top, double angle, b
         }
     if (!pointer)
         return;
-    for (double r = 2; r < radius - 2; r += 0.5) {
+    for (double r = 2; r < radius - 2; r += 0.5)
+    {
         int x = static_cast<int>(centre + std::cos(angle) * r + 0.5);
         int y = static_cast<int>(centre - std::sin(angle) * r + 0.5);
         pixels[static_cast<size_t>(top + y) * size + x] = argb(255, 200, 40);
@@ -177,7 +182,8 @@ CBitmap* makeKnobFace(int size)
 CBitmap* makeKnobStrip(int size, int frames)
 {
     std::vector<uint32_t> pixels(static_cast<size_t>(size) * size * frames);
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < frames; ++i)
+    {
         double value = frames > 1 ? static_cast<double>(i) / (frames - 1) : 0.0;
         paintKnob(pixels, size, i * size, 3.9269907 - value * 4.712389, true);
     }

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace guitest {
+namespace guitest
+{
 
 using namespace VSTGUI;
 
@@ -67,9 +68,9 @@ public:
     std::vector<platform::MenuItem> lastMenu;
     int menuX = 0;
     int menuY = 0;
-    int menuChoice = 0;                  // the command the next menu answers
+    int menuChoice = 0; // the command the next menu answers
     platform::EditBoxListener* editListener = nullptr;
-    std::string editText;                // what the open edit box holds
+    std::string editText; // what the open edit box holds
     platform::IntRect editRect;
     int openEditBoxes = 0;
 
@@ -92,7 +93,7 @@ struct ScriptedFrame
     explicit ScriptedFrame(int width = 200, int height = 200, AEffGUIEditor* editor = nullptr);
     ~ScriptedFrame();
     CFrame* frame = nullptr;
-    ScriptedWindow* window = nullptr;  // owned by the frame
+    ScriptedWindow* window = nullptr; // owned by the frame
 };
 
 struct ValueRecord
