@@ -35,6 +35,24 @@ struct Screenshot
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// A picture of the editor's 524 x 462 area of a window, through any connection.
+inline Screenshot grabEditorArea(Display* display, ::Window window)
+{
+    XSync(display, False);
+    Screenshot shot;
+    XImage* image = XGetImage(display, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
+    if (!image)
+        return shot;
+    shot.width = 524;
+    shot.height = 462;
+    shot.pixels.resize(524 * 462);
+    for (int y = 0; y < 462; ++y)
+        for (int x = 0; x < 524; ++x)
+            shot.pixels[static_cast<size_t>(y) * 524 + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+    XDestroyImage(image);
+    return shot;
+}
+
 // A connection to the X server. A busy server can refuse a connection for a
 // moment (its queue of pending connections is short), so try for a while.
 inline Display* connectToServer()
@@ -269,23 +287,7 @@ protected:
         pump(settleMs);
     }
 
-    Screenshot screenshot()
-    {
-        XSync(display, False);
-        Screenshot shot;
-        XImage* image = XGetImage(display, parent, 0, 0, 524, 462, AllPlanes, ZPixmap);
-        if (!image)
-            return shot;
-        shot.width = 524;
-        shot.height = 462;
-        shot.pixels.resize(524 * 462);
-        for (int y = 0; y < 462; ++y)
-            for (int x = 0; x < 524; ++x)
-                shot.pixels[static_cast<size_t>(y) * 524 + x] =
-                    static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
-        XDestroyImage(image);
-        return shot;
-    }
+    Screenshot screenshot() { return grabEditorArea(display, parent); }
 
     // Audio on a thread of its own, as a host's audio thread: blocks of 256
     // frames of the generator's samples, a little faster than real time.

@@ -9,16 +9,9 @@
 #include <new>
 #include <vector>
 
+#include "tests/support/SanitizedBuild.h"
 #include "tests/support/TestHost.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZELVO_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZELVO_SANITIZED 1
-#endif
 #if defined(__GLIBC__) && !defined(ZELVO_SANITIZED)
 #define ZELVO_COUNT_ALLOCATIONS 1
 #endif

@@ -45,24 +45,6 @@ bool showsPicture(const Screenshot& shot, int bitmap, int left, int top, int rig
     return true;
 }
 
-// A picture of the editor's area of the host window, through any connection.
-Screenshot grab(Display* connection, ::Window window)
-{
-    XSync(connection, False);
-    Screenshot shot;
-    XImage* image = XGetImage(connection, window, 0, 0, 524, 462, AllPlanes, ZPixmap);
-    if (!image)
-        return shot;
-    shot.width = 524;
-    shot.height = 462;
-    shot.pixels.resize(524 * 462);
-    for (int y = 0; y < 462; ++y)
-        for (int x = 0; x < 524; ++x)
-            shot.pixels[static_cast<size_t>(y) * 524 + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
-    XDestroyImage(image);
-    return shot;
-}
-
 // Clicks the OK button of the message box titled "Error...", centred 16
 // pixels above its bottom edge (the box has the keyboard only with a window
 // manager).
@@ -208,7 +190,7 @@ TEST_F(OverlayTest, EditorAndHostKeepRepaintingBehindAnOpenMenu)
         const int idlesAtOpen = hostIdles;
         coverAndUncover(user.display, 60, 60, 460, 300);
         user.pause(400);
-        behindMenu = grab(user.display, parentWindow);
+        behindMenu = grabEditorArea(user.display, parentWindow);
         idlesWhileOpen = hostIdles - idlesAtOpen;
         user.key(XK_Escape);
     });
@@ -229,7 +211,7 @@ TEST_F(OverlayTest, EditorAndHostKeepRepaintingBehindAnOpenMenu)
         const int idlesAtOpen = hostIdles;
         coverAndUncover(user.display, 60, 60, 200, 200);
         user.pause(400);
-        behindBox = grab(user.display, parentWindow);
+        behindBox = grabEditorArea(user.display, parentWindow);
         idlesWhileOpen = hostIdles - idlesAtOpen;
         closeMessageBox(user);
     });

@@ -15,16 +15,8 @@
 #include "presets/FactoryPresets.h"
 #include "presets/PresetFileFormat.h"
 #include "tests/support/RendererProcess.h"
+#include "tests/support/SanitizedBuild.h"
 #include "tests/support/TestHost.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZELVO_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZELVO_SANITIZED 1
-#endif
 
 namespace
 {

@@ -187,23 +187,7 @@ protected:
         pump(150);
     }
 
-    Screenshot screenshot()
-    {
-        XSync(display, False);
-        Screenshot shot;
-        XImage* image = XGetImage(display, parent, 0, 0, 524, 462, AllPlanes, ZPixmap);
-        if (!image)
-            return shot;
-        shot.width = 524;
-        shot.height = 462;
-        shot.pixels.resize(524 * 462);
-        for (int y = 0; y < 462; ++y)
-            for (int x = 0; x < 524; ++x)
-                shot.pixels[static_cast<size_t>(y) * 524 + x] =
-                    static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
-        XDestroyImage(image);
-        return shot;
-    }
+    Screenshot screenshot() { return grabEditorArea(display, parent); }
 
     std::vector<float> writesTo(uint32_t port) const
     {
