@@ -4,6 +4,7 @@
 #include "dsp/LimiterEngine.h"
 
 #include "dsp/FloatingPointMode.h"
+#include "dsp/FollowerBank.h"
 
 #include <algorithm>
 #include <cmath>
@@ -158,12 +159,9 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // one: for the rest of the block it is a constant.
     const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
     const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
-    Pair stage1[kFollowerCount], stage2[kFollowerCount];
-    for (int i = 0; i < kFollowerCount; ++i)
-    {
-        stage1[i] = state.stage1[i];
-        stage2[i] = state.stage2[i];
-    }
+    FollowerBank<Isa, secondOrder> followerBank(
+        reinterpret_cast<const double*>(state.stage1), reinterpret_cast<const double*>(state.stage2),
+        reinterpret_cast<const double*>(b.attackXorRelease), reinterpret_cast<const double*>(b.release));
 
     // The detector side of one sample: input, drive, delayed raw input and
     // the leveller, into the detector ring.
@@ -280,38 +278,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             const Pair windowPeak = longMaximum.push(level);
             const double both = std::max(windowPeak.left(), windowPeak.right());
             const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-            Pair releaseLevel(1.0);
-#ifdef ZELVO_WIDE_SIMD
-            double* const firstStage = reinterpret_cast<double*>(stage1);
-            double* const secondStage = secondOrder ? reinterpret_cast<double*>(stage2) : nullptr;
-            const double* const attackXorRelease = reinterpret_cast<const double*>(b.attackXorRelease);
-            const double* const release = reinterpret_cast<const double*>(b.release);
-            if constexpr (Isa == SimdLevel::Avx512)
-                releaseLevel = avx512::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
-            else if constexpr (Isa == SimdLevel::Avx2)
-                releaseLevel = avx2::stepFollowers(linked, firstStage, secondStage, attackXorRelease, release);
-            else
-#endif
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC unroll 8
-#elif defined(__clang__)
-#pragma clang loop unroll(full)
-#endif
-                for (int i = 0; i < kFollowerCount; ++i)
-                {
-                    const Pair rise1 = selectBetween(linked >= stage1[i], b.attackXorRelease[i], b.release[i]);
-                    stage1[i] += (linked - stage1[i]) * rise1;
-                    if (secondOrder)
-                    {
-                        const Pair rise2 = selectBetween(stage1[i] >= stage2[i], b.attackXorRelease[i], b.release[i]);
-                        stage2[i] += (stage1[i] - stage2[i]) * rise2;
-                        releaseLevel = max(releaseLevel, stage2[i]);
-                    }
-                    else
-                    {
-                        releaseLevel = max(releaseLevel, stage1[i]);
-                    }
-                }
+            const Pair releaseLevel = followerBank.step(linked);
 
             // Transient path: the maximum over N samples smoothed by the window
             // kernel, delayed to line up with the lookahead.
@@ -373,12 +340,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     state.g = g;
     state.h = h;
     state.e = e;
-    for (int i = 0; i < kFollowerCount; ++i)
-    {
-        state.stage1[i] = stage1[i];
-        // Order I: the second stage is the first.
-        state.stage2[i] = secondOrder ? stage2[i] : stage1[i];
-    }
+    followerBank.save(reinterpret_cast<double*>(state.stage1), reinterpret_cast<double*>(state.stage2));
 }
 
 template <typename Sample, unsigned Features>

@@ -98,40 +98,6 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
     return count;
 }
 
-// One step of the eight attack/release followers of both channels (pairs
-// in memory, follower k at 2k): the first stage follows `linked`, the second
-// (when `stage2` is not null) the new first stage. rise = release, or attack
-// where the input is at or above the state; attackXorRelease holds the bits
-// attack ^ release. Returns the largest output of both channels and 1.0.
-ZELVO_TARGET_AVX2 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2, const double* attackXorRelease,
-                                            const double* release)
-{
-    const __m256d input = _mm256_broadcast_pd(&linked.v);
-    __m256d level = _mm256_set1_pd(1.0);
-    for (int k = 0; k < 16; k += 4)
-    {
-        const __m256d difference = _mm256_loadu_pd(attackXorRelease + k);
-        const __m256d fall = _mm256_loadu_pd(release + k);
-        __m256d s1 = _mm256_loadu_pd(stage1 + k);
-        const __m256d rise1 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(input, s1, _CMP_GE_OS), difference));
-        s1 = _mm256_add_pd(s1, _mm256_mul_pd(_mm256_sub_pd(input, s1), rise1));
-        storeDoubles(stage1 + k, s1);
-        if (stage2)
-        {
-            __m256d s2 = _mm256_loadu_pd(stage2 + k);
-            const __m256d rise2 = _mm256_xor_pd(fall, _mm256_and_pd(_mm256_cmp_pd(s1, s2, _CMP_GE_OS), difference));
-            s2 = _mm256_add_pd(s2, _mm256_mul_pd(_mm256_sub_pd(s1, s2), rise2));
-            storeDoubles(stage2 + k, s2);
-            level = _mm256_max_pd(level, s2);
-        }
-        else
-        {
-            level = _mm256_max_pd(level, s1);
-        }
-    }
-    return _mm_max_pd(_mm256_castpd256_pd128(level), _mm256_extractf128_pd(level, 1));
-}
-
 // BlockConvolver::directSum: the partial sums s0 .. s7 side by side, two
 // to a register, each in the same order as there.
 ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)

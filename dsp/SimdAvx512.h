@@ -107,37 +107,6 @@ ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int 
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
-// As avx2::stepFollowers, with the attack or release coefficient picked by
-// a mask: attack = attackXorRelease ^ release.
-ZELVO_TARGET_AVX512 inline Pair stepFollowers(Pair linked, double* stage1, double* stage2,
-                                              const double* attackXorRelease, const double* release)
-{
-    const __m512d input = _mm512_broadcast_f64x2(linked.v);
-    __m512d level = _mm512_set1_pd(1.0);
-    for (int k = 0; k < 16; k += 8)
-    {
-        const __m512d fall = _mm512_loadu_pd(release + k);
-        const __m512d attack = _mm512_xor_pd(_mm512_loadu_pd(attackXorRelease + k), fall);
-        __m512d s1 = _mm512_loadu_pd(stage1 + k);
-        const __m512d rise1 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(input, s1, _CMP_GE_OS), fall, attack);
-        s1 = _mm512_add_pd(s1, _mm512_mul_pd(_mm512_sub_pd(input, s1), rise1));
-        storeDoubles(stage1 + k, s1);
-        if (stage2)
-        {
-            __m512d s2 = _mm512_loadu_pd(stage2 + k);
-            const __m512d rise2 = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(s1, s2, _CMP_GE_OS), fall, attack);
-            s2 = _mm512_add_pd(s2, _mm512_mul_pd(_mm512_sub_pd(s1, s2), rise2));
-            storeDoubles(stage2 + k, s2);
-            level = _mm512_max_pd(level, s2);
-        }
-        else
-        {
-            level = _mm512_max_pd(level, s1);
-        }
-    }
-    const __m256d half = _mm256_max_pd(_mm512_castpd512_pd256(level), _mm512_extractf64x4_pd(level, 1));
-    return _mm_max_pd(_mm256_castpd256_pd128(half), _mm256_extractf128_pd(half, 1));
-}
 } // namespace avx512
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
