@@ -201,6 +201,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const runLeveller = runBetween + 2 * kDetectorRun;
 
     MeterMeasurement::Levels levels = meters.runningLevels();
+    Requantizer::Running quantizerState = requantizer.running();
     for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
     {
         const int runEnd = std::min(frames, runStart + kDetectorRun);
@@ -321,7 +322,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             meters.measure<oversampledMeter, Isa>(levels, t * b.meterGain, reading, r);
 
             if (quantize)
-                r = requantizer.process<Isa>(r, b.noiseShaping, random);
+                r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
 
             // Right first: a mono host's single buffer keeps the left result.
             r = max(min(r, Pair(1.0)), Pair(-1.0));
@@ -331,6 +332,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     }
 
     meters.keepRunningLevels(levels);
+    requantizer.keep(quantizerState);
     if (oversampledMeter)
         meters.flushOversampled<Isa>();
 

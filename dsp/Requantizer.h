@@ -10,6 +10,8 @@
 #include "dsp/AlignedBuffer.h"
 #include "dsp/DitherGenerator.h"
 #include "dsp/Pair.h"
+#include "dsp/SimdAvx2.h"
+#include "dsp/SimdLevel.h"
 
 class Requantizer
 {
@@ -53,22 +55,49 @@ public:
         fadeOnSilence = autoblack;
     }
 
+    // The state that changes every sample, taken into a sample loop and
+    // handed back at its end. Each sample's error feeds the next sample's
+    // shaping: held in a register, the newest error skips the round trip
+    // through memory on that chain, which is the longest of the sample path.
+    struct Running
+    {
+        Pair newestError;
+        int position;
+        double fade;
+    };
+    Running running() const { return {Pair::load(errors.get() + 2 * (position + kTaps)), position, fade}; }
+    void keep(const Running& state)
+    {
+        position = state.position;
+        fade = state.fade;
+    }
+
     // One sample pair. shaping: the 12 coefficients in use, c_k weighting the
     // error of k + 1 samples ago; null or all zero means no shaping.
     template <SimdLevel Isa = SimdLevel::Sse2>
     Pair process(Pair r, const double* shaping, DitherGenerator& dither)
     {
+        Running state = running();
+        const Pair y = process<Isa>(state, r, shaping, dither);
+        keep(state);
+        return y;
+    }
+
+    template <SimdLevel Isa = SimdLevel::Sse2>
+    Pair process(Running& state, Pair r, const double* shaping, DitherGenerator& dither)
+    {
         if (!fadeOnSilence || std::max(std::fabs(r.left()), std::fabs(r.right())) > kSilence)
         {
-            fade = 1.0;
+            state.fade = 1.0;
         }
         else
         {
             // The flush rounds the gain to steps of about 1.8e-46; at the
             // last step the decay rounds back up and would hold the gain
             // there for good. That is where the fade ends in exact silence.
+            const double fade = state.fade;
             const double decayed = ((fade - fade * fadeStep) + 1e-30) - 1e-30;
-            fade = decayed == fade ? 0.0 : decayed;
+            state.fade = decayed == fade ? 0.0 : decayed;
         }
 
         // history holds each error twice, at p and p + 12, so the newest
@@ -81,11 +110,12 @@ public:
             inspectShaping(shaping);
         if (!shapingIsZero)
         {
-            const double* newest = history + 2 * (position + kTaps);
+            const double* newest = history + 2 * (state.position + kTaps);
             const double* c = coefficients.get();
             Pair acc = Pair::load(c + 2 * (kTaps - 1)) * Pair::load(newest - 2 * (kTaps - 1));
-            for (int k = kTaps - 2; k >= 0; --k)
+            for (int k = kTaps - 2; k >= 1; --k)
                 acc += Pair::load(c + 2 * k) * Pair::load(newest - 2 * k);
+            acc += Pair::load(c) * state.newestError;
             shaped = r - acc;
         }
 
@@ -103,18 +133,28 @@ public:
 
         // The +q offset keeps v non-negative for |shaped| <= 1, so the
         // truncation floors; the dither spans one step either way.
+        // v then lies well inside the 32-bit range, where the wide paths
+        // truncate with one rounding instruction to the same integers.
         Pair v = (shaped * scale + scale) + Pair(0.5) * d;
-        Pair y = (truncateToInt32(v) - scale) * inverseScale;
+        Pair truncated;
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa != SimdLevel::Sse2)
+            truncated = avx2::truncateInRange(v);
+        else
+#endif
+            truncated = truncateToInt32(v);
+        Pair y = (truncated - scale) * inverseScale;
 
-        if (++position >= kTaps)
-            position = 0;
+        if (++state.position >= kTaps)
+            state.position = 0;
         // The quantizer's own error, so under two steps in magnitude: what
         // the shaper feeds back stays bounded whatever came in.
         Pair error = y - shaped;
-        error.store(history + 2 * position);
-        error.store(history + 2 * (position + kTaps));
+        error.store(history + 2 * state.position);
+        error.store(history + 2 * (state.position + kTaps));
+        state.newestError = error;
 
-        return y * Pair(fade);
+        return y * Pair(state.fade);
     }
 
     double fadeGain() const { return fade; }

@@ -148,5 +148,13 @@ ZELVO_TARGET_AVX2 inline Pair triangularDither(uint32_t* state)
                       _mm256_set1_pd(1.0));
     return Pair(_mm_add_pd(_mm256_castpd256_pd128(uniform), _mm256_extractf128_pd(uniform, 1)));
 }
+
+// Each lane truncated toward zero, for values well inside the 32-bit integer
+// range: one rounding instruction gives the same integers as the conversion
+// to int32 and back, in half the time.
+ZELVO_TARGET_AVX2 inline Pair truncateInRange(Pair a)
+{
+    return _mm_round_pd(a.v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
 } // namespace avx2
 #endif
