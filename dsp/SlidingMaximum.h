@@ -20,7 +20,7 @@ class SlidingMaximum
 public:
     static constexpr int kMaxLength = 512;
 
-    SlidingMaximum() : values(2 * kMaxLength), suffix(2 * (kMaxLength + 1)) {}
+    SlidingMaximum() : slots(2 * (kMaxLength + 1)) {}
 
     void setLength(int n) { length = n; }
     int windowLength() const { return length; }
@@ -29,8 +29,7 @@ public:
     // position is kept.
     void clear()
     {
-        values.clear();
-        suffix.clear();
+        slots.clear();
         prefix = Pair(0.0);
     }
     void resetPosition() { position = 0; }
@@ -44,20 +43,20 @@ public:
         if (position >= length)
             position = 0;
         prefix = position == 0 ? v : max(prefix, v);
-        v.store(values.get() + 2 * position);
-        const Pair m = max(Pair::load(suffix.get() + 2 * (position + 1)), prefix);
+        // The slot's suffix maximum was last read by the sample before.
+        const Pair m = max(Pair::load(slots.get() + 2 * (position + 1)), prefix);
+        v.store(slots.get() + 2 * position);
         if (++position >= length)
         {
             position = 0;
-            const double* run = values.get();
-            double* s = suffix.get();
+            double* s = slots.get();
             // Nothing of the old run is left in the window at a run's last
             // place: suffix[n] is 0.
             Pair carried(0.0);
             carried.store(s + 2 * length);
             for (int i = length - 1; i >= 0; --i)
             {
-                carried = max(carried, Pair::load(run + 2 * i));
+                carried = max(carried, Pair::load(s + 2 * i));
                 carried.store(s + 2 * i);
             }
         }
@@ -65,9 +64,12 @@ public:
     }
 
 private:
-    AlignedBuffer<double> values; // the current run, n pairs in use
-    AlignedBuffer<double> suffix; // the previous run's suffix maxima, n + 1 pairs, the last 0
-    Pair prefix;                  // maximum of the current run so far
+    // One table for both: place p holds the previous run's suffix maximum
+    // from p until the sample at p replaces it with its own value; a run's
+    // values become its suffix maxima in place when it completes. n + 1
+    // pairs in use, the last 0.
+    AlignedBuffer<double> slots;
+    Pair prefix; // maximum of the current run so far
     int length = 128;
     int position = 0;
 };
