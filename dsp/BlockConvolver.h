@@ -57,7 +57,7 @@ public:
         {
             writeIndex = 0;
             overlapIndex = 0;
-            fft.convolve(f, spectrum.get());
+            fft.convolve(f, spectrum.get(), Isa);
         }
         double* tail = f + 2 * (writeIndex + n);
         double* carried = overlap.get() + 2 * overlapIndex;

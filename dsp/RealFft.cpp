@@ -1,6 +1,7 @@
 #include "dsp/RealFft.h"
 
 #include "dsp/Pair.h"
+#include "dsp/SimdTarget.h"
 
 #include <cmath>
 
@@ -28,7 +29,14 @@ inline Complex operator*(Complex a, Complex b) { return {a.re * b.re - a.im * b.
 inline Complex timesConjugate(Complex a, Complex b) { return {a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im}; }
 } // namespace
 
-RealFft::RealFft() : twiddleCos(2 * kMaxHalfSize), twiddleSin(2 * kMaxHalfSize) { prepare(8); }
+RealFft::RealFft()
+    : twiddleCos(2 * kMaxHalfSize),
+      twiddleSin(2 * kMaxHalfSize),
+      wideCos(4 * kMaxHalfSize),
+      wideSin(4 * kMaxHalfSize)
+{
+    prepare(8);
+}
 
 void RealFft::prepare(int halfSize)
 {
@@ -40,6 +48,11 @@ void RealFft::prepare(int halfSize)
         double angle = 2.0 * pi * m / (2.0 * n);
         twiddleCos[2 * m] = twiddleCos[2 * m + 1] = std::cos(angle);
         twiddleSin[2 * m] = twiddleSin[2 * m + 1] = -std::sin(angle);
+        for (int k = 0; k < 4; ++k)
+        {
+            wideCos[4 * m + k] = twiddleCos[2 * m];
+            wideSin[4 * m + k] = twiddleSin[2 * m];
+        }
     }
 }
 
@@ -67,15 +80,161 @@ constexpr int bitReverse(int m, int n)
 inline Complex timesMinusI(Complex a) { return {a.im, Pair(0.0) - a.re}; }
 inline Complex timesPlusI(Complex a) { return {Pair(0.0) - a.im, a.re}; }
 
+#ifdef ZELVO_WIDE_SIMD
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+// Two complex points to a register: (re, im) of point k, then of k + 1,
+// each part a left/right pair. Every lane sees the operations of the
+// two-lane Complex forms above, in the same order.
+namespace wide
+{
+constexpr __mmask8 kImaginary = 0xCC, kReal = 0x33, kFirstPoint = 0x0F;
+
+ZELVO_TARGET_AVX512 inline __m512d swapParts(__m512d v) { return _mm512_permutex_pd(v, 0x4E); }
+
+// The twiddles m and m + step, each as four copies.
+ZELVO_TARGET_AVX512 inline __m512d twiddles(const double* table, int m, int step)
+{
+    return _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(table + 4 * m)),
+                              _mm256_loadu_pd(table + 4 * (m + step)), 1);
+}
+
+// As operator*: re c - im s, re s + im c.
+ZELVO_TARGET_AVX512 inline __m512d times(__m512d a, __m512d c, __m512d s)
+{
+    const __m512d p = _mm512_mul_pd(a, c), q = _mm512_mul_pd(swapParts(a), s);
+    return _mm512_mask_add_pd(_mm512_sub_pd(p, q), kImaginary, q, p);
+}
+// As timesConjugate: re c + im s, im c - re s.
+ZELVO_TARGET_AVX512 inline __m512d timesConjugate(__m512d a, __m512d c, __m512d s)
+{
+    const __m512d p = _mm512_mul_pd(a, c), q = _mm512_mul_pd(swapParts(a), s);
+    return _mm512_mask_sub_pd(_mm512_add_pd(p, q), kImaginary, p, q);
+}
+// As timesMinusI: (im, 0 - re); as timesPlusI: (0 - im, re).
+ZELVO_TARGET_AVX512 inline __m512d timesMinusI(__m512d a)
+{
+    const __m512d z = swapParts(a);
+    return _mm512_mask_sub_pd(z, kImaginary, _mm512_setzero_pd(), z);
+}
+ZELVO_TARGET_AVX512 inline __m512d timesPlusI(__m512d a)
+{
+    const __m512d z = swapParts(a);
+    return _mm512_mask_sub_pd(z, kReal, _mm512_setzero_pd(), z);
+}
+
+// The forward twiddle of points j and j + 1 of a pass: 1 at j = 0, -i at
+// j = span / 2, the table's value elsewhere.
+template <int n, int span>
+ZELVO_TARGET_AVX512 inline __m512d forwardTwiddle(__m512d d, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+    {
+        const __m512d second =
+            span == 2 ? timesMinusI(d) : times(d, twiddles(cosTable, 0, step), twiddles(sinTable, 0, step));
+        return _mm512_mask_blend_pd(kFirstPoint, second, d);
+    }
+    const __m512d product = times(d, twiddles(cosTable, j * step, step), twiddles(sinTable, j * step, step));
+    if (j == span / 2)
+        return _mm512_mask_blend_pd(kFirstPoint, product, timesMinusI(d));
+    return product;
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX512 inline __m512d inverseTwiddle(__m512d b, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+    {
+        const __m512d second =
+            span == 2 ? timesPlusI(b) : timesConjugate(b, twiddles(cosTable, 0, step), twiddles(sinTable, 0, step));
+        return _mm512_mask_blend_pd(kFirstPoint, second, b);
+    }
+    const __m512d product = timesConjugate(b, twiddles(cosTable, j * step, step), twiddles(sinTable, j * step, step));
+    if (j == span / 2)
+        return _mm512_mask_blend_pd(kFirstPoint, product, timesPlusI(b));
+    return product;
+}
+
+ZELVO_TARGET_AVX512 inline void store(double* p, __m512d v)
+{
+    typedef double Doubles __attribute__((vector_size(64), aligned(16)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+// One forward pass (see forwardPasses), two butterflies per operation.
+template <int n, int span, bool upperHalfZero>
+ZELVO_TARGET_AVX512 void forwardPass(double* data, const double* cosTable, const double* sinTable)
+{
+    if constexpr (upperHalfZero)
+    {
+        ZELVO_UNROLL
+        for (int j = 0; j < span; j += 2)
+            store(data + 4 * (j + span), forwardTwiddle<n, span>(_mm512_loadu_pd(data + 4 * j), j, cosTable, sinTable));
+    }
+    else
+    {
+        ZELVO_UNROLL
+        for (int start = 0; start < n; start += 2 * span)
+        {
+            ZELVO_UNROLL
+            for (int j = 0; j < span; j += 2)
+            {
+                const __m512d a = _mm512_loadu_pd(data + 4 * (start + j));
+                const __m512d b = _mm512_loadu_pd(data + 4 * (start + j + span));
+                store(data + 4 * (start + j), _mm512_add_pd(a, b));
+                store(data + 4 * (start + j + span),
+                      forwardTwiddle<n, span>(_mm512_sub_pd(a, b), j, cosTable, sinTable));
+            }
+        }
+    }
+}
+
+// One inverse pass (see inversePasses), two butterflies per operation.
+template <int n, int span>
+ZELVO_TARGET_AVX512 void inversePass(double* data, const double* cosTable, const double* sinTable)
+{
+    ZELVO_UNROLL
+    for (int start = 0; start < n; start += 2 * span)
+    {
+        ZELVO_UNROLL
+        for (int j = 0; j < span; j += 2)
+        {
+            const __m512d a = _mm512_loadu_pd(data + 4 * (start + j));
+            const __m512d b =
+                inverseTwiddle<n, span>(_mm512_loadu_pd(data + 4 * (start + j + span)), j, cosTable, sinTable);
+            store(data + 4 * (start + j), _mm512_add_pd(a, b));
+            store(data + 4 * (start + j + span), _mm512_sub_pd(a, b));
+        }
+    }
+}
+} // namespace wide
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
 // One pass of the decimation-in-frequency transform, exp(-2 pi i / N):
 // butterflies of distance span, then the next pass at half the distance.
 // Natural order in, bit-reversed out. upperHalfZero: points N/2 .. N - 1 are
 // zero on entry (a zero-padded frame), which makes the first pass a copy and
 // a multiplication.
-template <int n, int span, bool upperHalfZero>
-void forwardPasses(double* data, const double* cosTable, const double* sinTable)
+template <int n, int span, bool upperHalfZero, SimdLevel Isa = SimdLevel::Sse2>
+void forwardPasses(double* data, const double* cosTable, const double* sinTable, const double* wideCos = nullptr,
+                   const double* wideSin = nullptr)
 {
     constexpr int step = n / span; // twiddle index step in the 2N-point table
+#ifdef ZELVO_WIDE_SIMD
+    if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
+    {
+        wide::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        return;
+    }
+#endif
     if constexpr (upperHalfZero)
     {
         ZELVO_UNROLL
@@ -114,15 +273,25 @@ void forwardPasses(double* data, const double* cosTable, const double* sinTable)
         }
     }
     if constexpr (span > 1)
-        forwardPasses<n, span / 2, false>(data, cosTable, sinTable);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
 }
 
 // The decimation-in-time inverse, exp(+2 pi i / N), unscaled (N times the
 // inverse): bit-reversed in, natural order out.
-template <int n, int span>
-void inversePasses(double* data, const double* cosTable, const double* sinTable)
+template <int n, int span, SimdLevel Isa = SimdLevel::Sse2>
+void inversePasses(double* data, const double* cosTable, const double* sinTable, const double* wideCos = nullptr,
+                   const double* wideSin = nullptr)
 {
     constexpr int step = n / span;
+#ifdef ZELVO_WIDE_SIMD
+    if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
+    {
+        wide::inversePass<n, span>(data, wideCos, wideSin);
+        if constexpr (2 * span < n)
+            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        return;
+    }
+#endif
     ZELVO_UNROLL
     for (int start = 0; start < n; start += 2 * span)
     {
@@ -141,7 +310,7 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable)
         }
     }
     if constexpr (2 * span < n)
-        inversePasses<n, 2 * span>(data, cosTable, sinTable);
+        inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
 }
 } // namespace
 
@@ -149,12 +318,6 @@ template <int n>
 void RealFft::forwardComplex(double* data) const
 {
     forwardPasses<n, n / 2, false>(data, twiddleCos.get(), twiddleSin.get());
-}
-
-template <int n>
-void RealFft::inverseComplex(double* data) const
-{
-    inversePasses<n, 1>(data, twiddleCos.get(), twiddleSin.get());
 }
 
 // The split of the complex spectrum Z of (even + i odd) into the real
@@ -193,25 +356,42 @@ void RealFft::forward(double* frame, double* spectrum) const
     storeComplex(spectrum, n / 2, {middle.re + middle.re, Pair(0.0) - (middle.im + middle.im)});
 }
 
-void RealFft::convolve(double* frame, const double* kernel) const
+void RealFft::convolve(double* frame, const double* kernel, SimdLevel isa) const
 {
     switch (halfLength)
     {
-    case 4: convolveSized<4>(frame, kernel); break;
-    case 8: convolveSized<8>(frame, kernel); break;
-    case 16: convolveSized<16>(frame, kernel); break;
-    case 32: convolveSized<32>(frame, kernel); break;
-    case 64: convolveSized<64>(frame, kernel); break;
-    case 128: convolveSized<128>(frame, kernel); break;
-    default: convolveSized<256>(frame, kernel); break;
+    case 4: convolveOn<4>(frame, kernel, isa); break;
+    case 8: convolveOn<8>(frame, kernel, isa); break;
+    case 16: convolveOn<16>(frame, kernel, isa); break;
+    case 32: convolveOn<32>(frame, kernel, isa); break;
+    case 64: convolveOn<64>(frame, kernel, isa); break;
+    case 128: convolveOn<128>(frame, kernel, isa); break;
+    default: convolveOn<256>(frame, kernel, isa); break;
     }
 }
 
 template <int n>
+void RealFft::convolveOn(double* frame, const double* kernel, SimdLevel isa) const
+{
+#ifdef ZELVO_WIDE_SIMD
+    if (isa == SimdLevel::Avx512)
+        return convolveAvx512<n>(frame, kernel);
+#endif
+    (void)isa;
+    convolveSized<n, SimdLevel::Sse2>(frame, kernel);
+}
+
+template <int n>
+void RealFft::convolveAvx512(double* frame, const double* kernel) const
+{
+    convolveSized<n, SimdLevel::Avx512>(frame, kernel);
+}
+
+template <int n, SimdLevel Isa>
 void RealFft::convolveSized(double* frame, const double* kernel) const
 {
     // The frame's second half is zero: the block convolution keeps it so.
-    forwardPasses<n, n / 2, true>(frame, twiddleCos.get(), twiddleSin.get());
+    forwardPasses<n, n / 2, true, Isa>(frame, twiddleCos.get(), twiddleSin.get(), wideCos.get(), wideSin.get());
 
     // Bin 0 and bin N are real and share complex point 0.
     {
@@ -251,5 +431,5 @@ void RealFft::convolveSized(double* frame, const double* kernel) const
         storeComplex(frame, middle, {y.re + y.re, Pair(0.0) - (y.im + y.im)});
     }
 
-    inverseComplex<n>(frame);
+    inversePasses<n, 1, Isa>(frame, twiddleCos.get(), twiddleSin.get(), wideCos.get(), wideSin.get());
 }

@@ -15,6 +15,8 @@
 #pragma once
 
 #include "dsp/AlignedBuffer.h"
+#include "dsp/SimdLevel.h"
+#include "dsp/SimdTarget.h"
 
 class RealFft
 {
@@ -33,20 +35,27 @@ public:
 
     // In place: frame (2N pairs, time order; times N .. 2N - 1 must be zero)
     // becomes the linear convolution of itself with the signal whose packed
-    // forward spectrum is kernel, times 4M.
-    void convolve(double* frame, const double* kernel) const;
+    // forward spectrum is kernel, times 4M. The AVX-512 path works two
+    // butterflies per operation where the passes allow it, with the same
+    // operations per value: every path gives the same bits.
+    void convolve(double* frame, const double* kernel, SimdLevel isa = SimdLevel::Sse2) const;
 
 private:
     // Size as a template argument lets the compiler unroll the small
     // transforms, which run every few samples, into straight-line code.
     template <int N>
     void forwardComplex(double* data) const;
-    template <int N>
-    void inverseComplex(double* data) const;
-    template <int N>
+    template <int N, SimdLevel Isa>
     void convolveSized(double* frame, const double* kernel) const;
+    template <int N>
+    ZELVO_TARGET_AVX512_LOOP void convolveAvx512(double* frame, const double* kernel) const;
+    template <int N>
+    void convolveOn(double* frame, const double* kernel, SimdLevel isa) const;
 
     int halfLength = 0;
     AlignedBuffer<double> twiddleCos; // cos(2 pi m / 2N), m < N, each twice
     AlignedBuffer<double> twiddleSin; // -sin(2 pi m / 2N), m < N, each twice
+    // The same, each four times: a whole complex value's worth per twiddle.
+    AlignedBuffer<double> wideCos;
+    AlignedBuffer<double> wideSin;
 };
