@@ -212,6 +212,106 @@ ZELVO_TARGET_AVX512 void inversePass(double* data, const double* cosTable, const
     }
 }
 } // namespace wide
+// The same passes one complex point to a register, for AVX2.
+namespace wide2
+{
+ZELVO_TARGET_AVX2 inline __m256d swapParts(__m256d v) { return _mm256_permute2f128_pd(v, v, 1); }
+
+// Lanes 2 and 3 hold the imaginary pair.
+ZELVO_TARGET_AVX2 inline __m256d times(__m256d a, __m256d c, __m256d s)
+{
+    const __m256d p = _mm256_mul_pd(a, c), q = _mm256_mul_pd(swapParts(a), s);
+    return _mm256_blend_pd(_mm256_sub_pd(p, q), _mm256_add_pd(q, p), 0xC);
+}
+ZELVO_TARGET_AVX2 inline __m256d timesConjugate(__m256d a, __m256d c, __m256d s)
+{
+    const __m256d p = _mm256_mul_pd(a, c), q = _mm256_mul_pd(swapParts(a), s);
+    return _mm256_blend_pd(_mm256_add_pd(p, q), _mm256_sub_pd(p, q), 0xC);
+}
+ZELVO_TARGET_AVX2 inline __m256d timesMinusI(__m256d a)
+{
+    const __m256d z = swapParts(a);
+    return _mm256_blend_pd(z, _mm256_sub_pd(_mm256_setzero_pd(), z), 0xC);
+}
+ZELVO_TARGET_AVX2 inline __m256d timesPlusI(__m256d a)
+{
+    const __m256d z = swapParts(a);
+    return _mm256_blend_pd(_mm256_sub_pd(_mm256_setzero_pd(), z), z, 0xC);
+}
+
+ZELVO_TARGET_AVX2 inline void store(double* p, __m256d v)
+{
+    typedef double Doubles __attribute__((vector_size(32), aligned(16)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX2 inline __m256d forwardTwiddle(__m256d d, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+        return d;
+    if (j == span / 2)
+        return timesMinusI(d);
+    return times(d, _mm256_loadu_pd(cosTable + 4 * j * step), _mm256_loadu_pd(sinTable + 4 * j * step));
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX2 inline __m256d inverseTwiddle(__m256d b, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+        return b;
+    if (j == span / 2)
+        return timesPlusI(b);
+    return timesConjugate(b, _mm256_loadu_pd(cosTable + 4 * j * step), _mm256_loadu_pd(sinTable + 4 * j * step));
+}
+
+template <int n, int span, bool upperHalfZero>
+ZELVO_TARGET_AVX2 void forwardPass(double* data, const double* cosTable, const double* sinTable)
+{
+    if constexpr (upperHalfZero)
+    {
+        ZELVO_UNROLL
+        for (int j = 0; j < span; ++j)
+            store(data + 4 * (j + span), forwardTwiddle<n, span>(_mm256_loadu_pd(data + 4 * j), j, cosTable, sinTable));
+    }
+    else
+    {
+        ZELVO_UNROLL
+        for (int start = 0; start < n; start += 2 * span)
+        {
+            ZELVO_UNROLL
+            for (int j = 0; j < span; ++j)
+            {
+                const __m256d a = _mm256_loadu_pd(data + 4 * (start + j));
+                const __m256d b = _mm256_loadu_pd(data + 4 * (start + j + span));
+                store(data + 4 * (start + j), _mm256_add_pd(a, b));
+                store(data + 4 * (start + j + span),
+                      forwardTwiddle<n, span>(_mm256_sub_pd(a, b), j, cosTable, sinTable));
+            }
+        }
+    }
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX2 void inversePass(double* data, const double* cosTable, const double* sinTable)
+{
+    ZELVO_UNROLL
+    for (int start = 0; start < n; start += 2 * span)
+    {
+        ZELVO_UNROLL
+        for (int j = 0; j < span; ++j)
+        {
+            const __m256d a = _mm256_loadu_pd(data + 4 * (start + j));
+            const __m256d b =
+                inverseTwiddle<n, span>(_mm256_loadu_pd(data + 4 * (start + j + span)), j, cosTable, sinTable);
+            store(data + 4 * (start + j), _mm256_add_pd(a, b));
+            store(data + 4 * (start + j + span), _mm256_sub_pd(a, b));
+        }
+    }
+}
+} // namespace wide2
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -231,6 +331,12 @@ void forwardPasses(double* data, const double* cosTable, const double* sinTable,
     if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
     {
         wide::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        return;
+    }
+    if constexpr (Isa == SimdLevel::Avx2 && span >= 2)
+    {
+        wide2::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
         forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
         return;
     }
@@ -287,6 +393,13 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable,
     if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
     {
         wide::inversePass<n, span>(data, wideCos, wideSin);
+        if constexpr (2 * span < n)
+            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        return;
+    }
+    if constexpr (Isa == SimdLevel::Avx2 && span >= 2)
+    {
+        wide2::inversePass<n, span>(data, wideCos, wideSin);
         if constexpr (2 * span < n)
             inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
         return;
@@ -376,6 +489,8 @@ void RealFft::convolveOn(double* frame, const double* kernel, SimdLevel isa) con
 #ifdef ZELVO_WIDE_SIMD
     if (isa == SimdLevel::Avx512)
         return convolveAvx512<n>(frame, kernel);
+    if (isa == SimdLevel::Avx2)
+        return convolveAvx2<n>(frame, kernel);
 #endif
     (void)isa;
     convolveSized<n, SimdLevel::Sse2>(frame, kernel);
@@ -385,6 +500,12 @@ template <int n>
 void RealFft::convolveAvx512(double* frame, const double* kernel) const
 {
     convolveSized<n, SimdLevel::Avx512>(frame, kernel);
+}
+
+template <int n>
+void RealFft::convolveAvx2(double* frame, const double* kernel) const
+{
+    convolveSized<n, SimdLevel::Avx2>(frame, kernel);
 }
 
 template <int n, SimdLevel Isa>

@@ -36,8 +36,9 @@ public:
     // In place: frame (2N pairs, time order; times N .. 2N - 1 must be zero)
     // becomes the linear convolution of itself with the signal whose packed
     // forward spectrum is kernel, times 4M. The AVX-512 path works two
-    // butterflies per operation where the passes allow it, with the same
-    // operations per value: every path gives the same bits.
+    // butterflies per operation where the passes allow it, the AVX2 path
+    // one whole complex value, each with the same operations per value:
+    // every path gives the same bits.
     void convolve(double* frame, const double* kernel, SimdLevel isa = SimdLevel::Sse2) const;
 
 private:
@@ -49,6 +50,8 @@ private:
     void convolveSized(double* frame, const double* kernel) const;
     template <int N>
     ZELVO_TARGET_AVX512_LOOP void convolveAvx512(double* frame, const double* kernel) const;
+    template <int N>
+    ZELVO_TARGET_AVX2_LOOP void convolveAvx2(double* frame, const double* kernel) const;
     template <int N>
     void convolveOn(double* frame, const double* kernel, SimdLevel isa) const;
 
