@@ -66,13 +66,7 @@ struct FollowerBank
 };
 
 #ifdef ZELVO_WIDE_SIMD
-// GCC 12 takes the deliberately undefined pass-through operand of the
-// unmasked AVX-512 intrinsics for an uninitialised value.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
+ZELVO_WIDE_WARNINGS_OFF
 // Four followers of both channels to a register; the coefficients are read
 // from memory, which keeps the sixteen registers for the state.
 template <bool SecondOrder>
@@ -183,7 +177,5 @@ struct FollowerBank<SimdLevel::Avx512, SecondOrder>
         return _mm_max_pd(_mm256_castpd256_pd128(half), _mm256_extractf128_pd(half, 1));
     }
 };
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+ZELVO_WIDE_WARNINGS_ON
 #endif

@@ -8,13 +8,7 @@
 #include "dsp/SimdTarget.h"
 
 #ifdef ZELVO_WIDE_SIMD
-// GCC 12 takes the deliberately undefined pass-through operand of the
-// unmasked AVX-512 intrinsics for an uninitialised value.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
+ZELVO_WIDE_WARNINGS_OFF
 namespace avx512
 {
 // As avx2::storeDoubles.
@@ -108,7 +102,5 @@ ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int 
 }
 
 } // namespace avx512
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+ZELVO_WIDE_WARNINGS_ON
 #endif
