@@ -4,7 +4,6 @@
 #include "dsp/SimdTarget.h"
 
 #include <cmath>
-#include <type_traits>
 
 namespace
 {
@@ -83,137 +82,94 @@ inline Complex timesPlusI(Complex a) { return {Pair(0.0) - a.im, a.re}; }
 
 #ifdef ZELVO_WIDE_SIMD
 ZELVO_WIDE_WARNINGS_OFF
-// The wide register forms of the passes: complex points side by side, each
-// as (re, im) with both parts left/right pairs. Every lane sees the
-// operations of the two-lane Complex forms above, in the same order.
-
-// Two points to a register (point k, then k + 1); masks pick the parts.
-struct Avx512Points
+// Two complex points to a register: (re, im) of point k, then of k + 1,
+// each part a left/right pair. Every lane sees the operations of the
+// two-lane Complex forms above, in the same order.
+namespace wide
 {
-    using Values = __m512d;
-    static constexpr int kPoints = 2;
-    static constexpr __mmask8 kImaginary = 0xCC, kReal = 0x33, kFirstPoint = 0x0F;
+constexpr __mmask8 kImaginary = 0xCC, kReal = 0x33, kFirstPoint = 0x0F;
 
-    ZELVO_TARGET_AVX512 static Values load(const double* p) { return _mm512_loadu_pd(p); }
-    ZELVO_TARGET_AVX512 static void store(double* p, Values v)
-    {
-        typedef double Doubles __attribute__((vector_size(64), aligned(16)));
-        *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
-    }
-    ZELVO_TARGET_AVX512 static Values add(Values a, Values b) { return _mm512_add_pd(a, b); }
-    ZELVO_TARGET_AVX512 static Values subtract(Values a, Values b) { return _mm512_sub_pd(a, b); }
-    ZELVO_TARGET_AVX512 static Values swapParts(Values v) { return _mm512_permutex_pd(v, 0x4E); }
-    // The twiddles m and m + step, each as four copies.
-    ZELVO_TARGET_AVX512 static Values twiddles(const double* table, int m, int step)
-    {
-        return _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(table + 4 * m)),
-                                  _mm256_loadu_pd(table + 4 * (m + step)), 1);
-    }
-    // As operator*: re c - im s, re s + im c.
-    ZELVO_TARGET_AVX512 static Values times(Values a, Values c, Values s)
-    {
-        const Values p = _mm512_mul_pd(a, c), q = _mm512_mul_pd(swapParts(a), s);
-        return _mm512_mask_add_pd(_mm512_sub_pd(p, q), kImaginary, q, p);
-    }
-    // As timesConjugate: re c + im s, im c - re s.
-    ZELVO_TARGET_AVX512 static Values timesConjugate(Values a, Values c, Values s)
-    {
-        const Values p = _mm512_mul_pd(a, c), q = _mm512_mul_pd(swapParts(a), s);
-        return _mm512_mask_sub_pd(_mm512_add_pd(p, q), kImaginary, p, q);
-    }
-    // As timesMinusI: (im, 0 - re); as timesPlusI: (0 - im, re).
-    ZELVO_TARGET_AVX512 static Values timesMinusI(Values a)
-    {
-        const Values z = swapParts(a);
-        return _mm512_mask_sub_pd(z, kImaginary, _mm512_setzero_pd(), z);
-    }
-    ZELVO_TARGET_AVX512 static Values timesPlusI(Values a)
-    {
-        const Values z = swapParts(a);
-        return _mm512_mask_sub_pd(z, kReal, _mm512_setzero_pd(), z);
-    }
-    // The first point's value from special, the second's from general.
-    ZELVO_TARGET_AVX512 static Values firstFrom(Values special, Values general)
-    {
-        return _mm512_mask_blend_pd(kFirstPoint, general, special);
-    }
-};
+ZELVO_TARGET_AVX512 inline __m512d swapParts(__m512d v) { return _mm512_permutex_pd(v, 0x4E); }
 
-// One point to a register; lanes 2 and 3 hold the imaginary pair.
-struct Avx2Points
+// The twiddles m and m + step, each as four copies.
+ZELVO_TARGET_AVX512 inline __m512d twiddles(const double* table, int m, int step)
 {
-    using Values = __m256d;
-    static constexpr int kPoints = 1;
-
-    ZELVO_TARGET_AVX2 static Values load(const double* p) { return _mm256_loadu_pd(p); }
-    ZELVO_TARGET_AVX2 static void store(double* p, Values v)
-    {
-        typedef double Doubles __attribute__((vector_size(32), aligned(16)));
-        *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
-    }
-    ZELVO_TARGET_AVX2 static Values add(Values a, Values b) { return _mm256_add_pd(a, b); }
-    ZELVO_TARGET_AVX2 static Values subtract(Values a, Values b) { return _mm256_sub_pd(a, b); }
-    ZELVO_TARGET_AVX2 static Values swapParts(Values v) { return _mm256_permute2f128_pd(v, v, 1); }
-    ZELVO_TARGET_AVX2 static Values twiddles(const double* table, int m, int) { return _mm256_loadu_pd(table + 4 * m); }
-    ZELVO_TARGET_AVX2 static Values times(Values a, Values c, Values s)
-    {
-        const Values p = _mm256_mul_pd(a, c), q = _mm256_mul_pd(swapParts(a), s);
-        return _mm256_blend_pd(_mm256_sub_pd(p, q), _mm256_add_pd(q, p), 0xC);
-    }
-    ZELVO_TARGET_AVX2 static Values timesConjugate(Values a, Values c, Values s)
-    {
-        const Values p = _mm256_mul_pd(a, c), q = _mm256_mul_pd(swapParts(a), s);
-        return _mm256_blend_pd(_mm256_add_pd(p, q), _mm256_sub_pd(p, q), 0xC);
-    }
-    ZELVO_TARGET_AVX2 static Values timesMinusI(Values a)
-    {
-        const Values z = swapParts(a);
-        return _mm256_blend_pd(z, _mm256_sub_pd(_mm256_setzero_pd(), z), 0xC);
-    }
-    ZELVO_TARGET_AVX2 static Values timesPlusI(Values a)
-    {
-        const Values z = swapParts(a);
-        return _mm256_blend_pd(_mm256_sub_pd(_mm256_setzero_pd(), z), z, 0xC);
-    }
-    ZELVO_TARGET_AVX2 static Values firstFrom(Values special, Values) { return special; }
-};
-
-// The twiddle of the points from j on, in a pass of the given span, applied
-// to d in place: 1 at j = 0, -i (forward) or +i (inverse) at j = span / 2,
-// the table's value (conjugated for the inverse) elsewhere. With two points
-// to a register the special point is the first one of its register; with
-// span 2 the second point of the first register is the -i one. (In place:
-// a helper that returned a wide register would have a calling convention
-// of its own outside the wide functions.)
-template <typename R, int n, int span, bool inverse>
-inline void twiddle(typename R::Values& d, int j, const double* cosTable, const double* sinTable)
-{
-    constexpr int step = n / span;
-    const int m = j == 0 ? 0 : j * step;
-    const typename R::Values c = R::twiddles(cosTable, m, step), s = R::twiddles(sinTable, m, step);
-    const typename R::Values general = inverse ? R::timesConjugate(d, c, s) : R::times(d, c, s);
-    const typename R::Values rotated = inverse ? R::timesPlusI(d) : R::timesMinusI(d);
-    if (j == 0)
-        d = R::firstFrom(d, R::kPoints == 2 && span == 2 ? rotated : general);
-    else if (j == span / 2)
-        d = R::firstFrom(rotated, general);
-    else
-        d = general;
+    return _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(table + 4 * m)),
+                              _mm256_loadu_pd(table + 4 * (m + step)), 1);
 }
 
-// One forward pass (see forwardPasses), R::kPoints butterflies per operation.
-template <typename R, int n, int span, bool upperHalfZero>
-inline void forwardPass(double* data, const double* cosTable, const double* sinTable)
+// As operator*: re c - im s, re s + im c.
+ZELVO_TARGET_AVX512 inline __m512d times(__m512d a, __m512d c, __m512d s)
+{
+    const __m512d p = _mm512_mul_pd(a, c), q = _mm512_mul_pd(swapParts(a), s);
+    return _mm512_mask_add_pd(_mm512_sub_pd(p, q), kImaginary, q, p);
+}
+// As timesConjugate: re c + im s, im c - re s.
+ZELVO_TARGET_AVX512 inline __m512d timesConjugate(__m512d a, __m512d c, __m512d s)
+{
+    const __m512d p = _mm512_mul_pd(a, c), q = _mm512_mul_pd(swapParts(a), s);
+    return _mm512_mask_sub_pd(_mm512_add_pd(p, q), kImaginary, p, q);
+}
+// As timesMinusI: (im, 0 - re); as timesPlusI: (0 - im, re).
+ZELVO_TARGET_AVX512 inline __m512d timesMinusI(__m512d a)
+{
+    const __m512d z = swapParts(a);
+    return _mm512_mask_sub_pd(z, kImaginary, _mm512_setzero_pd(), z);
+}
+ZELVO_TARGET_AVX512 inline __m512d timesPlusI(__m512d a)
+{
+    const __m512d z = swapParts(a);
+    return _mm512_mask_sub_pd(z, kReal, _mm512_setzero_pd(), z);
+}
+
+// The forward twiddle of points j and j + 1 of a pass: 1 at j = 0, -i at
+// j = span / 2, the table's value elsewhere.
+template <int n, int span>
+ZELVO_TARGET_AVX512 inline __m512d forwardTwiddle(__m512d d, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+    {
+        const __m512d second =
+            span == 2 ? timesMinusI(d) : times(d, twiddles(cosTable, 0, step), twiddles(sinTable, 0, step));
+        return _mm512_mask_blend_pd(kFirstPoint, second, d);
+    }
+    const __m512d product = times(d, twiddles(cosTable, j * step, step), twiddles(sinTable, j * step, step));
+    if (j == span / 2)
+        return _mm512_mask_blend_pd(kFirstPoint, product, timesMinusI(d));
+    return product;
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX512 inline __m512d inverseTwiddle(__m512d b, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+    {
+        const __m512d second =
+            span == 2 ? timesPlusI(b) : timesConjugate(b, twiddles(cosTable, 0, step), twiddles(sinTable, 0, step));
+        return _mm512_mask_blend_pd(kFirstPoint, second, b);
+    }
+    const __m512d product = timesConjugate(b, twiddles(cosTable, j * step, step), twiddles(sinTable, j * step, step));
+    if (j == span / 2)
+        return _mm512_mask_blend_pd(kFirstPoint, product, timesPlusI(b));
+    return product;
+}
+
+ZELVO_TARGET_AVX512 inline void store(double* p, __m512d v)
+{
+    typedef double Doubles __attribute__((vector_size(64), aligned(16)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+// One forward pass (see forwardPasses), two butterflies per operation.
+template <int n, int span, bool upperHalfZero>
+ZELVO_TARGET_AVX512 void forwardPass(double* data, const double* cosTable, const double* sinTable)
 {
     if constexpr (upperHalfZero)
     {
         ZELVO_UNROLL
-        for (int j = 0; j < span; j += R::kPoints)
-        {
-            typename R::Values a = R::load(data + 4 * j);
-            twiddle<R, n, span, false>(a, j, cosTable, sinTable);
-            R::store(data + 4 * (j + span), a);
-        }
+        for (int j = 0; j < span; j += 2)
+            store(data + 4 * (j + span), forwardTwiddle<n, span>(_mm512_loadu_pd(data + 4 * j), j, cosTable, sinTable));
     }
     else
     {
@@ -221,37 +177,137 @@ inline void forwardPass(double* data, const double* cosTable, const double* sinT
         for (int start = 0; start < n; start += 2 * span)
         {
             ZELVO_UNROLL
-            for (int j = 0; j < span; j += R::kPoints)
+            for (int j = 0; j < span; j += 2)
             {
-                const typename R::Values a = R::load(data + 4 * (start + j));
-                const typename R::Values b = R::load(data + 4 * (start + j + span));
-                typename R::Values d = R::subtract(a, b);
-                twiddle<R, n, span, false>(d, j, cosTable, sinTable);
-                R::store(data + 4 * (start + j), R::add(a, b));
-                R::store(data + 4 * (start + j + span), d);
+                const __m512d a = _mm512_loadu_pd(data + 4 * (start + j));
+                const __m512d b = _mm512_loadu_pd(data + 4 * (start + j + span));
+                store(data + 4 * (start + j), _mm512_add_pd(a, b));
+                store(data + 4 * (start + j + span),
+                      forwardTwiddle<n, span>(_mm512_sub_pd(a, b), j, cosTable, sinTable));
             }
         }
     }
 }
 
-// One inverse pass (see inversePasses), R::kPoints butterflies per operation.
-template <typename R, int n, int span>
-inline void inversePass(double* data, const double* cosTable, const double* sinTable)
+// One inverse pass (see inversePasses), two butterflies per operation.
+template <int n, int span>
+ZELVO_TARGET_AVX512 void inversePass(double* data, const double* cosTable, const double* sinTable)
 {
     ZELVO_UNROLL
     for (int start = 0; start < n; start += 2 * span)
     {
         ZELVO_UNROLL
-        for (int j = 0; j < span; j += R::kPoints)
+        for (int j = 0; j < span; j += 2)
         {
-            const typename R::Values a = R::load(data + 4 * (start + j));
-            typename R::Values b = R::load(data + 4 * (start + j + span));
-            twiddle<R, n, span, true>(b, j, cosTable, sinTable);
-            R::store(data + 4 * (start + j), R::add(a, b));
-            R::store(data + 4 * (start + j + span), R::subtract(a, b));
+            const __m512d a = _mm512_loadu_pd(data + 4 * (start + j));
+            const __m512d b =
+                inverseTwiddle<n, span>(_mm512_loadu_pd(data + 4 * (start + j + span)), j, cosTable, sinTable);
+            store(data + 4 * (start + j), _mm512_add_pd(a, b));
+            store(data + 4 * (start + j + span), _mm512_sub_pd(a, b));
         }
     }
 }
+} // namespace wide
+// The same passes one complex point to a register, for AVX2.
+namespace wide2
+{
+ZELVO_TARGET_AVX2 inline __m256d swapParts(__m256d v) { return _mm256_permute2f128_pd(v, v, 1); }
+
+// Lanes 2 and 3 hold the imaginary pair.
+ZELVO_TARGET_AVX2 inline __m256d times(__m256d a, __m256d c, __m256d s)
+{
+    const __m256d p = _mm256_mul_pd(a, c), q = _mm256_mul_pd(swapParts(a), s);
+    return _mm256_blend_pd(_mm256_sub_pd(p, q), _mm256_add_pd(q, p), 0xC);
+}
+ZELVO_TARGET_AVX2 inline __m256d timesConjugate(__m256d a, __m256d c, __m256d s)
+{
+    const __m256d p = _mm256_mul_pd(a, c), q = _mm256_mul_pd(swapParts(a), s);
+    return _mm256_blend_pd(_mm256_add_pd(p, q), _mm256_sub_pd(p, q), 0xC);
+}
+ZELVO_TARGET_AVX2 inline __m256d timesMinusI(__m256d a)
+{
+    const __m256d z = swapParts(a);
+    return _mm256_blend_pd(z, _mm256_sub_pd(_mm256_setzero_pd(), z), 0xC);
+}
+ZELVO_TARGET_AVX2 inline __m256d timesPlusI(__m256d a)
+{
+    const __m256d z = swapParts(a);
+    return _mm256_blend_pd(_mm256_sub_pd(_mm256_setzero_pd(), z), z, 0xC);
+}
+
+ZELVO_TARGET_AVX2 inline void store(double* p, __m256d v)
+{
+    typedef double Doubles __attribute__((vector_size(32), aligned(16)));
+    *reinterpret_cast<Doubles*>(p) = reinterpret_cast<const Doubles&>(v);
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX2 inline __m256d forwardTwiddle(__m256d d, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+        return d;
+    if (j == span / 2)
+        return timesMinusI(d);
+    return times(d, _mm256_loadu_pd(cosTable + 4 * j * step), _mm256_loadu_pd(sinTable + 4 * j * step));
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX2 inline __m256d inverseTwiddle(__m256d b, int j, const double* cosTable, const double* sinTable)
+{
+    constexpr int step = n / span;
+    if (j == 0)
+        return b;
+    if (j == span / 2)
+        return timesPlusI(b);
+    return timesConjugate(b, _mm256_loadu_pd(cosTable + 4 * j * step), _mm256_loadu_pd(sinTable + 4 * j * step));
+}
+
+template <int n, int span, bool upperHalfZero>
+ZELVO_TARGET_AVX2 void forwardPass(double* data, const double* cosTable, const double* sinTable)
+{
+    if constexpr (upperHalfZero)
+    {
+        ZELVO_UNROLL
+        for (int j = 0; j < span; ++j)
+            store(data + 4 * (j + span), forwardTwiddle<n, span>(_mm256_loadu_pd(data + 4 * j), j, cosTable, sinTable));
+    }
+    else
+    {
+        ZELVO_UNROLL
+        for (int start = 0; start < n; start += 2 * span)
+        {
+            ZELVO_UNROLL
+            for (int j = 0; j < span; ++j)
+            {
+                const __m256d a = _mm256_loadu_pd(data + 4 * (start + j));
+                const __m256d b = _mm256_loadu_pd(data + 4 * (start + j + span));
+                store(data + 4 * (start + j), _mm256_add_pd(a, b));
+                store(data + 4 * (start + j + span),
+                      forwardTwiddle<n, span>(_mm256_sub_pd(a, b), j, cosTable, sinTable));
+            }
+        }
+    }
+}
+
+template <int n, int span>
+ZELVO_TARGET_AVX2 void inversePass(double* data, const double* cosTable, const double* sinTable)
+{
+    ZELVO_UNROLL
+    for (int start = 0; start < n; start += 2 * span)
+    {
+        ZELVO_UNROLL
+        for (int j = 0; j < span; ++j)
+        {
+            const __m256d a = _mm256_loadu_pd(data + 4 * (start + j));
+            const __m256d b =
+                inverseTwiddle<n, span>(_mm256_loadu_pd(data + 4 * (start + j + span)), j, cosTable, sinTable);
+            store(data + 4 * (start + j), _mm256_add_pd(a, b));
+            store(data + 4 * (start + j + span), _mm256_sub_pd(a, b));
+        }
+    }
+}
+} // namespace wide2
 ZELVO_WIDE_WARNINGS_ON
 #endif
 
@@ -266,10 +322,15 @@ void forwardPasses(double* data, const double* cosTable, const double* sinTable,
 {
     constexpr int step = n / span; // twiddle index step in the 2N-point table
 #ifdef ZELVO_WIDE_SIMD
-    if constexpr (Isa != SimdLevel::Sse2 && span >= 2)
+    if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
     {
-        using Points = std::conditional_t<Isa == SimdLevel::Avx512, Avx512Points, Avx2Points>;
-        forwardPass<Points, n, span, upperHalfZero>(data, wideCos, wideSin);
+        wide::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        return;
+    }
+    if constexpr (Isa == SimdLevel::Avx2 && span >= 2)
+    {
+        wide2::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
         forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
         return;
     }
@@ -323,10 +384,16 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable,
 {
     constexpr int step = n / span;
 #ifdef ZELVO_WIDE_SIMD
-    if constexpr (Isa != SimdLevel::Sse2 && span >= 2)
+    if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
     {
-        using Points = std::conditional_t<Isa == SimdLevel::Avx512, Avx512Points, Avx2Points>;
-        inversePass<Points, n, span>(data, wideCos, wideSin);
+        wide::inversePass<n, span>(data, wideCos, wideSin);
+        if constexpr (2 * span < n)
+            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        return;
+    }
+    if constexpr (Isa == SimdLevel::Avx2 && span >= 2)
+    {
+        wide2::inversePass<n, span>(data, wideCos, wideSin);
         if constexpr (2 * span < n)
             inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
         return;

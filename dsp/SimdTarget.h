@@ -22,13 +22,12 @@
 #endif
 
 // GCC 12 takes the deliberately undefined pass-through operand of the
-// unmasked AVX-512 intrinsics for an uninitialised value, and notes the
-// calling convention of inline helpers that pass wide registers, which
-// never cross a library boundary: code built on them sits between these two.
+// unmasked AVX-512 intrinsics for an uninitialised value: code built on
+// them sits between these two.
 #if defined(__GNUC__) && !defined(__clang__)
 #define ZELVO_WIDE_WARNINGS_OFF                                                                                        \
     _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"")                         \
-        _Pragma("GCC diagnostic ignored \"-Wuninitialized\"") _Pragma("GCC diagnostic ignored \"-Wpsabi\"")
+        _Pragma("GCC diagnostic ignored \"-Wuninitialized\"")
 #define ZELVO_WIDE_WARNINGS_ON _Pragma("GCC diagnostic pop")
 #else
 #define ZELVO_WIDE_WARNINGS_OFF
