@@ -29,14 +29,7 @@ inline Complex operator*(Complex a, Complex b) { return {a.re * b.re - a.im * b.
 inline Complex timesConjugate(Complex a, Complex b) { return {a.re * b.re + a.im * b.im, a.im * b.re - a.re * b.im}; }
 } // namespace
 
-RealFft::RealFft()
-    : twiddleCos(2 * kMaxHalfSize),
-      twiddleSin(2 * kMaxHalfSize),
-      wideCos(4 * kMaxHalfSize),
-      wideSin(4 * kMaxHalfSize)
-{
-    prepare(8);
-}
+RealFft::RealFft() : twiddleCos(2 * kMaxHalfSize), twiddleSin(2 * kMaxHalfSize) { prepare(8); }
 
 void RealFft::prepare(int halfSize)
 {
@@ -48,11 +41,6 @@ void RealFft::prepare(int halfSize)
         double angle = 2.0 * pi * m / (2.0 * n);
         twiddleCos[2 * m] = twiddleCos[2 * m + 1] = std::cos(angle);
         twiddleSin[2 * m] = twiddleSin[2 * m + 1] = -std::sin(angle);
-        for (int k = 0; k < 4; ++k)
-        {
-            wideCos[4 * m + k] = twiddleCos[2 * m];
-            wideSin[4 * m + k] = twiddleSin[2 * m];
-        }
     }
 }
 
@@ -91,11 +79,12 @@ constexpr __mmask8 kImaginary = 0xCC, kReal = 0x33, kFirstPoint = 0x0F;
 
 ZELVO_TARGET_AVX512 inline __m512d swapParts(__m512d v) { return _mm512_permutex_pd(v, 0x4E); }
 
-// The twiddles m and m + step, each as four copies.
+// The twiddles m and m + step of a table of pairs, each spread over a
+// whole complex value.
 ZELVO_TARGET_AVX512 inline __m512d twiddles(const double* table, int m, int step)
 {
-    return _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(table + 4 * m)),
-                              _mm256_loadu_pd(table + 4 * (m + step)), 1);
+    return _mm512_mask_broadcast_f64x2(_mm512_broadcast_f64x2(_mm_load_pd(table + 2 * m)), 0xF0,
+                                       _mm_load_pd(table + 2 * (m + step)));
 }
 
 // As operator*: re c - im s, re s + im c.
@@ -213,6 +202,12 @@ namespace wide2
 {
 ZELVO_TARGET_AVX2 inline __m256d swapParts(__m256d v) { return _mm256_permute2f128_pd(v, v, 1); }
 
+// Twiddle m of a table of pairs, spread over a whole complex value.
+ZELVO_TARGET_AVX2 inline __m256d twiddle(const double* table, int m)
+{
+    return _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(table + 2 * m));
+}
+
 // Lanes 2 and 3 hold the imaginary pair.
 ZELVO_TARGET_AVX2 inline __m256d times(__m256d a, __m256d c, __m256d s)
 {
@@ -249,7 +244,7 @@ ZELVO_TARGET_AVX2 inline __m256d forwardTwiddle(__m256d d, int j, const double* 
         return d;
     if (j == span / 2)
         return timesMinusI(d);
-    return times(d, _mm256_loadu_pd(cosTable + 4 * j * step), _mm256_loadu_pd(sinTable + 4 * j * step));
+    return times(d, twiddle(cosTable, j * step), twiddle(sinTable, j * step));
 }
 
 template <int n, int span>
@@ -260,7 +255,7 @@ ZELVO_TARGET_AVX2 inline __m256d inverseTwiddle(__m256d b, int j, const double* 
         return b;
     if (j == span / 2)
         return timesPlusI(b);
-    return timesConjugate(b, _mm256_loadu_pd(cosTable + 4 * j * step), _mm256_loadu_pd(sinTable + 4 * j * step));
+    return timesConjugate(b, twiddle(cosTable, j * step), twiddle(sinTable, j * step));
 }
 
 template <int n, int span, bool upperHalfZero>
@@ -317,21 +312,20 @@ ZELVO_WIDE_WARNINGS_ON
 // zero on entry (a zero-padded frame), which makes the first pass a copy and
 // a multiplication.
 template <int n, int span, bool upperHalfZero, SimdLevel Isa = SimdLevel::Sse2>
-void forwardPasses(double* data, const double* cosTable, const double* sinTable, const double* wideCos = nullptr,
-                   const double* wideSin = nullptr)
+void forwardPasses(double* data, const double* cosTable, const double* sinTable)
 {
     constexpr int step = n / span; // twiddle index step in the 2N-point table
 #ifdef ZELVO_WIDE_SIMD
     if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
     {
-        wide::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
-        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        wide::forwardPass<n, span, upperHalfZero>(data, cosTable, sinTable);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable);
         return;
     }
     if constexpr (Isa == SimdLevel::Avx2 && span >= 2)
     {
-        wide2::forwardPass<n, span, upperHalfZero>(data, wideCos, wideSin);
-        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        wide2::forwardPass<n, span, upperHalfZero>(data, cosTable, sinTable);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable);
         return;
     }
 #endif
@@ -373,29 +367,28 @@ void forwardPasses(double* data, const double* cosTable, const double* sinTable,
         }
     }
     if constexpr (span > 1)
-        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        forwardPasses<n, span / 2, false, Isa>(data, cosTable, sinTable);
 }
 
 // The decimation-in-time inverse, exp(+2 pi i / N), unscaled (N times the
 // inverse): bit-reversed in, natural order out.
 template <int n, int span, SimdLevel Isa = SimdLevel::Sse2>
-void inversePasses(double* data, const double* cosTable, const double* sinTable, const double* wideCos = nullptr,
-                   const double* wideSin = nullptr)
+void inversePasses(double* data, const double* cosTable, const double* sinTable)
 {
     constexpr int step = n / span;
 #ifdef ZELVO_WIDE_SIMD
     if constexpr (Isa == SimdLevel::Avx512 && span >= 2)
     {
-        wide::inversePass<n, span>(data, wideCos, wideSin);
+        wide::inversePass<n, span>(data, cosTable, sinTable);
         if constexpr (2 * span < n)
-            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable);
         return;
     }
     if constexpr (Isa == SimdLevel::Avx2 && span >= 2)
     {
-        wide2::inversePass<n, span>(data, wideCos, wideSin);
+        wide2::inversePass<n, span>(data, cosTable, sinTable);
         if constexpr (2 * span < n)
-            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+            inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable);
         return;
     }
 #endif
@@ -417,7 +410,7 @@ void inversePasses(double* data, const double* cosTable, const double* sinTable,
         }
     }
     if constexpr (2 * span < n)
-        inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable, wideCos, wideSin);
+        inversePasses<n, 2 * span, Isa>(data, cosTable, sinTable);
 }
 } // namespace
 
@@ -506,7 +499,7 @@ template <int n, SimdLevel Isa>
 void RealFft::convolveSized(double* frame, const double* kernel) const
 {
     // The frame's second half is zero: the block convolution keeps it so.
-    forwardPasses<n, n / 2, true, Isa>(frame, twiddleCos.get(), twiddleSin.get(), wideCos.get(), wideSin.get());
+    forwardPasses<n, n / 2, true, Isa>(frame, twiddleCos.get(), twiddleSin.get());
 
     // Bin 0 and bin N are real and share complex point 0.
     {
@@ -546,5 +539,5 @@ void RealFft::convolveSized(double* frame, const double* kernel) const
         storeComplex(frame, middle, {y.re + y.re, Pair(0.0) - (y.im + y.im)});
     }
 
-    inversePasses<n, 1, Isa>(frame, twiddleCos.get(), twiddleSin.get(), wideCos.get(), wideSin.get());
+    inversePasses<n, 1, Isa>(frame, twiddleCos.get(), twiddleSin.get());
 }

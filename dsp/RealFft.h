@@ -58,7 +58,4 @@ private:
     int halfLength = 0;
     AlignedBuffer<double> twiddleCos; // cos(2 pi m / 2N), m < N, each twice
     AlignedBuffer<double> twiddleSin; // -sin(2 pi m / 2N), m < N, each twice
-    // The same, each four times: a whole complex value's worth per twiddle.
-    AlignedBuffer<double> wideCos;
-    AlignedBuffer<double> wideSin;
 };
