@@ -58,7 +58,6 @@ struct LimiterEngine::BlockConstants
 struct LimiterEngine::BlockState
 {
     double g, h, e;
-    Pair stage1[kFollowerCount], stage2[kFollowerCount];
 };
 
 template <typename Sample>
@@ -109,11 +108,6 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     state.g = drive;
     state.h = output;
     state.e = envelope;
-    for (int i = 0; i < kFollowerCount; ++i)
-    {
-        state.stage1[i] = Pair::load(followers.get() + 2 * i);
-        state.stage2[i] = Pair::load(followers.get() + 2 * (kFollowerCount + i));
-    }
 
     meters.beginBlock(k.meterRms);
     requantizer.beginBlock(Requantizer::scaleForBits(k.bits), k.fade, k.autoblack != 0, block.noiseShaping);
@@ -129,11 +123,6 @@ void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL
     drive = state.g;
     output = state.h;
     envelope = state.e;
-    for (int i = 0; i < kFollowerCount; ++i)
-    {
-        state.stage1[i].store(followers.get() + 2 * i);
-        state.stage2[i].store(followers.get() + 2 * (kFollowerCount + i));
-    }
     meters.endBlock();
 }
 
@@ -159,9 +148,9 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // one: for the rest of the block it is a constant.
     const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
     const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
-    FollowerBank<Isa, secondOrder> followerBank(
-        reinterpret_cast<const double*>(state.stage1), reinterpret_cast<const double*>(state.stage2),
-        reinterpret_cast<const double*>(b.attackXorRelease), reinterpret_cast<const double*>(b.release));
+    FollowerBank<Isa, secondOrder> followerBank(followers.get(), followers.get() + 2 * kFollowerCount,
+                                                reinterpret_cast<const double*>(b.attackXorRelease),
+                                                reinterpret_cast<const double*>(b.release));
 
     // The detector side of one sample: input, drive, delayed raw input and
     // the leveller, into the detector ring.
@@ -342,7 +331,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     state.g = g;
     state.h = h;
     state.e = e;
-    followerBank.save(reinterpret_cast<double*>(state.stage1), reinterpret_cast<double*>(state.stage2));
+    followerBank.save(followers.get(), followers.get() + 2 * kFollowerCount);
 }
 
 template <typename Sample, unsigned Features>
