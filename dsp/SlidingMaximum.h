@@ -22,7 +22,14 @@ public:
 
     SlidingMaximum() : slots(2 * (kMaxLength + 1)) {}
 
-    void setLength(int n) { length = n; }
+    // A position left beyond a shorter new length (a rate change) starts a
+    // new run.
+    void setLength(int n)
+    {
+        length = n;
+        if (position >= length)
+            resetPosition();
+    }
     int windowLength() const { return length; }
 
     // Every value in the window to zero (an empty window reads 0); the
@@ -32,33 +39,47 @@ public:
         slots.clear();
         prefix = Pair(0.0);
     }
-    void resetPosition() { position = 0; }
+    void resetPosition()
+    {
+        position = 0;
+        prefix = Pair(0.0);
+    }
 
     // Replaces the oldest value with v (not negative) and returns the window
     // maxima of both channels.
     Pair push(Pair v)
     {
-        // A position left beyond a shorter new length by a rate change
-        // starts a new run.
-        if (position >= length)
-            position = 0;
-        prefix = position == 0 ? v : max(prefix, v);
+        // A run starts with prefix 0, which no value (none is negative)
+        // exceeds: the first value of a run becomes the prefix as it is.
+        prefix = max(prefix, v);
         // The slot's suffix maximum was last read by the sample before.
         const Pair m = max(Pair::load(slots.get() + 2 * (position + 1)), prefix);
         v.store(slots.get() + 2 * position);
         if (++position >= length)
         {
             position = 0;
+            prefix = Pair(0.0);
             double* s = slots.get();
             // Nothing of the old run is left in the window at a run's last
             // place: suffix[n] is 0.
             Pair carried(0.0);
             carried.store(s + 2 * length);
-            for (int i = length - 1; i >= 0; --i)
-            {
+            auto step = [&](int i) {
                 carried = max(carried, Pair::load(s + 2 * i));
                 carried.store(s + 2 * i);
+            };
+            // Four places a turn: the loop's own counting is most of the
+            // cost of a place.
+            int i = length - 1;
+            for (; i >= 3; i -= 4)
+            {
+                step(i);
+                step(i - 1);
+                step(i - 2);
+                step(i - 3);
             }
+            for (; i >= 0; --i)
+                step(i);
         }
         return m;
     }
