@@ -174,7 +174,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         const Pair y = Pair(g) * x;
         const double peak = std::max(std::fabs(y.left()), std::fabs(y.right()));
         e = e + b.mu * (std::max(peak - kEnvelopeFloor, 0.0) + kEnvelopeFloor - e);
-        levellerGain = (b.threshold >= e || b.levellerBypassed) ? 1.0 : b.threshold / e;
+        levellerGain = (b.levellerBypassed || b.threshold >= e) ? 1.0 : b.threshold / e;
         const Pair z = Pair(levellerGain) * y;
 
         // Detector ring; 31 samples back it is also the alignment delay.
@@ -313,10 +313,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             if (quantize)
                 r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
 
-            // Right first: a mono host's single buffer keeps the left result.
             r = max(min(r, Pair(1.0)), Pair(-1.0));
-            outR[n] = Sample(r.right());
-            outL[n] = Sample(r.left());
+            storeSamples(r, outL + n, outR + n);
         }
     }
 

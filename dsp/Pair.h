@@ -67,6 +67,17 @@ inline Pair differenceBits(Pair a, Pair b) { return _mm_xor_pd(a.v, b.v); }
 // a where the mask is set, b elsewhere, given aXorB = differenceBits(a, b).
 inline Pair selectBetween(PairMask mask, Pair aXorB, Pair b) { return _mm_xor_pd(b.v, _mm_and_pd(mask.m, aXorB.v)); }
 
+// The two lanes rounded to float by one conversion (the same rounding as
+// converting each on its own), right first: a mono host's single buffer
+// keeps the left result.
+inline void storeSamples(Pair a, float* left, float* right)
+{
+    typedef float Floats __attribute__((vector_size(16)));
+    const Floats f = reinterpret_cast<Floats>(_mm_cvtpd_ps(a.v));
+    *right = f[1];
+    *left = f[0];
+}
+
 // Each lane truncated toward zero to a signed 32-bit integer, saturated to
 // that range (NaN gives the lowest value), and widened back to double.
 inline Pair truncateToInt32(Pair a)
@@ -136,6 +147,21 @@ inline double truncateLaneToInt32(double a)
 inline Pair truncateToInt32(Pair a) { return Pair(truncateLaneToInt32(a.l), truncateLaneToInt32(a.r)); }
 
 #endif
+
+#ifndef ZELVO_PAIR_SSE2
+// Right first: a mono host's single buffer keeps the left result.
+inline void storeSamples(Pair a, float* left, float* right)
+{
+    *right = float(a.right());
+    *left = float(a.left());
+}
+#endif
+// Right first: a mono host's single buffer keeps the left result.
+inline void storeSamples(Pair a, double* left, double* right)
+{
+    *right = a.right();
+    *left = a.left();
+}
 
 inline Pair& operator+=(Pair& a, Pair b) { return a = a + b; }
 inline Pair& operator-=(Pair& a, Pair b) { return a = a - b; }
