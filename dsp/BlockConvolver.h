@@ -81,13 +81,29 @@ private:
         v.store(h + 2 * (historyIndex + 2 * n));
         const double* oldest = h + 2 * (historyIndex + 2);
         const double* t = reversedTaps.get();
+        // Each length summed directly gets a fully unrolled sum of its own:
+        // at these lengths the loop's counting and branching cost about as
+        // many instructions as its arithmetic.
+        switch (n)
+        {
+        case 8: return sumOf<Isa>(oldest, t, 8);
+        case 16: return sumOf<Isa>(oldest, t, 16);
+        case 32: return sumOf<Isa>(oldest, t, 32);
+        case 64: return sumOf<Isa>(oldest, t, 64);
+        default: return sumOf<Isa>(oldest, t, n);
+        }
+    }
+
+    template <SimdLevel Isa>
+    static Pair sumOf(const double* x, const double* t, int taps)
+    {
 #ifdef ZELVO_WIDE_SIMD
         if constexpr (Isa == SimdLevel::Avx512)
-            return avx512::directSum(oldest, t, n);
+            return avx512::directSum(x, t, taps);
         else if constexpr (Isa == SimdLevel::Avx2)
-            return avx2::directSum(oldest, t, n);
+            return avx2::directSum(x, t, taps);
 #endif
-        return directSum(oldest, t, n);
+        return directSum(x, t, taps);
     }
 
     // sum_i t_i x_i over n (a multiple of 8) pairs: eight partial sums s_j
@@ -97,6 +113,7 @@ private:
     static Pair directSum(const double* x, const double* t, int n)
     {
         Pair s[8];
+#pragma GCC unroll 8
         for (int i = 0; i < n; i += 8)
             for (int j = 0; j < 8; ++j)
                 s[j] += Pair::load(t + 2 * (i + j)) * Pair::load(x + 2 * (i + j));

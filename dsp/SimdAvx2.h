@@ -100,7 +100,7 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
 
 // BlockConvolver::directSum: the partial sums s0 .. s7 side by side, two
 // to a register, each in the same order as there.
-ZELVO_TARGET_AVX2 inline Pair directSumOver(const double* x, const double* t, int n)
+ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
 {
     __m256d s01 = _mm256_setzero_pd(), s23 = s01, s45 = s01, s67 = s01;
 #pragma GCC unroll 8
@@ -114,19 +114,6 @@ ZELVO_TARGET_AVX2 inline Pair directSumOver(const double* x, const double* t, in
     // (s0 + s4) + (s2 + s6) low, (s1 + s5) + (s3 + s7) high.
     const __m256d sums = _mm256_add_pd(_mm256_add_pd(s01, s45), _mm256_add_pd(s23, s67));
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
-}
-
-// As avx512::directSum: each length summed directly fully unrolled.
-ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
-{
-    switch (n)
-    {
-    case 8: return directSumOver(x, t, 8);
-    case 16: return directSumOver(x, t, 16);
-    case 32: return directSumOver(x, t, 32);
-    case 64: return directSumOver(x, t, 64);
-    default: return directSumOver(x, t, n);
-    }
 }
 
 // One step of the three shift registers of DitherGenerator at once, each

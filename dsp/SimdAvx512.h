@@ -87,7 +87,7 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
 
 // BlockConvolver::directSum: the partial sums s0 .. s3 side by side in one
 // register and s4 .. s7 in another.
-ZELVO_TARGET_AVX512 inline Pair directSumOver(const double* x, const double* t, int n)
+ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
 {
     __m512d s0123 = _mm512_setzero_pd(), s4567 = s0123;
 #pragma GCC unroll 8
@@ -100,21 +100,6 @@ ZELVO_TARGET_AVX512 inline Pair directSumOver(const double* x, const double* t, 
     const __m512d both = _mm512_add_pd(s0123, s4567);
     const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
-}
-
-// The window lengths summed directly get a fully unrolled sum each: at these
-// lengths the loop's counting and branching cost about as many instructions
-// as its arithmetic.
-ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
-{
-    switch (n)
-    {
-    case 8: return directSumOver(x, t, 8);
-    case 16: return directSumOver(x, t, 16);
-    case 32: return directSumOver(x, t, 32);
-    case 64: return directSumOver(x, t, 64);
-    default: return directSumOver(x, t, n);
-    }
 }
 
 } // namespace avx512
