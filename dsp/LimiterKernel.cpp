@@ -148,6 +148,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // one: for the rest of the block it is a constant.
     const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
     const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
+    const bool fullyLinked = b.link == 1.0 && b.unlinked == 0.0;
     FollowerBank<Isa, secondOrder> followerBank(followers.get(), followers.get() + 2 * kFollowerCount,
                                                 reinterpret_cast<const double*>(b.attackXorRelease),
                                                 reinterpret_cast<const double*>(b.release));
@@ -267,7 +268,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // the channels, through eight attack/release followers.
             const Pair windowPeak = longMaximum.push(level);
             const double both = std::max(windowPeak.left(), windowPeak.right());
-            const Pair linked = Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
+            // Fully linked (most programs) the blend is both channels' maximum
+            // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
+            // two products and a sum off the way to the followers.
+            const Pair linked =
+                fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
             const Pair releaseLevel = followerBank.step(linked);
 
             // Transient path: the maximum over N samples smoothed by the window
