@@ -271,8 +271,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // Fully linked (most programs) the blend is both channels' maximum
             // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
             // two products and a sum off the way to the followers.
-            const Pair linked =
-                fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
+            const Pair linked = fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
             const Pair releaseLevel = followerBank.step(linked);
 
             // Transient path: the maximum over N samples smoothed by the window
