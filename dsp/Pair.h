@@ -72,10 +72,16 @@ inline Pair selectBetween(PairMask mask, Pair aXorB, Pair b) { return _mm_xor_pd
 // keeps the left result.
 inline void storeSamples(Pair a, float* left, float* right)
 {
+#if defined(__GNUC__)
     typedef float Floats __attribute__((vector_size(16)));
     const Floats f = reinterpret_cast<Floats>(_mm_cvtpd_ps(a.v));
     *right = f[1];
     *left = f[0];
+#else
+    const __m128 f = _mm_cvtpd_ps(a.v);
+    _mm_store_ss(right, _mm_shuffle_ps(f, f, 1));
+    _mm_store_ss(left, f);
+#endif
 }
 
 // Each lane truncated toward zero to a signed 32-bit integer, saturated to
