@@ -148,7 +148,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // one: for the rest of the block it is a constant.
     const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
     const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
-    const bool fullyLinked = b.link == 1.0 && b.unlinked == 0.0;
+    const bool fullyLinked = b.link == 1.0; // and so b.unlinked == 0.0
     FollowerBank<Isa, secondOrder> followerBank(followers.get(), followers.get() + 2 * kFollowerCount,
                                                 reinterpret_cast<const double*>(b.attackXorRelease),
                                                 reinterpret_cast<const double*>(b.release));

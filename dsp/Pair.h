@@ -154,15 +154,14 @@ inline Pair truncateToInt32(Pair a) { return Pair(truncateLaneToInt32(a.l), trun
 
 #endif
 
+// The float form without SSE2, and the double form: right first, as above.
 #ifndef ZELVO_PAIR_SSE2
-// Right first: a mono host's single buffer keeps the left result.
 inline void storeSamples(Pair a, float* left, float* right)
 {
     *right = float(a.right());
     *left = float(a.left());
 }
 #endif
-// Right first: a mono host's single buffer keeps the left result.
 inline void storeSamples(Pair a, double* left, double* right)
 {
     *right = a.right();

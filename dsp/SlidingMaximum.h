@@ -64,22 +64,14 @@ public:
             // place: suffix[n] is 0.
             Pair carried(0.0);
             carried.store(s + 2 * length);
-            auto step = [&](int i) {
-                carried = max(carried, Pair::load(s + 2 * i));
-                carried.store(s + 2 * i);
-            };
             // Four places a turn: the loop's own counting is most of the
             // cost of a place.
-            int i = length - 1;
-            for (; i >= 3; i -= 4)
+#pragma GCC unroll 4
+            for (int i = length - 1; i >= 0; --i)
             {
-                step(i);
-                step(i - 1);
-                step(i - 2);
-                step(i - 3);
+                carried = max(carried, Pair::load(s + 2 * i));
+                carried.store(s + 2 * i);
             }
-            for (; i >= 0; --i)
-                step(i);
         }
         return m;
     }
