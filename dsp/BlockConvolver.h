@@ -68,6 +68,29 @@ public:
         return out;
     }
 
+    // The direct sum over a stretch of inputs that does not wrap the history
+    // (at most directRoom() of them): input j goes to directSlot() + 2 j.
+    // directRoom() first brings an index at the history's end (or beyond it,
+    // after a shorter new window) round to its start, as the next input
+    // would.
+    bool isDirect() const { return direct; }
+    int directRoom()
+    {
+        if (historyIndex >= 2 * n - 1)
+            historyIndex = -1;
+        return 2 * n - 1 - historyIndex;
+    }
+    double* directSlot() { return history.get() + 2 * (historyIndex + 1); }
+    void advanceDirect(int inputs) { historyIndex += inputs; }
+    template <SimdLevel Isa>
+    Pair processDirectAt(double* slot, int j, Pair v) const
+    {
+        double* h = slot + 2 * j;
+        v.store(h);
+        v.store(h + 4 * n);
+        return sumOfLength<Isa>(h + 4, reversedTaps.get());
+    }
+
 private:
     // The history holds each input twice, at p and p + 2N, so the N inputs
     // of a sum are contiguous: from 2N - 2 samples back (p + 2) to N - 1.
@@ -79,8 +102,12 @@ private:
         double* h = history.get();
         v.store(h + 2 * historyIndex);
         v.store(h + 2 * (historyIndex + 2 * n));
-        const double* oldest = h + 2 * (historyIndex + 2);
-        const double* t = reversedTaps.get();
+        return sumOfLength<Isa>(h + 2 * (historyIndex + 2), reversedTaps.get());
+    }
+
+    template <SimdLevel Isa>
+    Pair sumOfLength(const double* oldest, const double* t) const
+    {
         // Each length summed directly gets a fully unrolled sum of its own:
         // at these lengths the loop's counting and branching cost about as
         // many instructions as its arithmetic.

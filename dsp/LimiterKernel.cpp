@@ -153,9 +153,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                                                 reinterpret_cast<const double*>(b.attackXorRelease),
                                                 reinterpret_cast<const double*>(b.release));
 
-    // The detector side of one sample: input, drive, delayed raw input and
-    // the leveller, into the detector ring.
-    auto detectorSide = [&](int n, Pair& t, double& levellerGain) {
+    // The detector side of one sample: input, drive, delayed raw input (its
+    // slot in the delay given) and the leveller; returns the pair for the
+    // detector ring.
+    auto detectorSide = [&](int n, double* raw, Pair& t, double& levellerGain) {
         Pair x(static_cast<double>(inL[n]), static_cast<double>(inR[n]));
         x = keep(abs(x) < Pair(kInputLimit), x);
 
@@ -164,11 +165,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             g = flushed(g + b.kappa * (b.driveTarget - g));
 
         // Raw input, delayed by the full latency for bypass and input meter.
-        double* raw = rawDelay + 2 * rawIndex;
         t = Pair::load(raw);
         x.store(raw);
-        if (++rawIndex >= delayLength)
-            rawIndex = 0;
 
         // Drive, then the leveller: a 1 s peak envelope against the threshold,
         // one gain for both channels.
@@ -176,11 +174,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         const double peak = std::max(std::fabs(y.left()), std::fabs(y.right()));
         e = e + b.mu * (std::max(peak - kEnvelopeFloor, 0.0) + kEnvelopeFloor - e);
         levellerGain = (b.levellerBypassed || b.threshold >= e) ? 1.0 : b.threshold / e;
-        const Pair z = Pair(levellerGain) * y;
-
-        // Detector ring; 31 samples back it is also the alignment delay.
-        detector.push(z);
-        return z;
+        return Pair(levellerGain) * y;
     };
 
     constexpr int kHistory = TruePeakInterpolator::kRing - 1;
@@ -204,7 +198,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             {
                 const int i = n - runStart;
                 Pair t;
-                const Pair z = detectorSide(n, t, runLeveller[i]);
+                const Pair z = detectorSide(n, rawDelay + 2 * rawIndex, t, runLeveller[i]);
+                if (++rawIndex >= delayLength)
+                    rawIndex = 0;
+                // Detector ring; 31 samples back it is also the alignment delay.
+                detector.push(z);
                 t.store(runRaw + 2 * i);
                 z.store(window + 2 * (kHistory + i));
                 detector.behind(TruePeakInterpolator::kCentre).store(runAligned + 2 * i);
@@ -222,103 +220,145 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 TruePeakInterpolator::pointOf(window + 2 * i, c).store(runBetween + 2 * i);
         }
 
-        for (int n = runStart; n < runEnd; ++n)
+        // The gain loop goes in stretches in which no delay line, ring or
+        // maximum run wraps: within one, every slot is its stretch's first
+        // plus the sample's place, and the positions move once at its end.
+        // An index left beyond a shorter new length (a rate change) gets a
+        // stretch of one sample, after which it wraps as it always has.
+        for (int n = runStart; n < runEnd;)
         {
-            // Smoothed output gain (one pole at 30 Hz).
-            if (!outputSettled)
-                h = flushed(h + b.kappa * (b.outputTarget - h));
-
-            Pair t, aligned;
-            double levellerGain;
-            if constexpr (truePeak)
+            int stretch =
+                std::min({runEnd - n, std::max(1, lookaheadLimit - aheadIndex),
+                          std::max(1, smootherDelayLimit - smootherIndex), longMaximum.room(), shortMaximum.room()});
+            if constexpr (!truePeak)
+                stretch = std::min({stretch, std::max(1, delayLength - rawIndex), detector.room()});
+            const bool direct = smoother.isDirect();
+            if (direct)
+                stretch = std::min(stretch, smoother.directRoom());
+            double* const rawSlot = rawDelay + 2 * rawIndex;
+            double* const detectorSlot = detector.firstSlot();
+            double* const aheadSlot = lookahead + 2 * aheadIndex;
+            double* const delayedSlot = smootherOut + 2 * smootherIndex;
+            double* const historySlot = smoother.directSlot();
+            SlidingMaximum::Stretch longRun = longMaximum.begin(), shortRun = shortMaximum.begin();
+            const int stretchStart = n, stretchEnd = n + stretch;
+            for (; n < stretchEnd; ++n)
             {
-                t = Pair::load(runRaw + 2 * (n - runStart));
-                aligned = Pair::load(runAligned + 2 * (n - runStart));
-                levellerGain = runLeveller[n - runStart];
-            }
-            else
-            {
-                detectorSide(n, t, levellerGain);
-                aligned = detector.behind(TruePeakInterpolator::kCentre);
-            }
-            Pair detected = aligned;
-            if (guarded)
-            {
-                // The reconstructed peaks around the aligned sample, scaled so
-                // that a level of 1 is the most the output may carry.
-                detected = guard.detect<Isa>(detector.newest()) * b.guardScale;
-            }
-            else if (truePeak)
-            {
-                // The larger of the sample and the half-sample point after it,
-                // with a small margin.
-                const Pair between = Pair::load(runBetween + 2 * (n - runStart));
-                detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
-            }
-            const Pair level = abs(detected);
+                const int j = n - stretchStart;
+                // Smoothed output gain (one pole at 30 Hz).
+                if (!outputSettled)
+                    h = flushed(h + b.kappa * (b.outputTarget - h));
 
-            // Lookahead: the signal waits L samples for its gain.
-            double* ahead = lookahead + 2 * aheadIndex;
-            const Pair u = Pair::load(ahead);
-            aligned.store(ahead);
-            if (++aheadIndex >= lookaheadLimit)
-                aheadIndex = 0;
-
-            // Release path: the maximum over the lookahead window, linked across
-            // the channels, through eight attack/release followers.
-            const Pair windowPeak = longMaximum.push(level);
-            const double both = std::max(windowPeak.left(), windowPeak.right());
-            // Fully linked (most programs) the blend is both channels' maximum
-            // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
-            // two products and a sum off the way to the followers.
-            const Pair linked = fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-            const Pair releaseLevel = followerBank.step(linked);
-
-            // Transient path: the maximum over N samples smoothed by the window
-            // kernel, delayed to line up with the lookahead.
-            const Pair smoothed = smoother.process<Isa>(shortMaximum.push(level));
-            double* delayed = smootherOut + 2 * smootherIndex;
-            const Pair o = Pair::load(delayed);
-            smoothed.store(delayed);
-            if (++smootherIndex >= smootherDelayLimit)
-                smootherIndex = 0;
-
-            // Gain computer: the transient part limits to the smoothed peak, the
-            // rest to the larger of it and the release level. Power off passes
-            // the raw input, delayed like the signal.
-            Pair r = t;
-            Pair reading(1.0);
-            if (b.powerOn)
-            {
-                // T / p + S / q as one quotient: a division costs more than
-                // the three products it saves. Both levels lie between 1 and
-                // about 1e102 (the input limit times the drive), so the
-                // product stays finite.
-                const Pair transientLevel = max(Pair(1.0), o), sustainLevel = max(o, releaseLevel);
-                const Pair gain =
-                    (b.transient * sustainLevel + b.sustain * transientLevel) / (transientLevel * sustainLevel);
-                r = gain * u * Pair(h);
-                // The reading multiplies the shown parts of the gain: the
-                // transient part is the gain over the release part, so with
-                // both shown it is the gain itself and needs no division.
-                if (b.showTransient && b.showRelease)
-                    reading = gain;
-                else if (b.showTransient || b.showRelease)
+                Pair t, aligned;
+                double levellerGain;
+                if constexpr (truePeak)
                 {
-                    const Pair releaseGain = b.transient + b.sustain / releaseLevel;
-                    reading = b.showTransient ? gain / releaseGain : releaseGain;
+                    t = Pair::load(runRaw + 2 * (n - runStart));
+                    aligned = Pair::load(runAligned + 2 * (n - runStart));
+                    levellerGain = runLeveller[n - runStart];
                 }
-                if (b.showLeveller)
-                    reading = reading * Pair(levellerGain);
+                else
+                {
+                    // Detector ring; 31 samples back it is also the alignment delay.
+                    TruePeakInterpolator::pushAt(detectorSlot, j, detectorSide(n, rawSlot + 2 * j, t, levellerGain));
+                    aligned =
+                        Pair::load(TruePeakInterpolator::newestAt(detectorSlot, j) - 2 * TruePeakInterpolator::kCentre);
+                }
+                Pair detected = aligned;
+                if (guarded)
+                {
+                    // The reconstructed peaks around the aligned sample, scaled so
+                    // that a level of 1 is the most the output may carry.
+                    detected = guard.detect<Isa>(TruePeakInterpolator::newestAt(detectorSlot, j)) * b.guardScale;
+                }
+                else if (truePeak)
+                {
+                    // The larger of the sample and the half-sample point after it,
+                    // with a small margin.
+                    const Pair between = Pair::load(runBetween + 2 * (n - runStart));
+                    detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
+                }
+                const Pair level = abs(detected);
+
+                // Lookahead: the signal waits L samples for its gain.
+                double* ahead = aheadSlot + 2 * j;
+                const Pair u = Pair::load(ahead);
+                aligned.store(ahead);
+
+                // Release path: the maximum over the lookahead window, linked across
+                // the channels, through eight attack/release followers.
+                const Pair windowPeak = longRun.push(j, level);
+                const double both = std::max(windowPeak.left(), windowPeak.right());
+                // Fully linked (most programs) the blend is both channels' maximum
+                // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
+                // two products and a sum off the way to the followers.
+                const Pair linked =
+                    fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
+                const Pair releaseLevel = followerBank.step(linked);
+
+                // Transient path: the maximum over N samples smoothed by the window
+                // kernel, delayed to line up with the lookahead.
+                const Pair shortPeak = shortRun.push(j, level);
+                const Pair smoothed = direct ? smoother.processDirectAt<Isa>(historySlot, j, shortPeak)
+                                             : smoother.process<Isa>(shortPeak);
+                double* delayed = delayedSlot + 2 * j;
+                const Pair o = Pair::load(delayed);
+                smoothed.store(delayed);
+
+                // Gain computer: the transient part limits to the smoothed peak, the
+                // rest to the larger of it and the release level. Power off passes
+                // the raw input, delayed like the signal.
+                Pair r = t;
+                Pair reading(1.0);
+                if (b.powerOn)
+                {
+                    // T / p + S / q as one quotient: a division costs more than
+                    // the three products it saves. Both levels lie between 1 and
+                    // about 1e102 (the input limit times the drive), so the
+                    // product stays finite.
+                    const Pair transientLevel = max(Pair(1.0), o), sustainLevel = max(o, releaseLevel);
+                    const Pair gain =
+                        (b.transient * sustainLevel + b.sustain * transientLevel) / (transientLevel * sustainLevel);
+                    r = gain * u * Pair(h);
+                    // The reading multiplies the shown parts of the gain: the
+                    // transient part is the gain over the release part, so with
+                    // both shown it is the gain itself and needs no division.
+                    if (b.showTransient && b.showRelease)
+                        reading = gain;
+                    else if (b.showTransient || b.showRelease)
+                    {
+                        const Pair releaseGain = b.transient + b.sustain / releaseLevel;
+                        reading = b.showTransient ? gain / releaseGain : releaseGain;
+                    }
+                    if (b.showLeveller)
+                        reading = reading * Pair(levellerGain);
+                }
+
+                meters.measure<oversampledMeter, Isa>(levels, t * b.meterGain, reading, r);
+
+                if (quantize)
+                    r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
+
+                r = max(min(r, Pair(1.0)), Pair(-1.0));
+                storeSamples(r, outL + n, outR + n);
             }
-
-            meters.measure<oversampledMeter, Isa>(levels, t * b.meterGain, reading, r);
-
-            if (quantize)
-                r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
-
-            r = max(min(r, Pair(1.0)), Pair(-1.0));
-            storeSamples(r, outL + n, outR + n);
+            if constexpr (!truePeak)
+            {
+                rawIndex += stretch;
+                if (rawIndex >= delayLength)
+                    rawIndex = 0;
+                detector.advance(stretch);
+            }
+            aheadIndex += stretch;
+            if (aheadIndex >= lookaheadLimit)
+                aheadIndex = 0;
+            smootherIndex += stretch;
+            if (smootherIndex >= smootherDelayLimit)
+                smootherIndex = 0;
+            longMaximum.end(longRun, stretch);
+            shortMaximum.end(shortRun, stretch);
+            if (direct)
+                smoother.advanceDirect(stretch);
         }
     }
 

@@ -49,13 +49,38 @@ public:
     // maxima of both channels.
     Pair push(Pair v)
     {
-        // A run starts with prefix 0, which no value (none is negative)
-        // exceeds: the first value of a run becomes the prefix as it is.
-        prefix = max(prefix, v);
-        // The slot's suffix maximum was last read by the sample before.
-        const Pair m = max(Pair::load(slots.get() + 2 * (position + 1)), prefix);
-        v.store(slots.get() + 2 * position);
-        if (++position >= length)
+        Stretch stretch = begin();
+        const Pair m = stretch.push(0, v);
+        end(stretch, 1);
+        return m;
+    }
+
+    // A stretch of pushes that stays inside the current run (at most room()
+    // of them), with the run's place and prefix in the caller's registers:
+    // push j replaces the slot at place + j.
+    struct Stretch
+    {
+        double* slot; // the slot of the stretch's first push
+        Pair prefix;
+
+        Pair push(int j, Pair v)
+        {
+            // A run starts with prefix 0, which no value (none is negative)
+            // exceeds: the first value of a run becomes the prefix as it is.
+            prefix = max(prefix, v);
+            // The slot's suffix maximum was last read by the sample before.
+            const Pair m = max(Pair::load(slot + 2 * (j + 1)), prefix);
+            v.store(slot + 2 * j);
+            return m;
+        }
+    };
+    int room() const { return length - position; }
+    Stretch begin() { return {slots.get() + 2 * position, prefix}; }
+    void end(const Stretch& stretch, int pushes)
+    {
+        prefix = stretch.prefix;
+        position += pushes;
+        if (position >= length)
         {
             position = 0;
             prefix = Pair(0.0);
@@ -73,7 +98,6 @@ public:
                 carried.store(s + 2 * i);
             }
         }
-        return m;
     }
 
 private:

@@ -50,6 +50,20 @@ public:
         position = (position + 1) & (kRing - 1);
     }
 
+    // Pushes of a stretch that does not wrap (at most room() of them), the
+    // position moved once at its end: push j goes to firstSlot() + 2 j, and
+    // after it the newest pair is at firstSlot() + 2 (j + kRing) (its second
+    // copy), the 63 before it contiguously below.
+    int room() const { return kRing - position; }
+    double* firstSlot() { return ring.get() + 2 * position; }
+    static void pushAt(double* slot, int j, Pair v)
+    {
+        v.store(slot + 2 * j);
+        v.store(slot + 2 * (j + kRing));
+    }
+    static const double* newestAt(const double* slot, int j) { return slot + 2 * (j + kRing); }
+    void advance(int pushes) { position = (position + pushes) & (kRing - 1); }
+
     // The newest pair; the 63 before it lie contiguously below it.
     const double* newest() const { return ring.get() + 2 * (position + kRing - 1); }
 
