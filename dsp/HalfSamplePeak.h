@@ -1,6 +1,6 @@
 // The largest half-sample point of a stream (the output meter's inter-sample
 // peak), taken a run of samples at a time. Each pair is appended behind the
-// 63 before it; a flush works out the half-sample point after every pair
+// 63 before it (a stretch of appends at a time); a flush works out the half-sample point after every pair
 // appended since the last one, several samples per operation, and folds
 // their largest magnitude into a peak. Each point is the same sum in the
 // same order as TruePeakInterpolator::interpolate and a maximum is exact, so
@@ -36,18 +36,18 @@ public:
         pending = 0;
     }
 
-    // Appends v, flushing into `peak` first when the run is full.
+    // A stretch of at most the returned number of appends, flushing into
+    // `peak` first when the run is full: append j goes to firstSlot() + 2 j,
+    // with the pairs before it contiguously below; appended(count) ends it.
     template <SimdLevel Isa>
-    void push(Pair v, Pair& peak)
+    int makeRoom(Pair& peak)
     {
         if (pending == kRun)
             flush<Isa>(peak);
-        v.store(window.get() + 2 * (kHistory + pending));
-        ++pending;
+        return kRun - pending;
     }
-
-    // The pair `samples` (0 .. 63) before the newest appended one.
-    Pair behind(int samples) const { return Pair::load(window.get() + 2 * (kHistory + pending - 1 - samples)); }
+    double* firstSlot() { return window.get() + 2 * (kHistory + pending); }
+    void appended(int count) { pending += count; }
 
     // Folds the magnitudes of the half-sample points of every pending pair
     // into peak; the last 63 pairs stay as the next run's history.

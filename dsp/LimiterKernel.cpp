@@ -26,6 +26,17 @@ constexpr double kTruePeakMargin = 1.001;
 
 inline double flushed(double x) { return (x + kFlush) - kFlush; }
 
+// Samples until a delay line's index wraps: at least one, also for an index
+// left beyond a shorter new length (a rate change), which then wraps after
+// that one sample as it always has.
+inline int roomBefore(int index, int length) { return std::max(1, length - index); }
+inline void advance(int& index, int samples, int length)
+{
+    index += samples;
+    if (index >= length)
+        index = 0;
+}
+
 // The switches that change the shape of the sample loop; each combination
 // gets its own compiled loop, so the others cost nothing.
 constexpr unsigned kSecondOrder = 1;      // DetectorOrder "II": two follower stages
@@ -194,18 +205,26 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // The detector side of the whole run first: the half-sample points
             // then come several samples per operation.
             std::copy(detector.newest() - 2 * (kHistory - 1), detector.newest() + 2, window);
-            for (int n = runStart; n < runEnd; ++n)
+            for (int n = runStart; n < runEnd;)
             {
-                const int i = n - runStart;
-                Pair t;
-                const Pair z = detectorSide(n, rawDelay + 2 * rawIndex, t, runLeveller[i]);
-                if (++rawIndex >= delayLength)
-                    rawIndex = 0;
-                // Detector ring; 31 samples back it is also the alignment delay.
-                detector.push(z);
-                t.store(runRaw + 2 * i);
-                z.store(window + 2 * (kHistory + i));
-                detector.behind(TruePeakInterpolator::kCentre).store(runAligned + 2 * i);
+                // In stretches that wrap neither the raw delay nor the ring.
+                const int stretch = std::min({runEnd - n, roomBefore(rawIndex, delayLength), detector.room()});
+                double* const rawSlot = rawDelay + 2 * rawIndex;
+                double* const detectorSlot = detector.firstSlot();
+                for (int j = 0; j < stretch; ++j, ++n)
+                {
+                    const int i = n - runStart;
+                    Pair t;
+                    const Pair z = detectorSide(n, rawSlot + 2 * j, t, runLeveller[i]);
+                    // Detector ring; 31 samples back it is also the alignment delay.
+                    TruePeakInterpolator::pushAt(detectorSlot, j, z);
+                    t.store(runRaw + 2 * i);
+                    z.store(window + 2 * (kHistory + i));
+                    Pair::load(TruePeakInterpolator::newestAt(detectorSlot, j) - 2 * TruePeakInterpolator::kCentre)
+                        .store(runAligned + 2 * i);
+                }
+                advance(rawIndex, stretch, delayLength);
+                detector.advance(stretch);
             }
             const int count = runEnd - runStart;
             int i = 0;
@@ -228,13 +247,16 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         for (int n = runStart; n < runEnd;)
         {
             int stretch =
-                std::min({runEnd - n, std::max(1, lookaheadLimit - aheadIndex),
-                          std::max(1, smootherDelayLimit - smootherIndex), longMaximum.room(), shortMaximum.room()});
+                std::min({runEnd - n, roomBefore(aheadIndex, lookaheadLimit),
+                          roomBefore(smootherIndex, smootherDelayLimit), longMaximum.room(), shortMaximum.room()});
             if constexpr (!truePeak)
-                stretch = std::min({stretch, std::max(1, delayLength - rawIndex), detector.room()});
+                stretch = std::min({stretch, roomBefore(rawIndex, delayLength), detector.room()});
             const bool direct = smoother.isDirect();
             if (direct)
                 stretch = std::min(stretch, smoother.directRoom());
+            if constexpr (oversampledMeter)
+                stretch = std::min(stretch, meters.outputSlots<Isa>(levels));
+            double* const meterSlot = oversampledMeter ? meters.firstOutputSlot() : nullptr;
             double* const rawSlot = rawDelay + 2 * rawIndex;
             double* const detectorSlot = detector.firstSlot();
             double* const aheadSlot = lookahead + 2 * aheadIndex;
@@ -334,7 +356,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                         reading = reading * Pair(levellerGain);
                 }
 
-                meters.measure<oversampledMeter, Isa>(levels, t * b.meterGain, reading, r);
+                MeterMeasurement::measureAt<oversampledMeter>(levels, t * b.meterGain, reading, r,
+                                                              oversampledMeter ? meterSlot + 2 * j : nullptr);
 
                 if (quantize)
                     r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
@@ -344,17 +367,13 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             }
             if constexpr (!truePeak)
             {
-                rawIndex += stretch;
-                if (rawIndex >= delayLength)
-                    rawIndex = 0;
+                advance(rawIndex, stretch, delayLength);
                 detector.advance(stretch);
             }
-            aheadIndex += stretch;
-            if (aheadIndex >= lookaheadLimit)
-                aheadIndex = 0;
-            smootherIndex += stretch;
-            if (smootherIndex >= smootherDelayLimit)
-                smootherIndex = 0;
+            advance(aheadIndex, stretch, lookaheadLimit);
+            advance(smootherIndex, stretch, smootherDelayLimit);
+            if constexpr (oversampledMeter)
+                meters.outputsMeasured(stretch);
             longMaximum.end(longRun, stretch);
             shortMaximum.end(shortRun, stretch);
             if (direct)

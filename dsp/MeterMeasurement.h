@@ -66,6 +66,34 @@ public:
     template <bool Oversampled, SimdLevel Isa = SimdLevel::Sse2>
     void measure(Levels& l, Pair input, Pair q, Pair output)
     {
+        if (Oversampled)
+        {
+            outputSlots<Isa>(l);
+            measureAt<Oversampled>(l, input, q, output, outputHistory.firstSlot());
+            outputHistory.appended(1);
+        }
+        else
+        {
+            measureAt<Oversampled>(l, input, q, output, nullptr);
+        }
+    }
+
+    // Oversampled, a stretch of samples at a time: outputSlots makes room
+    // for at most the number it returns, sample j of the stretch measures
+    // with slot firstOutputSlot() + 2 j, and outputsMeasured(count) ends
+    // the stretch.
+    template <SimdLevel Isa>
+    int outputSlots(Levels& l)
+    {
+        // A full run's half-sample points join the peak first.
+        return outputHistory.makeRoom<Isa>(l.outputPeak);
+    }
+    double* firstOutputSlot() { return outputHistory.firstSlot(); }
+    void outputsMeasured(int count) { outputHistory.appended(count); }
+
+    template <bool Oversampled>
+    static void measureAt(Levels& l, Pair input, Pair q, Pair output, double* outputSlot)
+    {
         Pair a = abs(input);
         l.inputPeak = max(l.inputPeak, a);
         l.inputMeanSquare += Pair(l.rho) * (a * a - l.inputMeanSquare);
@@ -75,9 +103,10 @@ public:
         Pair s;
         if (Oversampled)
         {
-            // The half-sample points join the peak at the block's end.
-            outputHistory.push<Isa>(output, l.outputPeak);
-            s = abs(outputHistory.behind(TruePeakInterpolator::kCentre));
+            // The half-sample points join the peak when the run is full or
+            // at the block's end.
+            output.store(outputSlot);
+            s = abs(Pair::load(outputSlot - 2 * TruePeakInterpolator::kCentre));
         }
         else
         {
