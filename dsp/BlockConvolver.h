@@ -136,12 +136,17 @@ private:
     // sum_i t_i x_i over n (a multiple of 8) pairs: eight partial sums s_j
     // of the terms i = j mod 8 in rising i (eight short chains of additions
     // instead of one long one), added as
-    // ((s0 + s4) + (s2 + s6)) + ((s1 + s5) + (s3 + s7)).
+    // ((s0 + s4) + (s2 + s6)) + ((s1 + s5) + (s3 + s7)). Each s_j starts as
+    // its first product: adding that to zero would change nothing but the
+    // sign of an exact zero, and the sum only ever meets maxima against
+    // levels of 1 and more.
     static Pair directSum(const double* x, const double* t, int n)
     {
         Pair s[8];
+        for (int j = 0; j < 8; ++j)
+            s[j] = Pair::load(t + 2 * j) * Pair::load(x + 2 * j);
 #pragma GCC unroll 8
-        for (int i = 0; i < n; i += 8)
+        for (int i = 8; i < n; i += 8)
             for (int j = 0; j < 8; ++j)
                 s[j] += Pair::load(t + 2 * (i + j)) * Pair::load(x + 2 * (i + j));
         return ((s[0] + s[4]) + (s[2] + s[6])) + ((s[1] + s[5]) + (s[3] + s[7]));

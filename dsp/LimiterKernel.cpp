@@ -26,6 +26,17 @@ constexpr double kTruePeakMargin = 1.001;
 
 inline double flushed(double x) { return (x + kFlush) - kFlush; }
 
+// A block-long switch kept as the flag it is: left to itself, the compiler
+// rebuilds such a test from the values it compared every sample, four
+// instructions where one does.
+inline bool keptAsFlag(bool flag)
+{
+#if defined(__GNUC__)
+    asm("" : "+r"(flag));
+#endif
+    return flag;
+}
+
 // Samples until a delay line's index wraps: at least one, also for an index
 // left beyond a shorter new length (a rate change), which then wraps after
 // that one sample as it always has.
@@ -157,9 +168,9 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // Once a smoothed gain has come as close to its target as the rounding
     // lets it, its step gives the same value back, and so does every later
     // one: for the rest of the block it is a constant.
-    const bool driveSettled = flushed(g + b.kappa * (b.driveTarget - g)) == g;
-    const bool outputSettled = flushed(h + b.kappa * (b.outputTarget - h)) == h;
-    const bool fullyLinked = b.link == 1.0; // and so b.unlinked == 0.0
+    const bool driveSettled = keptAsFlag(flushed(g + b.kappa * (b.driveTarget - g)) == g);
+    const bool outputSettled = keptAsFlag(flushed(h + b.kappa * (b.outputTarget - h)) == h);
+    const bool fullyLinked = keptAsFlag(b.link == 1.0); // and so b.unlinked == 0.0
     FollowerBank<Isa, secondOrder> followerBank(followers.get(), followers.get() + 2 * kFollowerCount,
                                                 reinterpret_cast<const double*>(b.attackXorRelease),
                                                 reinterpret_cast<const double*>(b.release));

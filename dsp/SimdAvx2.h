@@ -102,9 +102,12 @@ ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, c
 // to a register, each in the same order as there.
 ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
 {
-    __m256d s01 = _mm256_setzero_pd(), s23 = s01, s45 = s01, s67 = s01;
+    __m256d s01 = _mm256_mul_pd(_mm256_loadu_pd(t), _mm256_loadu_pd(x));
+    __m256d s23 = _mm256_mul_pd(_mm256_loadu_pd(t + 4), _mm256_loadu_pd(x + 4));
+    __m256d s45 = _mm256_mul_pd(_mm256_loadu_pd(t + 8), _mm256_loadu_pd(x + 8));
+    __m256d s67 = _mm256_mul_pd(_mm256_loadu_pd(t + 12), _mm256_loadu_pd(x + 12));
 #pragma GCC unroll 8
-    for (int i = 0; i < n; i += 8)
+    for (int i = 8; i < n; i += 8)
     {
         s01 = _mm256_add_pd(s01, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i), _mm256_loadu_pd(x + 2 * i)));
         s23 = _mm256_add_pd(s23, _mm256_mul_pd(_mm256_loadu_pd(t + 2 * i + 4), _mm256_loadu_pd(x + 2 * i + 4)));

@@ -101,9 +101,10 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
 // register and s4 .. s7 in another.
 ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
 {
-    __m512d s0123 = _mm512_setzero_pd(), s4567 = s0123;
+    __m512d s0123 = _mm512_mul_pd(_mm512_loadu_pd(t), _mm512_loadu_pd(x));
+    __m512d s4567 = _mm512_mul_pd(_mm512_loadu_pd(t + 8), _mm512_loadu_pd(x + 8));
 #pragma GCC unroll 8
-    for (int i = 0; i < n; i += 8)
+    for (int i = 8; i < n; i += 8)
     {
         s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i), _mm512_loadu_pd(x + 2 * i)));
         s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i + 8), _mm512_loadu_pd(x + 2 * i + 8)));
