@@ -7,7 +7,7 @@ BlockConvolver::BlockConvolver()
       overlap(2 * kMaxWindow),
       spectrum(2 * 2 * kMaxWindow),
       taps(kMaxWindow),
-      history(2 * 4 * kMaxDirect),
+      history(2 * 2 * (2 * kMaxDirect + kMaxDirectRun)),
       reversedTaps(2 * kMaxDirect)
 {
     prepareKernel(64);
@@ -33,6 +33,7 @@ void BlockConvolver::prepareKernel(int windowLength)
     for (int i = 0; i < n; ++i)
         taps[i] /= sum;
     direct = n <= kMaxDirect && n % 8 == 0;
+    historyLength = 2 * n + kMaxDirectRun;
     if (direct)
         for (int i = 0; i < n; ++i)
             reversedTaps[2 * i] = reversedTaps[2 * i + 1] = taps[n - 1 - i];

@@ -12,7 +12,8 @@
 //
 // Up to kMaxDirect taps (a multiple of 8) the plain sum is cheaper than the
 // transforms, and its cost does not come in bursts: there each output is the
-// sum itself, over a history of the last 2N inputs. The sum has one order on
+// sum itself, over a history of the last 2N + kMaxDirectRun inputs (a run of
+// sums may come after its inputs are all in). The sum has one order on
 // every instruction set (see directSum), so every path gives the same bits.
 #pragma once
 
@@ -29,6 +30,8 @@ public:
     static constexpr int kMaxWindow = RealFft::kMaxHalfSize;
     // The longest window summed directly instead of by transforms.
     static constexpr int kMaxDirect = 64;
+    // The most inputs stored before their sums are taken.
+    static constexpr int kMaxDirectRun = 256;
 
     BlockConvolver();
 
@@ -68,41 +71,58 @@ public:
         return out;
     }
 
-    // The direct sum over a stretch of inputs that does not wrap the history
-    // (at most directRoom() of them): input j goes to directSlot() + 2 j.
+    // The direct sums over a stretch of inputs that does not wrap the history
+    // (at most directRoom() of them): input j goes to directSlot() + 2 j,
+    // and once the stretch's inputs are in, sumDirect gives their outputs
+    // in one pass, the choice of length made once for all of them.
     // directRoom() first brings an index at the history's end (or beyond it,
     // after a shorter new window) round to its start, as the next input
     // would.
     bool isDirect() const { return direct; }
     int directRoom()
     {
-        if (historyIndex >= 2 * n - 1)
+        if (historyIndex >= historyLength - 1)
             historyIndex = -1;
-        return 2 * n - 1 - historyIndex;
+        return historyLength - 1 - historyIndex;
     }
     double* directSlot() { return history.get() + 2 * (historyIndex + 1); }
     void advanceDirect(int inputs) { historyIndex += inputs; }
-    template <SimdLevel Isa>
-    Pair processDirectAt(double* slot, int j, Pair v) const
+    void storeDirectAt(double* slot, int j, Pair v) const
     {
         double* h = slot + 2 * j;
         v.store(h);
-        v.store(h + 4 * n);
-        return sumOfLength<Isa>(h + 4, reversedTaps.get());
+        v.store(h + 2 * historyLength);
+    }
+    template <SimdLevel Isa>
+    void sumDirect(const double* slot, int count, double* out) const
+    {
+        const double* oldest = slot + 2 * (historyLength - 2 * n + 2);
+        const double* t = reversedTaps.get();
+        switch (n)
+        {
+        case 8: return sumsOf<Isa, 8>(oldest, t, count, out);
+        case 16: return sumsOf<Isa, 16>(oldest, t, count, out);
+        case 32: return sumsOf<Isa, 32>(oldest, t, count, out);
+        case 64: return sumsOf<Isa, 64>(oldest, t, count, out);
+        default:
+            for (int j = 0; j < count; ++j)
+                sumOf<Isa>(oldest + 2 * j, t, n).store(out + 2 * j);
+        }
     }
 
 private:
-    // The history holds each input twice, at p and p + 2N, so the N inputs
-    // of a sum are contiguous: from 2N - 2 samples back (p + 2) to N - 1.
+    // The history holds each input twice, at p and p + R (R its length), so
+    // the N inputs of a sum are contiguous: from 2N - 2 samples back
+    // (p + R - 2N + 2) to N - 1.
     template <SimdLevel Isa>
     Pair processDirect(Pair v)
     {
-        if (++historyIndex >= 2 * n)
+        if (++historyIndex >= historyLength)
             historyIndex = 0;
         double* h = history.get();
         v.store(h + 2 * historyIndex);
-        v.store(h + 2 * (historyIndex + 2 * n));
-        return sumOfLength<Isa>(h + 2 * (historyIndex + 2), reversedTaps.get());
+        v.store(h + 2 * (historyIndex + historyLength));
+        return sumOfLength<Isa>(h + 2 * (historyIndex + historyLength - 2 * n + 2), reversedTaps.get());
     }
 
     template <SimdLevel Isa>
@@ -119,6 +139,18 @@ private:
         case 64: return sumOf<Isa>(oldest, t, 64);
         default: return sumOf<Isa>(oldest, t, n);
         }
+    }
+
+    // Sums of `count` windows one pair apart (count at most kMaxDirectRun).
+    template <SimdLevel Isa, int Taps>
+    static void sumsOf(const double* x, const double* t, int count, double* out)
+    {
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa == SimdLevel::Avx512)
+            return avx512::directSums<Taps>(x, t, count, out);
+#endif
+        for (int j = 0; j < count; ++j)
+            sumOf<Isa>(x + 2 * j, t, Taps).store(out + 2 * j);
     }
 
     template <SimdLevel Isa>
@@ -161,9 +193,10 @@ private:
     AlignedBuffer<double> overlap;  // N pairs in use
     AlignedBuffer<double> spectrum; // 2N pairs: the kernel's, scaled for the round trip
     AlignedBuffer<double> taps;     // N doubles
-    // The direct sum: 4N pairs of history, and the taps oldest input first
-    // (h'_{N-1} .. h'_0), each twice.
+    // The direct sum: 2R pairs of history (R = 2N + kMaxDirectRun), and the
+    // taps oldest input first (h'_{N-1} .. h'_0), each twice.
     AlignedBuffer<double> history;
     AlignedBuffer<double> reversedTaps;
+    int historyLength = 2 * kMaxDirect + kMaxDirectRun;
     int historyIndex = 0;
 };

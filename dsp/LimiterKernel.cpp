@@ -200,6 +200,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     };
 
     constexpr int kHistory = TruePeakInterpolator::kRing - 1;
+    static_assert(kDetectorRun <= BlockConvolver::kMaxDirectRun, "a stretch's direct sums come after its inputs");
     double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
     double* const runRaw = window + 2 * (kHistory + kDetectorRun);
     double* const runAligned = runRaw + 2 * kDetectorRun;
@@ -331,12 +332,16 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
+                // Summed directly, the smoothed values of the stretch come
+                // after it: within a stretch no slot of the delay line is read
+                // after it is written.
                 const Pair shortPeak = shortRun.push(j, level);
-                const Pair smoothed = direct ? smoother.processDirectAt<Isa>(historySlot, j, shortPeak)
-                                             : smoother.process<Isa>(shortPeak);
                 double* delayed = delayedSlot + 2 * j;
                 const Pair o = Pair::load(delayed);
-                smoothed.store(delayed);
+                if (direct)
+                    smoother.storeDirectAt(historySlot, j, shortPeak);
+                else
+                    smoother.process<Isa>(shortPeak).store(delayed);
 
                 // Gain computer: the transient part limits to the smoothed peak, the
                 // rest to the larger of it and the release level. Power off passes
@@ -388,7 +393,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             longMaximum.end(longRun, stretch);
             shortMaximum.end(shortRun, stretch);
             if (direct)
+            {
+                smoother.sumDirect<Isa>(historySlot, stretch, delayedSlot);
                 smoother.advanceDirect(stretch);
+            }
         }
     }
 

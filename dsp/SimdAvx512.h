@@ -115,6 +115,30 @@ ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int 
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
+// directSum of `count` windows one pair apart into `out`, the taps held in
+// registers for the whole run: every product then reads its input straight
+// from memory.
+template <int Taps>
+ZELVO_TARGET_AVX512 inline void directSums(const double* x, const double* t, int count, double* out)
+{
+    __m512d taps[Taps / 4];
+    for (int k = 0; k < Taps / 4; ++k)
+        taps[k] = _mm512_loadu_pd(t + 8 * k);
+    for (int j = 0; j < count; ++j, x += 2)
+    {
+        __m512d s0123 = _mm512_mul_pd(taps[0], _mm512_loadu_pd(x));
+        __m512d s4567 = _mm512_mul_pd(taps[1], _mm512_loadu_pd(x + 8));
+        for (int i = 8; i < Taps; i += 8)
+        {
+            s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(taps[i / 4], _mm512_loadu_pd(x + 2 * i)));
+            s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(taps[i / 4 + 1], _mm512_loadu_pd(x + 2 * i + 8)));
+        }
+        const __m512d both = _mm512_add_pd(s0123, s4567);
+        const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
+        Pair(_mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1))).store(out + 2 * j);
+    }
+}
+
 } // namespace avx512
 ZELVO_WIDE_WARNINGS_ON
 #endif
