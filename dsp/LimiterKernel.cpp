@@ -206,6 +206,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const runAligned = runRaw + 2 * kDetectorRun;
     double* const runBetween = runAligned + 2 * kDetectorRun;
     double* const runLeveller = runBetween + 2 * kDetectorRun;
+    double* const stretchLevels = runLeveller + kDetectorRun;
 
     MeterMeasurement::Levels levels = meters.runningLevels();
     Requantizer::Running quantizerState = requantizer.running();
@@ -256,11 +257,15 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         // plus the sample's place, and the positions move once at its end.
         // An index left beyond a shorter new length (a rate change) gets a
         // stretch of one sample, after which it wraps as it always has.
+        //
+        // With the direct smoother the whole transient path (short maximum,
+        // then the sum) comes after the stretch, from the levels the stretch
+        // leaves: its output is read one smoother delay later, and within a
+        // stretch no slot of that delay line is read after it is written.
         for (int n = runStart; n < runEnd;)
         {
-            int stretch =
-                std::min({runEnd - n, roomBefore(aheadIndex, lookaheadLimit),
-                          roomBefore(smootherIndex, smootherDelayLimit), longMaximum.room(), shortMaximum.room()});
+            int stretch = std::min({runEnd - n, roomBefore(aheadIndex, lookaheadLimit),
+                                    roomBefore(smootherIndex, smootherDelayLimit), longMaximum.room()});
             if constexpr (!truePeak)
                 stretch = std::min({stretch, roomBefore(rawIndex, delayLength), detector.room()});
             const bool direct = smoother.isDirect();
@@ -274,7 +279,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             double* const aheadSlot = lookahead + 2 * aheadIndex;
             double* const delayedSlot = smootherOut + 2 * smootherIndex;
             double* const historySlot = smoother.directSlot();
-            SlidingMaximum::Stretch longRun = longMaximum.begin(), shortRun = shortMaximum.begin();
+            SlidingMaximum::Stretch longRun = longMaximum.begin();
             const int stretchStart = n, stretchEnd = n + stretch;
             for (; n < stretchEnd; ++n)
             {
@@ -332,16 +337,12 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
-                // Summed directly, the smoothed values of the stretch come
-                // after it: within a stretch no slot of the delay line is read
-                // after it is written.
-                const Pair shortPeak = shortRun.push(j, level);
                 double* delayed = delayedSlot + 2 * j;
                 const Pair o = Pair::load(delayed);
                 if (direct)
-                    smoother.storeDirectAt(historySlot, j, shortPeak);
+                    level.store(stretchLevels + 2 * j);
                 else
-                    smoother.process<Isa>(shortPeak).store(delayed);
+                    smoother.process<Isa>(shortMaximum.push(level)).store(delayed);
 
                 // Gain computer: the transient part limits to the smoothed peak, the
                 // rest to the larger of it and the release level. Power off passes
@@ -391,9 +392,17 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             if constexpr (oversampledMeter)
                 meters.outputsMeasured(stretch);
             longMaximum.end(longRun, stretch);
-            shortMaximum.end(shortRun, stretch);
             if (direct)
             {
+                for (int j = 0; j < stretch;)
+                {
+                    // In parts that stay inside one run of the short maximum.
+                    const int part = std::min(stretch - j, shortMaximum.room());
+                    SlidingMaximum::Stretch shortRun = shortMaximum.begin();
+                    for (int k = 0; k < part; ++k, ++j)
+                        smoother.storeDirectAt(historySlot, j, shortRun.push(k, Pair::load(stretchLevels + 2 * j)));
+                    shortMaximum.end(shortRun, part);
+                }
                 smoother.sumDirect<Isa>(historySlot, stretch, delayedSlot);
                 smoother.advanceDirect(stretch);
             }
