@@ -3,7 +3,12 @@
 // 192 kHz, through both callbacks, on the same loud material. For a change
 // meant to move the output by rounding only, this is the measurement.
 //
-// compare_builds --old PATH --new PATH [--seconds 10]
+// compare_builds --old PATH --new PATH [--seconds 10] [--uneven]
+//
+// --uneven: blocks of sizes from 1 to 4096 frames instead of 512 throughout,
+// a sample-rate change while processing a third of the way in and a
+// TransShape change two thirds of the way in (positions and lengths of every
+// delay line then move as they do in a host's session).
 //
 // Prints per case the largest absolute difference of the double callback,
 // the largest difference in float ulps of the float callback and how many
@@ -14,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -26,6 +32,8 @@ namespace
 {
 constexpr int kBlock = 512;
 constexpr int kGuardIndex = 22;
+constexpr int kTransShapeIndex = 4;
+constexpr int kUnevenBlocks[] = {1, 7, 512, 33, 4096, 2, 300, 64, 1023, 5, 129, 2048};
 
 // Partials, a kick every half second and noise, peaking 12 dB over full
 // scale, with a stretch of exact silence in the middle.
@@ -51,7 +59,7 @@ void makeMaterial(std::vector<double>& left, std::vector<double>& right, int rat
 }
 
 template <typename Sample>
-bool render(const std::string& library, int program, bool guard, int rate, const std::vector<double>& inL,
+bool render(const std::string& library, int program, bool guard, int rate, bool uneven, const std::vector<double>& inL,
             const std::vector<double>& inR, std::vector<Sample>& outL, std::vector<Sample>& outR)
 {
     PluginHost host;
@@ -62,7 +70,7 @@ bool render(const std::string& library, int program, bool guard, int rate, const
         return false;
     }
     host.setSampleRate(float(rate));
-    host.setBlockSize(kBlock);
+    host.setBlockSize(uneven ? 4096 : kBlock);
     float values[26];
     for (int i = 0; i < 26; ++i)
         values[i] = float(kFactoryPresets[program].values[i]);
@@ -73,12 +81,24 @@ bool render(const std::string& library, int program, bool guard, int rate, const
     std::vector<Sample> l(inL.begin(), inL.end()), r(inR.begin(), inR.end());
     outL.assign(frames, Sample(0));
     outR.assign(frames, Sample(0));
-    for (size_t at = 0; at < frames; at += kBlock)
+    size_t block = 0;
+    bool rateChanged = false, shapeChanged = false;
+    for (size_t at = 0, n = 0; at < frames; at += n)
     {
-        const int n = int(std::min<size_t>(kBlock, frames - at));
+        n = std::min<size_t>(uneven ? kUnevenBlocks[block++ % std::size(kUnevenBlocks)] : kBlock, frames - at);
+        if (uneven && !rateChanged && at >= frames / 3)
+        {
+            host.setSampleRate(float(rate == 44100 ? 96000 : 44100));
+            rateChanged = true;
+        }
+        if (uneven && !shapeChanged && at >= 2 * frames / 3)
+        {
+            host.setParameter(kTransShapeIndex, values[kTransShapeIndex] < 0.5f ? 1.0f : 0.0f);
+            shapeChanged = true;
+        }
         Sample* inputs[2] = {l.data() + at, r.data() + at};
         Sample* outputs[2] = {outL.data() + at, outR.data() + at};
-        host.process(inputs, outputs, n);
+        host.process(inputs, outputs, int(n));
     }
     return true;
 }
@@ -98,19 +118,28 @@ int main(int argc, char** argv)
 {
     std::string oldLibrary, newLibrary;
     double seconds = 10.0;
-    for (int i = 1; i + 1 < argc; i += 2)
+    bool uneven = false;
+    for (int i = 1; i < argc; ++i)
     {
         const std::string option = argv[i];
+        if (option == "--uneven")
+        {
+            uneven = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            break;
         if (option == "--old")
             oldLibrary = argv[i + 1];
         else if (option == "--new")
             newLibrary = argv[i + 1];
         else if (option == "--seconds")
             seconds = std::atof(argv[i + 1]);
+        ++i;
     }
     if (oldLibrary.empty() || newLibrary.empty())
     {
-        std::fprintf(stderr, "usage: compare_builds --old PATH --new PATH [--seconds 10]\n");
+        std::fprintf(stderr, "usage: compare_builds --old PATH --new PATH [--seconds 10] [--uneven]\n");
         return 2;
     }
     double worstDouble = 0.0;
@@ -127,10 +156,10 @@ int main(int argc, char** argv)
             {
                 std::vector<double> oldL, oldR, newL, newR;
                 std::vector<float> oldFL, oldFR, newFL, newFR;
-                if (!render(oldLibrary, program, guard, rate, inL, inR, oldL, oldR) ||
-                    !render(newLibrary, program, guard, rate, inL, inR, newL, newR) ||
-                    !render(oldLibrary, program, guard, rate, inL, inR, oldFL, oldFR) ||
-                    !render(newLibrary, program, guard, rate, inL, inR, newFL, newFR))
+                if (!render(oldLibrary, program, guard, rate, uneven, inL, inR, oldL, oldR) ||
+                    !render(newLibrary, program, guard, rate, uneven, inL, inR, newL, newR) ||
+                    !render(oldLibrary, program, guard, rate, uneven, inL, inR, oldFL, oldFR) ||
+                    !render(newLibrary, program, guard, rate, uneven, inL, inR, newFL, newFR))
                     return 1;
                 double difference = 0.0;
                 int64_t ulps = 0;
