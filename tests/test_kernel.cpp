@@ -28,7 +28,8 @@ enum Param
     kPower = 8,
     kBits = 10,
     kLeveller = 13,
-    kQuantize = 16
+    kQuantize = 16,
+    kTpGuard = 22
 };
 
 // Runs the whole signal through the callback of the sample type, in
@@ -346,26 +347,39 @@ TEST(Reset, ARunAfterSuspendRepeatsTheFirstExactly)
     EXPECT_EQ(firstR, secondR);
 }
 
+// The sample loop works in stretches cut where a delay line, ring or run
+// wraps and where a block ends; wherever the cuts fall, the output is the
+// same. Every window length (the short ones are summed directly, the long
+// ones by transforms), each detector and every rate class.
 TEST(BlockSize, TheOutputDoesNotDependOnTheBlockSize)
 {
     std::vector<double> left = loudMaterial<double>(10000, 8), right = loudMaterial<double>(10000, 9);
-    std::vector<double> referenceL, referenceR;
-    for (int block : {1, 7, 64, 4096})
-    {
-        TestHost host;
-        host.setParameter(kOversample, 1.0f);
-        host.setParameter(kTransShape, 0.9f);
-        std::vector<double> outL, outR;
-        run(host, left, right, outL, outR, block);
-        if (referenceL.empty())
-        {
-            referenceL = outL;
-            referenceR = outR;
-            continue;
-        }
-        EXPECT_EQ(outL, referenceL) << block;
-        EXPECT_EQ(outR, referenceR) << block;
-    }
+    for (float rate : {44100.0f, 96000.0f, 192000.0f})
+        for (float shape : {0.0f, 0.5f, 0.9f})
+            for (int detector : {0, 1, 2}) // plain, half-sample points, the guard
+            {
+                std::vector<double> referenceL, referenceR;
+                for (int block : {4096, 1, 7, 64, 333})
+                {
+                    TestHost host;
+                    host.setSampleRate(rate);
+                    host.setParameter(kOversample, detector == 1 ? 1.0f : 0.0f);
+                    host.setParameter(kTpGuard, detector == 2 ? 1.0f : 0.0f);
+                    host.setParameter(kTransShape, shape);
+                    std::vector<double> outL, outR;
+                    run(host, left, right, outL, outR, block);
+                    if (referenceL.empty())
+                    {
+                        referenceL = outL;
+                        referenceR = outR;
+                        continue;
+                    }
+                    ASSERT_EQ(outL, referenceL)
+                        << rate << " Hz, shape " << shape << ", detector " << detector << ", blocks of " << block;
+                    ASSERT_EQ(outR, referenceR)
+                        << rate << " Hz, shape " << shape << ", detector " << detector << ", blocks of " << block;
+                }
+            }
 }
 
 #if defined(__SSE2__) || defined(_M_X64)
