@@ -115,27 +115,70 @@ ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int 
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
+// The two partial-sum registers of one directSum into the pair at out.
+ZELVO_TARGET_AVX512 inline void storeDirectSum(__m512d s0123, __m512d s4567, double* out)
+{
+    const __m512d both = _mm512_add_pd(s0123, s4567);
+    const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
+    Pair(_mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1))).store(out);
+}
+
 // directSum of `count` windows one pair apart into `out`, the taps held in
-// registers for the whole run: every product then reads its input straight
-// from memory.
+// registers for the whole run. A window is Taps / 4 registers of inputs,
+// and the window four pairs on is the same registers moved by one: so four
+// sums four pairs apart take their inputs from Taps / 4 + 3 loads instead
+// of four times Taps / 4. Loads, not arithmetic, are what limit these sums.
+// Each sum still takes its products in rising order, as directSum does.
 template <int Taps>
 ZELVO_TARGET_AVX512 inline void directSums(const double* x, const double* t, int count, double* out)
 {
-    __m512d taps[Taps / 4];
-    for (int k = 0; k < Taps / 4; ++k)
+    constexpr int kRegisters = Taps / 4;
+    constexpr int kGroup = 4;
+    __m512d taps[kRegisters];
+    for (int k = 0; k < kRegisters; ++k)
         taps[k] = _mm512_loadu_pd(t + 8 * k);
-    for (int j = 0; j < count; ++j, x += 2)
-    {
-        __m512d s0123 = _mm512_mul_pd(taps[0], _mm512_loadu_pd(x));
-        __m512d s4567 = _mm512_mul_pd(taps[1], _mm512_loadu_pd(x + 8));
-        for (int i = 8; i < Taps; i += 8)
+    int j = 0;
+    // Sixteen sums at a time: four phases, each four sums four pairs apart.
+    for (; j + 4 * kGroup <= count; j += 4 * kGroup)
+        for (int phase = 0; phase < 4; ++phase)
         {
-            s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(taps[i / 4], _mm512_loadu_pd(x + 2 * i)));
-            s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(taps[i / 4 + 1], _mm512_loadu_pd(x + 2 * i + 8)));
+            const double* first = x + 2 * (j + phase);
+            __m512d low[kGroup], high[kGroup]; // partial sums 0 .. 3 and 4 .. 7 of each
+#pragma GCC unroll 20
+            for (int m = 0; m < kRegisters + kGroup - 1; ++m)
+            {
+                const __m512d v = _mm512_loadu_pd(first + 8 * m);
+#pragma GCC unroll 4
+                for (int g = 0; g < kGroup; ++g)
+                {
+                    const int k = m - g; // the tap register this input meets in sum g
+                    if (k < 0 || k >= kRegisters)
+                        continue;
+                    const __m512d product = _mm512_mul_pd(taps[k], v);
+                    if (k == 0)
+                        low[g] = product;
+                    else if (k == 1)
+                        high[g] = product;
+                    else if (k % 2 == 0)
+                        low[g] = _mm512_add_pd(low[g], product);
+                    else
+                        high[g] = _mm512_add_pd(high[g], product);
+                }
+            }
+            for (int g = 0; g < kGroup; ++g)
+                storeDirectSum(low[g], high[g], out + 2 * (j + phase + 4 * g));
         }
-        const __m512d both = _mm512_add_pd(s0123, s4567);
-        const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
-        Pair(_mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1))).store(out + 2 * j);
+    for (; j < count; ++j)
+    {
+        const double* window = x + 2 * j;
+        __m512d s0123 = _mm512_mul_pd(taps[0], _mm512_loadu_pd(window));
+        __m512d s4567 = _mm512_mul_pd(taps[1], _mm512_loadu_pd(window + 8));
+        for (int k = 2; k < kRegisters; k += 2)
+        {
+            s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(taps[k], _mm512_loadu_pd(window + 8 * k)));
+            s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(taps[k + 1], _mm512_loadu_pd(window + 8 * k + 8)));
+        }
+        storeDirectSum(s0123, s4567, out + 2 * j);
     }
 }
 
