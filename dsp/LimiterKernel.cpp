@@ -5,6 +5,7 @@
 
 #include "dsp/FloatingPointMode.h"
 #include "dsp/FollowerBank.h"
+#include "dsp/MeterLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -208,7 +209,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const runLeveller = runBetween + 2 * kDetectorRun;
     double* const stretchLevels = runLeveller + kDetectorRun;
 
-    MeterMeasurement::Levels levels = meters.runningLevels();
+    MeterLevels<Isa> levels(meters.runningLevels());
     Requantizer::Running quantizerState = requantizer.running();
     for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
     {
@@ -272,7 +273,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             if (direct)
                 stretch = std::min(stretch, smoother.directRoom());
             if constexpr (oversampledMeter)
-                stretch = std::min(stretch, meters.outputSlots<Isa>(levels));
+            {
+                Pair peak = levels.outputPeak();
+                stretch = std::min(stretch, meters.outputSlots<Isa>(peak));
+                levels.setOutputPeak(peak);
+            }
             double* const meterSlot = oversampledMeter ? meters.firstOutputSlot() : nullptr;
             double* const rawSlot = rawDelay + 2 * rawIndex;
             double* const detectorSlot = detector.firstSlot();
@@ -373,8 +378,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                         reading = reading * Pair(levellerGain);
                 }
 
-                MeterMeasurement::measureAt<oversampledMeter>(levels, t * b.meterGain, reading, r,
-                                                              oversampledMeter ? meterSlot + 2 * j : nullptr);
+                levels.template measure<oversampledMeter>(t * b.meterGain, reading, r,
+                                                          oversampledMeter ? meterSlot + 2 * j : nullptr);
 
                 if (quantize)
                     r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
@@ -409,7 +414,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         }
     }
 
-    meters.keepRunningLevels(levels);
+    meters.keepRunningLevels(levels.levels());
     requantizer.keep(quantizerState);
     if (oversampledMeter)
         meters.flushOversampled<Isa>();

@@ -68,7 +68,7 @@ public:
     {
         if (Oversampled)
         {
-            outputSlots<Isa>(l);
+            outputSlots<Isa>(l.outputPeak);
             measureAt<Oversampled>(l, input, q, output, outputHistory.firstSlot());
             outputHistory.appended(1);
         }
@@ -83,10 +83,10 @@ public:
     // with slot firstOutputSlot() + 2 j, and outputsMeasured(count) ends
     // the stretch.
     template <SimdLevel Isa>
-    int outputSlots(Levels& l)
+    int outputSlots(Pair& outputPeak)
     {
         // A full run's half-sample points join the peak first.
-        return outputHistory.makeRoom<Isa>(l.outputPeak);
+        return outputHistory.makeRoom<Isa>(outputPeak);
     }
     double* firstOutputSlot() { return outputHistory.firstSlot(); }
     void outputsMeasured(int count) { outputHistory.appended(count); }
