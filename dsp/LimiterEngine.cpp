@@ -14,7 +14,7 @@ LimiterEngine::LimiterEngine()
       detectorRun(2 * (TruePeakInterpolator::kRing - 1 + kDetectorRun) + 9 * kDetectorRun),
       lookaheadDelay(2 * kMaxLookahead),
       followers(2 * 2 * kFollowerCount),
-      smootherDelayLine(2 * kMaxSmootherDelay),
+      smootherDelayLine(2 * (kMaxSmootherDelay + kDetectorRun)),
       simd(chosenSimdLevel())
 {
     setGeometry(0, 2);

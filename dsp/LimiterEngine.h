@@ -127,7 +127,11 @@ private:
     SlidingMaximum shortMaximum;     // over N samples: feeds the transient smoother
     AlignedBuffer<double> followers; // 8 pairs stage 1, then 8 pairs stage 2
     BlockConvolver smoother;
-    AlignedBuffer<double> smootherDelayLine; // D in use
+    // The smoothed values wait D samples on a line of D + kDetectorRun pairs:
+    // read at the index, written D pairs on; when the index reaches
+    // kDetectorRun the last D values move to the front and it starts again
+    // at 0. So a stretch of the gain loop is never cut by a short D.
+    AlignedBuffer<double> smootherDelayLine;
     int smootherDelayIndex = 0;
 
     DitherGenerator random; // shared by the requantizer and the calibration noise

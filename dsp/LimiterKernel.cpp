@@ -202,6 +202,9 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
     constexpr int kHistory = TruePeakInterpolator::kRing - 1;
     static_assert(kDetectorRun <= BlockConvolver::kMaxDirectRun, "a stretch's direct sums come after its inputs");
+    // The shortest smoother delay for which the direct sums come after a
+    // stretch.
+    constexpr int kMinSumAfterDelay = 32;
     double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
     double* const runRaw = window + 2 * (kHistory + kDetectorRun);
     double* const runAligned = runRaw + 2 * kDetectorRun;
@@ -261,17 +264,19 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         //
         // With the direct smoother the whole transient path (short maximum,
         // then the sum) comes after the stretch, from the levels the stretch
-        // leaves: its output is read one smoother delay later, and within a
-        // stretch no slot of that delay line is read after it is written.
+        // leaves: its output is read one smoother delay later, so stretches
+        // are then no longer than that delay. That pays where the delay
+        // leaves stretches of some length; with the longest window it is a
+        // few samples, and the sums go sample by sample instead.
         for (int n = runStart; n < runEnd;)
         {
-            int stretch = std::min({runEnd - n, roomBefore(aheadIndex, lookaheadLimit),
-                                    roomBefore(smootherIndex, smootherDelayLimit), longMaximum.room()});
+            int stretch = std::min(
+                {runEnd - n, roomBefore(aheadIndex, lookaheadLimit), kDetectorRun - smootherIndex, longMaximum.room()});
             if constexpr (!truePeak)
                 stretch = std::min({stretch, roomBefore(rawIndex, delayLength), detector.room()});
-            const bool direct = smoother.isDirect();
+            const bool direct = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
             if (direct)
-                stretch = std::min(stretch, smoother.directRoom());
+                stretch = std::min({stretch, smootherDelayLimit, smoother.directRoom()});
             if constexpr (oversampledMeter)
             {
                 Pair peak = levels.outputPeak();
@@ -283,6 +288,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             double* const detectorSlot = detector.firstSlot();
             double* const aheadSlot = lookahead + 2 * aheadIndex;
             double* const delayedSlot = smootherOut + 2 * smootherIndex;
+            double* const smoothedSlot = delayedSlot + 2 * smootherDelayLimit;
             double* const historySlot = smoother.directSlot();
             SlidingMaximum::Stretch longRun = longMaximum.begin();
             const int stretchStart = n, stretchEnd = n + stretch;
@@ -347,7 +353,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 if (direct)
                     level.store(stretchLevels + 2 * j);
                 else
-                    smoother.process<Isa>(shortMaximum.push(level)).store(delayed);
+                    smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
 
                 // Gain computer: the transient part limits to the smoothed peak, the
                 // rest to the larger of it and the release level. Power off passes
@@ -393,7 +399,6 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 detector.advance(stretch);
             }
             advance(aheadIndex, stretch, lookaheadLimit);
-            advance(smootherIndex, stretch, smootherDelayLimit);
             if constexpr (oversampledMeter)
                 meters.outputsMeasured(stretch);
             longMaximum.end(longRun, stretch);
@@ -408,8 +413,16 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                         smoother.storeDirectAt(historySlot, j, shortRun.push(k, Pair::load(stretchLevels + 2 * j)));
                     shortMaximum.end(shortRun, part);
                 }
-                smoother.sumDirect<Isa>(historySlot, stretch, delayedSlot);
+                smoother.sumDirect<Isa>(historySlot, stretch, smoothedSlot);
                 smoother.advanceDirect(stretch);
+            }
+            // The line moves once its last stretch's values are all in.
+            smootherIndex += stretch;
+            if (smootherIndex == kDetectorRun)
+            {
+                std::copy(smootherOut + 2 * kDetectorRun, smootherOut + 2 * (kDetectorRun + smootherDelayLimit),
+                          smootherOut);
+                smootherIndex = 0;
             }
         }
     }

@@ -44,8 +44,7 @@ struct MeterLevels<SimdLevel::Avx2>
           rho(_mm256_set1_pd(l.rho)),
           gainReduction(l.gainReduction),
           rhoValue(l.rho)
-    {
-    }
+    {}
 
     ZELVO_TARGET_AVX2 MeterMeasurement::Levels levels() const
     {
