@@ -274,8 +274,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {runEnd - n, roomBefore(aheadIndex, lookaheadLimit), kDetectorRun - smootherIndex, longMaximum.room()});
             if constexpr (!truePeak)
                 stretch = std::min({stretch, roomBefore(rawIndex, delayLength), detector.room()});
-            const bool direct = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
-            if (direct)
+            const bool sumsAfter = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
+            if (sumsAfter)
                 stretch = std::min({stretch, smootherDelayLimit, smoother.directRoom()});
             if constexpr (oversampledMeter)
             {
@@ -348,9 +348,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
-                double* delayed = delayedSlot + 2 * j;
-                const Pair o = Pair::load(delayed);
-                if (direct)
+                const Pair o = Pair::load(delayedSlot + 2 * j);
+                if (sumsAfter)
                     level.store(stretchLevels + 2 * j);
                 else
                     smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
@@ -402,7 +401,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             if constexpr (oversampledMeter)
                 meters.outputsMeasured(stretch);
             longMaximum.end(longRun, stretch);
-            if (direct)
+            if (sumsAfter)
             {
                 for (int j = 0; j < stretch;)
                 {
