@@ -33,7 +33,6 @@ void BlockConvolver::prepareKernel(int windowLength)
     for (int i = 0; i < n; ++i)
         taps[i] /= sum;
     direct = n <= kMaxDirect && n % 8 == 0;
-    historyLength = 2 * n + kMaxDirectRun;
     if (direct)
         for (int i = 0; i < n; ++i)
             reversedTaps[2 * i] = reversedTaps[2 * i + 1] = taps[n - 1 - i];

@@ -81,9 +81,9 @@ public:
     bool isDirect() const { return direct; }
     int directRoom()
     {
-        if (historyIndex >= historyLength - 1)
+        if (historyIndex >= historyLength() - 1)
             historyIndex = -1;
-        return historyLength - 1 - historyIndex;
+        return historyLength() - 1 - historyIndex;
     }
     double* directSlot() { return history.get() + 2 * (historyIndex + 1); }
     void advanceDirect(int inputs) { historyIndex += inputs; }
@@ -91,12 +91,12 @@ public:
     {
         double* h = slot + 2 * j;
         v.store(h);
-        v.store(h + 2 * historyLength);
+        v.store(h + 2 * historyLength());
     }
     template <SimdLevel Isa>
     void sumDirect(const double* slot, int count, double* out) const
     {
-        const double* oldest = slot + 2 * (historyLength - 2 * n + 2);
+        const double* oldest = slot + 2 * (historyLength() - 2 * n + 2);
         const double* t = reversedTaps.get();
         switch (n)
         {
@@ -117,12 +117,12 @@ private:
     template <SimdLevel Isa>
     Pair processDirect(Pair v)
     {
-        if (++historyIndex >= historyLength)
+        if (++historyIndex >= historyLength())
             historyIndex = 0;
         double* h = history.get();
         v.store(h + 2 * historyIndex);
-        v.store(h + 2 * (historyIndex + historyLength));
-        return sumOfLength<Isa>(h + 2 * (historyIndex + historyLength - 2 * n + 2), reversedTaps.get());
+        v.store(h + 2 * (historyIndex + historyLength()));
+        return sumOfLength<Isa>(h + 2 * (historyIndex + historyLength() - 2 * n + 2), reversedTaps.get());
     }
 
     template <SimdLevel Isa>
@@ -197,6 +197,7 @@ private:
     // taps oldest input first (h'_{N-1} .. h'_0), each twice.
     AlignedBuffer<double> history;
     AlignedBuffer<double> reversedTaps;
-    int historyLength = 2 * kMaxDirect + kMaxDirectRun;
     int historyIndex = 0;
+
+    int historyLength() const { return 2 * n + kMaxDirectRun; }
 };

@@ -1,10 +1,11 @@
 // The largest half-sample point of a stream (the output meter's inter-sample
 // peak), taken a run of samples at a time. Each pair is appended behind the
-// 63 before it (a stretch of appends at a time); a flush works out the half-sample point after every pair
-// appended since the last one, several samples per operation, and folds
-// their largest magnitude into a peak. Each point is the same sum in the
-// same order as TruePeakInterpolator::interpolate and a maximum is exact, so
-// the peak has the same bits as taking the points one sample at a time.
+// 63 before it (a stretch of appends at a time); a flush works out the
+// half-sample point after every pair appended since the last one, several
+// samples per operation, and folds their largest magnitude into a peak.
+// Each point is the same sum in the same order as
+// TruePeakInterpolator::interpolate and a maximum is exact, so the peak has
+// the same bits as taking the points one sample at a time.
 #pragma once
 
 #include <algorithm>

@@ -205,6 +205,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // The shortest smoother delay for which the direct sums come after a
     // stretch.
     constexpr int kMinSumAfterDelay = 32;
+    const bool sumsAfter = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
     double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
     double* const runRaw = window + 2 * (kHistory + kDetectorRun);
     double* const runAligned = runRaw + 2 * kDetectorRun;
@@ -237,7 +238,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     TruePeakInterpolator::pushAt(detectorSlot, j, z);
                     t.store(runRaw + 2 * i);
                     z.store(window + 2 * (kHistory + i));
-                    Pair::load(TruePeakInterpolator::newestAt(detectorSlot, j) - 2 * TruePeakInterpolator::kCentre)
+                    TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre)
                         .store(runAligned + 2 * i);
                 }
                 advance(rawIndex, stretch, delayLength);
@@ -274,7 +275,6 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {runEnd - n, roomBefore(aheadIndex, lookaheadLimit), kDetectorRun - smootherIndex, longMaximum.room()});
             if constexpr (!truePeak)
                 stretch = std::min({stretch, roomBefore(rawIndex, delayLength), detector.room()});
-            const bool sumsAfter = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
             if (sumsAfter)
                 stretch = std::min({stretch, smootherDelayLimit, smoother.directRoom()});
             if constexpr (oversampledMeter)
@@ -311,8 +311,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     // Detector ring; 31 samples back it is also the alignment delay.
                     TruePeakInterpolator::pushAt(detectorSlot, j, detectorSide(n, rawSlot + 2 * j, t, levellerGain));
-                    aligned =
-                        Pair::load(TruePeakInterpolator::newestAt(detectorSlot, j) - 2 * TruePeakInterpolator::kCentre);
+                    aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
                 }
                 Pair detected = aligned;
                 if (guarded)

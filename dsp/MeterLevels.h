@@ -36,14 +36,12 @@ struct MeterLevels<SimdLevel::Avx2>
 {
     __m256d peaks, meanSquares, rho;
     Pair gainReduction;
-    double rhoValue;
 
     ZELVO_TARGET_AVX2 explicit MeterLevels(const MeterMeasurement::Levels& l)
         : peaks(_mm256_set_m128d(l.outputPeak.v, l.inputPeak.v)),
           meanSquares(_mm256_set_m128d(l.outputMeanSquare.v, l.inputMeanSquare.v)),
           rho(_mm256_set1_pd(l.rho)),
-          gainReduction(l.gainReduction),
-          rhoValue(l.rho)
+          gainReduction(l.gainReduction)
     {}
 
     ZELVO_TARGET_AVX2 MeterMeasurement::Levels levels() const
@@ -54,7 +52,7 @@ struct MeterLevels<SimdLevel::Avx2>
         l.inputMeanSquare = _mm256_castpd256_pd128(meanSquares);
         l.outputMeanSquare = _mm256_extractf128_pd(meanSquares, 1);
         l.gainReduction = gainReduction;
-        l.rho = rhoValue;
+        l.rho = _mm256_cvtsd_f64(rho);
         return l;
     }
     ZELVO_TARGET_AVX2 Pair outputPeak() const { return _mm256_extractf128_pd(peaks, 1); }

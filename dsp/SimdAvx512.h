@@ -97,6 +97,15 @@ ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
     return count;
 }
 
+// s0 + s4 .. s3 + s7, then (s0 + s4) + (s2 + s6) and (s1 + s5) + (s3 + s7),
+// then their sum: the end of BlockConvolver::directSum.
+ZELVO_TARGET_AVX512 inline __m128d addPartialSums(__m512d s0123, __m512d s4567)
+{
+    const __m512d both = _mm512_add_pd(s0123, s4567);
+    const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
+    return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
+}
+
 // BlockConvolver::directSum: the partial sums s0 .. s3 side by side in one
 // register and s4 .. s7 in another.
 ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int n)
@@ -109,18 +118,7 @@ ZELVO_TARGET_AVX512 inline Pair directSum(const double* x, const double* t, int 
         s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i), _mm512_loadu_pd(x + 2 * i)));
         s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(_mm512_loadu_pd(t + 2 * i + 8), _mm512_loadu_pd(x + 2 * i + 8)));
     }
-    // s0 + s4 .. s3 + s7, then (s0 + s4) + (s2 + s6) and (s1 + s5) + (s3 + s7).
-    const __m512d both = _mm512_add_pd(s0123, s4567);
-    const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
-    return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
-}
-
-// The two partial-sum registers of one directSum into the pair at out.
-ZELVO_TARGET_AVX512 inline void storeDirectSum(__m512d s0123, __m512d s4567, double* out)
-{
-    const __m512d both = _mm512_add_pd(s0123, s4567);
-    const __m256d sums = _mm256_add_pd(_mm512_castpd512_pd256(both), _mm512_extractf64x4_pd(both, 1));
-    Pair(_mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1))).store(out);
+    return addPartialSums(s0123, s4567);
 }
 
 // directSum of `count` windows one pair apart into `out`, the taps held in
@@ -166,20 +164,10 @@ ZELVO_TARGET_AVX512 inline void directSums(const double* x, const double* t, int
                 }
             }
             for (int g = 0; g < kGroup; ++g)
-                storeDirectSum(low[g], high[g], out + 2 * (j + phase + 4 * g));
+                Pair(addPartialSums(low[g], high[g])).store(out + 2 * (j + phase + 4 * g));
         }
     for (; j < count; ++j)
-    {
-        const double* window = x + 2 * j;
-        __m512d s0123 = _mm512_mul_pd(taps[0], _mm512_loadu_pd(window));
-        __m512d s4567 = _mm512_mul_pd(taps[1], _mm512_loadu_pd(window + 8));
-        for (int k = 2; k < kRegisters; k += 2)
-        {
-            s0123 = _mm512_add_pd(s0123, _mm512_mul_pd(taps[k], _mm512_loadu_pd(window + 8 * k)));
-            s4567 = _mm512_add_pd(s4567, _mm512_mul_pd(taps[k + 1], _mm512_loadu_pd(window + 8 * k + 8)));
-        }
-        storeDirectSum(s0123, s4567, out + 2 * j);
-    }
+        directSum(x + 2 * j, t, Taps).store(out + 2 * j);
 }
 
 } // namespace avx512

@@ -62,6 +62,8 @@ public:
         v.store(slot + 2 * (j + kRing));
     }
     static const double* newestAt(const double* slot, int j) { return slot + 2 * (j + kRing); }
+    // As behind(samples), after push j of a stretch.
+    static Pair behindAt(const double* slot, int j, int samples) { return Pair::load(newestAt(slot, j) - 2 * samples); }
     void advance(int pushes) { position = (position + pushes) & (kRing - 1); }
 
     // The newest pair; the 63 before it lie contiguously below it.
