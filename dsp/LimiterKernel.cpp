@@ -212,6 +212,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const runBetween = runAligned + 2 * kDetectorRun;
     double* const runLeveller = runBetween + 2 * kDetectorRun;
     double* const stretchLevels = runLeveller + kDetectorRun;
+    double* const stretchAhead = stretchLevels + 2 * kDetectorRun;
+    double* const stretchRelease = stretchAhead + 2 * kDetectorRun;
 
     MeterLevels<Isa> levels(meters.runningLevels());
     Requantizer::Running quantizerState = requantizer.running();
@@ -292,25 +294,24 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             double* const historySlot = smoother.directSlot();
             SlidingMaximum::Stretch longRun = longMaximum.begin();
             const int stretchStart = n, stretchEnd = n + stretch;
+            // First the recursive side of each sample (detector, maxima,
+            // followers), then the gain, meters and output of the whole
+            // stretch: each half's chain of dependent steps is then short
+            // enough for several samples to be under way at once.
             for (; n < stretchEnd; ++n)
             {
-                const int j = n - stretchStart;
-                // Smoothed output gain (one pole at 30 Hz).
-                if (!outputSettled)
-                    h = flushed(h + b.kappa * (b.outputTarget - h));
-
-                Pair t, aligned;
-                double levellerGain;
+                const int j = n - stretchStart, i = n - runStart;
+                Pair aligned;
                 if constexpr (truePeak)
                 {
-                    t = Pair::load(runRaw + 2 * (n - runStart));
-                    aligned = Pair::load(runAligned + 2 * (n - runStart));
-                    levellerGain = runLeveller[n - runStart];
+                    aligned = Pair::load(runAligned + 2 * i);
                 }
                 else
                 {
                     // Detector ring; 31 samples back it is also the alignment delay.
-                    TruePeakInterpolator::pushAt(detectorSlot, j, detectorSide(n, rawSlot + 2 * j, t, levellerGain));
+                    Pair t;
+                    TruePeakInterpolator::pushAt(detectorSlot, j, detectorSide(n, rawSlot + 2 * j, t, runLeveller[i]));
+                    t.store(runRaw + 2 * i);
                     aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
                 }
                 Pair detected = aligned;
@@ -324,14 +325,14 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     // The larger of the sample and the half-sample point after it,
                     // with a small margin.
-                    const Pair between = Pair::load(runBetween + 2 * (n - runStart));
+                    const Pair between = Pair::load(runBetween + 2 * i);
                     detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
                 }
                 const Pair level = abs(detected);
 
                 // Lookahead: the signal waits L samples for its gain.
                 double* ahead = aheadSlot + 2 * j;
-                const Pair u = Pair::load(ahead);
+                Pair::load(ahead).store(stretchAhead + 2 * j);
                 aligned.store(ahead);
 
                 // Release path: the maximum over the lookahead window, linked across
@@ -343,15 +344,28 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 // two products and a sum off the way to the followers.
                 const Pair linked =
                     fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-                const Pair releaseLevel = followerBank.step(linked);
+                followerBank.step(linked).store(stretchRelease + 2 * j);
 
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
-                const Pair o = Pair::load(delayedSlot + 2 * j);
                 if (sumsAfter)
                     level.store(stretchLevels + 2 * j);
                 else
                     smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
+            }
+            // The smoothed value a sample reads is one smoother delay old: the
+            // stretch above wrote only later ones, or (a stretch longer than
+            // the delay) ones it wrote before that sample's turn.
+            for (int j = 0; j < stretch; ++j)
+            {
+                const int i = stretchStart + j - runStart;
+                // Smoothed output gain (one pole at 30 Hz).
+                if (!outputSettled)
+                    h = flushed(h + b.kappa * (b.outputTarget - h));
+                const Pair t = Pair::load(runRaw + 2 * i);
+                const Pair o = Pair::load(delayedSlot + 2 * j);
+                const Pair u = Pair::load(stretchAhead + 2 * j);
+                const Pair releaseLevel = Pair::load(stretchRelease + 2 * j);
 
                 // Gain computer: the transient part limits to the smoothed peak, the
                 // rest to the larger of it and the release level. Power off passes
@@ -379,7 +393,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                         reading = b.showTransient ? gain / releaseGain : releaseGain;
                     }
                     if (b.showLeveller)
-                        reading = reading * Pair(levellerGain);
+                        reading = reading * Pair(runLeveller[i]);
                 }
 
                 levels.template measure<oversampledMeter>(t * b.meterGain, reading, r,
@@ -389,7 +403,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
 
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
-                storeSamples(r, outL + n, outR + n);
+                storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
             }
             if constexpr (!truePeak)
             {
