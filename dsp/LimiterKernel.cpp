@@ -205,6 +205,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // The shortest smoother delay for which the direct sums come after a
     // stretch.
     constexpr int kMinSumAfterDelay = 32;
+    // How many samples a sample's output side trails its recursive side.
+    constexpr int kLag = 4;
     const bool sumsAfter = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
     double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
     double* const runRaw = window + 2 * (kHistory + kDetectorRun);
@@ -294,13 +296,13 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             double* const historySlot = smoother.directSlot();
             SlidingMaximum::Stretch longRun = longMaximum.begin();
             const int stretchStart = n, stretchEnd = n + stretch;
-            // First the recursive side of each sample (detector, maxima,
-            // followers), then the gain, meters and output of the whole
-            // stretch: each half's chain of dependent steps is then short
-            // enough for several samples to be under way at once.
-            for (; n < stretchEnd; ++n)
-            {
-                const int j = n - stretchStart, i = n - runStart;
+            // Each sample has a recursive side (detector, maxima, followers)
+            // and, from what that leaves, its gain, meters and output. Done in
+            // one go, the chain from a sample's input to its output is too
+            // long for the processor to have more than about two samples in
+            // flight; so the second side trails the first by kLag samples.
+            auto recursiveSide = [&](int j) {
+                const int sample = stretchStart + j, i = sample - runStart;
                 Pair aligned;
                 if constexpr (truePeak)
                 {
@@ -310,7 +312,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     // Detector ring; 31 samples back it is also the alignment delay.
                     Pair t;
-                    TruePeakInterpolator::pushAt(detectorSlot, j, detectorSide(n, rawSlot + 2 * j, t, runLeveller[i]));
+                    TruePeakInterpolator::pushAt(detectorSlot, j,
+                                                 detectorSide(sample, rawSlot + 2 * j, t, runLeveller[i]));
                     t.store(runRaw + 2 * i);
                     aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
                 }
@@ -352,12 +355,12 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     level.store(stretchLevels + 2 * j);
                 else
                     smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
-            }
-            // The smoothed value a sample reads is one smoother delay old: the
-            // stretch above wrote only later ones, or (a stretch longer than
-            // the delay) ones it wrote before that sample's turn.
-            for (int j = 0; j < stretch; ++j)
-            {
+            };
+            // The smoothed value a sample reads is one smoother delay old:
+            // written in an earlier stretch, or (a stretch longer than the
+            // delay) by the recursive side of a sample D before it, which
+            // has run by then.
+            auto outputSide = [&](int j) {
                 const int i = stretchStart + j - runStart;
                 // Smoothed output gain (one pole at 30 Hz).
                 if (!outputSettled)
@@ -404,7 +407,19 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
+            };
+            const int lead = std::min(stretch, kLag);
+            int j = 0;
+            for (; j < lead; ++j)
+                recursiveSide(j);
+            for (; j < stretch; ++j)
+            {
+                recursiveSide(j);
+                outputSide(j - kLag);
             }
+            for (j = stretch - lead; j < stretch; ++j)
+                outputSide(j);
+            n = stretchEnd;
             if constexpr (!truePeak)
             {
                 advance(rawIndex, stretch, delayLength);
