@@ -349,8 +349,12 @@ TEST_F(Memories, RecalledValuesAreClampedAndOlderLayoutsConvertedAsAFileLoadDoes
     for (const auto& o : odd)
         EXPECT_EQ(plugin->getParameter(o.index), o.expected) << o.index;
     for (const HostCall& call : record.calls)
+    {
         if (call.opcode == audioMasterAutomate)
+        {
             EXPECT_TRUE(call.opt >= 0.0f && call.opt <= 1.0f) << "index " << call.index << " reported as " << call.opt;
+        }
+    }
     EXPECT_EQ(plugin->getProgramRecord(0)->getParameter(kOutput), 1.0f);
     EXPECT_EQ(name(0), "Odd values");
 
@@ -372,10 +376,16 @@ TEST_F(Memories, RecalledValuesAreClampedAndOlderLayoutsConvertedAsAFileLoadDoes
     EXPECT_EQ(plugin->getParameter(kScale), 0.5f);
     EXPECT_EQ(plugin->getProgramRecord(0)->getParameter(kLayoutMarker), 0.015f);
     for (const HostCall& call : record.calls)
+    {
         if (call.opcode == audioMasterAutomate && call.index == kLayoutMarker)
+        {
             EXPECT_EQ(call.opt, 0.015f);
+        }
         else if (call.opcode == audioMasterAutomate && call.index == kMeterType)
+        {
             EXPECT_EQ(call.opt, 0.25f);
+        }
+    }
 }
 
 TEST_F(Memories, MissingOrMalformedValuesLeaveTheirParametersAlone)
