@@ -22,12 +22,30 @@ public:
         s[2] = kSeed3;
     }
 
+    // One step of register k (0, 1 or 2): shifts and exclusive-ors only, so
+    // a linear map of its 32 bits.
+    static constexpr uint32_t stepRegister(uint32_t r, int k)
+    {
+        constexpr int up[3] = {13, 20, 17}, down[3] = {9, 2, 6}, across[3] = {6, 7, 8};
+        constexpr uint32_t keep[3] = {0x1fffu, 0xfffffu, 0x1ffffu};
+        return (r << up[k]) ^ ((((r >> down[k]) ^ r) >> across[k]) & keep[k]);
+    }
+
     uint32_t nextWord()
     {
-        s[0] = (s[0] << 13) ^ ((((s[0] >> 9) ^ s[0]) >> 6) & 0x1fffu);
-        s[1] = (s[1] << 20) ^ ((((s[1] >> 2) ^ s[1]) >> 7) & 0xfffffu);
-        s[2] = (s[2] << 17) ^ ((((s[2] >> 6) ^ s[2]) >> 8) & 0x1ffffu);
+        s[0] = stepRegister(s[0], 0);
+        s[1] = stepRegister(s[1], 1);
+        s[2] = stepRegister(s[2], 2);
         return s[0] ^ s[1] ^ s[2];
+    }
+
+    // The three registers, for a path that steps them itself.
+    const uint32_t* registers() const { return s; }
+    void setRegisters(const uint32_t* r)
+    {
+        s[0] = r[0];
+        s[1] = r[1];
+        s[2] = r[2];
     }
 
     // Uniform in -1 <= u < 1. The scale is the decimal 2.3283064365e-10, not

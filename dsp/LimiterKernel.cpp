@@ -6,6 +6,7 @@
 #include "dsp/FloatingPointMode.h"
 #include "dsp/FollowerBank.h"
 #include "dsp/MeterLevels.h"
+#include "dsp/WideDither.h"
 
 #include <algorithm>
 #include <cmath>
@@ -219,6 +220,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
     MeterLevels<Isa> levels(meters.runningLevels());
     Requantizer::Running quantizerState = requantizer.running();
+    WideDither<Isa> dither(random);
     for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
     {
         const int runEnd = std::min(frames, runStart + kDetectorRun);
@@ -403,7 +405,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                                                           oversampledMeter ? meterSlot + 2 * j : nullptr);
 
                 if (quantize)
-                    r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, random);
+                    r = requantizer.process<Isa>(quantizerState, r, b.noiseShaping, dither.triangular());
 
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
@@ -456,6 +458,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
     meters.keepRunningLevels(levels.levels());
     requantizer.keep(quantizerState);
+    if constexpr (quantize)
+        dither.save();
     if (oversampledMeter)
         meters.flushOversampled<Isa>();
 

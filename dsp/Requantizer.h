@@ -73,7 +73,9 @@ public:
     }
 
     // One sample pair. shaping: the 12 coefficients in use, c_k weighting the
-    // error of k + 1 samples ago; null or all zero means no shaping.
+    // error of k + 1 samples ago; null or all zero means no shaping. The
+    // dither: the sum of two uniform values per channel, in the generator's
+    // order left, left, right, right.
     template <SimdLevel Isa = SimdLevel::Sse2>
     Pair process(Pair r, const double* shaping, DitherGenerator& dither)
     {
@@ -85,6 +87,13 @@ public:
 
     template <SimdLevel Isa = SimdLevel::Sse2>
     Pair process(Running& state, Pair r, const double* shaping, DitherGenerator& dither)
+    {
+        return process<Isa>(state, r, shaping, dither.triangular<Isa>());
+    }
+
+    // The same with the sample's triangular dither d already drawn.
+    template <SimdLevel Isa = SimdLevel::Sse2>
+    Pair process(Running& state, Pair r, const double* shaping, Pair d)
     {
         if (!fadeOnSilence || std::max(std::fabs(r.left()), std::fabs(r.right())) > kSilence)
         {
@@ -118,10 +127,6 @@ public:
             acc += Pair::load(c) * state.newestError;
             shaped = r - acc;
         }
-
-        // Triangular dither: the sum of two uniform values per channel, in
-        // the generator's order: left, left, right, right.
-        const Pair d = dither.triangular<Isa>();
 
         // A value the conversion cannot hold would saturate it, and the error
         // fed back would then grow with every sample: the shaper's gain turns

@@ -129,6 +129,19 @@ ZELVO_TARGET_AVX2 inline __m128i stepRegisters(__m128i s)
     return _mm_xor_si128(_mm_sllv_epi32(s, up), _mm_and_si128(mixed, keep));
 }
 
+// (u1 + u2, u3 + u4) from the words w1 w3 w2 w4 of one sample, with the
+// uniform values u = w * 2.3283064365e-10 * 2 - 1 of DitherGenerator.
+ZELVO_TARGET_AVX2 inline Pair triangularOf(__m128i ordered)
+{
+    // Widened exactly: (w - 2^31 as a signed value) + 2^31.
+    const __m256d values = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(ordered, _mm_set1_epi32(int(0x80000000u)))),
+                                         _mm256_set1_pd(2147483648.0));
+    const __m256d uniform =
+        _mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(values, _mm256_set1_pd(2.3283064365e-10)), _mm256_set1_pd(2.0)),
+                      _mm256_set1_pd(1.0));
+    return Pair(_mm_add_pd(_mm256_castpd256_pd128(uniform), _mm256_extractf128_pd(uniform, 1)));
+}
+
 // DitherGenerator::triangular: four steps of the registers in `state`,
 // their words w = s1 ^ s2 ^ s3, and (u1 + u2, u3 + u4) from the uniform
 // values u = w * 2.3283064365e-10 * 2 - 1, with the same operations.
@@ -143,14 +156,7 @@ ZELVO_TARGET_AVX2 inline Pair triangularDither(uint32_t* state)
     const __m128i first = _mm_unpacklo_epi64(low12, low34), second = _mm_unpackhi_epi64(low12, low34);
     const __m128i third = _mm_unpacklo_epi64(high12, high34);
     const __m128i words = _mm_xor_si128(_mm_xor_si128(first, second), third); // w1 w2 w3 w4
-    // As w1 w3 w2 w4, widened exactly: (w - 2^31 as a signed value) + 2^31.
-    const __m128i ordered = _mm_shuffle_epi32(words, _MM_SHUFFLE(3, 1, 2, 0));
-    const __m256d values = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(ordered, _mm_set1_epi32(int(0x80000000u)))),
-                                         _mm256_set1_pd(2147483648.0));
-    const __m256d uniform =
-        _mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(values, _mm256_set1_pd(2.3283064365e-10)), _mm256_set1_pd(2.0)),
-                      _mm256_set1_pd(1.0));
-    return Pair(_mm_add_pd(_mm256_castpd256_pd128(uniform), _mm256_extractf128_pd(uniform, 1)));
+    return triangularOf(_mm_shuffle_epi32(words, _MM_SHUFFLE(3, 1, 2, 0)));
 }
 
 // Each lane truncated toward zero, for values well inside the 32-bit integer

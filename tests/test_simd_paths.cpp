@@ -14,6 +14,7 @@
 
 #include "dsp/BlockConvolver.h"
 #include "dsp/DitherGenerator.h"
+#include "dsp/WideDither.h"
 #include "dsp/LimiterEngine.h"
 #include "dsp/MeterMeasurement.h"
 #include "dsp/Requantizer.h"
@@ -393,6 +394,38 @@ TEST(SimdPaths, TheDitherSequenceIsTheSameOnEveryPath)
     // The registers advanced alike: the scalar words that follow agree.
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(wide.nextWord(), baseline.nextWord()) << i;
+}
+
+// The widest path steps the registers four at a time, taken from the
+// generator at a loop's start and handed back at its end: over loops of
+// every length, empty ones and the scalar draws between them included, the
+// dither and the registers stay those of the generator's own steps.
+TEST(SimdPaths, TheFourStepDitherFollowsTheGeneratorAcrossLoops)
+{
+    if (supportedSimdLevel() != SimdLevel::Avx512)
+        GTEST_SKIP() << "this processor has no AVX-512 path";
+    DitherGenerator baseline, wide;
+    int drawn = 0;
+    for (int loop = 0; loop < 400; ++loop)
+    {
+        const int length = (loop * 37) % 97; // 0 .. 96 draws
+        {
+            WideDither<SimdLevel::Avx512> dither(wide);
+            for (int i = 0; i < length; ++i, ++drawn)
+            {
+                const Pair expected = baseline.triangular();
+                const Pair got = dither.triangular();
+                ASSERT_EQ(got.left(), expected.left()) << "draw " << drawn;
+                ASSERT_EQ(got.right(), expected.right()) << "draw " << drawn;
+            }
+            dither.save();
+        }
+        if (loop % 5 == 0)
+        {
+            ASSERT_EQ(wide.nextWord(), baseline.nextWord()) << "after loop " << loop;
+        }
+    }
+    EXPECT_GT(drawn, 15000);
 }
 
 // The requantizer alone, at each word length, with a strong shaper, on
