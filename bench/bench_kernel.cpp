@@ -58,7 +58,8 @@ enum Configuration
     kProgramCdMaster3,
     kPowerOff,
     kProgramCdMaster3Guarded,
-    kProgramCurrentGuarded
+    kProgramCurrentGuarded,
+    kProgramCurrentLongestShape
 };
 
 // Loud program material: a few partials with slow beating plus noise,
@@ -103,6 +104,8 @@ void runCallback(benchmark::State& state)
         effect->setParameter(effect, 8, 0.0f);
     if (configuration == kProgramCdMaster3Guarded || configuration == kProgramCurrentGuarded)
         effect->setParameter(effect, 22, 1.0f); // TP Guard
+    if (configuration == kProgramCurrentLongestShape)
+        effect->setParameter(effect, 4, 1.0f); // TransShape: the longest window, summed by transforms
 
     const int materialFrames = int(rate); // one second, cycled
     std::vector<Sample> left = programMaterial<Sample>(materialFrames, 1, rate);
@@ -134,15 +137,16 @@ void runCallback(benchmark::State& state)
 void arguments(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"rate", "config"});
-    for (int configuration :
-         {kProgramCurrent, kProgramCdMaster3, kPowerOff, kProgramCdMaster3Guarded, kProgramCurrentGuarded})
+    for (int configuration : {kProgramCurrent, kProgramCdMaster3, kPowerOff, kProgramCdMaster3Guarded,
+                              kProgramCurrentGuarded, kProgramCurrentLongestShape})
         for (int rate : {44100, 96000, 192000})
             b->Args({rate, configuration});
 }
 } // namespace
 
 // config: 0 = program "Current", 1 = "CD Master 3 [recon]", 2 = power off,
-// 3 = "CD Master 3 [recon]" with TP Guard on, 4 = "Current" with TP Guard on.
+// 3 = "CD Master 3 [recon]" with TP Guard on, 4 = "Current" with TP Guard on,
+// 5 = "Current" with TransShape at its longest window.
 BENCHMARK_TEMPLATE(runCallback, float)->Name("processReplacing")->Apply(arguments);
 BENCHMARK_TEMPLATE(runCallback, double)->Name("processDoubleReplacing")->Apply(arguments);
 

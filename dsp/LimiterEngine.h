@@ -118,8 +118,9 @@ private:
     // the gain loop, which does not feed back into it. The run's levelled
     // pairs behind the 63 before them, then per sample the delayed raw
     // input, the aligned pair, the half-sample point and the leveller gain;
-    // last, per sample of a stretch of the gain loop, its level, the
-    // lookahead's output and the release level (see LimiterKernel.cpp).
+    // last, per sample of a stretch of the gain loop, its level, then the
+    // lookahead's output, the release level, the delayed raw input and the
+    // leveller gain (see LimiterKernel.cpp).
     static constexpr int kDetectorRun = 256;
     AlignedBuffer<double> detectorRun;
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use

@@ -84,6 +84,18 @@ struct LimiterEngine::BlockState
     double g, h, e;
 };
 
+namespace
+{
+// What the recursive side of a sample leaves for its output side: the raw
+// input delayed for bypass and the input meter, the lookahead's output, the
+// release level and the leveller's gain.
+struct Handover
+{
+    Pair t, u, releaseLevel;
+    double levellerGain;
+};
+} // namespace
+
 template <typename Sample>
 void LimiterEngine::runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames)
 {
@@ -209,6 +221,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // How many samples a sample's output side trails its recursive side.
     constexpr int kLag = 4;
     const bool sumsAfter = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
+    const bool sumsEachSample = keptAsFlag(smoother.isDirect() && !sumsAfter);
     double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
     double* const runRaw = window + 2 * (kHistory + kDetectorRun);
     double* const runAligned = runRaw + 2 * kDetectorRun;
@@ -217,6 +230,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     double* const stretchLevels = runLeveller + kDetectorRun;
     double* const stretchAhead = stretchLevels + 2 * kDetectorRun;
     double* const stretchRelease = stretchAhead + 2 * kDetectorRun;
+    double* const stretchRaw = stretchRelease + 2 * kDetectorRun;
+    double* const stretchLeveller = stretchRaw + 2 * kDetectorRun;
 
     MeterLevels<Isa> levels(meters.runningLevels());
     Requantizer::Running quantizerState = requantizer.running();
@@ -305,18 +320,19 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // flight; so the second side trails the first by kLag samples.
             auto recursiveSide = [&](int j) {
                 const int sample = stretchStart + j, i = sample - runStart;
+                Handover v;
                 Pair aligned;
                 if constexpr (truePeak)
                 {
                     aligned = Pair::load(runAligned + 2 * i);
+                    v.t = Pair::load(runRaw + 2 * i);
+                    v.levellerGain = runLeveller[i];
                 }
                 else
                 {
                     // Detector ring; 31 samples back it is also the alignment delay.
-                    Pair t;
                     TruePeakInterpolator::pushAt(detectorSlot, j,
-                                                 detectorSide(sample, rawSlot + 2 * j, t, runLeveller[i]));
-                    t.store(runRaw + 2 * i);
+                                                 detectorSide(sample, rawSlot + 2 * j, v.t, v.levellerGain));
                     aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
                 }
                 Pair detected = aligned;
@@ -337,7 +353,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
 
                 // Lookahead: the signal waits L samples for its gain.
                 double* ahead = aheadSlot + 2 * j;
-                Pair::load(ahead).store(stretchAhead + 2 * j);
+                v.u = Pair::load(ahead);
                 aligned.store(ahead);
 
                 // Release path: the maximum over the lookahead window, linked across
@@ -349,7 +365,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 // two products and a sum off the way to the followers.
                 const Pair linked =
                     fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-                followerBank.step(linked).store(stretchRelease + 2 * j);
+                v.releaseLevel = followerBank.step(linked);
 
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
@@ -357,20 +373,18 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     level.store(stretchLevels + 2 * j);
                 else
                     smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
+                return v;
             };
             // The smoothed value a sample reads is one smoother delay old:
             // written in an earlier stretch, or (a stretch longer than the
             // delay) by the recursive side of a sample D before it, which
             // has run by then.
-            auto outputSide = [&](int j) {
-                const int i = stretchStart + j - runStart;
+            auto outputSide = [&](int j, const Handover& v) {
                 // Smoothed output gain (one pole at 30 Hz).
                 if (!outputSettled)
                     h = flushed(h + b.kappa * (b.outputTarget - h));
-                const Pair t = Pair::load(runRaw + 2 * i);
+                const Pair t = v.t, u = v.u, releaseLevel = v.releaseLevel;
                 const Pair o = Pair::load(delayedSlot + 2 * j);
-                const Pair u = Pair::load(stretchAhead + 2 * j);
-                const Pair releaseLevel = Pair::load(stretchRelease + 2 * j);
 
                 // Gain computer: the transient part limits to the smoothed peak, the
                 // rest to the larger of it and the release level. Power off passes
@@ -398,7 +412,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                         reading = b.showTransient ? gain / releaseGain : releaseGain;
                     }
                     if (b.showLeveller)
-                        reading = reading * Pair(runLeveller[i]);
+                        reading = reading * Pair(v.levellerGain);
                 }
 
                 levels.template measure<oversampledMeter>(t * b.meterGain, reading, r,
@@ -410,17 +424,56 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
             };
-            const int lead = std::min(stretch, kLag);
-            int j = 0;
-            for (; j < lead; ++j)
-                recursiveSide(j);
-            for (; j < stretch; ++j)
+            // Trailing, the handover waits in memory; what the half-sample
+            // detector's run left there already, its output side reads from
+            // the run.
+            auto handOver = [&](int j, const Handover& v) {
+                if constexpr (!truePeak)
+                {
+                    v.t.store(stretchRaw + 2 * j);
+                    stretchLeveller[j] = v.levellerGain;
+                }
+                v.u.store(stretchAhead + 2 * j);
+                v.releaseLevel.store(stretchRelease + 2 * j);
+            };
+            auto takeOver = [&](int j) {
+                Handover v;
+                if constexpr (truePeak)
+                {
+                    const int i = stretchStart + j - runStart;
+                    v.t = Pair::load(runRaw + 2 * i);
+                    v.levellerGain = runLeveller[i];
+                }
+                else
+                {
+                    v.t = Pair::load(stretchRaw + 2 * j);
+                    v.levellerGain = stretchLeveller[j];
+                }
+                v.u = Pair::load(stretchAhead + 2 * j);
+                v.releaseLevel = Pair::load(stretchRelease + 2 * j);
+                return v;
+            };
+            if (sumsEachSample)
             {
-                recursiveSide(j);
-                outputSide(j - kLag);
+                // The direct sum in the recursive side keeps the processor
+                // busy enough; there the trailing only costs its stores.
+                for (int j = 0; j < stretch; ++j)
+                    outputSide(j, recursiveSide(j));
             }
-            for (j = stretch - lead; j < stretch; ++j)
-                outputSide(j);
+            else
+            {
+                const int lead = std::min(stretch, kLag);
+                int j = 0;
+                for (; j < lead; ++j)
+                    handOver(j, recursiveSide(j));
+                for (; j < stretch; ++j)
+                {
+                    handOver(j, recursiveSide(j));
+                    outputSide(j - kLag, takeOver(j - kLag));
+                }
+                for (j = stretch - lead; j < stretch; ++j)
+                    outputSide(j, takeOver(j));
+            }
             n = stretchEnd;
             if constexpr (!truePeak)
             {

@@ -138,8 +138,8 @@ struct WideDither<SimdLevel::Avx512>
             for (int k = 0; k < 3; ++k)
                 lanes[4 * step + k] = r[k] = DitherGenerator::stepRegister(r[k], k);
         ahead = _mm512_load_si512(lanes);
-        drawn = _mm512_broadcast_i32x4(_mm_setr_epi32(int(g.registers()[0]), int(g.registers()[1]),
-                                                      int(g.registers()[2]), 0));
+        drawn = _mm512_broadcast_i32x4(
+            _mm_setr_epi32(int(g.registers()[0]), int(g.registers()[1]), int(g.registers()[2]), 0));
     }
 
     ZELVO_TARGET_AVX512 Pair triangular()
