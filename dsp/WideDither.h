@@ -4,9 +4,9 @@
 // which on the widest path is one of the longest chains of the requantizing
 // loop. There the four states of a sample sit side by side in one register,
 // and each moves on four steps at once. Stepping is linear in the bits, so
-// four steps are one map, and that map is a few shifted and masked copies
-// of the state: a shift and four exclusive-ors deep. The words, and the
-// dither, are those of DitherGenerator::triangular.
+// four steps are one map, and that map is seven shifted and masked copies
+// of the state, summed in two halves: six operations deep. The words, and
+// the dither, are those of DitherGenerator::triangular.
 #pragma once
 
 #include <cstdint>
