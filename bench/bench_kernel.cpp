@@ -105,7 +105,7 @@ void runCallback(benchmark::State& state)
     if (configuration == kProgramCdMaster3Guarded || configuration == kProgramCurrentGuarded)
         effect->setParameter(effect, 22, 1.0f); // TP Guard
     if (configuration == kProgramCurrentLongestShape)
-        effect->setParameter(effect, 4, 1.0f); // TransShape: the longest window, summed by transforms
+        effect->setParameter(effect, 4, 1.0f); // TransShape: the longest window
 
     const int materialFrames = int(rate); // one second, cycled
     std::vector<Sample> left = programMaterial<Sample>(materialFrames, 1, rate);
