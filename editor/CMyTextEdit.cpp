@@ -1,5 +1,6 @@
 #include "editor/CMyTextEdit.h"
 
+#include "effect/ParameterTable.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
 
@@ -15,33 +16,56 @@ using namespace VSTGUI;
 namespace
 {
 
-enum FieldTag
+// The entry field of a parameter (a tag), or null for a field without one
+// (the preset bar's name).
+const ParameterField* fieldOf(long tag)
 {
-    kOutputTag = 0,
-    kDriveTag = 1,
-    kTransientTag = 2,
-    kReleaseTag = 3,
-    kLinkTag = 5,
-    kLevellerTag = 13,
-};
-
-// The release time's curve: 1 ms at 0, 1000 ms at 1.
-constexpr double kReleaseExponent = 0.82030212;
-constexpr double kReleaseInverseExponent = 1.2190630447230832;
-
-float releaseMs(float v)
-{
-    return static_cast<float>(std::pow(10.0, 3.0 * std::pow(static_cast<double>(v), kReleaseExponent)));
+    if (tag < 0 || tag >= kNumParams)
+        return nullptr;
+    const ParameterField& field = kParameterTable[tag].field;
+    return field.number == FieldNumber::none ? nullptr : &field;
 }
 
-// "off" in any letter case.
-bool isOff(const char* text)
+// The field's number for a value: the true level of a gain, the time, the
+// per cent, from the parameter's own curve. Single precision, as the panel
+// has always printed it.
+float fieldNumber(long tag, const ParameterField& field, float v)
 {
-    const char* off = "off";
-    for (; *off; ++off, ++text)
-        if (std::tolower(static_cast<unsigned char>(*text)) != *off)
+    if (field.number == FieldNumber::travelPercent)
+        return v * 100.0f;
+    return static_cast<float>(parameterUnitValue(static_cast<int32_t>(tag), v));
+}
+
+// The field's top text ("off") in any letter case.
+bool isTopText(const ParameterField& field, const char* text)
+{
+    if (!field.topText)
+        return false;
+    const char* top = field.topText;
+    for (; *top; ++top, ++text)
+        if (std::tolower(static_cast<unsigned char>(*text)) != std::tolower(static_cast<unsigned char>(*top)))
             return false;
     return *text == 0;
+}
+
+bool formatField(long tag, float v, bool onPanel, char* text)
+{
+    const ParameterField* field = fieldOf(tag);
+    if (!field)
+        return false;
+    if (field->topText && v == 1.0f)
+    {
+        std::strcpy(text, field->topText);
+        return true;
+    }
+    const double number = fieldNumber(tag, *field, v);
+    // The panel shows the sign and the unit; the edit box the bare number.
+    if (onPanel)
+        std::snprintf(text, CTextEdit::kMaxTextLength + 1, field->sign ? "%+.*f%s" : "%.*f%s", field->decimals, number,
+                      field->suffix);
+    else
+        std::snprintf(text, CTextEdit::kMaxTextLength + 1, "%.*f", field->decimals, number);
+    return true;
 }
 
 double clampTo(double x, double low, double high) { return x < low ? low : (x > high ? high : x); }
@@ -77,65 +101,32 @@ CMyTextEdit::CMyTextEdit(const CRect& size, CControlListener* listener, long tag
 
 CMyTextEdit::~CMyTextEdit() { box.reset(); }
 
-bool CMyTextEdit::displayText(long tag, float v, char* text)
-{
-    switch (tag)
-    {
-    case kOutputTag: std::sprintf(text, "%+.2fdB", (v - 1.0f) * 12.0f); return true;
-    case kDriveTag: std::sprintf(text, "%+.2fdB", (v - 0.5f) * 48.0f); return true;
-    case kTransientTag:
-    case kLinkTag: std::sprintf(text, "%.1f%%", v * 100.0f); return true;
-    case kReleaseTag: std::sprintf(text, "%.1fms", releaseMs(v)); return true;
-    case kLevellerTag:
-        if (v == 1.0f)
-            std::strcpy(text, "off");
-        else
-            std::sprintf(text, "%+.2fdB", (v - 1.0f) * 12.0f);
-        return true;
-    default: return false;
-    }
-}
+bool CMyTextEdit::displayText(long tag, float v, char* text) { return formatField(tag, v, true, text); }
 
-bool CMyTextEdit::editText(long tag, float v, char* text)
-{
-    switch (tag)
-    {
-    case kOutputTag: std::sprintf(text, "%.2f", (v - 1.0f) * 12.0f); return true;
-    case kDriveTag: std::sprintf(text, "%.2f", (v - 0.5f) * 48.0f); return true;
-    case kTransientTag:
-    case kLinkTag: std::sprintf(text, "%.1f", v * 100.0f); return true;
-    case kReleaseTag: std::sprintf(text, "%.1f", releaseMs(v)); return true;
-    case kLevellerTag:
-        if (v == 1.0f)
-            std::strcpy(text, "off");
-        else
-            std::sprintf(text, "%.2f", (v - 1.0f) * 12.0f);
-        return true;
-    default: return false;
-    }
-}
+bool CMyTextEdit::editText(long tag, float v, char* text) { return formatField(tag, v, false, text); }
 
 bool CMyTextEdit::valueFromText(long tag, const char* text, float& v)
 {
-    // Read as atof reads: a text that is no number is 0, then clamped.
-    const double x = std::atof(text);
-    switch (tag)
+    const ParameterField* field = fieldOf(tag);
+    if (!field)
+        return false;
+    if (isTopText(*field, text))
     {
-    case kOutputTag: v = static_cast<float>((clampTo(x, -12.0, 0.0) + 12.0) / 12.0); return true;
-    case kDriveTag: v = static_cast<float>((clampTo(x, -24.0, 24.0) + 24.0) / 48.0); return true;
-    case kTransientTag:
-    case kLinkTag: v = static_cast<float>(clampTo(x, 0.0, 100.0) / 100.0); return true;
-    case kReleaseTag:
-        v = static_cast<float>(std::pow(std::log10(clampTo(x, 1.0, 1000.0)) / 3.0, kReleaseInverseExponent));
+        v = 1.0f;
         return true;
-    case kLevellerTag:
-        if (isOff(text))
-            v = 1.0f;
-        else
-            v = static_cast<float>((clampTo(x, -12.0, 0.0) + 12.0) / 12.0);
-        return true;
-    default: return false;
     }
+    // Read as atof reads: a text that is no number is 0, then clamped to
+    // the field's range.
+    const double x = std::atof(text);
+    if (field->number == FieldNumber::travelPercent)
+        v = static_cast<float>(clampTo(x, 0.0, 100.0) / 100.0);
+    else
+    {
+        const ParameterRange& range = kParameterTable[tag].range;
+        v = static_cast<float>(
+            parameterNormalised(static_cast<int32_t>(tag), clampTo(x, range.minimum, range.maximum)));
+    }
+    return true;
 }
 
 std::string CMyTextEdit::shownText() const

@@ -320,7 +320,7 @@ void Editor::applyMeterMode()
 
 void Editor::setParameter(VstInt32 index, float value)
 {
-    if (index < 0 || index > kTruePeakGuard)
+    if (!isHostVisible(index))
         return;
     // Any host thread, the audio thread included: only atomics here. The
     // value goes before its bit, so the idle that sees the bit sees it.
@@ -452,7 +452,7 @@ void Editor::valueChanged(CDrawContext* context, CControl* control)
     case kMeterType:
     case kAttShow: break;
     default:
-        if (tag >= 0 && tag <= kTruePeakGuard)
+        if (tag >= 0 && tag < kNumParams && isHostVisible(static_cast<int>(tag)))
             setParameterAutomated(tag, value);
         break;
     }

@@ -6,7 +6,6 @@
 
 #include "effect/LegacyLayout.h"
 #include "effect/ParameterText.h"
-#include "host/NumberText.h"
 #include "platform/Registry.h"
 
 #if defined(__has_feature)
@@ -25,10 +24,6 @@
 namespace
 {
 constexpr auto kMutexTimeout = std::chrono::milliseconds(1000);
-
-// Continuous mappings see the value clamped to 0..1, so that no value a
-// host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
-double unitRange(float v) { return v < 0.0f ? 0.0 : (v > 1.0f ? 1.0 : (double)v); }
 } // namespace
 
 namespace
@@ -41,12 +36,8 @@ thread_local bool deadlineStarted = false;
 thread_local std::chrono::steady_clock::time_point lockDeadline;
 } // namespace
 
-// Waits at most 1000 ms for the processing mutex; after that the caller goes
-// on without it, so that a block or a host call that never returns cannot
-// hang every other caller for good. The audio thread waits here too, up to
-// the same 1000 ms, while a host thread holds the mutex for a change of the
-// processing state (a reset, a new rate or window shape). The 1000 ms hold
-// for a whole host call, however many waits it nests.
+// The wait of the thread contract in Plugin.h: at most 1000 ms for a whole
+// host call, however many waits it nests, then on without the mutex.
 class Plugin::ProcessingLock
 {
 public:
@@ -188,7 +179,9 @@ void Plugin::applyParameter(int index, float value)
         return;
     KernelSettings& s = engine.settings;
     const int n = kParameterTable[index].steps;
-    const double v = unitRange(value);
+    // Continuous mappings see the value clamped to 0..1, so that no value a
+    // host sends (1e30, -5, infinity) turns a gain or a time into infinity or NaN.
+    const double v = clampToUnit(value);
 
     if (index == kTransShape)
     {

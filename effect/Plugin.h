@@ -1,9 +1,21 @@
-// The limiter effect: parameter model, construction, sample-rate classes,
-// the processing mutex and the choice of kernel per audio callback. The
-// audio path itself lives in the LimiterEngine it owns. It knows no plug-in
+// The limiter effect: parameter model, construction, sample-rate classes
+// and the processing mutex. The audio path itself lives in the LimiterEngine
+// it owns, which also picks the kernel for each block (LimiterEngine::pickLoop,
+// by sample type, settings and instruction set). It knows no plug-in
 // format: a format adapter owns it, forwards the host's calls and hears
 // back through the EffectHost it passes in; the editor reaches it through
 // the EditorConnection it implements.
+//
+// Threads. The one lock is the processing mutex, recursive and timed. The
+// audio callbacks hold it for a block; construction, setSampleRate, suspend
+// and a TransShape change hold it while they change buffer geometry or
+// processing state. Every wait for it, on the audio thread too, gives up
+// after 1000 ms for the whole host call (nested waits share the deadline)
+// and the caller then runs without the lock: a block or a host call that
+// never returns cannot hang every other caller for good. Every other
+// parameter write and the editor's meter reads go without it (atomic stores
+// and loads, coefficient sets published whole) and the audio thread picks
+// them up at its next block without waiting.
 #pragma once
 
 #include <mutex>
@@ -39,6 +51,8 @@ public:
 
     // The audio thread. Two inputs and two outputs; a missing right channel
     // (null, or not connected according to the host) runs on the left one.
+    // Holds the processing mutex for the block, after a wait of at most
+    // 1000 ms (see Threads above).
     void processReplacing(float** inputs, float** outputs, int sampleFrames);
     void processDoubleReplacing(double** inputs, double** outputs, int sampleFrames);
 

@@ -15,6 +15,7 @@
 #include <new>
 
 #include "lv2/BundleIdentity.h"
+#include "lv2/FindFeature.h"
 #include "lv2/PortTable.h"
 #include "presets/FactoryPresets.h"
 #include "presets/PresetFileFormat.h"
@@ -23,14 +24,6 @@ namespace
 {
 
 Lv2Instance* instanceOf(LV2_Handle handle) { return static_cast<Lv2Instance*>(handle); }
-
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-    for (int i = 0; features && features[i]; ++i)
-        if (features[i]->URI && std::strcmp(features[i]->URI, uri) == 0)
-            return features[i]->data;
-    return nullptr;
-}
 
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
 {

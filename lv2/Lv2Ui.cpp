@@ -15,6 +15,7 @@
 #include "gui/cframe.h"
 #include "host/AEffEditor.h"
 #include "lv2/BundleIdentity.h"
+#include "lv2/FindFeature.h"
 #include "lv2/Lv2Plugin.h"
 #include "lv2/PortTable.h"
 
@@ -30,14 +31,6 @@ struct UiInstance
     AEffEditor* editor = nullptr;
     const LV2UI_Touch* touch = nullptr;
 };
-
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-    for (int i = 0; features && features[i]; ++i)
-        if (features[i]->URI && std::strcmp(features[i]->URI, uri) == 0)
-            return features[i]->data;
-    return nullptr;
-}
 
 // A parameter the editor changed goes to the host as the port's value.
 void writePort(void* context, int index, float normalised)

@@ -1,10 +1,11 @@
-// The LV2 face of the host parameters 0 to 22: one control input port per
-// parameter, at the parameter's own index, in engineering values (dB, ms,
-// per cent, step numbers), and the conversion between a port value and the
-// parameter's normalised value both ways, through the parameter rows'
-// curves. The audio ports and the latency output follow the controls.
+// The LV2 face of the host-visible parameters: one control input port per
+// parameter, at the parameter's own index, with the symbol of its row, in
+// its row's unit (dB, ms, per cent, step numbers), and the conversion between
+// a port value and the parameter's normalised value both ways. The audio
+// ports and the latency output follow the controls.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "effect/ParameterTable.h"
@@ -12,7 +13,7 @@
 namespace lv2port
 {
 
-constexpr int kControlCount = kTruePeakGuard + 1;
+constexpr int kControlCount = kHostVisibleCount;
 
 enum PortIndex
 {
@@ -24,17 +25,18 @@ enum PortIndex
     kPortCount
 };
 
-enum class Unit
-{
-    none,
-    decibel,
-    milliseconds,
-    percent
-};
+using Unit = ParameterUnit;
 
-// The port symbols. Hosts save port values by symbol in their sessions and
-// presets: never change them.
-extern const char* const kSymbols[kControlCount];
+constexpr std::array<const char*, kControlCount> symbolsOfRows()
+{
+    std::array<const char*, kControlCount> symbols{};
+    for (int i = 0; i < kControlCount; ++i)
+        symbols[i] = kParameterTable[i].symbol;
+    return symbols;
+}
+// The port symbols, the rows' own. Hosts save port values by symbol in their
+// sessions and presets.
+inline constexpr std::array<const char*, kControlCount> kSymbols = symbolsOfRows();
 
 Unit unit(int index);
 // Release spans three decades: hosts show it on a logarithmic scale.

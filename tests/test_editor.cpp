@@ -4,7 +4,10 @@
 // checked through the host's parameter reports and screenshots.
 #include "tests/EditorHarness.h"
 
+#include "editor/CMyTextEdit.h"
+#include "effect/ParameterText.h"
 #include "platform/Registry.h"
+#include "presets/FactoryPresets.h"
 
 #include <sys/stat.h>
 
@@ -266,8 +269,10 @@ TEST_F(EditorTest, TypedTextsAreReadAsNumbersClampedToTheParameterRange)
         float expected;
     };
     const Case cases[] = {
-        {"Output", 447, 417, kOutput, "-30", 0.0f},     {"Leveller", 448, 226, kLeveller, "OFF", 1.0f},
-        {"Release", 82, 324, kRelease, "abc", 0.0f},    {"Drive", 80, 417, kDrive, "12", 0.75f},
+        {"Output", 447, 417, kOutput, "-30", 0.0f},
+        {"Leveller", 448, 226, kLeveller, "OFF", 1.0f},
+        {"Release", 82, 324, kRelease, "abc", 0.0f},
+        {"Drive", 80, 417, kDrive, "12", 0.7491446f}, // 2^(8(v - 0.5)) is +12 dB
         {"Transient", 82, 226, kTransient, "40", 0.4f},
     };
     for (const Case& c : cases)
@@ -286,6 +291,89 @@ TEST_F(EditorTest, TypedTextsAreReadAsNumbersClampedToTheParameterRange)
         EXPECT_EQ(count(audioMasterBeginEdit, c.parameter), 1u) << c.field;
         EXPECT_EQ(count(audioMasterEndEdit, c.parameter), 1u) << c.field;
         ASSERT_FALSE(automated(c.parameter).empty()) << c.field;
+    }
+}
+
+// The fields under the gain knobs show the level of the gain itself, as the
+// host's display and the sound have it ("TV Hot": Drive +9.03 dB, Output
+// -10.03 dB), and a typed level gives a gain of that level.
+TEST(EntryFields, GainFieldsShowAndReadTheTrueLevelOfTheGain)
+{
+    const FactoryPreset* tvHot = nullptr;
+    for (const FactoryPreset& preset : kFactoryPresets)
+        if (std::string(preset.name) == "TV Hot")
+            tvHot = &preset;
+    ASSERT_NE(tvHot, nullptr);
+    char text[256] = "";
+    auto shown = [&](int tag, float value) {
+        EXPECT_TRUE(CMyTextEdit::displayText(tag, value, text));
+        return std::string(text);
+    };
+    EXPECT_EQ(shown(kDrive, (float)tvHot->values[kDrive]), "+9.03dB");
+    EXPECT_EQ(shown(kOutput, (float)tvHot->values[kOutput]), "-10.03dB");
+    EXPECT_EQ(shown(kDrive, 1.0f), "+24.08dB");
+    EXPECT_EQ(shown(kOutput, 0.0f), "-12.04dB");
+    EXPECT_EQ(shown(kLeveller, 0.5f), "-6.02dB");
+    EXPECT_EQ(shown(kLeveller, 1.0f), "off");
+    ASSERT_TRUE(CMyTextEdit::editText(kDrive, (float)tvHot->values[kDrive], text));
+    EXPECT_STREQ(text, "9.03");
+
+    // Field and host display agree everywhere, to the field's two decimals.
+    for (int index : {kDrive, kOutput, kLeveller})
+        for (int k = 0; k < 100; ++k)
+        {
+            const float v = k / 100.0f;
+            EXPECT_NEAR(std::atof(shown(index, v).c_str()), std::atof(parameterValueText(index, v).c_str()), 0.0051)
+                << kParameterTable[index].name << " at " << v;
+        }
+
+    struct Typed
+    {
+        int tag;
+        const char* text;
+        double level; // dB of the gain the value gives
+    };
+    const Typed typed[] = {{kDrive, "+9", 9.0},     {kDrive, "-3.5", -3.5},  {kOutput, "-10", -10.0},
+                           {kLeveller, "-1", -1.0}, {kDrive, "99", 24.0824}, {kOutput, "-30", -12.0412}};
+    for (const Typed& t : typed)
+    {
+        float value = -1.0f;
+        ASSERT_TRUE(CMyTextEdit::valueFromText(t.tag, t.text, value));
+        EXPECT_NEAR(parameterUnitValue(t.tag, value), t.level, 1e-4) << t.text;
+    }
+    float value = -1.0f;
+    ASSERT_TRUE(CMyTextEdit::valueFromText(kDrive, "+9", value));
+    EXPECT_EQ(shown(kDrive, value), "+9.00dB");
+    ASSERT_TRUE(CMyTextEdit::valueFromText(kLeveller, "Off", value));
+    EXPECT_EQ(value, 1.0f);
+
+    // The other fields keep their texts; the name field has no number.
+    EXPECT_EQ(shown(kRelease, 0.5f), "50.0ms");
+    EXPECT_EQ(shown(kTransient, 0.5f), "50.0%");
+    EXPECT_EQ(shown(kLink, 0.33f), "33.0%");
+    EXPECT_FALSE(CMyTextEdit::displayText(31, 0.5f, text));
+    EXPECT_FALSE(CMyTextEdit::valueFromText(kBits, "16", value));
+}
+
+// A parameter shown to hosts has its control on the panel: a change from
+// the host changes what the panel shows.
+TEST_F(EditorTest, EveryVisibleParameterShowsOnThePanel)
+{
+    ASSERT_TRUE(openEditor());
+    for (int i = 0; i < kHostVisibleCount; ++i)
+    {
+        const ParameterInfo& row = kParameterTable[i];
+        const float low = row.steps ? stepValue(0, row.steps) : 0.2f;
+        const float high = row.steps ? stepValue(row.steps - 1, row.steps) : 0.8f;
+        host->setParameter(i, low);
+        pump(80);
+        const Screenshot before = screenshot();
+        host->setParameter(i, high);
+        pump(80);
+        EXPECT_NE(screenshot().pixels, before.pixels) << row.name << " has no control on the panel";
+        // Back, so that nothing (the calibration light's blinking) changes the next pictures.
+        host->setParameter(i, row.defaultValue);
+        pump(80);
     }
 }
 
@@ -707,14 +795,14 @@ TEST_F(EditorTest, EntryFieldsGiveTheFocusBackAndClosingMidEditKeepsTheTypedText
     startEdit(80, 417, "12");
     EXPECT_NE(focusedWindow(display), parent) << "the field has the keyboard while it is edited";
     act([](User& user) { user.key(XK_Return); });
-    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.75f);
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.7491446f) << "a gain of +12 dB";
     EXPECT_EQ(focusedWindow(display), parent) << "after Return";
 
     // Escape leaves the value as it was.
     host->clearCalls();
     startEdit(80, 417, "-24");
     act([](User& user) { user.key(XK_Escape); });
-    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.75f) << "Escape keeps the value";
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.7491446f) << "Escape keeps the value";
     EXPECT_EQ(count(audioMasterBeginEdit, kDrive), 1u);
     EXPECT_EQ(count(audioMasterEndEdit, kDrive), 1u);
     EXPECT_EQ(focusedWindow(display), parent) << "after Escape";
@@ -722,14 +810,14 @@ TEST_F(EditorTest, EntryFieldsGiveTheFocusBackAndClosingMidEditKeepsTheTypedText
     // A click elsewhere on the panel.
     startEdit(447, 417, "-3");
     act([](User& user) { user.click(500, 300); });
-    EXPECT_FLOAT_EQ(host->getParameter(kOutput), 0.75f);
+    EXPECT_FLOAT_EQ(host->getParameter(kOutput), 0.7508554f) << "a gain of -3 dB";
     EXPECT_EQ(focusedWindow(display), parent) << "after a click elsewhere";
 
     // The host closes the editor with the field still open.
     host->clearCalls();
     startEdit(80, 417, "6");
     closeEditor();
-    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.625f) << "the typed text is taken";
+    EXPECT_FLOAT_EQ(host->getParameter(kDrive), 0.6245723f) << "the typed text (+6 dB) is taken";
     EXPECT_EQ(count(audioMasterBeginEdit, kDrive), 1u);
     EXPECT_EQ(count(audioMasterEndEdit, kDrive), 1u) << "every begin has its end";
     EXPECT_FALSE(automated(kDrive).empty());

@@ -218,6 +218,41 @@ TEST(Lv2Description, PortsCarryNamesRangesDefaultsUnitsAndStepTexts)
         lilv_node_free(n);
 }
 
+// Each parameter shown to hosts is a control port found by its row's symbol
+// at its own index; the rows hidden from hosts are none.
+TEST(Lv2Description, EveryVisibleRowIsAPortFoundByItsSymbol)
+{
+    Lv2World& w = Lv2World::instance();
+    ASSERT_NE(w.plugin, nullptr);
+    LilvNode* input = w.node(LV2_CORE__InputPort);
+    LilvNode* control = w.node(LV2_CORE__ControlPort);
+    int controls = 0;
+    for (uint32_t p = 0; p < lilv_plugin_get_num_ports(w.plugin); ++p)
+    {
+        const LilvPort* port = lilv_plugin_get_port_by_index(w.plugin, p);
+        controls += lilv_port_is_a(w.plugin, port, input) && lilv_port_is_a(w.plugin, port, control);
+    }
+    EXPECT_EQ(controls, kHostVisibleCount);
+    for (const ParameterInfo& row : kParameterTable)
+    {
+        SCOPED_TRACE(row.symbol);
+        LilvNode* symbol = lilv_new_string(w.world, row.symbol);
+        const LilvPort* port = lilv_plugin_get_port_by_symbol(w.plugin, symbol);
+        lilv_node_free(symbol);
+        if (!isHostVisible(row.index))
+        {
+            EXPECT_EQ(port, nullptr);
+            continue;
+        }
+        ASSERT_NE(port, nullptr);
+        EXPECT_EQ(lilv_port_get_index(w.plugin, port), (uint32_t)row.index);
+        EXPECT_EQ(nodeText(lilv_port_get_name(w.plugin, port)), row.name);
+        EXPECT_TRUE(lilv_port_is_a(w.plugin, port, input) && lilv_port_is_a(w.plugin, port, control));
+    }
+    lilv_node_free(input);
+    lilv_node_free(control);
+}
+
 TEST(Lv2Description, PresetsAreTheTwentyFourFactoryPrograms)
 {
     const auto presets = Lv2World::instance().presets();
