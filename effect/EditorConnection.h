@@ -10,7 +10,7 @@
 #pragma once
 
 class FileErrorReporter;
-class PresetSystemListener;
+class PresetChangesFromEffect;
 
 class EditorConnection
 {
@@ -53,6 +53,6 @@ public:
 
     // The preset bar listens for renames and bank loads, which may come from
     // any thread; null detaches it.
-    virtual void setPresetSystemListener(PresetSystemListener* listener) = 0;
-    virtual PresetSystemListener* getPresetSystemListener() = 0;
+    virtual void setPresetSystemListener(PresetChangesFromEffect* listener) = 0;
+    virtual PresetChangesFromEffect* getPresetSystemListener() = 0;
 };

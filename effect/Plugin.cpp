@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
 #include "effect/LegacyLayout.h"
 #include "effect/ParameterText.h"

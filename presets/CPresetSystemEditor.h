@@ -8,7 +8,7 @@
 #include "gui/aeffguieditor.h"
 #include "gui/cgeometry.h"
 #include "presets/CPresetSystemListener.h"
-#include "presets/PresetSystemListener.h"
+#include "presets/PresetChangesFromEffect.h"
 
 #include <atomic>
 #include <mutex>
@@ -41,7 +41,7 @@ enum PresetBarTag
     kTagStoreB = 41,
 };
 
-class CPresetSystemEditor : public AEffGUIEditor, public CPresetSystemListener, public PresetSystemListener
+class CPresetSystemEditor : public AEffGUIEditor, public CPresetSystemListener, public PresetChangesFromEffect
 {
 public:
     // effect is the format's object the toolkit reports the host's idle and

@@ -6,7 +6,7 @@
 #include "presets/FactoryPresets.h"
 #include "presets/PresetFileFormat.h"
 #include "presets/PresetFileOperations.h"
-#include "presets/PresetSystemListener.h"
+#include "presets/PresetChangesFromEffect.h"
 
 static_assert(kProgramCount == kFactoryPresetCount && kProgramCount == presetfile::kBankProgramCount,
               "every program has a factory row and a record in a bank file");

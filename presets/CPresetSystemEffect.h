@@ -12,7 +12,7 @@
 #include "presets/CProgram.h"
 
 class EffectHost;
-class PresetSystemListener;
+class PresetChangesFromEffect;
 
 class CPresetSystemEffect : public EditorConnection
 {
@@ -59,8 +59,8 @@ public:
     void savePresetFile(const char* path, FileErrorReporter& reporter) override;
 
     CProgram* getProgramRecord(int index);
-    void setPresetSystemListener(PresetSystemListener* newListener) override { listener = newListener; }
-    PresetSystemListener* getPresetSystemListener() override { return listener; }
+    void setPresetSystemListener(PresetChangesFromEffect* newListener) override { listener = newListener; }
+    PresetChangesFromEffect* getPresetSystemListener() override { return listener; }
     EffectHost* getHost() const { return host; }
 
 protected:
@@ -74,5 +74,5 @@ protected:
     // atomic words a reader sees the old or the new value, never a torn one.
     std::atomic<int> currentPreset{0};
     std::atomic<bool> applyingPreset{false};
-    PresetSystemListener* listener = nullptr;
+    PresetChangesFromEffect* listener = nullptr;
 };

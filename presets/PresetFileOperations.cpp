@@ -4,7 +4,7 @@
 #include "presets/CPresetSystemEffect.h"
 #include "presets/FileErrorReporter.h"
 #include "presets/PresetFileAccess.h"
-#include "presets/PresetSystemListener.h"
+#include "presets/PresetChangesFromEffect.h"
 
 namespace presetfile
 {
@@ -108,7 +108,7 @@ FileResult loadBankBytes(CPresetSystemEffect& effect, const unsigned char* bytes
         return reject(check, reporter);
     for (int i = 0; i < kBankProgramCount; ++i)
         storeLoadedProgram(programs[i], *effect.getProgramRecord(i));
-    if (PresetSystemListener* listener = effect.getPresetSystemListener())
+    if (PresetChangesFromEffect* listener = effect.getPresetSystemListener())
         listener->programsChanged(0);
     effect.selectPreset(0);
     return FileResult::done;
@@ -127,7 +127,7 @@ FileResult loadPresetBytes(CPresetSystemEffect& effect, const unsigned char* byt
     if (check != FileCheck::accepted)
         return reject(check, reporter);
     storeLoadedProgram(program, *target);
-    if (PresetSystemListener* listener = effect.getPresetSystemListener())
+    if (PresetChangesFromEffect* listener = effect.getPresetSystemListener())
         listener->presetNameChanged(target->name());
     effect.selectPreset(index);
     return FileResult::done;

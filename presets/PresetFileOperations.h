@@ -3,7 +3,7 @@
 // program). The editor runs them after its file dialog, with the path the
 // user chose; messages about rejected files go to the reporter it gives, and
 // the preset bar hears about changed names through the effect's
-// PresetSystemListener.
+// PresetChangesFromEffect listener.
 //
 // A file is checked completely before any program is touched: a rejected
 // file changes nothing.

@@ -32,7 +32,7 @@
 #include "presets/PresetFileAccess.h"
 #include "presets/PresetFileFormat.h"
 #include "presets/PresetFileOperations.h"
-#include "presets/PresetSystemListener.h"
+#include "presets/PresetChangesFromEffect.h"
 #include "tests/support/TestHost.h"
 
 using namespace presetfile;
@@ -70,7 +70,7 @@ VstIntPtr VSTCALLBACK recordingHost(AEffect* effect, VstInt32 opcode, VstInt32 i
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-struct LoggingListener : PresetSystemListener
+struct LoggingListener : PresetChangesFromEffect
 {
     void presetNameChanged(const char* name) override { eventLog->push_back({std::string("name:") + name, 0, 0}); }
     void programsChanged(int selected) override

@@ -17,7 +17,7 @@
 #include "effect/Plugin.h"
 #include "host/VstEffect.h"
 #include "platform/Registry.h"
-#include "presets/PresetSystemListener.h"
+#include "presets/PresetChangesFromEffect.h"
 #include "tests/support/TestHost.h"
 
 namespace
@@ -39,7 +39,7 @@ VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, V
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-struct NameListener : PresetSystemListener
+struct NameListener : PresetChangesFromEffect
 {
     void presetNameChanged(const char* name) override
     {

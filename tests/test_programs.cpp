@@ -9,7 +9,7 @@
 #include "effect/Plugin.h"
 #include "host/VstEffect.h"
 #include "presets/FactoryPresets.h"
-#include "presets/PresetSystemListener.h"
+#include "presets/PresetChangesFromEffect.h"
 #include "tests/support/TestHost.h"
 
 namespace
@@ -27,7 +27,7 @@ VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, V
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-struct NameListener : PresetSystemListener
+struct NameListener : PresetChangesFromEffect
 {
     std::vector<std::string> names;
     void presetNameChanged(const char* name) override { names.push_back(name); }

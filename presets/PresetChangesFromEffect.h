@@ -1,11 +1,13 @@
-// What the preset bar of an open editor wants to hear from the effect's
-// preset system: a new program name, and the programs changed by a file.
+// From the effect to the editor: what the preset bar of an open editor
+// wants to hear from the effect's preset system, a new program name and the
+// programs changed by a file. (The other way, from the controls up to the
+// editor, goes through CPresetSystemListener.)
 #pragma once
 
-class PresetSystemListener
+class PresetChangesFromEffect
 {
 public:
-    virtual ~PresetSystemListener() {}
+    virtual ~PresetChangesFromEffect() {}
     // The selected program was renamed (host rename, memory recall, preset
     // load): show name in the name field, as menu entry 0 and as the menu
     // entry of the selected program.
