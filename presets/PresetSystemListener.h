@@ -1,5 +1,6 @@
 // What the preset bar of an open editor wants to hear from the effect's
-// preset system: a new program name, and the programs changed by a file.
+// preset system: a new program name, the programs changed by a file, and a
+// program made current by any path.
 #pragma once
 
 class PresetSystemListener
@@ -14,4 +15,8 @@ public:
     // the menu again, make selectedIndex the current entry and show its name.
     // The effect selects that program right after.
     virtual void programsChanged(int selectedIndex) { (void)selectedIndex; }
+    // Program index has just been made current and applied, by whatever
+    // path: the bar, a file, a host's preset menu, a restored session (which
+    // may have renamed every program). Any thread.
+    virtual void presetSelected(int index) { (void)index; }
 };
