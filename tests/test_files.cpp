@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -185,6 +186,28 @@ protected:
     }
 
     std::string path(const std::string& name) const { return directory + "/" + name; }
+#if !defined(_WIN32)
+    // Runs body in a child process that an alarm ends after 10 s, as an
+    // ordinary user in place of root when asked (root may write any file).
+    // Answers body's result, 10 when root cannot be given up, 100 + the
+    // signal that ended the child.
+    int runInChild(const std::function<int()>& body, bool ordinaryUser = false)
+    {
+        fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            alarm(10);
+            if (ordinaryUser && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(10);
+            _exit(body());
+        }
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child)
+            return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+    }
+#endif
     void writeFile(const std::string& file, const Bytes& bytes)
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -701,12 +724,7 @@ TEST_F(Files, PipesAndDevicesAreNotReadAndNeverWaitedFor)
     std::filesystem::create_symlink("pipe.qdx", path("to-pipe.qdb"));
     std::filesystem::create_symlink("/dev/zero", path("zeros.qdx"));
 
-    fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-    {
-        alarm(10);
+    const int result = runInChild([&] {
         int code = 0;
         RecordingFileErrorReporter childReporter;
         const State before = state();
@@ -719,12 +737,10 @@ TEST_F(Files, PipesAndDevicesAreNotReadAndNeverWaitedFor)
         }
         if (!(state() == before) || !childReporter.messages.empty())
             code |= 4;
-        _exit(code);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "a load waited on the pipe (signal " << WTERMSIG(status) << ")";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a preset was read, 2: a bank was read, 4: state changed or message shown";
+        return code;
+    });
+    EXPECT_EQ(result, 0) << "1: a preset was read, 2: a bank was read, 4: state changed or message shown, "
+                            "114: a load waited on the pipe";
 }
 
 #endif
@@ -973,33 +989,26 @@ TEST_F(Saves, AFileTheUserMayNotWriteIsNotReplaced)
     std::filesystem::create_symlink("good.qdb", path("link.qdb"));
     writeFile(path("writable.qdx"), distinctPreset());
     chmod(path("writable.qdx").c_str(), 0666);
-    fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-    {
-        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(10);
-        if (access(path("good.qdb").c_str(), W_OK) == 0)
-            _exit(11); // the environment cannot make a file read-only for us
-        int code = 0;
-        RecordingFileErrorReporter childReporter;
-        if (saveBank(*plugin, path("good.qdb").c_str(), childReporter) != FileResult::notSaved ||
-            saveBank(*plugin, path("link.qdb").c_str(), childReporter) != FileResult::notSaved)
-            code |= 1;
-        if (childReporter.messages.size() != 2 || childReporter.messages[0].text != kSaveFailedMessage)
-            code |= 2;
-        if (savePreset(*plugin, path("writable.qdx").c_str(), childReporter) != FileResult::done)
-            code |= 4;
-        _exit(code);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 11)
+    const int result = runInChild(
+        [&] {
+            if (access(path("good.qdb").c_str(), W_OK) == 0)
+                return 11; // the environment cannot make a file read-only for us
+            int code = 0;
+            RecordingFileErrorReporter childReporter;
+            if (saveBank(*plugin, path("good.qdb").c_str(), childReporter) != FileResult::notSaved ||
+                saveBank(*plugin, path("link.qdb").c_str(), childReporter) != FileResult::notSaved)
+                code |= 1;
+            if (childReporter.messages.size() != 2 || childReporter.messages[0].text != kSaveFailedMessage)
+                code |= 2;
+            if (savePreset(*plugin, path("writable.qdx").c_str(), childReporter) != FileResult::done)
+                code |= 4;
+            return code;
+        },
+        true);
+    if (result == 11)
         GTEST_SKIP() << "read-only files can be written here";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: read-only file replaced, 2: no or wrong message, 4: writable file not "
-                                         "saved, 10: cannot drop privileges";
+    EXPECT_EQ(result, 0) << "1: read-only file replaced, 2: no or wrong message, 4: writable file not saved, "
+                            "10: cannot drop privileges";
     EXPECT_EQ(readFile(path("good.qdb")), good);
     struct stat info;
     ASSERT_EQ(stat(path("good.qdb").c_str(), &info), 0);
