@@ -166,69 +166,101 @@ bool retrieveInteger(Lv2Instance* instance, LV2_State_Retrieve_Function retrieve
     return false;
 }
 
-LV2_State_Status restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
-                         const LV2_Feature* const*)
+// The properties of a state, each read and checked before any is applied.
+struct RestoredState
 {
-    Lv2Instance* instance = instanceOf(handle);
-    if (!instance->map)
-        return LV2_STATE_ERR_NO_FEATURE;
-    HostedEffect::Quiet quiet(instance->hosted);
-    Plugin& effect = instance->hosted.effect();
-    bool malformed = false;
+    bool hasBank = false;
+    presetfile::ProgramData programs[presetfile::kBankProgramCount];
+    int selected = 0;
+    bool hasFactory = false;
+    int factory = 0;
+};
 
+// An integer property that, when present, must lie in 0 to 23.
+bool readProgramIndex(Lv2Instance* instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, LV2_URID key,
+                      bool& present, int& index)
+{
+    size_t size = 0;
+    uint32_t type = 0;
+    uint32_t flags = 0;
+    present = retrieve(state, key, &size, &type, &flags) != nullptr;
+    if (!present)
+        return true;
+    int64_t value = 0;
+    if (!retrieveInteger(instance, retrieve, state, key, value) || value < 0 || value >= kProgramCount)
+        return false;
+    index = (int)value;
+    return true;
+}
+
+// False if any property present is damaged: of the wrong type, a bank that
+// is no bank, a program number outside 0 to 23.
+bool readState(Lv2Instance* instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state,
+               RestoredState& result)
+{
     size_t size = 0;
     uint32_t type = 0;
     uint32_t flags = 0;
     const void* bank = retrieve(state, instance->uris.programs, &size, &type, &flags);
     if (bank)
     {
-        presetfile::ProgramData programs[presetfile::kBankProgramCount];
-        if (type == instance->uris.chunk && presetfile::decodeBank(static_cast<const unsigned char*>(bank), size,
-                                                                   programs) == presetfile::FileCheck::accepted)
-        {
-            int64_t selected = 0;
-            if (!retrieveInteger(instance, retrieve, state, instance->uris.selectedProgram, selected) || selected < 0 ||
-                selected >= kProgramCount)
-                selected = 0;
-            auto loadPrograms = [&] {
-                for (int p = 0; p < kProgramCount; ++p)
-                {
-                    CProgram* program = effect.getProgramRecord(p);
-                    program->setName(programs[p].name);
-                    for (int i = 0; i < presetfile::kValueCount; ++i)
-                        program->setParameter(i, programs[p].values[i]);
-                }
-            };
-            loadPrograms();
-            // The selection makes the program current; program 0 holds the
-            // values that were live, which may have moved on since. Both
-            // steps copy values between programs: the saved ones go back.
-            effect.selectPreset((int)selected);
-            for (int i = 0; i < presetfile::kValueCount; ++i)
-                effect.setParameter(i, programs[0].values[i]);
-            loadPrograms();
-        }
-        else
-            malformed = true;
+        if (type != instance->uris.chunk || presetfile::decodeBank(static_cast<const unsigned char*>(bank), size,
+                                                                   result.programs) != presetfile::FileCheck::accepted)
+            return false;
+        result.hasBank = true;
     }
+    bool hasSelection = false;
+    if (!readProgramIndex(instance, retrieve, state, instance->uris.selectedProgram, hasSelection, result.selected))
+        return false;
+    return readProgramIndex(instance, retrieve, state, instance->uris.factoryProgram, result.hasFactory,
+                            result.factory);
+}
 
-    int64_t factory = 0;
-    if (retrieveInteger(instance, retrieve, state, instance->uris.factoryProgram, factory))
+// A damaged state is refused whole: applying the good part of it would leave
+// the effect in a state that no session ever held.
+LV2_State_Status restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
+                         const LV2_Feature* const*)
+{
+    Lv2Instance* instance = instanceOf(handle);
+    if (!instance->map)
+        return LV2_STATE_ERR_NO_FEATURE;
+    RestoredState restored;
+    if (!readState(instance, retrieve, state, restored))
+        return LV2_STATE_ERR_BAD_TYPE;
+
+    HostedEffect::Quiet quiet(instance->hosted);
+    Plugin& effect = instance->hosted.effect();
+    if (restored.hasBank)
     {
-        if (factory >= 0 && factory < kProgramCount)
-        {
-            // A factory preset from the host's menu: the program as it left
-            // the factory, chosen as the preset bar chooses it.
-            CProgram* program = effect.getProgramRecord((int)factory);
-            program->setName(kFactoryPresets[factory].name);
-            for (int i = 0; i < kProgramParameterCount; ++i)
-                program->setParameter(i, (float)kFactoryPresets[factory].values[i]);
-            effect.selectPreset((int)factory);
-        }
-        else
-            malformed = true;
+        auto loadPrograms = [&] {
+            for (int p = 0; p < kProgramCount; ++p)
+            {
+                CProgram* program = effect.getProgramRecord(p);
+                program->setName(restored.programs[p].name);
+                for (int i = 0; i < presetfile::kValueCount; ++i)
+                    program->setParameter(i, restored.programs[p].values[i]);
+            }
+        };
+        loadPrograms();
+        // The selection makes the program current; program 0 holds the
+        // values that were live, which may have moved on since. Both
+        // steps copy values between programs: the saved ones go back.
+        effect.selectPreset(restored.selected);
+        for (int i = 0; i < presetfile::kValueCount; ++i)
+            effect.setParameter(i, restored.programs[0].values[i]);
+        loadPrograms();
     }
-    return malformed ? LV2_STATE_ERR_BAD_TYPE : LV2_STATE_SUCCESS;
+    if (restored.hasFactory)
+    {
+        // A factory preset from the host's menu: the program as it left
+        // the factory, chosen as the preset bar chooses it.
+        CProgram* program = effect.getProgramRecord(restored.factory);
+        program->setName(kFactoryPresets[restored.factory].name);
+        for (int i = 0; i < kProgramParameterCount; ++i)
+            program->setParameter(i, (float)kFactoryPresets[restored.factory].values[i]);
+        effect.selectPreset(restored.factory);
+    }
+    return LV2_STATE_SUCCESS;
 }
 
 const void* extensionData(const char* uri)

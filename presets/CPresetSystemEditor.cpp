@@ -116,6 +116,7 @@ bool CPresetSystemEditor::open(void*)
         std::lock_guard<std::mutex> lock(pendingNamesMutex);
         pendingNames.clear();
     }
+    selectionPending = false;
     auto barRect = [](const PanelLayout::Rect& r) {
         return CRect(r.left, r.top, r.right, r.bottom);
     };
@@ -232,6 +233,8 @@ void CPresetSystemEditor::idle()
     if (!frame)
         return;
     showPendingNames();
+    if (selectionPending.exchange(false))
+        showSelection();
     CView* hovered = frame->getCurrentView();
     CPoint where;
     frame->getCurrentLocation(where);
@@ -322,6 +325,27 @@ void CPresetSystemEditor::showPendingNames()
     }
 }
 
+// The bar as open builds it: every program's name in the menu, the selected
+// program checked and its name in the field. Names are read from the effect
+// now, so renames that arrived before are included.
+void CPresetSystemEditor::showSelection()
+{
+    const int selected = connection.getPresetIndex();
+    char name[kProgramNameLength + 1] = "";
+    if (presetMenu)
+    {
+        for (int k = 0; k < kProgramCount; ++k)
+        {
+            connection.getPresetName(k, name);
+            presetMenu->setEntry(menuPosition(k), name);
+        }
+        presetMenu->setCurrent(menuPosition(selected), true);
+    }
+    connection.getPresetName(selected, name);
+    if (nameField)
+        nameField->setText(name);
+}
+
 void CPresetSystemEditor::nameEdited(const char* text)
 {
     char cut[kProgramNameLength + 1] = "";
@@ -346,6 +370,13 @@ void CPresetSystemEditor::presetNameChanged(const char* name)
         return;
     std::lock_guard<std::mutex> lock(pendingNamesMutex);
     pendingNames.push_back({connection.getPresetIndex(), name});
+}
+
+void CPresetSystemEditor::presetSelected(int)
+{
+    // A window that is closed reads the selection when it opens.
+    if (controlsAvailable.load())
+        selectionPending = true;
 }
 
 void CPresetSystemEditor::programsChanged(int selectedIndex)

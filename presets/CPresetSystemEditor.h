@@ -67,6 +67,10 @@ public:
     void presetNameChanged(const char* name) override;
     // From the effect: a bank replaced every program.
     void programsChanged(int selectedIndex) override;
+    // From the effect, on any thread: a program was made current. The bar
+    // shows it, with every program's name as the effect now holds it, at the
+    // next idle.
+    void presetSelected(int index) override;
     virtual void nameEdited(const char* name);
     virtual void presetChosen(int index, const char* name);
 
@@ -134,6 +138,7 @@ private:
     void showName(const char* name, int program);
     void fillMenu();
     void showPendingNames();
+    void showSelection();
 
     // Renames that arrived from the effect, with the program they named,
     // waiting for the interface thread.
@@ -144,6 +149,7 @@ private:
     };
     std::mutex pendingNamesMutex;
     std::vector<PendingName> pendingNames;
+    std::atomic<bool> selectionPending{false};
 
     std::atomic<bool> controlsAvailable{false};
     std::atomic<int> controlsInUse{0};

@@ -94,6 +94,8 @@ void CPresetSystemEffect::selectPreset(int index)
     programs[0].setName(name);
     applyingPreset = false;
     updateDisplay();
+    if (listener)
+        listener->presetSelected(index);
 }
 
 void CPresetSystemEffect::setParameterNotified(int index, float value)

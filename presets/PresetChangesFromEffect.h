@@ -1,7 +1,8 @@
 // From the effect to the editor: what the preset bar of an open editor
-// wants to hear from the effect's preset system, a new program name and the
-// programs changed by a file. (The other way, from the controls up to the
-// editor, goes through CPresetSystemListener.)
+// wants to hear from the effect's preset system, a new program name, the
+// programs changed by a file, and a program made current by any path. (The
+// other way, from the controls up to the editor, goes through
+// CPresetSystemListener.)
 #pragma once
 
 class PresetChangesFromEffect
@@ -16,4 +17,8 @@ public:
     // the menu again, make selectedIndex the current entry and show its name.
     // The effect selects that program right after.
     virtual void programsChanged(int selectedIndex) { (void)selectedIndex; }
+    // Program index has just been made current and applied, by whatever
+    // path: the bar, a file, a host's preset menu, a restored session (which
+    // may have renamed every program). Any thread.
+    virtual void presetSelected(int index) { (void)index; }
 };

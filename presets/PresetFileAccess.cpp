@@ -15,7 +15,8 @@ bool readFileForUpdate(const char* path, size_t limit, std::vector<unsigned char
     bytes.clear();
     if (!path || !*path)
         return false;
-    FILE* file = std::fopen(path, kReadMode);
+    // kReadMode, for regular files only.
+    FILE* file = platform::openRegularFileForUpdate(path);
     if (!file)
         return false;
     bytes.resize(limit);

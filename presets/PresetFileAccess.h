@@ -2,8 +2,9 @@
 // read are opened for update ("rb+"), so a file that is read-only or locked by
 // another program is not read at all. Files to be written are written whole
 // beside the old one and then put in its place, so a failed save (full disk,
-// size limit, no permission) leaves the old file as it was. Shared by the
-// plug-in and the command-line tools.
+// size limit, no permission) leaves the old file as it was. Both take
+// regular files only: a device, pipe or folder under the name is neither
+// read nor replaced. Shared by the plug-in and the command-line tools.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +24,8 @@ extern const char* const kReadMode; // "rb+"
 extern const char* const kSaveFailedMessage;
 
 // Reads at most limit bytes (the layout's size: anything after it is never
-// looked at). False when the file cannot be opened for update or read.
+// looked at). False when the file cannot be opened for update or read, and
+// for anything but a regular file, before a byte is read.
 bool readFileForUpdate(const char* path, size_t limit, std::vector<unsigned char>& bytes);
 
 // The step that moves a file's bytes to the disk. The plug-in hands them

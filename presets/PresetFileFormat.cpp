@@ -41,23 +41,16 @@ void putHeader(std::vector<unsigned char>& out, unsigned char type)
     out.push_back(type);
 }
 
-void putRecord(std::vector<unsigned char>& out, const char* nameBuffer, const ProgramData& program)
-{
-    out.insert(out.end(), nameBuffer, nameBuffer + kNameLength);
-    for (int j = 0; j < kValueCount; ++j)
-        putFloat(out, program.values[j]);
-}
-
-// Copies name and terminator only, keeping what the buffer held beyond them.
-void copyName(char* buffer, const char* name)
+// The name zero-padded to its 24 bytes, so no earlier name's characters
+// travel behind its terminator (into files, and into hosts' sessions).
+void putRecord(std::vector<unsigned char>& out, const ProgramData& program)
 {
     size_t n = 0;
-    while (n < (size_t)kNameLength && name[n])
-    {
-        buffer[n] = name[n];
-        ++n;
-    }
-    buffer[n] = 0;
+    while (n < (size_t)kNameLength && program.name[n])
+        out.push_back((unsigned char)program.name[n++]);
+    out.insert(out.end(), (size_t)kNameLength - n, 0);
+    for (int j = 0; j < kValueCount; ++j)
+        putFloat(out, program.values[j]);
 }
 
 // Header and length, in the order a reader meets them: magic, type, body.
@@ -114,9 +107,7 @@ std::vector<unsigned char> encodePreset(const ProgramData& program)
     std::vector<unsigned char> out;
     out.reserve(kPresetFileSize);
     putHeader(out, kPresetType);
-    char nameBuffer[kNameLength + 1] = {};
-    copyName(nameBuffer, program.name);
-    putRecord(out, nameBuffer, program);
+    putRecord(out, program);
     return out;
 }
 
@@ -125,12 +116,8 @@ std::vector<unsigned char> encodeBank(const ProgramData programs[kBankProgramCou
     std::vector<unsigned char> out;
     out.reserve(kBankFileSize);
     putHeader(out, kBankType);
-    char nameBuffer[kNameLength + 1] = {};
     for (int i = 0; i < kBankProgramCount; ++i)
-    {
-        copyName(nameBuffer, programs[i].name);
-        putRecord(out, nameBuffer, programs[i]);
-    }
+        putRecord(out, programs[i]);
     return out;
 }
 

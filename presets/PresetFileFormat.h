@@ -52,9 +52,7 @@ extern const char* const kMessageCaption;
 // A preset file of exactly 133 bytes, the name zero-padded.
 std::vector<unsigned char> encodePreset(const ProgramData& program);
 
-// A bank file of exactly 3077 bytes. Names are written through one 25-byte
-// buffer cleared once for the whole bank, so the bytes after a short name's
-// terminator repeat those of an earlier, longer name; readers ignore them.
+// A bank file of exactly 3077 bytes, every name zero-padded.
 std::vector<unsigned char> encodeBank(const ProgramData programs[kBankProgramCount]);
 
 // Checks the whole of bytes first and fills the output only when the file is

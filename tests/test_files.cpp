@@ -11,15 +11,20 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -181,6 +186,28 @@ protected:
     }
 
     std::string path(const std::string& name) const { return directory + "/" + name; }
+#if !defined(_WIN32)
+    // Runs body in a child process that an alarm ends after 10 s, as an
+    // ordinary user in place of root when asked (root may write any file).
+    // Answers body's result, 10 when root cannot be given up, 100 + the
+    // signal that ended the child.
+    int runInChild(const std::function<int()>& body, bool ordinaryUser = false)
+    {
+        fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            alarm(10);
+            if (ordinaryUser && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(10);
+            _exit(body());
+        }
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child)
+            return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+    }
+#endif
     void writeFile(const std::string& file, const Bytes& bytes)
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -270,12 +297,30 @@ TEST_F(Files, BankIs3077BytesWithRecordsAtTheirOffsets)
     }
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[5])), "Current");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[2949])), "Total Disorder");
-    // One name buffer serves the whole bank: "Game 1" (program 11) follows
-    // "CD Master 3 [recon]" and the tail of the longer name stays behind its
-    // terminator. Readers ignore those bytes.
-    const size_t game1 = 5 + 128 * 11;
-    EXPECT_EQ(file[game1 + 6], 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&file[game1 + 7]), 12), "er 3 [recon]");
+}
+
+// Every name is zero-padded to its 24 bytes: nothing of an earlier, longer
+// name (another program's, or the same program's before a rename) follows
+// its terminator, in banks or presets.
+TEST_F(Files, NoEarlierNameSurvivesBehindANamesTerminator)
+{
+    plugin->selectPreset(11); // "Game 1", after "CD Master 3 [recon]"
+    plugin->renamePreset("A name of 24 characters!");
+    plugin->renamePreset("Short");
+    ASSERT_EQ(saveBank(*plugin, path("b.qdb").c_str(), reporter), FileResult::done);
+    ASSERT_EQ(savePreset(*plugin, path("p.qdx").c_str(), reporter), FileResult::done);
+    const Bytes bank = readFile(path("b.qdb"));
+    const Bytes preset = readFile(path("p.qdx"));
+    ASSERT_EQ(bank.size(), 3077u);
+    ASSERT_EQ(preset.size(), 133u);
+    auto padding = [](const Bytes& file, size_t at) {
+        const size_t length = std::strlen(reinterpret_cast<const char*>(&file[at]));
+        return Bytes(file.begin() + (long)(at + length), file.begin() + (long)at + 24);
+    };
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(padding(bank, 5 + 128 * (size_t)i), Bytes(24 - name(i).size(), 0)) << "program " << i;
+    EXPECT_EQ(name(11), "Short");
+    EXPECT_EQ(padding(preset, 5), Bytes(19, 0));
 }
 
 TEST_F(Files, SavedFilesReadBackToTheSamePrograms)
@@ -669,6 +714,35 @@ TEST_F(Files, AFileThatCannotBeOpenedForUpdateIsNotRead)
                                          "4: writable file not read, 10: cannot drop privileges";
 }
 
+// Only regular files are read. A pipe would hold the reader forever and a
+// device would hand it its data; both, and links to them, are turned away
+// before a byte is read, like a missing file: nothing happens, nothing is
+// shown. The loads run in a child that an alarm ends should one of them wait.
+TEST_F(Files, PipesAndDevicesAreNotReadAndNeverWaitedFor)
+{
+    ASSERT_EQ(mkfifo(path("pipe.qdx").c_str(), 0666), 0);
+    std::filesystem::create_symlink("pipe.qdx", path("to-pipe.qdb"));
+    std::filesystem::create_symlink("/dev/zero", path("zeros.qdx"));
+
+    const int result = runInChild([&] {
+        int code = 0;
+        RecordingFileErrorReporter childReporter;
+        const State before = state();
+        for (const char* name : {"pipe.qdx", "to-pipe.qdb", "zeros.qdx"})
+        {
+            if (loadPreset(*plugin, path(name).c_str(), childReporter) != FileResult::cannotOpen)
+                code |= 1;
+            if (loadBank(*plugin, path(name).c_str(), childReporter) != FileResult::cannotOpen)
+                code |= 2;
+        }
+        if (!(state() == before) || !childReporter.messages.empty())
+            code |= 4;
+        return code;
+    });
+    EXPECT_EQ(result, 0) << "1: a preset was read, 2: a bank was read, 4: state changed or message shown, "
+                            "114: a load waited on the pipe";
+}
+
 #endif
 
 // ---------------------------------------------------------------- saving
@@ -754,6 +828,25 @@ TEST_F(Saves, SavingIntoAMissingFolderOrOverAFolderSaysSo)
     EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
 }
 
+#if defined(_WIN32)
+// The Windows names of devices are no files: "NUL" is neither read nor
+// replaced. A read-only file is not replaced either.
+TEST_F(Saves, DevicesAndReadOnlyFilesAreNeitherReadNorReplaced)
+{
+    EXPECT_EQ(loadBank(*plugin, "NUL", reporter), FileResult::cannotOpen);
+    EXPECT_EQ(loadPreset(*plugin, "NUL", reporter), FileResult::cannotOpen);
+    EXPECT_TRUE(reporter.messages.empty());
+    EXPECT_EQ(saveBank(*plugin, "NUL", reporter), FileResult::notSaved);
+    ASSERT_EQ(_chmod(path("good.qdb").c_str(), _S_IREAD), 0);
+    EXPECT_EQ(saveBank(*plugin, path("good.qdb").c_str(), reporter), FileResult::notSaved);
+    _chmod(path("good.qdb").c_str(), _S_IREAD | _S_IWRITE);
+    EXPECT_EQ(readFile(path("good.qdb")), good);
+    EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
+    ASSERT_EQ(reporter.messages.size(), 2u);
+    EXPECT_EQ(reporter.messages[1].text, kSaveFailedMessage);
+}
+#endif
+
 #if !defined(_WIN32)
 // Limits and permissions apply to a child process: a file-size limit (with
 // SIGXFSZ ignored, the write fails as on a full disk) and, for a read-only
@@ -814,6 +907,116 @@ TEST_F(Saves, FileSizeLimitsAndReadOnlyFoldersLeaveEveryFileAsItWas)
     EXPECT_EQ(entries(), std::vector<std::string>{"good.qdb"});
 }
 
+namespace
+{
+// What a name in the folder is, without following a link.
+mode_t kindOf(const std::string& file)
+{
+    struct stat info;
+    return lstat(file.c_str(), &info) == 0 ? (info.st_mode & S_IFMT) : 0;
+}
+} // namespace
+
+// A save never puts a file where a device or a pipe is, nor through a link
+// into one: it is refused with the message and the node stays as it was.
+// The device is a node like /dev/full (1, 7) made in the test's folder, so
+// that a faulty save could not take one of the machine's own.
+TEST_F(Saves, DevicesAndPipesAreNeverReplacedByAFile)
+{
+    ASSERT_EQ(mkfifo(path("pipe.qdb").c_str(), 0666), 0);
+    std::vector<std::string> nodes = {"pipe.qdb", "link-to-pipe.qdx"};
+    std::filesystem::create_symlink("pipe.qdb", path("link-to-pipe.qdx"));
+    if (mknod(path("full.qdb").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0)
+        nodes.push_back("full.qdb");
+    const std::vector<std::string> before = entries();
+    for (const std::string& node : nodes)
+    {
+        SCOPED_TRACE(node);
+        const mode_t kind = kindOf(path(node));
+        reporter.messages.clear();
+        EXPECT_EQ(saveBank(*plugin, path(node).c_str(), reporter), FileResult::notSaved);
+        EXPECT_EQ(savePreset(*plugin, path(node).c_str(), reporter), FileResult::notSaved);
+        ASSERT_EQ(reporter.messages.size(), 2u);
+        for (const auto& message : reporter.messages)
+        {
+            EXPECT_EQ(message.caption, "Error...");
+            EXPECT_EQ(message.text, kSaveFailedMessage);
+        }
+        EXPECT_EQ(kindOf(path(node)), kind);
+    }
+    EXPECT_EQ(kindOf(path("pipe.qdb")), (mode_t)S_IFIFO);
+    EXPECT_EQ(entries(), before);
+    std::string reason;
+    EXPECT_FALSE(writeFileReplacing(path("pipe.qdb").c_str(), good, &reason));
+    EXPECT_EQ(reason, "Not a regular file");
+}
+
+// A link that leads nowhere, round in a loop or to a missing file, is not
+// replaced by a file (which would drop the link and write a file under a
+// name the user never gave): refused, and every link stays as it was.
+TEST_F(Saves, LinksThatLeadNowhereAreRefusedAndStayLinks)
+{
+    std::filesystem::create_symlink("b.qdb", path("a.qdb"));
+    std::filesystem::create_symlink("a.qdb", path("b.qdb"));
+    std::filesystem::create_symlink("missing.qdb", path("dangling.qdb"));
+    const std::vector<std::string> before = entries();
+    for (const char* link : {"a.qdb", "b.qdb", "dangling.qdb"})
+    {
+        SCOPED_TRACE(link);
+        reporter.messages.clear();
+        EXPECT_EQ(saveBank(*plugin, path(link).c_str(), reporter), FileResult::notSaved);
+        ASSERT_EQ(reporter.messages.size(), 1u);
+        EXPECT_EQ(reporter.messages[0].text, kSaveFailedMessage);
+        EXPECT_TRUE(std::filesystem::is_symlink(path(link)));
+    }
+    EXPECT_EQ(std::filesystem::read_symlink(path("a.qdb")), "b.qdb");
+    EXPECT_EQ(std::filesystem::read_symlink(path("dangling.qdb")), "missing.qdb");
+    EXPECT_EQ(entries(), before);
+    std::string reason;
+    EXPECT_FALSE(writeFileReplacing(path("dangling.qdb").c_str(), good, &reason));
+    EXPECT_EQ(reason, "The link points to a missing file");
+}
+
+// A file the user may not write is not replaced, even where the folder would
+// let a new file take its place: the save says so, as opening the file for
+// writing always did. The superuser may write any file, so the saves run in
+// a child that has given up root for an ordinary user; a link to the file is
+// refused the same way, and a writable file beside it is saved (the control).
+TEST_F(Saves, AFileTheUserMayNotWriteIsNotReplaced)
+{
+    chmod(directory.c_str(), 0777);
+    chmod(path("good.qdb").c_str(), 0444);
+    std::filesystem::create_symlink("good.qdb", path("link.qdb"));
+    writeFile(path("writable.qdx"), distinctPreset());
+    chmod(path("writable.qdx").c_str(), 0666);
+    const int result = runInChild(
+        [&] {
+            if (access(path("good.qdb").c_str(), W_OK) == 0)
+                return 11; // the environment cannot make a file read-only for us
+            int code = 0;
+            RecordingFileErrorReporter childReporter;
+            if (saveBank(*plugin, path("good.qdb").c_str(), childReporter) != FileResult::notSaved ||
+                saveBank(*plugin, path("link.qdb").c_str(), childReporter) != FileResult::notSaved)
+                code |= 1;
+            if (childReporter.messages.size() != 2 || childReporter.messages[0].text != kSaveFailedMessage)
+                code |= 2;
+            if (savePreset(*plugin, path("writable.qdx").c_str(), childReporter) != FileResult::done)
+                code |= 4;
+            return code;
+        },
+        true);
+    if (result == 11)
+        GTEST_SKIP() << "read-only files can be written here";
+    EXPECT_EQ(result, 0) << "1: read-only file replaced, 2: no or wrong message, 4: writable file not saved, "
+                            "10: cannot drop privileges";
+    EXPECT_EQ(readFile(path("good.qdb")), good);
+    struct stat info;
+    ASSERT_EQ(stat(path("good.qdb").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0444u);
+    EXPECT_EQ(readFile(path("writable.qdx")), presetBytes(*plugin));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"good.qdb", "link.qdb", "writable.qdx"}));
+}
+
 TEST_F(Saves, OddNamesLinksAndPermissionsSurviveASave)
 {
     const std::string names[] = {"with spaces.qdx", "quote\"d 'name'.qdx",   "back\\slash.qdx",
@@ -858,13 +1061,16 @@ protected:
         if (renderer.empty() || access(renderer.c_str(), X_OK) != 0)
             GTEST_SKIP() << "the renderer is not built";
     }
-    // Runs the renderer in the test's folder; returns its exit status.
-    int render(const std::string& arguments)
+    // Runs the renderer in the test's folder; returns its exit status (124
+    // when it had to be stopped after two minutes). runAs may put a command
+    // such as setpriv before the renderer.
+    int render(const std::string& arguments, const std::string& runAs = "")
     {
         // clang 14's leak checker crashes in its own tracer in a child of
         // this test, so the renderer runs without it here.
         const std::string command = "cd '" + directory + "' && ASAN_OPTIONS=detect_leaks=0 XDG_CONFIG_HOME='" +
-                                    directory + "' '" + renderer + "' " + arguments + " >out.txt 2>err.txt";
+                                    directory + "' timeout 120 " + runAs + " '" + renderer + "' " + arguments +
+                                    " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -961,6 +1167,54 @@ TEST_F(RendererFiles, RejectsBadFilesWithThePluginsMessages)
         EXPECT_NE(errors().find(c.message), std::string::npos) << errors();
     }
     EXPECT_FALSE(std::filesystem::exists(path("x.qdx"))); // nothing is written after a rejected file
+}
+
+// Pipes, devices, links that lead nowhere and files the user may not write
+// reach the renderer through the same code as the plug-in: each is refused
+// with its reason and exit status 1, and the node stays what it was. A pipe
+// given as a preset fails at once instead of holding the renderer forever.
+TEST_F(RendererFiles, RefusesPipesDevicesDeadLinksAndReadOnlyFiles)
+{
+    ASSERT_EQ(mkfifo(path("pipe.qdb").c_str(), 0666), 0);
+    std::filesystem::create_symlink("b.qdb", path("a.qdb"));
+    std::filesystem::create_symlink("a.qdb", path("b.qdb"));
+    const bool haveDevice = mknod(path("full.qdb").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    const std::string failed = ": Could not save file! Nothing on disk was changed. ";
+    struct Case
+    {
+        std::string arguments;
+        std::string message;
+    };
+    std::vector<Case> cases = {
+        {"--program 5 --save-bank pipe.qdb", "pipe.qdb" + failed + "(Not a regular file)"},
+        {"--program 5 --save-preset a.qdb", "a.qdb" + failed + "(Too many levels of symbolic links)"},
+        {"--preset-file pipe.qdb --list-params", "pipe.qdb: cannot be opened"},
+        {"--bank-file pipe.qdb --list-params", "pipe.qdb: cannot be opened"},
+    };
+    if (haveDevice)
+        cases.push_back({"--program 5 --save-bank full.qdb", "full.qdb" + failed + "(Not a regular file)"});
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(render(c.arguments), 1);
+        EXPECT_NE(errors().find(c.message), std::string::npos) << errors();
+    }
+    EXPECT_EQ(kindOf(path("pipe.qdb")), (mode_t)S_IFIFO);
+    EXPECT_EQ(kindOf(path("a.qdb")), (mode_t)S_IFLNK);
+    if (haveDevice)
+    {
+        EXPECT_EQ(kindOf(path("full.qdb")), (mode_t)S_IFCHR);
+    }
+
+    // A read-only bank in a folder anyone may write, saved by an ordinary user.
+    if (getuid() != 0 || std::system("setpriv --version >/dev/null 2>&1") != 0)
+        return;
+    writeFile(path("ro.qdb"), distinctBank());
+    chmod(path("ro.qdb").c_str(), 0444);
+    chmod(directory.c_str(), 0777);
+    EXPECT_EQ(render("--program 5 --save-bank ro.qdb", "setpriv --reuid=65534 --regid=65534 --clear-groups"), 1);
+    EXPECT_NE(errors().find("ro.qdb" + failed + "(Permission denied)"), std::string::npos) << errors();
+    EXPECT_EQ(readFile(path("ro.qdb")), distinctBank());
 }
 
 #endif

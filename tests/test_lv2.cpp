@@ -588,6 +588,87 @@ TEST(Lv2State, DamagedStateIsRefusedAndChangesNothing)
 
 namespace
 {
+Lv2TestInstance::Property intProperty(int32_t value)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+    return {LV2_ATOM__Int, std::vector<unsigned char>(bytes, bytes + sizeof value), LV2_STATE_IS_POD};
+}
+} // namespace
+
+// A state with one damaged property among good ones is refused whole: the
+// good bank beside a factory program or a selection out of range is not
+// applied either. The same properties, all good, are applied (the control).
+TEST(Lv2State, AStateWithOneBadPropertyAppliesNothing)
+{
+    presetfile::ProgramData programs[24];
+    for (int p = 0; p < 24; ++p)
+    {
+        std::snprintf(programs[p].name, sizeof programs[p].name, "Restored %d", p);
+        for (int i = 0; i < 26; ++i)
+            programs[p].values[i] = (float)kFactoryPresets[(p + 3) % 24].values[i];
+    }
+    const Lv2TestInstance::Property bank = {LV2_ATOM__Chunk, presetfile::encodeBank(programs), LV2_STATE_IS_POD};
+    const Lv2TestInstance::Property wrongType = {LV2_ATOM__Float, intProperty(2).bytes, LV2_STATE_IS_POD};
+    struct Case
+    {
+        const char* what;
+        const char* key;
+        Lv2TestInstance::Property property;
+    };
+    const Case cases[] = {
+        {"factory program 24", lv2bundle::kFactoryProgramKey, intProperty(24)},
+        {"factory program -1", lv2bundle::kFactoryProgramKey, intProperty(-1)},
+        {"selected program 24", lv2bundle::kSelectedProgramKey, intProperty(24)},
+        {"selection of the wrong type", lv2bundle::kSelectedProgramKey, wrongType},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        Lv2TestInstance lv2;
+        const auto before = lv2.saveProperties();
+        std::map<std::string, Lv2TestInstance::Property> state;
+        state[lv2bundle::kProgramsKey] = bank;
+        state[c.key] = c.property;
+        EXPECT_NE(lv2.restoreProperties(state), LV2_STATE_SUCCESS);
+        const auto after = lv2.saveProperties();
+        EXPECT_EQ(after.at(lv2bundle::kProgramsKey).bytes, before.at(lv2bundle::kProgramsKey).bytes);
+        EXPECT_EQ(after.at(lv2bundle::kSelectedProgramKey).bytes, before.at(lv2bundle::kSelectedProgramKey).bytes);
+    }
+
+    Lv2TestInstance lv2;
+    std::map<std::string, Lv2TestInstance::Property> good;
+    good[lv2bundle::kProgramsKey] = bank;
+    good[lv2bundle::kSelectedProgramKey] = intProperty(4);
+    ASSERT_EQ(lv2.restoreProperties(good), LV2_STATE_SUCCESS);
+    auto after = lv2.saveProperties();
+    EXPECT_EQ(after.at(lv2bundle::kProgramsKey).bytes, bank.bytes);
+    EXPECT_EQ(after.at(lv2bundle::kSelectedProgramKey).bytes, intProperty(4).bytes);
+    good[lv2bundle::kFactoryProgramKey] = intProperty(15);
+    ASSERT_EQ(lv2.restoreProperties(good), LV2_STATE_SUCCESS);
+    after = lv2.saveProperties();
+    EXPECT_EQ(after.at(lv2bundle::kSelectedProgramKey).bytes, intProperty(15).bytes);
+}
+
+// The saved state (and so a host's session) holds each program's name and
+// zeros behind it, never the tail of an earlier, longer name.
+TEST(Lv2State, SavedStateHoldsNoBytesOfEarlierNames)
+{
+    Lv2TestInstance lv2;
+    ASSERT_TRUE(lv2.applyPreset(Lv2World::instance().presets().at("Game 1")));
+    const auto saved = lv2.saveProperties();
+    const auto& bank = saved.at(lv2bundle::kProgramsKey).bytes;
+    ASSERT_EQ(bank.size(), presetfile::kBankFileSize);
+    for (int p = 0; p < 24; ++p)
+    {
+        const unsigned char* field = bank.data() + presetfile::kHeaderSize + presetfile::kRecordSize * (size_t)p;
+        const size_t length = strnlen(reinterpret_cast<const char*>(field), 24);
+        EXPECT_EQ(std::vector<unsigned char>(field + length, field + 24), std::vector<unsigned char>(24 - length, 0))
+            << "program " << p;
+    }
+}
+
+namespace
+{
 bool writeFloatWav(const std::string& path, const std::vector<float>& left, const std::vector<float>& right, int rate)
 {
     SF_INFO info = {};

@@ -13,6 +13,11 @@
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
+#include "effect/Plugin.h"
+#include "gui/coptionmenu.h"
+#include "gui/ctextedit.h"
+#include "host/VstEffect.h"
+#include "presets/CPresetSystemEditor.h"
 #include "presets/FactoryPresets.h"
 #include "presets/PresetFileFormat.h"
 
@@ -367,6 +372,85 @@ TEST_F(Lv2UiTest, WithInstanceAccessThePresetBarAndTheMetersAreTheRunningEffects
     EXPECT_STREQ(programs[0].name, kFactoryPresets[1].name);
     for (int i = 0; i < lv2port::kControlCount; ++i)
         EXPECT_EQ(programs[0].values[i], (float)kFactoryPresets[1].values[i]) << kParameterTable[i].name;
+}
+
+namespace
+{
+// Is the preset bar's name field (202, 447 to 313, 461) the same in both?
+bool sameNameField(const Screenshot& a, const Screenshot& b)
+{
+    for (int y = 447; y < 461; ++y)
+        for (int x = 202; x < 313; ++x)
+            if (a.at(x, y) != b.at(x, y))
+                return false;
+    return true;
+}
+} // namespace
+
+// A program chosen in the host's preset menu, or brought back with a saved
+// session, is shown in the preset bar as if chosen there: the bar of an
+// editor opened afterwards is the picture to match.
+TEST_F(Lv2UiTest, ThePresetBarShowsTheProgramTheHostChose)
+{
+    const auto presets = Lv2World::instance().presets();
+    ASSERT_TRUE(dsp->applyPreset(presets.at("TV Hot")));
+    const auto tvHotSession = dsp->saveProperties();
+    ASSERT_TRUE(openUi(true));
+    const Screenshot tvHot = screenshot();
+    closeUi();
+    ASSERT_TRUE(dsp->applyPreset(presets.at("Current")));
+    ASSERT_TRUE(openUi(true));
+    const Screenshot current = screenshot();
+    ASSERT_FALSE(sameNameField(tvHot, current));
+
+    // The host's preset menu, while the editor is open.
+    ASSERT_TRUE(dsp->applyPreset(presets.at("TV Hot")));
+    pump(100);
+    EXPECT_TRUE(sameNameField(screenshot(), tvHot)) << "the bar does not show the host's preset";
+    ASSERT_TRUE(dsp->applyPreset(presets.at("Current")));
+    pump(100);
+    EXPECT_TRUE(sameNameField(screenshot(), current));
+
+    // A session restored.
+    auto session = tvHotSession;
+    ASSERT_EQ(dsp->restoreProperties(session), LV2_STATE_SUCCESS);
+    pump(100);
+    EXPECT_TRUE(sameNameField(screenshot(), tvHot)) << "the bar does not show the restored program";
+}
+
+// Hosts apply presets and restore sessions on threads of their own. The bar
+// learns of the selection at its next idle, on the interface thread: the
+// name field, the checked menu entry and the names of every program, as a
+// restored bank renamed them.
+TEST_F(Lv2UiTest, ASelectionMadeOnAnotherThreadReachesTheWholeBar)
+{
+    VstEffect vst([](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+        return opcode == audioMasterVersion ? 2400 : 0;
+    });
+    Plugin& plugin = vst.getCore();
+    AEffect* effect = vst.getAeffect();
+    ASSERT_NE(effect->dispatcher(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(parent), 0.0f), 0);
+    auto* bar = dynamic_cast<CPresetSystemEditor*>(vst.getEditor());
+    ASSERT_NE(bar, nullptr);
+    std::thread host([&] {
+        plugin.getProgramRecord(3)->setName("Renamed by a session");
+        plugin.selectPreset(15);
+    });
+    host.join();
+    for (int i = 0; i < 3; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+    }
+    char text[256] = "";
+    bar->getNameField()->getText(text);
+    EXPECT_STREQ(text, "TV Hot");
+    EXPECT_EQ(bar->getPresetMenu()->getCurrent(nullptr, true), CPresetSystemEditor::menuPosition(15));
+    ASSERT_TRUE(bar->getPresetMenu()->getEntry(CPresetSystemEditor::menuPosition(3), text));
+    EXPECT_STREQ(text, "Renamed by a session");
+    ASSERT_TRUE(bar->getPresetMenu()->getEntry(0, text));
+    EXPECT_STREQ(text, "TV Hot");
+    effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
 // Without instance access the editor's own effect processes no audio: the

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,17 +29,45 @@ std::string folderOf(const std::string& path)
 }
 
 // A name saved through a link replaces the file the link points to, as
-// writing through it always did, and keeps the link.
-std::string resolvedTarget(const char* path)
+// writing through it always did, and keeps the link. A link that leads
+// nowhere (to a missing file, or round in a loop) is refused: replacing it
+// would destroy the link and write a file the user never named.
+bool resolveTarget(const char* path, std::string& target, std::string& reason)
+{
+    target = path;
+    struct stat info;
+    if (lstat(path, &info) != 0 || !S_ISLNK(info.st_mode))
+        return true;
+    char* real = realpath(path, nullptr);
+    if (!real)
+    {
+        reason = errno == ENOENT ? "The link points to a missing file" : std::strerror(errno);
+        return false;
+    }
+    target = real;
+    std::free(real);
+    return true;
+}
+
+// Empty when target may be replaced: it does not exist yet, or it is a
+// regular file this user may write. Devices, pipes and sockets are never
+// replaced by a file, and a file the user may not write (read-only, as an
+// open for writing would find it) stays as it is. The check is the
+// system's own for the process's effective user, as opening the file for
+// writing makes it: the superuser may still replace a file of mode 0444,
+// as writing it in place always could.
+std::string refusalFor(const std::string& target)
 {
     struct stat info;
-    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode))
-    {
-        char real[PATH_MAX];
-        if (realpath(path, real))
-            return real;
-    }
-    return path;
+    if (stat(target.c_str(), &info) != 0)
+        return errno == ENOENT ? std::string() : std::string(std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        return std::strerror(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return "Not a regular file";
+    if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return std::strerror(errno);
+    return std::string();
 }
 
 } // namespace
@@ -53,7 +80,17 @@ ReplacementFile::ReplacementFile(const char* path)
         failed = true;
         return;
     }
-    target = resolvedTarget(path);
+    if (!resolveTarget(path, target, reason))
+    {
+        failed = true;
+        return;
+    }
+    reason = refusalFor(target);
+    if (!reason.empty())
+    {
+        failed = true;
+        return;
+    }
     const size_t slash = target.rfind('/');
     // Cut so that the copy's name stays within a folder entry's 255 bytes.
     const std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, 200);
@@ -153,6 +190,14 @@ bool ReplacementFile::commit()
         ok = false;
         fail();
     }
+    // The target may have changed while the copy was written.
+    if (ok)
+        reason = refusalFor(target);
+    if (ok && !reason.empty())
+    {
+        ok = false;
+        failed = true;
+    }
     if (ok && std::rename(temporary.c_str(), target.c_str()) != 0)
     {
         ok = false;
@@ -174,6 +219,28 @@ bool ReplacementFile::commit()
         close(folder);
     }
     return true;
+}
+
+std::FILE* openRegularFileForUpdate(const char* path)
+{
+    struct stat info;
+    if (!path || !*path || stat(path, &info) != 0 || !S_ISREG(info.st_mode))
+        return nullptr;
+    // Not blocking, and checked again once open: the name may have been
+    // given to a pipe in between.
+    const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "rb+");
+    if (!file)
+        close(fd);
+    return file;
 }
 
 } // namespace platform
