@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tools/render/DeliveryTargets.h"
+#include "tools/render/Numbers.h"
 
 const char* const kDemoDefaultOutput = "demo-master.wav";
 const char* const kDemoDefaultProgram = "CD Master 1";
@@ -22,16 +23,6 @@ struct OptionSpec
     const char* help;
     OptionHandler apply;
 };
-
-bool parseNumber(const std::string& text, double& number)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    number = std::strtod(text.c_str(), &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(number);
-}
 
 bool setProgram(RenderOptions& o, const std::string& a, std::string&)
 {
@@ -162,6 +153,17 @@ bool setJobs(RenderOptions& o, const std::string& a, std::string& error)
     return true;
 }
 
+bool setReport(RenderOptions& o, const std::string& a, std::string& error)
+{
+    if (a.empty())
+    {
+        error = "--report needs a file name, or - for standard output";
+        return false;
+    }
+    o.reportPath = a;
+    return true;
+}
+
 bool setAlbum(RenderOptions& o, const std::string&, std::string&)
 {
     o.album = true;
@@ -260,6 +262,11 @@ const OptionSpec kOptionTable[] = {
      "with --out-dir and a target: one set of settings for all inputs, so that the album as a whole meets the "
      "loudness target, every track stays under the true-peak limit and the tracks keep their relative loudness",
      setAlbum},
+    {"--report", "FILE.json|-",
+     "also write a JSON report for scripts: per file the paths, format, settings, every pass, the levels in and "
+     "out, whether the target was met, warnings and a stable error code (see the README); - writes it to standard "
+     "output and the text report to standard error",
+     setReport},
     {"--no-align", nullptr,
      "keep the plug-in's raw output, delayed by its latency, instead of lining it up with the input", setNoAlign},
     {"--double", nullptr, "process through the plug-in's 64-bit callback", setDouble},

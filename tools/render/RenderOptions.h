@@ -51,6 +51,7 @@ struct RenderOptions
     int jobs = 0;                  // parallel workers; 0: one per core
     bool album = false;            // one set of settings for all inputs
     PresetFileOptions presetFiles; // --preset-file, --bank-file, --save-preset, --save-bank
+    std::string reportPath;        // --report: the JSON report's file, "-" for standard output
 };
 
 // The default output of --demo, and the program it masters with unless
