@@ -349,7 +349,10 @@ SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::
             {
                 outcome.figures = figures;
                 for (size_t t = 0; t < n; ++t)
+                {
                     takePass(s, *tracks[t], results[c * n + t], next[c]);
+                    tracks[t]->report.passTaken = outcome.passes;
+                }
             }
         }
         for (PassResult& r : results)

@@ -148,7 +148,9 @@ void printSummary(std::FILE* out, const RunResult& run)
                      formatNumber(r.integratedLufs, 2).c_str(), formatNumber(r.truePeakDb, 2).c_str(),
                      formatNumber(r.samplePeakDb, 2).c_str(), formatNumber(r.rangeLu, 1).c_str(),
                      formatNumber(f.settings.driveDb, 2, true).c_str(),
-                     formatNumber(f.settings.outputDb, 2, true).c_str(), f.passes.size());
+                     formatNumber(f.settings.outputDb, 2, true).c_str(),
+                     // An album's tracks count up to the pass taken.
+                     run.album ? (size_t)f.passTaken : f.passes.size());
     }
 }
 

@@ -48,6 +48,7 @@ struct FileResult
     bool searched = false;
     PassSettings settings;
     std::vector<PassRecord> passes;
+    int passTaken = 0; // the number of the pass whose output is the file
     std::vector<std::string> notes;
     std::vector<std::string> warnings;
 

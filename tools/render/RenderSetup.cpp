@@ -79,8 +79,10 @@ std::vector<ParameterValue> parameterValues(PluginHost& host)
 {
     std::vector<ParameterValue> values;
     for (int i = 0; i < host.numParams(); ++i)
-        values.push_back(
-            {host.parameterName(i), host.getParameter(i), host.parameterDisplay(i), host.parameterLabel(i)});
+        // Rows that hold nothing a user sets are not settings.
+        if (i >= kNumParams || !(kParameterTable[i].hints & kHintHidden))
+            values.push_back(
+                {host.parameterName(i), host.getParameter(i), host.parameterDisplay(i), host.parameterLabel(i)});
     return values;
 }
 

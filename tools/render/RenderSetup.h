@@ -18,7 +18,8 @@ bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv
 // Program first, then the single settings in command-line order.
 bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error);
 
-// Every parameter's name, value, display text and label, for the report.
+// The name, value, display text and label of every parameter a user
+// sets, for the report.
 std::vector<ParameterValue> parameterValues(PluginHost& host);
 
 // The display text of the parameter with this name; empty when there is none.
