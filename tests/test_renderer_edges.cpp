@@ -262,6 +262,24 @@ TEST_F(RendererEdgesTest, BatchNameCollisionsAreRefusedUpFrontAndCountsAreHonest
     EXPECT_FALSE(contains(alone.out, "256 workers")) << alone.out;
 }
 
+// A search on a terminal draws a bar for each round of passes; into a pipe
+// it prints the report alone.
+TEST_F(RendererEdgesTest, ASearchShowsItsProgressOnATerminalOnly)
+{
+    if (!exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1) to provide a terminal";
+    writeFloats(path("in.wav"), denseMix(3.0));
+    ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --target streaming in.wav out.wav >/dev/null' /dev/null"), 0);
+    const std::string screen = slurp(path("stdout.txt"));
+    EXPECT_TRUE(contains(screen, "\rPasses 1-2 [")) << screen;
+    EXPECT_TRUE(contains(screen, "] 100%")) << screen;
+
+    RunResult piped = render({"--target", "streaming", path("in.wav"), path("piped.wav")});
+    ASSERT_EQ(piped.status, 0);
+    EXPECT_FALSE(contains(piped.err, "\r"));
+    EXPECT_FALSE(contains(piped.out, "\r"));
+}
+
 TEST_F(RendererEdgesTest, PowerOffWithATargetSaysThePluginIsSwitchedOff)
 {
     writeFloats(path("in.wav"), denseMix(2.0));

@@ -25,6 +25,7 @@
 #include "tools/render/ParameterGains.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
+#include "tools/render/ProgressBar.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
 #include "tools/render/RenderResult.h"
@@ -140,7 +141,7 @@ void applyDelivery(PluginHost& host, const RenderOptions& options, const PassSet
 }
 
 // One full pass of the plug-in over the track in memory.
-void runPass(Session& s, const Track& track, const PassSettings* pass, PassResult& result)
+void runPass(Session& s, const Track& track, const PassSettings* pass, PassResult& result, SharedProgress* progress)
 {
     Session::Instance instance = s.newInstance();
     PluginHost& host = *instance;
@@ -160,7 +161,7 @@ void runPass(Session& s, const Track& track, const PassSettings* pass, PassResul
     MemorySink sink(track.report.channels, bits, s.options.useDouble || bits > 24, s.buffers.take(),
                     (int64_t)track.input.size() / track.report.channels);
     result.meter = std::make_unique<LoudnessMeter>(track.report.channels, track.report.rate);
-    RenderSettings settings{s.options.align, s.options.useDouble, s.options.blockSize, false};
+    RenderSettings settings{s.options.align, s.options.useDouble, s.options.blockSize, false, progress};
     RenderMeters meters{nullptr, result.meter.get(), nullptr};
     if (!renderFrames(host, source, sink, settings, meters, result.error))
         return;
@@ -308,9 +309,10 @@ struct SearchOutcome
 
 // The one pass loop: the settings for one track, or one set for an album,
 // measured over all its tracks as one programme. `onPass` hears of each
-// pass in order. Leaves the pass taken in each track.
+// pass in order; with `showProgress` a bar on a terminal follows each
+// round. Leaves the pass taken in each track.
 SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::vector<Track*>& tracks,
-                             const LoudnessFigures& input, int workers,
+                             const LoudnessFigures& input, int workers, bool showProgress,
                              const std::function<void(const PassRecord&)>& onPass)
 {
     SearchOutcome outcome;
@@ -323,8 +325,19 @@ SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::
         if (next.empty())
             break;
         std::vector<PassResult> results(next.size() * n);
-        runInParallel(workers, results.size(),
-                      [&](size_t i) { runPass(s, *tracks[i % n], searching ? &next[i / n] : nullptr, results[i]); });
+        int64_t frames = 0;
+        for (const Track* t : tracks)
+            frames += (int64_t)t->input.size() / t->report.channels;
+        const int first = outcome.passes + 1, last = outcome.passes + (int)next.size();
+        SharedProgress progress(first == last ? "Pass " + std::to_string(first)
+                                              : "Passes " + std::to_string(first) + "-" + std::to_string(last),
+                                showProgress ? frames * (int64_t)next.size() : 0);
+        runInParallel(workers, results.size(), [&](size_t i) {
+            runPass(s, *tracks[i % n], searching ? &next[i / n] : nullptr, results[i],
+                    showProgress ? &progress : nullptr);
+        });
+        if (showProgress)
+            progress.finish();
         for (size_t c = 0; c < next.size(); ++c)
         {
             std::vector<const LoudnessMeter*> meters;
@@ -418,7 +431,7 @@ int masterAlbum(Session& s, const StartingPoint& start, std::vector<Track>& trac
     run.albumInput = LoudnessMeter::combined(inputMeters);
     printAlbumInput(s.text, album.size(), run.albumInput);
 
-    SearchOutcome outcome = searchSettings(s, start, album, run.albumInput, run.workers,
+    SearchOutcome outcome = searchSettings(s, start, album, run.albumInput, run.workers, true,
                                            [&](const PassRecord& p) { printPass(s.text, p); });
     if (!outcome.met)
     {
@@ -488,7 +501,7 @@ void masterTrack(Session& s, const StartingPoint& start, Track& t, int workers)
         return;
     }
     std::vector<Track*> one{&t};
-    SearchOutcome outcome = searchSettings(s, start, one, r.input, workers, [](const PassRecord&) {});
+    SearchOutcome outcome = searchSettings(s, start, one, r.input, workers, false, [](const PassRecord&) {});
     r.searched = true;
     if (outcome.failedTrack)
     {
@@ -549,7 +562,7 @@ int masterFile(Session& s, const std::string& inputPath, const std::string& outp
     printSearchHeader(s.text, track.report, s.run.targets);
 
     std::vector<Track*> one{&track};
-    SearchOutcome outcome = searchSettings(s, start, one, track.report.input, s.run.workers,
+    SearchOutcome outcome = searchSettings(s, start, one, track.report.input, s.run.workers, true,
                                            [&](const PassRecord& p) { printPass(s.text, p); });
     track.report.searched = true;
     s.run.passesPerTrack = outcome.passes;
