@@ -197,6 +197,40 @@ TEST_F(RendererReportTest, ABatchOnStandardOutputNamesTheFailedFileWithAStableCo
     EXPECT_EQ(text(f, "album"), "null");
 }
 
+// An analysis runs the search a master would and writes no audio: its
+// settings are the ones the master then uses.
+TEST_F(RendererReportTest, AnAnalysisWritesNothingAndGivesTheSettingsAMasterUses)
+{
+    writeMix(path("in.wav"), 3.0);
+    RunResult run = render({"--analyse", "--target", "streaming", "--report", path("analysis.json"), path("in.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("nothing was written"), std::string::npos) << run.out;
+    auto a = parse(path("analysis.json"));
+    EXPECT_EQ(text(a, "mode"), "\"analyse\"");
+    EXPECT_EQ(text(a, "files.0.output"), "null");
+    EXPECT_EQ(text(a, "files.0.targetMet"), "true");
+    EXPECT_NEAR(number(a, "files.0.outputLevels.integratedLufs"), -14.0, 0.1);
+
+    ASSERT_EQ(
+        render({"--target", "streaming", "--report", path("master.json"), path("in.wav"), path("out.wav")}).status, 0);
+    auto m = parse(path("master.json"));
+    for (const char* field : {"files.0.settings.0.value", "files.0.settings.1.value", "files.0.passes#",
+                              "files.0.outputLevels.integratedLufs", "files.0.outputLevels.truePeakDb"})
+        EXPECT_EQ(text(a, field), text(m, field)) << field;
+
+    // Without a target: the levels alone, and still no file.
+    RunResult plain = render({"--analyse", path("in.wav")});
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_NE(plain.out.find("levels"), std::string::npos);
+    EXPECT_EQ(plain.out.find("Pass"), std::string::npos);
+    std::string listing = "ls " + shellQuoted(dir) +
+                          " | grep -v -e in.wav -e out.wav -e '[.]json$' -e '[.]py$' -e "
+                          "'[.]txt$' | wc -l >" +
+                          shellQuoted(path("count.txt"));
+    ASSERT_EQ(std::system(listing.c_str()), 0);
+    EXPECT_EQ(std::atoi(slurp(path("count.txt")).c_str()), 0);
+}
+
 TEST_F(RendererReportTest, ARefusedCommandLineStillWritesAReport)
 {
     RunResult run = render({"--report", path("report.json"), "--target", "nowhere", "a.wav", "b.wav"});

@@ -41,6 +41,12 @@ bool planJobs(const RenderOptions& options, JobPlan& plan, std::string& error)
         plan.mode = JobMode::listPrograms;
     else if (options.listParams)
         plan.mode = JobMode::listParams;
+    else if (options.analyse)
+    {
+        plan.mode = JobMode::analyse;
+        for (const std::string& input : options.positional)
+            plan.jobs.push_back({input, "", baseName(input)});
+    }
     else if (!options.outDir.empty())
     {
         plan.mode = JobMode::batch;

@@ -23,9 +23,10 @@ enum class JobMode
     listParams,
     saveOnly, // no audio: only --save-preset / --save-bank
     bench,
-    render, // INPUT to OUTPUT with the settings as given
-    master, // INPUT to OUTPUT searched to a target
-    batch,  // --out-dir
+    render,  // INPUT to OUTPUT with the settings as given
+    master,  // INPUT to OUTPUT searched to a target
+    batch,   // --out-dir
+    analyse, // INPUT... measured, and searched with a target, with nothing written
 };
 
 struct JobPlan

@@ -63,14 +63,15 @@ void writeFile(std::ostringstream& out, const FileResult& f)
 {
     out << "    {\n";
     out << "      \"input\": " << quoted(f.inputPath) << ",\n";
-    out << "      \"output\": " << quoted(f.outputPath) << ",\n";
+    out << "      \"output\": " << (f.outputPath.empty() ? "null" : quoted(f.outputPath)) << ",\n";
     out << "      \"ok\": " << (f.failed ? "false" : "true") << ",\n";
     out << "      \"error\": " << (f.failed ? failure(f.errorCode, f.error) : "null") << ",\n";
     out << "      \"inputFormat\": " << quoted(f.inputFormat) << ",\n";
-    out << "      \"outputFormat\": " << quoted(f.outputFormat) << ",\n";
+    out << "      \"outputFormat\": " << (f.outputPath.empty() ? "null" : quoted(f.outputFormat)) << ",\n";
     out << "      \"rate\": " << f.rate << ",\n";
     out << "      \"channels\": " << f.channels << ",\n";
-    out << "      \"bits\": " << (f.outputBits > 0 ? std::to_string(f.outputBits) : "null") << ",\n";
+    out << "      \"bits\": " << (f.outputBits > 0 && !f.outputPath.empty() ? std::to_string(f.outputBits) : "null")
+        << ",\n";
     out << "      \"seconds\": " << number(f.seconds) << ",\n";
     out << "      \"settings\": [";
     for (size_t i = 0; i < f.parameters.size(); ++i)
@@ -91,10 +92,13 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     }
     out << (f.passes.empty() ? "],\n" : "\n      ],\n");
     out << "      \"inputLevels\": " << (f.rate > 0 ? figures(f.input) : "null") << ",\n";
-    out << "      \"outputLevels\": " << (f.failed ? "null" : figures(f.result)) << ",\n";
+    // An analysis without a target has no output; with one, the levels of
+    // the pass the search would take.
+    const bool hasOutput = !f.failed && (!f.outputPath.empty() || f.searched);
+    out << "      \"outputLevels\": " << (hasOutput ? figures(f.result) : "null") << ",\n";
     const GainReductionReport& g = f.gainReduction;
     out << "      \"gainReduction\": ";
-    if (f.failed || !g.unavailableReason.empty() || !g.figures.measured)
+    if (!hasOutput || !g.unavailableReason.empty() || !g.figures.measured)
         out << "null,\n";
     else
         out << "{\"deepestDb\": " << number(g.figures.deepestDb) << ", \"averageDb\": " << number(g.figures.averageDb)

@@ -673,3 +673,57 @@ int masterBatch(Session& s, const JobPlan& plan)
                                       (files - failures == 1 ? " was written" : " were written"));
     return saved ? kExitSuccess : kExitFailure;
 }
+
+int analyseFiles(Session& s, const JobPlan& plan)
+{
+    const Clock::time_point began = Clock::now();
+    describeRun(s, "analyse");
+    StartingPoint start;
+    if (int status = probe(s, start))
+        return status;
+    const bool searching = searchesTarget(s.options);
+    s.run.workers = searching ? std::min(workerCount(s.options), kPassesPerRound) : 1;
+    if (searching)
+        std::fprintf(s.text, "Target   %s\n", s.run.targets.c_str());
+    int failures = 0;
+    for (const Job& job : plan.jobs)
+    {
+        Track t;
+        t.report.inputPath = job.inputPath;
+        t.report.name = job.name;
+        if (!readTrack(s, start, t))
+        {
+            ++failures;
+            t.report.failed = true;
+            fail(kExitFailure, t.report.error);
+            s.run.files.push_back(std::move(t.report));
+            continue;
+        }
+        printAnalysedInput(s.text, t.report);
+        if (searching)
+        {
+            std::vector<Track*> one{&t};
+            SearchOutcome outcome = searchSettings(s, start, one, t.report.input, s.run.workers, true,
+                                                   [&](const PassRecord& p) { printPass(s.text, p); });
+            t.report.searched = true;
+            if (!outcome.met)
+            {
+                ++failures;
+                t.report.failed = true;
+                t.report.errorCode = outcome.failedTrack ? "plugin" : "target-unreachable";
+                t.report.error = outcome.failedTrack ? outcome.error : "cannot meet the target: " + outcome.error;
+                fail(kExitFailure, job.inputPath + ": " + t.report.error);
+            }
+            else
+            {
+                finishSettings(s, t, false);
+                printAnalysedSearch(s.text, t.report);
+            }
+            s.buffers.give(std::move(t.output));
+        }
+        s.run.files.push_back(std::move(t.report));
+    }
+    s.run.wallSeconds = seconds(began);
+    s.run.cpuSeconds = cpuSeconds();
+    return failures ? kExitFailure : kExitSuccess;
+}

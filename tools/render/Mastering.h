@@ -16,3 +16,7 @@ int masterFile(Session& session, const std::string& inputPath, const std::string
 // --out-dir DIR INPUT...: each file on its own, or with --album all with one
 // set of settings. Returns the exit status: non-zero when any file failed.
 int masterBatch(Session& session, const JobPlan& plan);
+
+// --analyse INPUT...: measures each file and, with a target, runs the search
+// without writing. Returns the exit status: non-zero when any file failed.
+int analyseFiles(Session& session, const JobPlan& plan);

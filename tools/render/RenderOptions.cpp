@@ -194,6 +194,12 @@ bool setDemo(RenderOptions& o, const std::string&, std::string&)
     return true;
 }
 
+bool setAnalyse(RenderOptions& o, const std::string&, std::string&)
+{
+    o.analyse = true;
+    return true;
+}
+
 bool setBench(RenderOptions& o, const std::string&, std::string&)
 {
     o.bench = true;
@@ -276,6 +282,10 @@ const OptionSpec kOptionTable[] = {
      "generate about 8 s of drums, bass and chords at 44.1 kHz, write it beside OUTPUT as OUTPUT-input "
      "(demo-master-input.wav) and master it (default OUTPUT demo-master.wav, default program \"CD Master 1\")",
      setDemo},
+    {"--analyse", nullptr,
+     "measure each INPUT... and write nothing: levels, loudness and range; with a target also the passes of the "
+     "search and the settings it would use",
+     setAnalyse},
     {"--bench", nullptr,
      "time the plug-in on INPUT (or on the demo signal with --demo); prints ns per stereo frame and the "
      "real-time factor; writes no file",
@@ -386,6 +396,19 @@ bool checkPositionalArguments(const RenderOptions& options, std::string& error)
         error = "--album needs a target: --loudness, --true-peak or --target";
         return false;
     }
+    if (options.analyse)
+    {
+        if (!options.outDir.empty() || options.bench || options.demo || options.album || options.presetFiles.saves())
+        {
+            error = "--analyse takes INPUT files only; it does not combine with --out-dir, --album, --bench, --demo "
+                    "or saving presets";
+            return false;
+        }
+        if (count >= 1)
+            return true;
+        error = "--analyse needs at least one INPUT file";
+        return false;
+    }
     if (!options.outDir.empty())
     {
         if (options.bench || options.demo)
@@ -431,6 +454,7 @@ std::string renderHelpText()
     text << "Usage: qdx-render [options] INPUT OUTPUT\n"
             "       qdx-render [options] --out-dir DIR INPUT...\n"
             "       qdx-render --demo [options] [OUTPUT]\n"
+            "       qdx-render --analyse [options] INPUT...\n"
             "       qdx-render --bench [options] INPUT | --bench --demo [options]\n"
             "\n"
             "Masters an audio file with the QDX Zelvo plug-in, loaded as a VST 2.4 host loads it.\n"

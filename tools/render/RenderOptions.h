@@ -37,6 +37,7 @@ struct RenderOptions
     bool useDouble = false;
     bool demo = false;
     bool bench = false;
+    bool analyse = false; // measure (and with a target search) without writing
     bool listPrograms = false;
     bool listParams = false;
     bool help = false;

@@ -103,6 +103,23 @@ void printSearchEnd(std::FILE* out, const RunResult& run)
     std::fprintf(out, "Done     %d passes, %s with %d workers\n", run.passesPerTrack, timing(run).c_str(), run.workers);
 }
 
+void printAnalysedInput(std::FILE* out, const FileResult& file)
+{
+    std::fprintf(out, "Input    %s: %s, %d Hz, %s, %.3f s\n", printable(file.inputPath).c_str(),
+                 file.inputFormat.c_str(), file.rate, layout(file.channels), file.seconds);
+    std::fprintf(out, "  %-8s %17s %15s %15s %11s\n", "", "sample peak", "true peak", "integrated", "range");
+    printStreamLine(out, "levels", file.input);
+    std::fflush(out);
+}
+
+void printAnalysedSearch(std::FILE* out, const FileResult& file)
+{
+    printSettings(out, file);
+    printStreamLine(out, "would be", file.result);
+    std::fprintf(out, "  (analysed only: nothing was written)\n");
+    std::fflush(out);
+}
+
 void printBatchHeader(std::FILE* out, const RunResult& run, size_t files, const std::string& folder)
 {
     std::fprintf(out, "Target   %s\n", run.targets.c_str());

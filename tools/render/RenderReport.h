@@ -34,6 +34,10 @@ void printSearchHeader(std::FILE* out, const FileResult& file, const std::string
 std::string passLine(const PassRecord& pass);
 void printSearchEnd(std::FILE* out, const RunResult& run);
 
+// --analyse: a file's levels, and the settings a search found.
+void printAnalysedInput(std::FILE* out, const FileResult& file);
+void printAnalysedSearch(std::FILE* out, const FileResult& file);
+
 // Batches and albums.
 void printBatchHeader(std::FILE* out, const RunResult& run, size_t files, const std::string& folder);
 void printAlbumInput(std::FILE* out, size_t tracks, const LoudnessFigures& input);

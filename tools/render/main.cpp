@@ -250,6 +250,7 @@ int run(Session& session, const JobPlan& plan)
     case JobMode::saveOnly: return withoutAudio(session, plan.mode);
     case JobMode::bench: return benchmark(session, plan);
     case JobMode::batch: return masterBatch(session, plan);
+    case JobMode::analyse: return analyseFiles(session, plan);
     case JobMode::render:
     case JobMode::master:
     {
