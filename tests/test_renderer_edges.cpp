@@ -280,6 +280,55 @@ TEST_F(RendererEdgesTest, ASearchShowsItsProgressOnATerminalOnly)
     EXPECT_FALSE(contains(piped.out, "\r"));
 }
 
+// Deliveries keep the input's tags and broadcast chunk; --tag overrides.
+TEST_F(RendererEdgesTest, TagsAndTheBroadcastChunkAreCarriedToTheOutput)
+{
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+        SNDFILE* f = sf_open(path("in.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        SF_BROADCAST_INFO broadcast{};
+        std::snprintf(broadcast.description, sizeof broadcast.description, "Edges take 3");
+        std::snprintf(broadcast.originator, sizeof broadcast.originator, "QDX test");
+        ASSERT_EQ(sf_command(f, SFC_SET_BROADCAST_INFO, &broadcast, sizeof broadcast), SF_TRUE);
+        sf_set_string(f, SF_STR_TITLE, "Old title");
+        sf_set_string(f, SF_STR_ARTIST, "The Artist");
+        std::vector<float> mix = denseMix(1.0);
+        sf_writef_float(f, mix.data(), (sf_count_t)mix.size() / 2);
+        sf_close(f);
+    }
+    ASSERT_EQ(render({"--target", "streaming", "--tag", "title=New title", "--tag", "date=2026", path("in.wav"),
+                      path("out.wav")})
+                  .status,
+              0);
+    ASSERT_EQ(render({"--tag", "album=Album", path("in.wav"), path("out.flac")}).status, 0);
+
+    SF_INFO info{};
+    SNDFILE* wav = sf_open(path("out.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(wav, nullptr);
+    EXPECT_STREQ(sf_get_string(wav, SF_STR_TITLE), "New title");
+    EXPECT_STREQ(sf_get_string(wav, SF_STR_ARTIST), "The Artist");
+    EXPECT_STREQ(sf_get_string(wav, SF_STR_DATE), "2026");
+    SF_BROADCAST_INFO broadcast{};
+    ASSERT_EQ(sf_command(wav, SFC_GET_BROADCAST_INFO, &broadcast, sizeof broadcast), SF_TRUE);
+    EXPECT_STREQ(broadcast.description, "Edges take 3");
+    EXPECT_STREQ(broadcast.originator, "QDX test");
+    sf_close(wav);
+
+    SNDFILE* flac = sf_open(path("out.flac").c_str(), SFM_READ, &info);
+    ASSERT_NE(flac, nullptr);
+    EXPECT_STREQ(sf_get_string(flac, SF_STR_TITLE), "Old title");
+    EXPECT_STREQ(sf_get_string(flac, SF_STR_ALBUM), "Album");
+    sf_close(flac);
+
+    RunResult wrong = render({"--tag", "mood=calm", path("in.wav"), path("x.wav")});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(contains(wrong.err, "title, artist, album, comment or date")) << wrong.err;
+}
+
 TEST_F(RendererEdgesTest, PowerOffWithATargetSaysThePluginIsSwitchedOff)
 {
     writeFloats(path("in.wav"), denseMix(2.0));

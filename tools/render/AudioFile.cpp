@@ -129,6 +129,65 @@ bool formatIsValid(int code, int channels, int sampleRate)
 }
 } // namespace
 
+namespace
+{
+struct TagName
+{
+    const char* name;
+    int type;
+};
+const TagName kTagNames[] = {
+    {"title", SF_STR_TITLE},     {"artist", SF_STR_ARTIST}, {"album", SF_STR_ALBUM},
+    {"comment", SF_STR_COMMENT}, {"date", SF_STR_DATE},
+};
+} // namespace
+
+bool AudioMetadata::set(const std::string& name, const std::string& text)
+{
+    for (const TagName& tag : kTagNames)
+        if (lowercase(name) == tag.name)
+        {
+            for (auto& entry : strings)
+                if (entry.first == tag.type)
+                {
+                    entry.second = text;
+                    return true;
+                }
+            strings.emplace_back(tag.type, text);
+            return true;
+        }
+    return false;
+}
+
+AudioMetadata AudioFileReader::metadata() const
+{
+    AudioMetadata metadata;
+    for (const TagName& tag : kTagNames)
+        if (const char* text = sf_get_string(file, tag.type))
+            metadata.strings.emplace_back(tag.type, text);
+    SF_BROADCAST_INFO info{};
+    if (sf_command(file, SFC_GET_BROADCAST_INFO, &info, sizeof info) == SF_TRUE)
+    {
+        const unsigned char* bytes = (const unsigned char*)&info;
+        metadata.broadcast.assign(bytes, bytes + sizeof info);
+    }
+    return metadata;
+}
+
+void AudioFileWriter::setMetadata(const AudioMetadata& metadata)
+{
+    if (!file)
+        return;
+    if (metadata.broadcast.size() == sizeof(SF_BROADCAST_INFO))
+    {
+        SF_BROADCAST_INFO info;
+        std::memcpy(&info, metadata.broadcast.data(), sizeof info);
+        sf_command(file, SFC_SET_BROADCAST_INFO, &info, sizeof info);
+    }
+    for (const auto& entry : metadata.strings)
+        sf_set_string(file, entry.first, entry.second.c_str());
+}
+
 std::string describeFormat(const AudioFormat& format)
 {
     return majorName(format.major) + ", " + subtypeName(format.subtype);

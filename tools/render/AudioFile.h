@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/render/RenderOptions.h"
@@ -26,6 +27,19 @@ struct AudioFormat
 };
 
 std::string describeFormat(const AudioFormat& format);
+
+// The tags a delivery keeps from its input: title, artist, album, comment and
+// date strings, and a WAV file's broadcast extension chunk. Stored where the
+// output's container can hold them.
+struct AudioMetadata
+{
+    std::vector<std::pair<int, std::string>> strings; // libsndfile string type, text
+    std::vector<unsigned char> broadcast;             // the chunk's bytes; empty: none
+
+    // Sets or replaces one string, by its name (title, artist, album,
+    // comment, date). Returns false for another name.
+    bool set(const std::string& name, const std::string& text);
+};
 // WAV with 24-bit samples: what the demo input is written as.
 AudioFormat wave24BitFormat();
 
@@ -42,6 +56,7 @@ public:
     int sampleRate() const { return rate; }
     int64_t frames() const { return frameCount; }
     const AudioFormat& format() const { return fileFormat; }
+    AudioMetadata metadata() const;
 
     // Reads up to `frames` frames into `interleaved`; returns the number read
     // (0 at the end). A read error sets `error` and returns -1. Samples that
@@ -79,6 +94,8 @@ public:
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
     bool create(const std::string& path, int sampleRate, int channels, const AudioFormat& format, std::string& error);
+    // Before the first write. What the container cannot hold is left out.
+    void setMetadata(const AudioMetadata& metadata);
     bool write(const double* interleaved, int64_t frames, std::string& error);
     bool close(std::string& error);
     // Closes and deletes the partial file.

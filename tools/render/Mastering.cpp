@@ -58,6 +58,7 @@ struct Track
     PassAudio output; // the pass that met the target
     std::unique_ptr<LoudnessMeter> outputMeter;
     double expectedGain = 1.0;
+    AudioMetadata metadata;
 };
 
 struct PassResult
@@ -197,6 +198,7 @@ bool readTrack(Session& s, const StartingPoint& start, Track& track)
         warn(note);
     report.outputFormat = describeFormat(track.outputFormat);
     report.outputBits = integerBitsOfFormat(track.outputFormat);
+    track.metadata = deliveryMetadata(reader, s.options);
     track.input.reserve((size_t)(reader.frames() * report.channels));
     report.errorCode = "input-unreadable";
     if (!readWholeFile(reader, track.input, report.error))
@@ -244,6 +246,7 @@ bool writeTrack(Session& s, Track& track)
         if (!writer.create(report.outputPath, report.rate, report.channels, track.outputFormat, report.error))
             return false;
     }
+    writer.setMetadata(track.metadata);
     bool written = true;
     track.output.forEachStretch([&](int64_t, const double* frames, int64_t count) {
         written = written && writer.write(frames, count, report.error);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tools/render/AudioFile.h"
 #include "tools/render/DeliveryTargets.h"
 #include "tools/render/Numbers.h"
 
@@ -164,6 +165,19 @@ bool setReport(RenderOptions& o, const std::string& a, std::string& error)
     return true;
 }
 
+bool addTag(RenderOptions& o, const std::string& a, std::string& error)
+{
+    const size_t equals = a.find('=');
+    AudioMetadata check;
+    if (equals == std::string::npos || !check.set(a.substr(0, equals), ""))
+    {
+        error = "--tag needs NAME=VALUE with NAME title, artist, album, comment or date, got \"" + a + "\"";
+        return false;
+    }
+    o.tags.emplace_back(a.substr(0, equals), a.substr(equals + 1));
+    return true;
+}
+
 bool setAlbum(RenderOptions& o, const std::string&, std::string&)
 {
     o.album = true;
@@ -268,6 +282,10 @@ const OptionSpec kOptionTable[] = {
      "with --out-dir and a target: one set of settings for all inputs, so that the album as a whole meets the "
      "loudness target, every track stays under the true-peak limit and the tracks keep their relative loudness",
      setAlbum},
+    {"--tag", "NAME=VALUE",
+     "set one tag of the output (title, artist, album, comment, date); the input's tags, and a WAV file's "
+     "broadcast chunk, are kept where the output's container can hold them; repeatable",
+     addTag},
     {"--report", "FILE.json|-",
      "also write a JSON report for scripts: per file the paths, format, settings, every pass, the levels in and "
      "out, whether the target was met, warnings and a stable error code (see the README); - writes it to standard "

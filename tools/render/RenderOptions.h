@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/render/PresetFileOptions.h"
@@ -52,7 +53,8 @@ struct RenderOptions
     int jobs = 0;                  // parallel workers; 0: one per core
     bool album = false;            // one set of settings for all inputs
     PresetFileOptions presetFiles; // --preset-file, --bank-file, --save-preset, --save-bank
-    std::string reportPath;        // --report: the JSON report's file, "-" for standard output
+    std::vector<std::pair<std::string, std::string>> tags; // --tag NAME=VALUE, in order
+    std::string reportPath;                                // --report: the JSON report's file, "-" for standard output
 };
 
 // The default output of --demo, and the program it masters with unless

@@ -181,6 +181,14 @@ std::string configureWordLength(PluginHost& host, const RenderOptions& options, 
            parameterText(host, kParameterTable[kNoiseShape].name);
 }
 
+AudioMetadata deliveryMetadata(const AudioFileReader& reader, const RenderOptions& options)
+{
+    AudioMetadata metadata = reader.metadata();
+    for (const auto& tag : options.tags)
+        metadata.set(tag.first, tag.second);
+    return metadata;
+}
+
 bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)
 {
     std::vector<double> block(65536 * (size_t)reader.channels());

@@ -9,6 +9,7 @@
 #include "tools/render/RenderReport.h"
 
 class AudioFileReader;
+struct AudioMetadata;
 struct ParameterValue;
 class PluginHost;
 struct RenderOptions;
@@ -50,5 +51,8 @@ std::vector<std::string> inputWarnings(const AudioFileReader& reader, const std:
 // or when the command line sets Quantize itself. Returns a line for the
 // report, empty when nothing was changed.
 std::string configureWordLength(PluginHost& host, const RenderOptions& options, int fileBits);
+
+// The input's tags with --tag on top: what the output carries.
+AudioMetadata deliveryMetadata(const AudioFileReader& reader, const RenderOptions& options);
 
 bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error);

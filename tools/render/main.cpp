@@ -203,6 +203,7 @@ int render(Session& s, const Job& job)
     AudioFileWriter writer;
     if (!writer.create(job.outputPath, file.rate, file.channels, format, error))
         return s.failFile(file, kExitFailure, "output-unwritable", error);
+    writer.setMetadata(deliveryMetadata(reader, options));
     RenderSettings settings{options.align, options.useDouble, options.blockSize};
     RenderMeters meters{&inputMeter, &outputMeter, file.gainReduction.unavailableReason.empty() ? &estimator : nullptr};
     if (!renderFile(host, reader, writer, settings, meters, error))
