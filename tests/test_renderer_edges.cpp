@@ -329,6 +329,39 @@ TEST_F(RendererEdgesTest, TagsAndTheBroadcastChunkAreCarriedToTheOutput)
     EXPECT_TRUE(contains(wrong.err, "title, artist, album, comment or date")) << wrong.err;
 }
 
+// --rate: inputs at 44.1, 48 and 96 kHz in one batch all come out at the
+// delivery rate, their target met there; a plain render converts as well.
+TEST_F(RendererEdgesTest, ABatchOfMixedRatesIsDeliveredAtOneRate)
+{
+    writeFloats(path("a44.wav"), denseMix(2.0, 44100), 44100);
+    writeFloats(path("b48.wav"), denseMix(2.0, 48000, 5), 48000);
+    writeFloats(path("c96.wav"), denseMix(2.0, 96000, 7), 96000);
+    RunResult run = render({"--rate", "48000", "--target", "streaming", "--report", path("r.json"), "--out-dir",
+                            path("out"), path("a44.wav"), path("b48.wav"), path("c96.wav")});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    for (const char* name : {"a44.wav", "b48.wav", "c96.wav"})
+    {
+        SF_INFO info{};
+        SNDFILE* f = sf_open(path(std::string("out/") + name).c_str(), SFM_READ, &info);
+        ASSERT_NE(f, nullptr) << name;
+        sf_close(f);
+        EXPECT_EQ(info.samplerate, 48000) << name;
+        EXPECT_NEAR((double)info.frames, 2.0 * 48000, 2) << name;
+    }
+    EXPECT_TRUE(contains(slurp(path("r.json")), "\"inputRate\": 96000"));
+
+    RunResult plain = render({"--rate", "96000", path("a44.wav"), path("up.wav")});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_TRUE(contains(plain.out, "44100 Hz converted to 96000 Hz")) << plain.out;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path("up.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    sf_close(f);
+    EXPECT_EQ(info.samplerate, 96000);
+
+    EXPECT_EQ(render({"--rate", "1000", path("a44.wav"), path("x.wav")}).status, 2);
+}
+
 TEST_F(RendererEdgesTest, PowerOffWithATargetSaysThePluginIsSwitchedOff)
 {
     writeFloats(path("in.wav"), denseMix(2.0));

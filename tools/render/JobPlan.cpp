@@ -80,7 +80,8 @@ bool planJobs(const RenderOptions& options, JobPlan& plan, std::string& error)
     }
     else
     {
-        plan.mode = searchesTarget(options) ? JobMode::master : JobMode::render;
+        // A conversion needs the whole input in memory, as a search has it.
+        plan.mode = searchesTarget(options) || options.rate ? JobMode::master : JobMode::render;
         if (options.demo)
         {
             const std::string output = options.positional.empty() ? kDemoDefaultOutput : options.positional[0];

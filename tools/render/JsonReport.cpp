@@ -69,6 +69,7 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     out << "      \"inputFormat\": " << quoted(f.inputFormat) << ",\n";
     out << "      \"outputFormat\": " << (f.outputPath.empty() ? "null" : quoted(f.outputFormat)) << ",\n";
     out << "      \"rate\": " << f.rate << ",\n";
+    out << "      \"inputRate\": " << f.inputRate << ",\n";
     out << "      \"channels\": " << f.channels << ",\n";
     out << "      \"bits\": " << (f.outputBits > 0 && !f.outputPath.empty() ? std::to_string(f.outputBits) : "null")
         << ",\n";

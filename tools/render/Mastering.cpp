@@ -26,6 +26,7 @@
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
 #include "tools/render/ProgressBar.h"
+#include "tools/render/RateConverter.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
 #include "tools/render/RenderResult.h"
@@ -183,12 +184,14 @@ bool readTrack(Session& s, const StartingPoint& start, Track& track)
             return false;
     }
     report.errorCode = "input-unsupported";
-    if (!checkInput(reader, report.inputPath, report.error) ||
-        !checkRate(reader, report.inputPath, start.powered, report.error))
+    if (!checkInput(reader, report.inputPath, report.error))
         return false;
     report.channels = reader.channels();
-    report.rate = reader.sampleRate();
+    report.inputRate = reader.sampleRate();
+    report.rate = s.options.rate ? s.options.rate : report.inputRate;
     report.inputFormat = describeFormat(reader.format());
+    if (!checkRate(report.rate, report.inputPath, start.powered, report.error))
+        return false;
     std::string note;
     report.errorCode = "output-format";
     if (!chooseOutputFormat(reader.format(), report.outputPath, s.options.bits, report.channels, report.rate,
@@ -203,6 +206,13 @@ bool readTrack(Session& s, const StartingPoint& start, Track& track)
     report.errorCode = "input-unreadable";
     if (!readWholeFile(reader, track.input, report.error))
         return false;
+    if (report.rate != report.inputRate)
+    {
+        std::vector<double> converted;
+        if (!convertRate(track.input, report.channels, report.inputRate, report.rate, converted, report.error))
+            return false;
+        track.input.swap(converted);
+    }
     report.errorCode.clear();
     for (const std::string& warning : inputWarnings(reader, report.inputPath))
     {

@@ -79,6 +79,19 @@ bool setBlock(RenderOptions& o, const std::string& a, std::string& error)
     return true;
 }
 
+bool setRate(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double hz = 0.0;
+    if (!parseNumber(a, hz) || hz != std::floor(hz) || hz < 5000 || hz > 200000)
+    {
+        error =
+            "--rate must be a whole number of Hz from 5000 to 200000 (the rates the plug-in serves), got \"" + a + "\"";
+        return false;
+    }
+    o.rate = (int)hz;
+    return true;
+}
+
 bool setLoudness(RenderOptions& o, const std::string& a, std::string& error)
 {
     double lufs = 0.0;
@@ -262,6 +275,10 @@ const OptionSpec kOptionTable[] = {
      "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping, unless "
      "--set Quantize says otherwise or Power is off (a plain bypass)",
      setBits},
+    {"--rate", "HZ",
+     "convert each input to this rate (libsoxr, very high quality) before mastering, so that limiting, true peak, "
+     "loudness and dither happen at the delivery rate; a batch may mix input rates",
+     setRate},
     {"--loudness", "LUFS",
      "master to this integrated loudness (EBU R 128, within 0.1 LU): searches the Drive, a few full passes "
      "through the plug-in, and writes the output only once the target is met",

@@ -34,6 +34,7 @@ struct RenderOptions
     std::vector<ParameterSetting> settings;
     OutputBits bits = OutputBits::followInput;
     int blockSize = 512;
+    int rate = 0; // --rate: the delivery rate the input is converted to; 0: the input's
     bool align = true;
     bool useDouble = false;
     bool demo = false;

@@ -80,6 +80,9 @@ void printSearchHeader(std::FILE* out, const FileResult& file, const std::string
     std::fprintf(out, "Input    %s: %.3f s, %s, %s LUFS, %s dBTP\n", printable(file.inputPath).c_str(), file.seconds,
                  layout(file.channels), formatNumber(file.input.integratedLufs, 2).c_str(),
                  formatNumber(file.input.truePeakDb, 2).c_str());
+    if (file.inputRate != file.rate)
+        std::fprintf(out, "Rate     %d Hz converted to %d Hz before mastering (libsoxr, very high quality)\n",
+                     file.inputRate, file.rate);
     std::fprintf(out, "Target   %s\n", targets.c_str());
     std::fprintf(out, "Output   %s: %s\n", printable(file.outputPath).c_str(), file.outputFormat.c_str());
     std::fflush(out);

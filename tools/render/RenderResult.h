@@ -32,6 +32,7 @@ struct FileResult
     std::string inputPath, outputPath, name;
     std::string inputFormat, outputFormat; // described for people
     int channels = 0, rate = 0;
+    int inputRate = 0;  // before --rate converted it; else the rate
     int outputBits = 0; // of integer samples; 0 for floating point or not known
     double seconds = 0.0;
 

@@ -127,7 +127,11 @@ bool checkInput(const AudioFileReader& reader, const std::string& path, std::str
 
 bool checkRate(const AudioFileReader& reader, const std::string& path, bool processed, std::string& error)
 {
-    const int rate = reader.sampleRate();
+    return checkRate(reader.sampleRate(), path, processed, error);
+}
+
+bool checkRate(int rate, const std::string& path, bool processed, std::string& error)
+{
     if (rate >= kLowestRate && rate <= kHighestRate)
         return true;
     const std::string range = std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) + " Hz";

@@ -38,6 +38,7 @@ bool checkInput(const AudioFileReader& reader, const std::string& path, std::str
 // such a file is refused. Bypassed (`processed` false, Power off) the
 // samples pass unchanged and a warning is enough.
 bool checkRate(const AudioFileReader& reader, const std::string& path, bool processed, std::string& error);
+bool checkRate(int rate, const std::string& path, bool processed, std::string& error);
 
 // What reading the whole input found wrong: samples that are not numbers
 // (read as silence), and a header that promised more frames than the file
