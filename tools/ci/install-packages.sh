@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang-14 libclang-rt-14-dev clang-format-14
   libgtest-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev fonts-liberation2
-  libsndfile1-dev libebur128-dev ffmpeg
+  libsndfile1-dev libebur128-dev libsoxr-dev ffmpeg python3
   xvfb xauth x11-utils libxtst-dev
   lv2-dev liblilv-dev lilv-utils lv2file sordi
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64

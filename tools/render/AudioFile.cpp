@@ -3,13 +3,50 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
+#if defined(_WIN32)
+#include <io.h>
+#define unlink _unlink
+#else
+#include <unistd.h>
+#endif
 
 namespace
 {
+// The partial files being written, for the interrupt handler: it may read
+// only what lives outside any object and can touch no lock, so the paths
+// sit in fixed slots that writers claim and clear atomically. A writer that
+// finds no free slot still works; only an interrupt would leave its file.
+constexpr int kPartialSlots = 512;
+std::atomic<const char*> partialFiles[kPartialSlots];
+
+int rememberPartial(const char* path)
+{
+    for (int i = 0; i < kPartialSlots; ++i)
+    {
+        const char* empty = nullptr;
+        if (partialFiles[i].compare_exchange_strong(empty, path))
+            return i;
+    }
+    return -1;
+}
+
+extern "C" void removePartialFiles(int signalNumber)
+{
+    for (std::atomic<const char*>& slot : partialFiles)
+        if (const char* path = slot.load())
+            unlink(path);
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
 // Bits of an integer PCM sample type, 0 for every other type.
 int integerBitsOf(int subtype)
 {
@@ -92,6 +129,65 @@ bool formatIsValid(int code, int channels, int sampleRate)
 }
 } // namespace
 
+namespace
+{
+struct TagName
+{
+    const char* name;
+    int type;
+};
+const TagName kTagNames[] = {
+    {"title", SF_STR_TITLE},     {"artist", SF_STR_ARTIST}, {"album", SF_STR_ALBUM},
+    {"comment", SF_STR_COMMENT}, {"date", SF_STR_DATE},
+};
+} // namespace
+
+bool AudioMetadata::set(const std::string& name, const std::string& text)
+{
+    for (const TagName& tag : kTagNames)
+        if (lowercase(name) == tag.name)
+        {
+            for (auto& entry : strings)
+                if (entry.first == tag.type)
+                {
+                    entry.second = text;
+                    return true;
+                }
+            strings.emplace_back(tag.type, text);
+            return true;
+        }
+    return false;
+}
+
+AudioMetadata AudioFileReader::metadata() const
+{
+    AudioMetadata metadata;
+    for (const TagName& tag : kTagNames)
+        if (const char* text = sf_get_string(file, tag.type))
+            metadata.strings.emplace_back(tag.type, text);
+    SF_BROADCAST_INFO info{};
+    if (sf_command(file, SFC_GET_BROADCAST_INFO, &info, sizeof info) == SF_TRUE)
+    {
+        const unsigned char* bytes = (const unsigned char*)&info;
+        metadata.broadcast.assign(bytes, bytes + sizeof info);
+    }
+    return metadata;
+}
+
+void AudioFileWriter::setMetadata(const AudioMetadata& metadata)
+{
+    if (!file)
+        return;
+    if (metadata.broadcast.size() == sizeof(SF_BROADCAST_INFO))
+    {
+        SF_BROADCAST_INFO info;
+        std::memcpy(&info, metadata.broadcast.data(), sizeof info);
+        sf_command(file, SFC_SET_BROADCAST_INFO, &info, sizeof info);
+    }
+    for (const auto& entry : metadata.strings)
+        sf_set_string(file, entry.first, entry.second.c_str());
+}
+
 std::string describeFormat(const AudioFormat& format)
 {
     return majorName(format.major) + ", " + subtypeName(format.subtype);
@@ -148,12 +244,24 @@ int64_t AudioFileReader::read(double* interleaved, int64_t frames, std::string& 
             interleaved[i] = integerBuffer[(size_t)i] * scale;
     }
     else
+    {
         got = sf_readf_double(file, interleaved, frames);
+        // The plug-in and the meters would take an infinity as a peak that
+        // silences or outweighs the whole file; the count goes in the report.
+        for (sf_count_t i = 0; i < got * channelCount; ++i)
+            if (!std::isfinite(interleaved[i]))
+            {
+                if (nonFinite++ == 0)
+                    firstNonFinite = delivered + i / channelCount;
+                interleaved[i] = 0.0;
+            }
+    }
     if (got < frames && sf_error(file) != SF_ERR_NO_ERROR)
     {
         error = std::string("read error: ") + sf_strerror(file);
         return -1;
     }
+    delivered += got;
     return got;
 }
 
@@ -168,12 +276,19 @@ bool AudioFileWriter::create(const std::string& path, int sampleRate, int channe
     info.format = format.code();
     finalPath = path;
     partialPath = path + ".part";
+    partialSlot = rememberPartial(partialPath.c_str());
     file = sf_open(partialPath.c_str(), SFM_WRITE, &info);
     if (!file)
     {
+        // sf_open may have created the file before failing (a full disk).
         error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        std::remove(partialPath.c_str());
+        forgetPartial();
         return false;
     }
+    // A PEAK chunk carries the time it was written: the same render would
+    // never give the same bytes twice.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     channelCount = channels;
     integerBits = integerBitsOf(format.subtype);
     return true;
@@ -216,14 +331,19 @@ bool AudioFileWriter::close(std::string& error)
     {
         error = "cannot finish " + finalPath + ": " + sf_error_number(status);
         std::remove(partialPath.c_str());
+        forgetPartial();
         return false;
     }
     if (std::rename(partialPath.c_str(), finalPath.c_str()) != 0)
     {
         error = "cannot rename " + partialPath + " to " + finalPath;
         std::remove(partialPath.c_str());
+        forgetPartial();
         return false;
     }
+    // Forgotten only after the rename, so that an interrupt in between
+    // finds at worst a name that is gone.
+    forgetPartial();
     return true;
 }
 
@@ -234,12 +354,53 @@ void AudioFileWriter::abandon()
     sf_close(file);
     file = nullptr;
     std::remove(partialPath.c_str());
+    forgetPartial();
+}
+
+void AudioFileWriter::forgetPartial()
+{
+    if (partialSlot >= 0)
+        partialFiles[partialSlot].store(nullptr);
+    partialSlot = -1;
+}
+
+void removePartialFilesOnInterrupt()
+{
+    std::signal(SIGINT, removePartialFiles);
+    std::signal(SIGTERM, removePartialFiles);
+}
+
+bool checkWritable(const std::string& path, std::string& error)
+{
+    struct stat existing;
+    if (stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+    {
+        error = "cannot write " + path + ": it is a folder";
+        return false;
+    }
+    const std::string partial = path + ".part";
+    std::FILE* probe = std::fopen(partial.c_str(), "wb");
+    if (!probe)
+    {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::fclose(probe);
+    std::remove(partial.c_str());
+    return true;
 }
 
 bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits, int channels,
                         int sampleRate, AudioFormat& output, std::string& note, std::string& error)
 {
-    output.major = majorForExtension(extensionOf(outputPath));
+    const std::string extension = extensionOf(outputPath);
+    output.major = majorForExtension(extension);
+    if (!extension.empty() && !output.major)
+    {
+        error = "qdx-render does not write ." + extension + " files (" + outputPath +
+                "); name the output .wav, .aiff, .flac or another extension of libsndfile";
+        return false;
+    }
     if (!output.major)
         output.major = input.major;
     switch (bits)

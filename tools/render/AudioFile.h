@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/render/RenderOptions.h"
@@ -26,6 +27,19 @@ struct AudioFormat
 };
 
 std::string describeFormat(const AudioFormat& format);
+
+// The tags a delivery keeps from its input: title, artist, album, comment and
+// date strings, and a WAV file's broadcast extension chunk. Stored where the
+// output's container can hold them.
+struct AudioMetadata
+{
+    std::vector<std::pair<int, std::string>> strings; // libsndfile string type, text
+    std::vector<unsigned char> broadcast;             // the chunk's bytes; empty: none
+
+    // Sets or replaces one string, by its name (title, artist, album,
+    // comment, date). Returns false for another name.
+    bool set(const std::string& name, const std::string& text);
+};
 // WAV with 24-bit samples: what the demo input is written as.
 AudioFormat wave24BitFormat();
 
@@ -42,10 +56,17 @@ public:
     int sampleRate() const { return rate; }
     int64_t frames() const { return frameCount; }
     const AudioFormat& format() const { return fileFormat; }
+    AudioMetadata metadata() const;
 
     // Reads up to `frames` frames into `interleaved`; returns the number read
-    // (0 at the end). A read error sets `error` and returns -1.
+    // (0 at the end). A read error sets `error` and returns -1. Samples that
+    // are not numbers (NaN, infinity) arrive as 0 and are counted.
     int64_t read(double* interleaved, int64_t frames, std::string& error);
+
+    // What the reads so far have delivered and found.
+    int64_t framesRead() const { return delivered; }
+    int64_t nonFiniteSamples() const { return nonFinite; }
+    int64_t firstNonFiniteFrame() const { return firstNonFinite; }
 
 private:
     sf_private_tag* file = nullptr;
@@ -55,10 +76,15 @@ private:
     AudioFormat fileFormat;
     int integerBits = 0; // bits of integer PCM, 0 for anything else
     std::vector<int32_t> integerBuffer;
+    int64_t delivered = 0;
+    int64_t nonFinite = 0;
+    int64_t firstNonFinite = -1;
 };
 
 // Writes to PATH.part and renames it to PATH on close(), so a failed render
-// leaves neither a truncated file nor a damaged earlier one.
+// leaves neither a truncated file nor a damaged earlier one. The partial
+// file is removed on every failure, and on SIGINT or SIGTERM once
+// removePartialFilesOnInterrupt() has been called.
 class AudioFileWriter
 {
 public:
@@ -68,24 +94,39 @@ public:
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
     bool create(const std::string& path, int sampleRate, int channels, const AudioFormat& format, std::string& error);
+    // Before the first write. What the container cannot hold is left out.
+    void setMetadata(const AudioMetadata& metadata);
     bool write(const double* interleaved, int64_t frames, std::string& error);
     bool close(std::string& error);
     // Closes and deletes the partial file.
     void abandon();
 
 private:
+    void forgetPartial();
+
     sf_private_tag* file = nullptr;
     std::string finalPath, partialPath;
+    int partialSlot = -1; // in the list the interrupt handler removes
     int channelCount = 0;
     int integerBits = 0;
     std::vector<int32_t> integerBuffer;
 };
 
-// The container for OUTPUT from its extension, or the input's when the
-// extension names none; the sample type from --bits or the input's. When the
+// Installs the SIGINT and SIGTERM handler that removes the partial files
+// of the writers still open, then ends the program as the signal would.
+void removePartialFilesOnInterrupt();
+
+// Whether OUTPUT can be written: its partial file is created and removed
+// again, so that a missing or read-only folder is found before any work.
+bool checkWritable(const std::string& path, std::string& error);
+
+// The container for OUTPUT from its extension, or the input's when there is
+// no extension; an extension libsndfile does not write is refused, so that
+// no file carries another format under a wrong name; the sample type from --bits or the input's. When the
 // input's sample type does not fit the container (float into FLAC) the
 // nearest one is taken and `note` says so. Returns false with a message when
-// no valid format results (an explicit --bits the container cannot hold).
+// no valid format results (an unknown extension, an explicit --bits the
+// container cannot hold).
 bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath, OutputBits bits, int channels,
                         int sampleRate, AudioFormat& output, std::string& note, std::string& error);
 

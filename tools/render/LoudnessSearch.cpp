@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/render/ParameterGains.h"
+
+const double LoudnessSearch::kDriveMinDb = lowestGainDb(kDrive);
+const double LoudnessSearch::kDriveMaxDb = highestGainDb(kDrive);
+const double LoudnessSearch::kOutputMinDb = lowestGainDb(kOutput);
+const double LoudnessSearch::kOutputMaxDb = highestGainDb(kOutput);
+
 namespace
 {
 // Added to a measured true-peak overshoot: the dither and the pass-to-pass

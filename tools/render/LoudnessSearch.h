@@ -1,6 +1,6 @@
 // The search for the Drive and Output ceiling that meet a loudness and a
 // true-peak target. It only plans passes and reads their measurements; the
-// passes themselves run the whole plug-in (MasteringJob).
+// passes themselves run the whole plug-in (Mastering.cpp).
 //
 // The Output gain is a plain gain after the limiter, so one pass at Drive x
 // tells the loudness and the true-peak overshoot for every Output at that
@@ -43,11 +43,11 @@ struct SearchPass
 class LoudnessSearch
 {
 public:
-    // The plug-in's ranges: Drive 2^(8(v - 0.5)), Output 2^(2(v - 1)).
-    static constexpr double kDriveMinDb = -24.0823996531185;
-    static constexpr double kDriveMaxDb = 24.0823996531185;
-    static constexpr double kOutputMinDb = -12.0411998265592;
-    static constexpr double kOutputMaxDb = 0.0;
+    // The plug-in's Drive and Output ranges in dB, from its parameter rows.
+    static const double kDriveMinDb;
+    static const double kDriveMaxDb;
+    static const double kOutputMinDb;
+    static const double kOutputMaxDb;
     // A pass this close to the loudness target is taken; the limit after
     // that many passes is the promise of ±0.1 LU.
     static constexpr double kAimLu = 0.05;

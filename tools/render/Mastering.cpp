@@ -11,122 +11,55 @@
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "effect/ParameterTable.h"
 #include "tools/render/AudioFile.h"
-#include "tools/render/DeliveryTargets.h"
 #include "tools/render/GainReductionEstimator.h"
+#include "tools/render/JobPlan.h"
 #include "tools/render/LoudnessMeter.h"
 #include "tools/render/LoudnessSearch.h"
+#include "tools/render/Messages.h"
+#include "tools/render/Numbers.h"
+#include "tools/render/ParameterGains.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
+#include "tools/render/ProgressBar.h"
+#include "tools/render/RateConverter.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
+#include "tools/render/RenderResult.h"
 #include "tools/render/RenderSetup.h"
 #include "tools/render/Renderer.h"
+#include "tools/render/Session.h"
 
 namespace
 {
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
-// dB spans of the plug-in's gain parameters: Drive 2^(8(v - 0.5)),
-// Output 2^(2(v - 1)).
-constexpr double kDriveSpanDb = 48.16479930623699;
-constexpr double kOutputSpanDb = 12.041199826559248;
-
-// The plug-in's constructor reads the metering preferences from the
-// registry store; instances are created one at a time.
-std::mutex loadMutex;
-// Lines from workers are printed whole.
-std::mutex printMutex;
-
 using Clock = std::chrono::steady_clock;
 
-// Output buffers of passes, handed on from pass to pass: a fresh buffer of
-// a long track costs more in page faults than the copy into it.
-class BufferPool
-{
-public:
-    PassAudio take()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (free.empty())
-            return {};
-        PassAudio buffer = std::move(free.back());
-        free.pop_back();
-        return buffer;
-    }
-    void give(PassAudio&& buffer)
-    {
-        if (buffer.floats.capacity() == 0 && buffer.doubles.capacity() == 0)
-            return;
-        std::lock_guard<std::mutex> lock(mutex);
-        free.push_back(std::move(buffer));
-    }
-
-private:
-    std::mutex mutex;
-    std::vector<PassAudio> free;
-};
-BufferPool bufferPool;
+// A search plans this many passes a round whatever the number of workers:
+// the passes, and so the settings found and the bytes written, are the
+// same on every machine, with any --jobs, alone or in a batch. Spare
+// workers run a round's passes side by side.
+constexpr int kPassesPerRound = 2;
 
 double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// "2.41 s (4.02 s CPU)": the processor time of all threads beside the wall
-// time shows what a busy machine took away.
-std::string timing(Clock::time_point since)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f s (%.2f s CPU)", seconds(since), (double)std::clock() / CLOCKS_PER_SEC);
-    return text;
-}
+double cpuSeconds() { return (double)std::clock() / CLOCKS_PER_SEC; }
 
-int fail(int status, const std::string& message)
-{
-    std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str());
-    return status;
-}
-
-std::string number(double value, int decimals, bool sign = false)
-{
-    char text[32];
-    if (std::isinf(value))
-        std::snprintf(text, sizeof text, "%s", value < 0 ? "-inf" : "inf");
-    else
-        std::snprintf(text, sizeof text, sign ? "%+.*f" : "%.*f", decimals, value);
-    return text;
-}
-
-double parameterDb(PluginHost& host, const char* name, double span, double zeroAt)
-{
-    int index = host.findParameter(name);
-    return index < 0 ? 0.0 : ((double)host.getParameter(index) - zeroAt) * span;
-}
-
+// A file on its way through the search: its audio and meters beside what
+// the report will say of it.
 struct Track
 {
-    std::string inputPath, outputPath, name;
-    int channels = 0, rate = 0;
+    FileResult report;
     AudioFormat outputFormat;
     std::vector<double> input;
     std::unique_ptr<LoudnessMeter> inputMeter;
-    LoudnessFigures inputFigures{};
-
-    bool failed = false;
-    std::string error;
     PassAudio output; // the pass that met the target
     std::unique_ptr<LoudnessMeter> outputMeter;
-    LoudnessFigures outputFigures{};
-    GainReductionReport gainReduction{{false, 0.0, 0.0}, ""};
     double expectedGain = 1.0;
-    std::vector<std::string> notes;
-    PassSettings settings;
-    int passes = 0;
-    std::string passLog;
+    AudioMetadata metadata;
 };
 
 struct PassResult
@@ -141,13 +74,14 @@ struct PassResult
     std::vector<std::string> notes;
 };
 
-// What the program and --set say before any search, and whether the
-// plug-in has a true-peak guard to switch on.
+// What the program and --set say before any search, whether the plug-in
+// has a true-peak guard to switch on, and whether it is switched on at all.
 struct StartingPoint
 {
     double driveDb = 0.0;
     double outputDb = 0.0;
     bool guarded = false;
+    bool powered = true;
 };
 
 void runInParallel(int workers, size_t jobs, const std::function<void(size_t)>& job)
@@ -170,21 +104,12 @@ void runInParallel(int workers, size_t jobs, const std::function<void(size_t)>& 
         t.join();
 }
 
-bool loadConfigured(PluginHost& host, const MasteringSession& s, int channels, int rate, std::string& error)
+int workerCount(const RenderOptions& options)
 {
-    {
-        std::lock_guard<std::mutex> lock(loadMutex);
-        if (!loadPlugin(host, s.options, s.argv0, channels == 1, error))
-            return false;
-    }
-    if (s.options.useDouble && !host.canProcessDouble())
-    {
-        error = "the plug-in offers no 64-bit processing (--double)";
-        return false;
-    }
-    host.setSampleRate((float)rate);
-    host.setBlockSize(s.options.blockSize);
-    return applySettings(host, s.options, s.program, error);
+    if (options.jobs > 0)
+        return options.jobs;
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores ? (int)cores : 1;
 }
 
 // The settings of a delivery on top of the program: the Output is the
@@ -213,20 +138,16 @@ void applyDelivery(PluginHost& host, const RenderOptions& options, const PassSet
                             "the measured overshoot");
         }
     }
-    host.setParameter(host.findParameter(kParameterTable[kDrive].name), (float)(pass.driveDb / kDriveSpanDb + 0.5));
-    host.setParameter(host.findParameter(kParameterTable[kOutput].name), (float)(1.0 + pass.outputDb / kOutputSpanDb));
+    host.setParameter(host.findParameter(kParameterTable[kDrive].name), normalisedOfGainDb(kDrive, pass.driveDb));
+    host.setParameter(host.findParameter(kParameterTable[kOutput].name), normalisedOfGainDb(kOutput, pass.outputDb));
 }
 
 // One full pass of the plug-in over the track in memory.
-void runPass(const MasteringSession& s, const Track& track, const PassSettings* pass, PassResult& result)
+void runPass(Session& s, const Track& track, const PassSettings* pass, PassResult& result, SharedProgress* progress)
 {
-    // Instances are closed one at a time too, as they were created.
-    std::unique_ptr<PluginHost, void (*)(PluginHost*)> instance(new PluginHost, [](PluginHost* h) {
-        std::lock_guard<std::mutex> lock(loadMutex);
-        delete h;
-    });
+    Session::Instance instance = s.newInstance();
     PluginHost& host = *instance;
-    if (!loadConfigured(host, s, track.channels, track.rate, result.error))
+    if (!s.loadConfigured(host, track.report.channels, track.report.rate, result.error))
         return;
     std::string wordLength = configureWordLength(host, s.options, integerBitsOfFormat(track.outputFormat));
     if (!wordLength.empty())
@@ -235,14 +156,14 @@ void runPass(const MasteringSession& s, const Track& track, const PassSettings* 
         applyDelivery(host, s.options, *pass, result.notes);
     result.gainReduction = gainReductionSetup(host, result.expectedGain);
 
-    MemorySource source(track.input, track.channels);
+    MemorySource source(track.input, track.report.channels);
     // Floats hold the 32-bit callback's output exactly, also rounded to a
     // grid of 24 bits or fewer; a 32-bit grid or the 64-bit callback need doubles.
     const int bits = integerBitsOfFormat(track.outputFormat);
-    MemorySink sink(track.channels, bits, s.options.useDouble || bits > 24, bufferPool.take(),
-                    (int64_t)track.input.size() / track.channels);
-    result.meter = std::make_unique<LoudnessMeter>(track.channels, track.rate);
-    RenderSettings settings{s.options.align, s.options.useDouble, s.options.blockSize, false};
+    MemorySink sink(track.report.channels, bits, s.options.useDouble || bits > 24, s.buffers.take(),
+                    (int64_t)track.input.size() / track.report.channels);
+    result.meter = std::make_unique<LoudnessMeter>(track.report.channels, track.report.rate);
+    RenderSettings settings{s.options.align, s.options.useDouble, s.options.blockSize, false, progress};
     RenderMeters meters{nullptr, result.meter.get(), nullptr};
     if (!renderFrames(host, source, sink, settings, meters, result.error))
         return;
@@ -252,78 +173,98 @@ void runPass(const MasteringSession& s, const Track& track, const PassSettings* 
 }
 
 // Reads the input into memory and measures it; picks the output format.
-// libsndfile keeps the message of a failed open in one global place.
-std::mutex openMutex;
-
-bool readTrack(Track& track, const RenderOptions& options)
+bool readTrack(Session& s, const StartingPoint& start, Track& track)
 {
+    FileResult& report = track.report;
     AudioFileReader reader;
+    report.errorCode = "input-unreadable";
     {
-        std::lock_guard<std::mutex> lock(openMutex);
-        if (!reader.open(track.inputPath, track.error))
+        std::lock_guard<std::mutex> lock(s.openMutex);
+        if (!reader.open(report.inputPath, report.error))
             return false;
     }
-    if (!checkInput(reader, track.inputPath, track.error))
+    report.errorCode = "input-unsupported";
+    if (!checkInput(reader, report.inputPath, report.error))
         return false;
-    track.channels = reader.channels();
-    track.rate = reader.sampleRate();
+    report.channels = reader.channels();
+    report.inputRate = reader.sampleRate();
+    report.rate = s.options.rate ? s.options.rate : report.inputRate;
+    report.inputFormat = describeFormat(reader.format());
+    if (!checkRate(report.rate, report.inputPath, start.powered, report.error))
+        return false;
     std::string note;
-    if (!chooseOutputFormat(reader.format(), track.outputPath, options.bits, track.channels, track.rate,
-                            track.outputFormat, note, track.error))
+    report.errorCode = "output-format";
+    if (!chooseOutputFormat(reader.format(), report.outputPath, s.options.bits, report.channels, report.rate,
+                            track.outputFormat, note, report.error))
         return false;
     if (!note.empty())
         warn(note);
-    track.input.reserve((size_t)(reader.frames() * track.channels));
-    if (!readWholeFile(reader, track.input, track.error))
+    report.outputFormat = describeFormat(track.outputFormat);
+    report.outputBits = integerBitsOfFormat(track.outputFormat);
+    track.metadata = deliveryMetadata(reader, s.options);
+    track.input.reserve((size_t)(reader.frames() * report.channels));
+    report.errorCode = "input-unreadable";
+    if (!readWholeFile(reader, track.input, report.error))
         return false;
-    track.inputMeter = std::make_unique<LoudnessMeter>(track.channels, track.rate);
-    track.inputMeter->add(track.input.data(), (int64_t)track.input.size() / track.channels);
-    track.inputFigures = track.inputMeter->figures();
+    if (report.rate != report.inputRate)
+    {
+        std::vector<double> converted;
+        if (!convertRate(track.input, report.channels, report.inputRate, report.rate, converted, report.error))
+            return false;
+        track.input.swap(converted);
+    }
+    report.errorCode.clear();
+    for (const std::string& warning : inputWarnings(reader, report.inputPath))
+    {
+        warn(warning);
+        report.warnings.push_back(warning);
+    }
+    report.seconds = (double)track.input.size() / report.channels / report.rate;
+    track.inputMeter = std::make_unique<LoudnessMeter>(report.channels, report.rate);
+    track.inputMeter->add(track.input.data(), (int64_t)track.input.size() / report.channels);
+    report.input = track.inputMeter->figures();
     return true;
 }
 
-void takePass(Track& track, PassResult& result, const PassSettings& settings)
+void takePass(Session& s, Track& track, PassResult& result, const PassSettings& settings)
 {
-    bufferPool.give(std::move(track.output));
+    s.buffers.give(std::move(track.output));
     track.output = std::move(result.output);
     track.outputMeter = std::move(result.meter);
-    track.outputFigures = result.figures;
-    track.gainReduction = result.gainReduction;
+    track.report.result = result.figures;
+    track.report.gainReduction = result.gainReduction;
     track.expectedGain = result.expectedGain;
-    track.notes = result.notes;
-    track.settings = settings;
+    track.report.notes = result.notes;
+    track.report.settings = settings;
 }
 
-bool writeTrack(Track& track)
+bool writeTrack(Session& s, Track& track)
 {
-    if (track.gainReduction.unavailableReason.empty())
+    FileResult& report = track.report;
+    if (report.gainReduction.unavailableReason.empty())
     {
-        GainReductionEstimator estimator(track.channels, track.expectedGain);
+        GainReductionEstimator estimator(report.channels, track.expectedGain);
         track.output.forEachStretch([&](int64_t first, const double* frames, int64_t count) {
-            estimator.add(track.input.data() + first * track.channels, frames, count);
+            estimator.add(track.input.data() + first * report.channels, frames, count);
         });
-        track.gainReduction.figures = estimator.figures();
+        report.gainReduction.figures = estimator.figures();
     }
     AudioFileWriter writer;
+    report.errorCode = "output-unwritable";
     {
-        std::lock_guard<std::mutex> lock(openMutex);
-        if (!writer.create(track.outputPath, track.rate, track.channels, track.outputFormat, track.error))
+        std::lock_guard<std::mutex> lock(s.openMutex);
+        if (!writer.create(report.outputPath, report.rate, report.channels, track.outputFormat, report.error))
             return false;
     }
+    writer.setMetadata(track.metadata);
     bool written = true;
     track.output.forEachStretch([&](int64_t, const double* frames, int64_t count) {
-        written = written && writer.write(frames, count, track.error);
+        written = written && writer.write(frames, count, report.error);
     });
-    return written && writer.close(track.error);
-}
-
-std::string passLine(int number_, const PassSettings& settings, const LoudnessFigures& figures)
-{
-    char line[160];
-    std::snprintf(line, sizeof line, "Pass %d   Drive %7s dB  Output %6s dB  ->  %7s LUFS %7s dBTP", number_,
-                  number(settings.driveDb, 2, true).c_str(), number(settings.outputDb, 2, true).c_str(),
-                  number(figures.integratedLufs, 2).c_str(), number(figures.truePeakDb, 2).c_str());
-    return line;
+    if (!written || !writer.close(report.error))
+        return false;
+    report.errorCode.clear();
+    return true;
 }
 
 SearchTargets targetsOf(const RenderOptions& options)
@@ -338,9 +279,9 @@ std::string describeTargets(const RenderOptions& options)
 {
     std::string text;
     if (!std::isnan(options.loudness))
-        text += number(options.loudness, 1) + " LUFS";
+        text += formatNumber(options.loudness, 1) + " LUFS";
     if (!std::isnan(options.truePeak))
-        text += (text.empty() ? "" : ", ") + std::string("true peak <= ") + number(options.truePeak, 1) + " dBTP";
+        text += (text.empty() ? "" : ", ") + std::string("true peak <= ") + formatNumber(options.truePeak, 1) + " dBTP";
     if (text.empty())
         text = "none (the settings as given)";
     if (!options.target.empty())
@@ -348,335 +289,454 @@ std::string describeTargets(const RenderOptions& options)
     return text;
 }
 
-bool probe(const MasteringSession& s, StartingPoint& start, std::string& error)
+// Reads the starting point from an instance set up as the passes will be.
+// Returns the exit status: a target with the plug-in switched off is a
+// command line that cannot be served.
+int probe(Session& s, StartingPoint& start)
 {
-    PluginHost host;
-    if (!loadConfigured(host, s, 2, 44100, error))
-        return false;
-    start.driveDb = parameterDb(host, kParameterTable[kDrive].name, kDriveSpanDb, 0.5);
-    start.outputDb = parameterDb(host, kParameterTable[kOutput].name, kOutputSpanDb, 1.0);
-    start.guarded = !std::isnan(s.options.truePeak) && host.findParameter(kParameterTable[kTruePeakGuard].name) >= 0;
-    return true;
-}
-
-// The search over one track with `workers` passes at a time. `onPass`
-// hears of each pass in order. Leaves the result in the track.
-bool searchTrack(const MasteringSession& s, const StartingPoint& start, Track& track, int workers,
-                 const std::function<void(int, const PassSettings&, const LoudnessFigures&)>& onPass)
-{
-    const bool searching = searchesTarget(s.options);
-    LoudnessSearch search(targetsOf(s.options), start.driveDb, start.outputDb, start.guarded, track.inputFigures);
-    for (;;)
-    {
-        std::vector<PassSettings> next = search.nextPasses(searching ? workers : 1);
-        if (next.empty())
-            break;
-        std::vector<PassResult> results(next.size());
-        runInParallel(workers, next.size(),
-                      [&](size_t i) { runPass(s, track, searching ? &next[i] : nullptr, results[i]); });
-        for (size_t i = 0; i < next.size(); ++i)
-        {
-            if (!results[i].ok)
-            {
-                track.error = results[i].error;
-                return false;
-            }
-            search.record(next[i], results[i].figures);
-            ++track.passes;
-            onPass(track.passes, next[i], results[i].figures);
-            if (search.bestPass() == (int)search.passes().size() - 1)
-                takePass(track, results[i], next[i]);
-            bufferPool.give(std::move(results[i].output));
-        }
-    }
-    if (search.state() != LoudnessSearch::State::met)
-    {
-        track.error = "cannot meet the target: " + search.failure();
-        bufferPool.give(std::move(track.output));
-        return false;
-    }
-    return true;
-}
-
-void printSettings(std::FILE* out, const Track& track, bool searched)
-{
-    if (searched)
-        std::fprintf(out, "  settings: Drive %s dB, Output %s dB\n", number(track.settings.driveDb, 2, true).c_str(),
-                     number(track.settings.outputDb, 2, true).c_str());
-    for (const std::string& note : track.notes)
-        std::fprintf(out, "  %s\n", note.c_str());
-}
-
-bool savePresetAfterSearch(const MasteringSession& s, const Track& track)
-{
-    if (!s.options.presetFiles.saves())
-        return true;
     PluginHost host;
     std::string error;
-    if (!loadConfigured(host, s, track.channels, track.rate, error))
-        return fail(kExitFailure, error) == 0;
-    configureWordLength(host, s.options, integerBitsOfFormat(track.outputFormat));
-    std::vector<std::string> notes;
-    if (searchesTarget(s.options))
-        applyDelivery(host, s.options, track.settings, notes);
-    return savePresetFiles(host, s.options);
+    if (!s.loadConfigured(host, 2, 44100, error))
+        return error.find("unknown parameter") == 0 ? s.failRun(kExitUsage, "usage", error)
+                                                    : s.failRun(kExitFailure, "plugin", error);
+    start.driveDb = gainDbOf(kDrive, host.getParameter(host.findParameter(kParameterTable[kDrive].name)));
+    start.outputDb = gainDbOf(kOutput, host.getParameter(host.findParameter(kParameterTable[kOutput].name)));
+    start.guarded = !std::isnan(s.options.truePeak) && host.findParameter(kParameterTable[kTruePeakGuard].name) >= 0;
+    start.powered = parameterText(host, kParameterTable[kPower].name) != "off";
+    if (!start.powered && searchesTarget(s.options))
+        return s.failRun(kExitUsage, "usage",
+                         "Power is off: the plug-in is switched off and passes the input through unchanged, so no "
+                         "target can be searched; leave Power on for a target");
+    return kExitSuccess;
 }
 
-std::string baseName(const std::string& path)
+// How a search over tracks that share one set of settings ended.
+struct SearchOutcome
 {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string withExtension(const std::string& name, const std::string& extension)
-{
-    if (extension.empty())
-        return name;
-    size_t dot = name.rfind('.');
-    return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + "." + extension;
-}
-
-void printSummary(const std::vector<Track>& tracks)
-{
-    std::printf("\n%-28s %-7s %8s %8s %8s %6s %8s %8s %7s\n", "file", "status", "LUFS", "dBTP", "peak", "LRA", "Drive",
-                "Output", "passes");
-    for (const Track& t : tracks)
-    {
-        std::string name = t.name.size() > 28 ? t.name.substr(0, 25) + "..." : t.name;
-        if (t.failed)
-        {
-            std::printf("%-28s %-7s %s\n", name.c_str(), "FAILED", t.error.c_str());
-            continue;
-        }
-        const LoudnessFigures& f = t.outputFigures;
-        std::printf("%-28s %-7s %8s %8s %8s %6s %8s %8s %7d\n", name.c_str(), "ok", number(f.integratedLufs, 2).c_str(),
-                    number(f.truePeakDb, 2).c_str(), number(f.samplePeakDb, 2).c_str(), number(f.rangeLu, 1).c_str(),
-                    number(t.settings.driveDb, 2, true).c_str(), number(t.settings.outputDb, 2, true).c_str(),
-                    t.passes);
-    }
-}
-
-int workerCount(const RenderOptions& options)
-{
-    if (options.jobs > 0)
-        return options.jobs;
-    unsigned cores = std::thread::hardware_concurrency();
-    return cores ? (int)cores : 1;
-}
-
-int masterAlbum(const MasteringSession& s, const StartingPoint& start, std::vector<Track>& tracks, int workers,
-                Clock::time_point began)
-{
-    std::vector<Track*> album;
-    for (Track& t : tracks)
-        if (!t.failed)
-            album.push_back(&t);
-    if (album.empty())
-    {
-        printSummary(tracks);
-        return fail(kExitFailure, "no track of the album could be read");
-    }
-    std::vector<const LoudnessMeter*> inputMeters;
-    for (Track* t : album)
-        inputMeters.push_back(t->inputMeter.get());
-    const LoudnessFigures albumInput = LoudnessMeter::combined(inputMeters);
-    std::printf("Album    %zu tracks, %s LUFS, %s dBTP\n", album.size(), number(albumInput.integratedLufs, 2).c_str(),
-                number(albumInput.truePeakDb, 2).c_str());
-
-    LoudnessSearch search(targetsOf(s.options), start.driveDb, start.outputDb, start.guarded, albumInput);
-    // Tracks fill the workers; spare workers try a second setting.
-    const int perRound = std::max(1, std::min(2, workers / (int)album.size()));
-    LoudnessFigures albumOutput{};
+    bool met = false;
+    const Track* failedTrack = nullptr; // a pass failed on it, with `error`
+    std::string error;                  // that pass's message, or why the target was not met
+    LoudnessFigures figures{};          // of the pass taken, all tracks as one
     int passes = 0;
+};
+
+// The one pass loop: the settings for one track, or one set for an album,
+// measured over all its tracks as one programme. `onPass` hears of each
+// pass in order; with `showProgress` a bar on a terminal follows each
+// round. Leaves the pass taken in each track.
+SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::vector<Track*>& tracks,
+                             const LoudnessFigures& input, int workers, bool showProgress,
+                             const std::function<void(const PassRecord&)>& onPass)
+{
+    SearchOutcome outcome;
+    const bool searching = searchesTarget(s.options);
+    const size_t n = tracks.size();
+    LoudnessSearch search(targetsOf(s.options), start.driveDb, start.outputDb, start.guarded, input);
     for (;;)
     {
-        std::vector<PassSettings> next = search.nextPasses(perRound);
+        std::vector<PassSettings> next = search.nextPasses(searching ? kPassesPerRound : 1);
         if (next.empty())
             break;
-        std::vector<PassResult> results(next.size() * album.size());
-        runInParallel(workers, results.size(),
-                      [&](size_t i) { runPass(s, *album[i % album.size()], &next[i / album.size()], results[i]); });
+        std::vector<PassResult> results(next.size() * n);
+        int64_t frames = 0;
+        for (const Track* t : tracks)
+            frames += (int64_t)t->input.size() / t->report.channels;
+        const int first = outcome.passes + 1, last = outcome.passes + (int)next.size();
+        SharedProgress progress(first == last ? "Pass " + std::to_string(first)
+                                              : "Passes " + std::to_string(first) + "-" + std::to_string(last),
+                                showProgress ? frames * (int64_t)next.size() : 0);
+        runInParallel(workers, results.size(), [&](size_t i) {
+            runPass(s, *tracks[i % n], searching ? &next[i / n] : nullptr, results[i],
+                    showProgress ? &progress : nullptr);
+        });
+        if (showProgress)
+            progress.finish();
         for (size_t c = 0; c < next.size(); ++c)
         {
             std::vector<const LoudnessMeter*> meters;
-            for (size_t t = 0; t < album.size(); ++t)
+            for (size_t t = 0; t < n; ++t)
             {
-                PassResult& r = results[c * album.size() + t];
+                PassResult& r = results[c * n + t];
                 if (!r.ok)
-                    return fail(kExitFailure, album[t]->name + ": " + r.error);
+                {
+                    outcome.failedTrack = tracks[t];
+                    outcome.error = r.error;
+                    return outcome;
+                }
                 meters.push_back(r.meter.get());
             }
-            LoudnessFigures figures = LoudnessMeter::combined(meters);
+            const LoudnessFigures figures = n == 1 ? results[c].figures : LoudnessMeter::combined(meters);
             search.record(next[c], figures);
-            std::printf("%s\n", passLine(++passes, next[c], figures).c_str());
-            std::fflush(stdout);
+            ++outcome.passes;
+            for (size_t t = 0; t < n; ++t)
+                tracks[t]->report.passes.push_back({outcome.passes, next[c], results[c * n + t].figures});
+            onPass({outcome.passes, next[c], figures});
             if (search.bestPass() == (int)search.passes().size() - 1)
             {
-                albumOutput = figures;
-                for (size_t t = 0; t < album.size(); ++t)
+                outcome.figures = figures;
+                for (size_t t = 0; t < n; ++t)
                 {
-                    takePass(*album[t], results[c * album.size() + t], next[c]);
-                    album[t]->passes = passes;
+                    takePass(s, *tracks[t], results[c * n + t], next[c]);
+                    tracks[t]->report.passTaken = outcome.passes;
                 }
             }
         }
         for (PassResult& r : results)
-            bufferPool.give(std::move(r.output));
+            s.buffers.give(std::move(r.output));
     }
     if (search.state() != LoudnessSearch::State::met)
     {
-        for (Track* t : album)
-            bufferPool.give(std::move(t->output));
-        return fail(kExitFailure,
-                    "cannot meet the target for the album: " + search.failure() + "; no file was written");
+        outcome.error = search.failure();
+        for (Track* t : tracks)
+            s.buffers.give(std::move(t->output));
+        return outcome;
     }
+    outcome.met = true;
+    return outcome;
+}
+
+// The settings the file was made with, read back from an instance set up
+// as its pass was, for the report and for --save-preset / --save-bank.
+bool finishSettings(Session& s, Track& track, bool save)
+{
+    if (!save && s.options.reportPath.empty())
+        return true;
+    PluginHost host;
+    std::string error;
+    if (!s.loadConfigured(host, track.report.channels, track.report.rate, error))
+        return fail(kExitFailure, error) == 0;
+    configureWordLength(host, s.options, integerBitsOfFormat(track.outputFormat));
+    std::vector<std::string> notes;
+    if (searchesTarget(s.options))
+        applyDelivery(host, s.options, track.report.settings, notes);
+    track.report.parameters = parameterValues(host);
+    return !save || savePresetFiles(host, s.options);
+}
+
+void collect(RunResult& run, std::vector<Track>& tracks)
+{
+    for (Track& t : tracks)
+        run.files.push_back(std::move(t.report));
+}
+
+void printPass(std::FILE* out, const PassRecord& pass)
+{
+    std::fprintf(out, "%s\n", passLine(pass).c_str());
+    std::fflush(out);
+}
+
+int masterAlbum(Session& s, const StartingPoint& start, std::vector<Track>& tracks, Clock::time_point began)
+{
+    RunResult& run = s.run;
+    std::vector<Track*> album;
+    for (Track& t : tracks)
+        if (!t.report.failed)
+            album.push_back(&t);
+    if (album.empty())
+    {
+        collect(run, tracks);
+        printSummary(s.text, run);
+        return s.failRun(kExitFailure, "input-unreadable", "no track of the album could be read");
+    }
+    std::vector<const LoudnessMeter*> inputMeters;
+    for (Track* t : album)
+        inputMeters.push_back(t->inputMeter.get());
+    run.albumInput = LoudnessMeter::combined(inputMeters);
+    printAlbumInput(s.text, album.size(), run.albumInput);
+
+    SearchOutcome outcome = searchSettings(s, start, album, run.albumInput, run.workers, true,
+                                           [&](const PassRecord& p) { printPass(s.text, p); });
+    if (!outcome.met)
+    {
+        const std::string message =
+            outcome.failedTrack ? outcome.failedTrack->report.name + ": " + outcome.error
+                                : "cannot meet the target for the album: " + outcome.error + "; no file was written";
+        for (Track* t : album)
+        {
+            t->report.failed = true;
+            t->report.errorCode = outcome.failedTrack ? "plugin" : "target-unreachable";
+            t->report.error = message;
+        }
+        collect(run, tracks);
+        return s.failRun(kExitFailure, outcome.failedTrack ? "plugin" : "target-unreachable", message);
+    }
+    run.albumResult = outcome.figures;
+    run.passesPerTrack = outcome.passes;
     bool allWritten = true;
     for (Track* t : album)
-        if (!writeTrack(*t))
+    {
+        t->report.searched = true;
+        if (!writeTrack(s, *t))
         {
-            t->failed = true;
+            t->report.failed = true;
             allWritten = false;
-            fail(kExitFailure, t->error);
+            fail(kExitFailure, t->report.error);
         }
-    std::printf("\nAlbum    %s LUFS, true peak %s dBTP, range %s LU\n", number(albumOutput.integratedLufs, 2).c_str(),
-                number(albumOutput.truePeakDb, 2).c_str(), number(albumOutput.rangeLu, 1).c_str());
-    printSettings(stdout, *album[0], true);
-    printSummary(tracks);
-    std::printf("Done     %zu tracks, %d passes each, %s with %d workers\n", album.size(), passes,
-                timing(began).c_str(), workers);
-    bool saved = savePresetAfterSearch(s, *album[0]);
-    bool anyFailed = std::any_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.failed; });
-    return allWritten && saved && !anyFailed ? 0 : kExitFailure;
+    }
+    bool saved = true;
+    for (Track* t : album)
+        saved = finishSettings(s, *t, t == album[0] && s.options.presetFiles.saves()) && saved;
+    collect(run, tracks);
+    run.wallSeconds = seconds(began);
+    run.cpuSeconds = cpuSeconds();
+    printAlbumEnd(s.text, run, *std::find_if(run.files.begin(), run.files.end(), [](const FileResult& f) {
+                      return !f.passes.empty();
+                  }));
+    bool anyFailed = std::any_of(run.files.begin(), run.files.end(), [](const FileResult& f) { return f.failed; });
+    return allWritten && saved && !anyFailed ? kExitSuccess : kExitFailure;
+}
+
+// The line of a batch once a file is done; the passes as LUFS/dBTP pairs.
+void printFileDone(std::FILE* out, const FileResult& f, int done, size_t total)
+{
+    if (f.failed)
+    {
+        std::fprintf(out, "[%d/%zu] %s: FAILED: %s\n", done, total, printable(f.name).c_str(),
+                     printable(f.error).c_str());
+        return;
+    }
+    std::string log;
+    for (const PassRecord& p : f.passes)
+        log += (log.empty() ? "" : " ") + formatNumber(p.figures.integratedLufs, 2) + "/" +
+               formatNumber(p.figures.truePeakDb, 2);
+    std::fprintf(out, "[%d/%zu] %s: passes %s (LUFS/dBTP) -> %s LUFS, %s dBTP, %.2f s\n", done, total,
+                 printable(f.name).c_str(), log.c_str(), formatNumber(f.result.integratedLufs, 2).c_str(),
+                 formatNumber(f.result.truePeakDb, 2).c_str(), f.wallSeconds);
+}
+
+// One file's search, its output written: the file's whole job in a batch.
+void masterTrack(Session& s, const StartingPoint& start, Track& t, int workers)
+{
+    FileResult& r = t.report;
+    if (r.failed || !readTrack(s, start, t))
+    {
+        r.failed = true;
+        return;
+    }
+    std::vector<Track*> one{&t};
+    SearchOutcome outcome = searchSettings(s, start, one, r.input, workers, false, [](const PassRecord&) {});
+    r.searched = true;
+    if (outcome.failedTrack)
+    {
+        r.errorCode = "plugin";
+        r.error = outcome.error;
+    }
+    else if (!outcome.met)
+    {
+        r.errorCode = "target-unreachable";
+        r.error = "cannot meet the target: " + outcome.error;
+    }
+    r.failed = !outcome.met || !writeTrack(s, t);
+}
+
+void describeRun(Session& s, const char* mode)
+{
+    s.run.mode = mode;
+    s.run.targets = describeTargets(s.options);
+    s.run.targetName = s.options.target;
+    s.run.loudnessTarget = s.options.loudness;
+    s.run.truePeakTarget = s.options.truePeak;
 }
 } // namespace
 
-int masterFile(const MasteringSession& s, const std::string& inputPath, const std::string& outputPath)
+int masterFile(Session& s, const std::string& inputPath, const std::string& outputPath)
 {
     const Clock::time_point began = Clock::now();
-    if (sameFile(inputPath, outputPath))
-        return fail(kExitUsage, "OUTPUT is the INPUT file; choose another name (" + outputPath + ")");
-    StartingPoint start;
-    std::string error;
-    if (!probe(s, start, error))
-        return fail(error.find("unknown parameter") == 0 ? kExitUsage : kExitFailure, error);
+    describeRun(s, "master");
+    s.run.files.emplace_back();
     Track track;
-    track.inputPath = inputPath;
-    track.outputPath = outputPath;
-    if (!readTrack(track, s.options))
-        return fail(kExitFailure, track.error);
-    const int workers = workerCount(s.options);
-    std::printf("Input    %s: %.3f s, %s, %s LUFS, %s dBTP\n", inputPath.c_str(),
-                (double)track.input.size() / track.channels / track.rate, track.channels == 2 ? "stereo" : "mono",
-                number(track.inputFigures.integratedLufs, 2).c_str(), number(track.inputFigures.truePeakDb, 2).c_str());
-    std::printf("Target   %s\n", describeTargets(s.options).c_str());
-    std::printf("Output   %s: %s\n", outputPath.c_str(), describeFormat(track.outputFormat).c_str());
-    std::fflush(stdout);
+    FileResult& file = s.run.files.back();
+    file.inputPath = track.report.inputPath = inputPath;
+    file.outputPath = track.report.outputPath = outputPath;
+    if (sameFile(inputPath, outputPath))
+        return s.failFile(file, kExitUsage, "usage",
+                          "OUTPUT is the INPUT file; choose another name (" + outputPath + ")");
+    StartingPoint start;
+    if (int status = probe(s, start))
+    {
+        file.failed = true;
+        file.errorCode = s.run.errorCode;
+        file.error = s.run.error;
+        return status;
+    }
+    if (!readTrack(s, start, track))
+    {
+        file = track.report;
+        return s.failFile(file, kExitFailure, file.errorCode, track.report.error);
+    }
+    // A folder that cannot take the file is found before the passes, not after.
+    std::string error;
+    if (!checkWritable(outputPath, error))
+    {
+        file = track.report;
+        return s.failFile(file, kExitFailure, "output-unwritable", error);
+    }
+    s.run.workers = std::min(workerCount(s.options), kPassesPerRound);
+    printSearchHeader(s.text, track.report, s.run.targets);
 
-    bool met = searchTrack(s, start, track, workers, [](int n, const PassSettings& p, const LoudnessFigures& f) {
-        std::printf("%s\n", passLine(n, p, f).c_str());
-        std::fflush(stdout);
-    });
-    if (!met)
-        return fail(kExitFailure, inputPath + ": " + track.error + "; no output was written");
-    if (!writeTrack(track))
-        return fail(kExitFailure, track.error);
-    printLoudnessReport(stdout, track.inputFigures, track.outputFigures, track.gainReduction);
-    printSettings(stdout, track, true);
-    std::printf("Done     %d passes, %s with %d workers\n", track.passes, timing(began).c_str(), workers);
-    return savePresetAfterSearch(s, track) ? 0 : kExitFailure;
+    std::vector<Track*> one{&track};
+    SearchOutcome outcome = searchSettings(s, start, one, track.report.input, s.run.workers, true,
+                                           [&](const PassRecord& p) { printPass(s.text, p); });
+    track.report.searched = true;
+    s.run.passesPerTrack = outcome.passes;
+    if (outcome.failedTrack)
+    {
+        file = track.report;
+        return s.failFile(file, kExitFailure, "plugin", inputPath + ": " + outcome.error + "; no output was written");
+    }
+    if (!outcome.met)
+    {
+        file = track.report;
+        return s.failFile(file, kExitFailure, "target-unreachable",
+                          inputPath + ": cannot meet the target: " + outcome.error + "; no output was written");
+    }
+    if (!writeTrack(s, track))
+    {
+        file = track.report;
+        return s.failFile(file, kExitFailure, file.errorCode, track.report.error);
+    }
+    const bool saved = finishSettings(s, track, s.options.presetFiles.saves());
+    s.run.wallSeconds = seconds(began);
+    s.run.cpuSeconds = cpuSeconds();
+    file = track.report;
+    printSearchEnd(s.text, s.run);
+    return saved ? kExitSuccess : kExitFailure;
 }
 
-int masterBatch(const MasteringSession& s)
+int masterBatch(Session& s, const JobPlan& plan)
 {
     const Clock::time_point began = Clock::now();
     const RenderOptions& options = s.options;
-    if (options.presetFiles.saves() && !options.album && options.positional.size() > 1)
-        return fail(kExitUsage, "--save-preset or --save-bank with several files needs --album: each file is "
-                                "mastered with settings of its own");
+    describeRun(s, options.album ? "album" : "batch");
     if (mkdir(options.outDir.c_str(), 0777) != 0 && errno != EEXIST)
-        return fail(kExitFailure, "cannot create the folder " + options.outDir);
+        return s.failRun(kExitFailure, "output-unwritable", "cannot create the folder " + options.outDir);
     StartingPoint start;
-    std::string error;
-    if (!probe(s, start, error))
-        return fail(error.find("unknown parameter") == 0 ? kExitUsage : kExitFailure, error);
+    if (int status = probe(s, start))
+        return status;
 
-    std::vector<Track> tracks(options.positional.size());
+    std::vector<Track> tracks(plan.jobs.size());
     for (size_t i = 0; i < tracks.size(); ++i)
     {
-        Track& t = tracks[i];
-        t.inputPath = options.positional[i];
-        t.name = baseName(t.inputPath);
-        t.outputPath = options.outDir + "/" + withExtension(t.name, options.format);
-        for (size_t j = 0; j < i; ++j)
-            if (tracks[j].outputPath == t.outputPath)
-            {
-                t.failed = true;
-                t.error = "another input is also written to " + t.outputPath;
-            }
-        if (!t.failed && sameFile(t.inputPath, t.outputPath))
+        FileResult& r = tracks[i].report;
+        r.inputPath = plan.jobs[i].inputPath;
+        r.outputPath = plan.jobs[i].outputPath;
+        r.name = plan.jobs[i].name;
+        if (sameFile(r.inputPath, r.outputPath))
         {
-            t.failed = true;
-            t.error = "the output would overwrite the input";
+            r.error = "the output would overwrite the input";
+            r.errorCode = "usage";
         }
+        else if (!checkWritable(r.outputPath, r.error))
+            r.errorCode = "output-unwritable";
+        r.failed = !r.error.empty();
     }
     const int workers = workerCount(options);
-    std::printf("Target   %s\n", describeTargets(options).c_str());
-    std::printf("Batch    %zu files into %s, %d workers%s\n", tracks.size(), options.outDir.c_str(), workers,
-                options.album ? ", as one album" : "");
-    std::fflush(stdout);
+    RunResult& run = s.run;
+    run.album = options.album;
+    // Files fill the workers; when there are fewer files than workers, a
+    // file's passes of a round run side by side.
+    const int files = (int)tracks.size();
+    const int perFile = std::min(kPassesPerRound, std::max(1, workers / files));
+    run.workers = options.album ? std::min(workers, files * kPassesPerRound)
+                                : std::min(workers, std::min(workers, files) * perFile);
+    printBatchHeader(s.text, run, tracks.size(), options.outDir);
 
     if (options.album)
     {
         runInParallel(workers, tracks.size(), [&](size_t i) {
-            if (!tracks[i].failed && !readTrack(tracks[i], options))
-                tracks[i].failed = true;
+            if (!tracks[i].report.failed && !readTrack(s, start, tracks[i]))
+                tracks[i].report.failed = true;
         });
         for (const Track& t : tracks)
-            if (t.failed)
-                fail(kExitFailure, t.name + ": " + t.error);
-        return masterAlbum(s, start, tracks, workers, began);
+            if (t.report.failed)
+                fail(kExitFailure, t.report.name + ": " + t.report.error);
+        return masterAlbum(s, start, tracks, began);
     }
 
-    // Files fill the workers; when there are fewer files than workers,
-    // each file runs passes side by side.
-    const int perFile = std::max(1, workers / (int)tracks.size());
     std::atomic<int> finished{0};
     runInParallel(workers, tracks.size(), [&](size_t i) {
         Track& t = tracks[i];
-        const Clock::time_point start_ = Clock::now();
-        if (!t.failed)
-        {
-            std::string log;
-            t.failed = !readTrack(t, options) ||
-                       !searchTrack(s, start, t, perFile,
-                                    [&](int, const PassSettings&, const LoudnessFigures& f) {
-                                        log += (log.empty() ? "" : " ") + number(f.integratedLufs, 2) + "/" +
-                                               number(f.truePeakDb, 2);
-                                    }) ||
-                       !writeTrack(t);
-            t.passLog = log;
-            bufferPool.give(std::move(t.output));
-            t.input.clear();
-            t.input.shrink_to_fit();
-        }
-        std::lock_guard<std::mutex> lock(printMutex);
-        int n = ++finished;
-        if (t.failed)
-            std::printf("[%d/%zu] %s: FAILED: %s\n", n, tracks.size(), t.name.c_str(), t.error.c_str());
-        else
-            std::printf("[%d/%zu] %s: passes %s (LUFS/dBTP) -> %s LUFS, %s dBTP, %.2f s\n", n, tracks.size(),
-                        t.name.c_str(), t.passLog.c_str(), number(t.outputFigures.integratedLufs, 2).c_str(),
-                        number(t.outputFigures.truePeakDb, 2).c_str(), seconds(start_));
-        std::fflush(stdout);
+        const Clock::time_point fileBegan = Clock::now();
+        masterTrack(s, start, t, perFile);
+        if (!t.report.failed)
+            finishSettings(s, t, false);
+        s.buffers.give(std::move(t.output));
+        t.input.clear();
+        t.input.shrink_to_fit();
+        t.report.wallSeconds = seconds(fileBegan);
+        std::lock_guard<std::mutex> lock(s.printMutex);
+        printFileDone(s.text, t.report, ++finished, tracks.size());
+        std::fflush(s.text);
     });
-    printSummary(tracks);
-    int failures = (int)std::count_if(tracks.begin(), tracks.end(), [](const Track& t) { return t.failed; });
-    std::printf("Done     %zu files, %d failed, %s with %d workers\n", tracks.size(), failures, timing(began).c_str(),
-                workers);
+    const bool saved = tracks.size() != 1 || tracks[0].report.failed || !options.presetFiles.saves() ||
+                       finishSettings(s, tracks[0], true);
+    collect(run, tracks);
+    run.wallSeconds = seconds(began);
+    run.cpuSeconds = cpuSeconds();
+    printSummary(s.text, run);
+    printBatchEnd(s.text, run);
+    const int failures =
+        (int)std::count_if(run.files.begin(), run.files.end(), [](const FileResult& f) { return f.failed; });
+    if (failures == files)
+        return fail(kExitFailure, files == 1 ? std::string("the file failed; nothing was written")
+                                             : "all " + std::to_string(files) + " files failed; nothing was written");
     if (failures)
-        return fail(kExitFailure, std::to_string(failures) + " of " + std::to_string(tracks.size()) +
-                                      " files failed; the others were written");
-    if (tracks.size() == 1 && !savePresetAfterSearch(s, tracks[0]))
-        return kExitFailure;
-    return 0;
+        return fail(kExitFailure, std::to_string(failures) + " of " + std::to_string(files) +
+                                      " files failed; the other " + std::to_string(files - failures) +
+                                      (files - failures == 1 ? " was written" : " were written"));
+    return saved ? kExitSuccess : kExitFailure;
+}
+
+int analyseFiles(Session& s, const JobPlan& plan)
+{
+    const Clock::time_point began = Clock::now();
+    describeRun(s, "analyse");
+    StartingPoint start;
+    if (int status = probe(s, start))
+        return status;
+    const bool searching = searchesTarget(s.options);
+    s.run.workers = searching ? std::min(workerCount(s.options), kPassesPerRound) : 1;
+    if (searching)
+        std::fprintf(s.text, "Target   %s\n", s.run.targets.c_str());
+    int failures = 0;
+    for (const Job& job : plan.jobs)
+    {
+        Track t;
+        t.report.inputPath = job.inputPath;
+        t.report.name = job.name;
+        if (!readTrack(s, start, t))
+        {
+            ++failures;
+            t.report.failed = true;
+            fail(kExitFailure, t.report.error);
+            s.run.files.push_back(std::move(t.report));
+            continue;
+        }
+        printAnalysedInput(s.text, t.report);
+        if (searching)
+        {
+            std::vector<Track*> one{&t};
+            SearchOutcome outcome = searchSettings(s, start, one, t.report.input, s.run.workers, true,
+                                                   [&](const PassRecord& p) { printPass(s.text, p); });
+            t.report.searched = true;
+            if (!outcome.met)
+            {
+                ++failures;
+                t.report.failed = true;
+                t.report.errorCode = outcome.failedTrack ? "plugin" : "target-unreachable";
+                t.report.error = outcome.failedTrack ? outcome.error : "cannot meet the target: " + outcome.error;
+                fail(kExitFailure, job.inputPath + ": " + t.report.error);
+            }
+            else
+            {
+                finishSettings(s, t, false);
+                printAnalysedSearch(s.text, t.report);
+            }
+            s.buffers.give(std::move(t.output));
+        }
+        s.run.files.push_back(std::move(t.report));
+    }
+    s.run.wallSeconds = seconds(began);
+    s.run.cpuSeconds = cpuSeconds();
+    return failures ? kExitFailure : kExitSuccess;
 }

@@ -7,18 +7,16 @@
 
 #include <string>
 
-struct RenderOptions;
-
-struct MasteringSession
-{
-    const RenderOptions& options;
-    const char* argv0;
-    int program; // factory program to apply, -1 for none
-};
+class Session;
+struct JobPlan;
 
 // INPUT to OUTPUT with --loudness / --true-peak / --target. Returns the exit status.
-int masterFile(const MasteringSession& session, const std::string& inputPath, const std::string& outputPath);
+int masterFile(Session& session, const std::string& inputPath, const std::string& outputPath);
 
 // --out-dir DIR INPUT...: each file on its own, or with --album all with one
 // set of settings. Returns the exit status: non-zero when any file failed.
-int masterBatch(const MasteringSession& session);
+int masterBatch(Session& session, const JobPlan& plan);
+
+// --analyse INPUT...: measures each file and, with a target, runs the search
+// without writing. Returns the exit status: non-zero when any file failed.
+int analyseFiles(Session& session, const JobPlan& plan);

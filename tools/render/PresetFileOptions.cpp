@@ -8,6 +8,7 @@
 #include "presets/FileErrorReporter.h"
 #include "presets/PresetFileAccess.h"
 #include "tools/render/FactoryPrograms.h"
+#include "tools/render/Messages.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/RenderOptions.h"
 
@@ -15,10 +16,7 @@ using namespace presetfile;
 
 namespace
 {
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
-void printError(const std::string& message) { std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str()); }
+void printError(const std::string& message) { fail(kExitFailure, message); }
 
 std::string lowercase(std::string text)
 {

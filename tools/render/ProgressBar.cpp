@@ -20,7 +20,8 @@ constexpr std::chrono::milliseconds kRedrawInterval(100);
 ProgressBar::ProgressBar(const std::string& label, int64_t total, bool wanted)
     : label(label),
       total(total),
-      enabled(wanted && stderrIsTerminal())
+      enabled(wanted && stderrIsTerminal()),
+      started(std::chrono::steady_clock::now())
 {}
 
 ProgressBar::~ProgressBar()
@@ -62,6 +63,12 @@ void ProgressBar::draw(int64_t done)
     int filled = percent * kBarWidth / 100;
     std::string bar(filled, '#');
     bar.append(kBarWidth - filled, '-');
-    std::fprintf(stderr, "\r%s [%s] %3d%%", label.c_str(), bar.c_str(), percent);
+    // The time left, from the pace so far, once there is a pace to go by;
+    // spaces clear what a longer earlier line left behind.
+    char left[32] = "";
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (percent > 0 && percent < 100 && elapsed > 0.5)
+        std::snprintf(left, sizeof left, "  %.0f s left", elapsed * (100 - percent) / percent);
+    std::fprintf(stderr, "\r%s [%s] %3d%%%-14s", label.c_str(), bar.c_str(), percent, left);
     std::fflush(stderr);
 }

@@ -2,8 +2,10 @@
 // that logs and pipes get no carriage-return clutter.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 class ProgressBar
@@ -26,5 +28,28 @@ private:
     bool enabled;
     bool finished = false;
     int lastPercent = -1;
-    std::chrono::steady_clock::time_point lastDraw;
+    std::chrono::steady_clock::time_point started, lastDraw;
+};
+
+// The frames of passes that run side by side, drawn as one bar: any worker
+// adds its frames, and whichever finds the bar free draws it.
+class SharedProgress
+{
+public:
+    SharedProgress(const std::string& label, int64_t total) : bar(label, total) {}
+    void add(int64_t frames)
+    {
+        const int64_t now = done += frames;
+        if (drawing.try_lock())
+        {
+            bar.update(now);
+            drawing.unlock();
+        }
+    }
+    void finish() { bar.finish(); }
+
+private:
+    std::atomic<int64_t> done{0};
+    std::mutex drawing;
+    ProgressBar bar;
 };

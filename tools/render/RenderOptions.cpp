@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tools/render/AudioFile.h"
 #include "tools/render/DeliveryTargets.h"
+#include "tools/render/Numbers.h"
 
 const char* const kDemoDefaultOutput = "demo-master.wav";
 const char* const kDemoDefaultProgram = "CD Master 1";
@@ -22,16 +24,6 @@ struct OptionSpec
     const char* help;
     OptionHandler apply;
 };
-
-bool parseNumber(const std::string& text, double& number)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    number = std::strtod(text.c_str(), &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(number);
-}
 
 bool setProgram(RenderOptions& o, const std::string& a, std::string&)
 {
@@ -84,6 +76,19 @@ bool setBlock(RenderOptions& o, const std::string& a, std::string& error)
         return false;
     }
     o.blockSize = (int)n;
+    return true;
+}
+
+bool setRate(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double hz = 0.0;
+    if (!parseNumber(a, hz) || hz != std::floor(hz) || hz < 5000 || hz > 200000)
+    {
+        error =
+            "--rate must be a whole number of Hz from 5000 to 200000 (the rates the plug-in serves), got \"" + a + "\"";
+        return false;
+    }
+    o.rate = (int)hz;
     return true;
 }
 
@@ -162,6 +167,30 @@ bool setJobs(RenderOptions& o, const std::string& a, std::string& error)
     return true;
 }
 
+bool setReport(RenderOptions& o, const std::string& a, std::string& error)
+{
+    if (a.empty())
+    {
+        error = "--report needs a file name, or - for standard output";
+        return false;
+    }
+    o.reportPath = a;
+    return true;
+}
+
+bool addTag(RenderOptions& o, const std::string& a, std::string& error)
+{
+    const size_t equals = a.find('=');
+    AudioMetadata check;
+    if (equals == std::string::npos || !check.set(a.substr(0, equals), ""))
+    {
+        error = "--tag needs NAME=VALUE with NAME title, artist, album, comment or date, got \"" + a + "\"";
+        return false;
+    }
+    o.tags.emplace_back(a.substr(0, equals), a.substr(equals + 1));
+    return true;
+}
+
 bool setAlbum(RenderOptions& o, const std::string&, std::string&)
 {
     o.album = true;
@@ -189,6 +218,12 @@ bool setDouble(RenderOptions& o, const std::string&, std::string&)
 bool setDemo(RenderOptions& o, const std::string&, std::string&)
 {
     o.demo = true;
+    return true;
+}
+
+bool setAnalyse(RenderOptions& o, const std::string&, std::string&)
+{
+    o.analyse = true;
     return true;
 }
 
@@ -240,6 +275,10 @@ const OptionSpec kOptionTable[] = {
      "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping, unless "
      "--set Quantize says otherwise or Power is off (a plain bypass)",
      setBits},
+    {"--rate", "HZ",
+     "convert each input to this rate (libsoxr, very high quality) before mastering, so that limiting, true peak, "
+     "loudness and dither happen at the delivery rate; a batch may mix input rates",
+     setRate},
     {"--loudness", "LUFS",
      "master to this integrated loudness (EBU R 128, within 0.1 LU): searches the Drive, a few full passes "
      "through the plug-in, and writes the output only once the target is met",
@@ -260,6 +299,15 @@ const OptionSpec kOptionTable[] = {
      "with --out-dir and a target: one set of settings for all inputs, so that the album as a whole meets the "
      "loudness target, every track stays under the true-peak limit and the tracks keep their relative loudness",
      setAlbum},
+    {"--tag", "NAME=VALUE",
+     "set one tag of the output (title, artist, album, comment, date); the input's tags, and a WAV file's "
+     "broadcast chunk, are kept where the output's container can hold them; repeatable",
+     addTag},
+    {"--report", "FILE.json|-",
+     "also write a JSON report for scripts: per file the paths, format, settings, every pass, the levels in and "
+     "out, whether the target was met, warnings and a stable error code (see the README); - writes it to standard "
+     "output and the text report to standard error",
+     setReport},
     {"--no-align", nullptr,
      "keep the plug-in's raw output, delayed by its latency, instead of lining it up with the input", setNoAlign},
     {"--double", nullptr, "process through the plug-in's 64-bit callback", setDouble},
@@ -269,6 +317,10 @@ const OptionSpec kOptionTable[] = {
      "generate about 8 s of drums, bass and chords at 44.1 kHz, write it beside OUTPUT as OUTPUT-input "
      "(demo-master-input.wav) and master it (default OUTPUT demo-master.wav, default program \"CD Master 1\")",
      setDemo},
+    {"--analyse", nullptr,
+     "measure each INPUT... and write nothing: levels, loudness and range; with a target also the passes of the "
+     "search and the settings it would use",
+     setAnalyse},
     {"--bench", nullptr,
      "time the plug-in on INPUT (or on the demo signal with --demo); prints ns per stereo frame and the "
      "real-time factor; writes no file",
@@ -379,6 +431,19 @@ bool checkPositionalArguments(const RenderOptions& options, std::string& error)
         error = "--album needs a target: --loudness, --true-peak or --target";
         return false;
     }
+    if (options.analyse)
+    {
+        if (!options.outDir.empty() || options.bench || options.demo || options.album || options.presetFiles.saves())
+        {
+            error = "--analyse takes INPUT files only; it does not combine with --out-dir, --album, --bench, --demo "
+                    "or saving presets";
+            return false;
+        }
+        if (count >= 1)
+            return true;
+        error = "--analyse needs at least one INPUT file";
+        return false;
+    }
     if (!options.outDir.empty())
     {
         if (options.bench || options.demo)
@@ -424,6 +489,7 @@ std::string renderHelpText()
     text << "Usage: qdx-render [options] INPUT OUTPUT\n"
             "       qdx-render [options] --out-dir DIR INPUT...\n"
             "       qdx-render --demo [options] [OUTPUT]\n"
+            "       qdx-render --analyse [options] INPUT...\n"
             "       qdx-render --bench [options] INPUT | --bench --demo [options]\n"
             "\n"
             "Masters an audio file with the QDX Zelvo plug-in, loaded as a VST 2.4 host loads it.\n"

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/render/PresetFileOptions.h"
@@ -33,10 +34,12 @@ struct RenderOptions
     std::vector<ParameterSetting> settings;
     OutputBits bits = OutputBits::followInput;
     int blockSize = 512;
+    int rate = 0; // --rate: the delivery rate the input is converted to; 0: the input's
     bool align = true;
     bool useDouble = false;
     bool demo = false;
     bool bench = false;
+    bool analyse = false; // measure (and with a target search) without writing
     bool listPrograms = false;
     bool listParams = false;
     bool help = false;
@@ -51,6 +54,8 @@ struct RenderOptions
     int jobs = 0;                  // parallel workers; 0: one per core
     bool album = false;            // one set of settings for all inputs
     PresetFileOptions presetFiles; // --preset-file, --bank-file, --save-preset, --save-bank
+    std::vector<std::pair<std::string, std::string>> tags; // --tag NAME=VALUE, in order
+    std::string reportPath;                                // --report: the JSON report's file, "-" for standard output
 };
 
 // The default output of --demo, and the program it masters with unless

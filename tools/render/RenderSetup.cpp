@@ -12,8 +12,11 @@
 #include "effect/ParameterTable.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/FactoryPrograms.h"
+#include "tools/render/Messages.h"
+#include "tools/render/Numbers.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/RenderOptions.h"
+#include "tools/render/RenderResult.h"
 
 namespace
 {
@@ -48,8 +51,6 @@ std::string defaultPluginPath(const char* argv0)
 }
 } // namespace
 
-void warn(const std::string& message) { std::fprintf(stderr, "qdx-render: warning: %s\n", message.c_str()); }
-
 bool applySettings(PluginHost& host, const RenderOptions& options, int program, std::string& error)
 {
     if (program >= 0)
@@ -74,6 +75,17 @@ bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv
     return host.load(path, mono, error);
 }
 
+std::vector<ParameterValue> parameterValues(PluginHost& host)
+{
+    std::vector<ParameterValue> values;
+    for (int i = 0; i < host.numParams(); ++i)
+        // Rows that hold nothing a user sets are not settings.
+        if (i >= kNumParams || !(kParameterTable[i].hints & kHintHidden))
+            values.push_back(
+                {host.parameterName(i), host.getParameter(i), host.parameterDisplay(i), host.parameterLabel(i)});
+    return values;
+}
+
 std::string parameterText(PluginHost& host, const char* name)
 {
     int index = host.findParameter(name);
@@ -87,9 +99,10 @@ GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
         report.unavailableReason = "power is off (latency-compensated bypass)";
     else if (parameterText(host, kParameterTable[kCalibrate].name) != "off")
         report.unavailableReason = "the calibration generator is on";
-    char* end = nullptr;
     std::string drive = parameterText(host, kParameterTable[kDrive].name),
                 output = parameterText(host, kParameterTable[kOutput].name);
+    // Read as far as the number goes: the texts may carry more after it.
+    char* end = nullptr;
     double driveDb = std::strtod(drive.c_str(), &end);
     bool driveRead = end && end != drive.c_str();
     double outputDb = std::strtod(output.c_str(), &end);
@@ -103,17 +116,53 @@ GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
 
 bool checkInput(const AudioFileReader& reader, const std::string& path, std::string& error)
 {
-    const int channels = reader.channels(), rate = reader.sampleRate();
+    const int channels = reader.channels();
     if (channels < 1 || channels > 2)
     {
         error = path + " has " + std::to_string(channels) + " channels; only mono and stereo files can be processed";
         return false;
     }
-    if (rate < kLowestRate || rate > kHighestRate)
-        warn("the sample rate " + std::to_string(rate) + " Hz of " + path + " is outside " +
-             std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
-             " Hz; the plug-in processes it with its 44100 Hz settings");
     return true;
+}
+
+bool checkRate(const AudioFileReader& reader, const std::string& path, bool processed, std::string& error)
+{
+    return checkRate(reader.sampleRate(), path, processed, error);
+}
+
+bool checkRate(int rate, const std::string& path, bool processed, std::string& error)
+{
+    if (rate >= kLowestRate && rate <= kHighestRate)
+        return true;
+    const std::string range = std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) + " Hz";
+    if (processed)
+    {
+        error = "the sample rate " + std::to_string(rate) + " Hz of " + path + " is outside what the plug-in serves (" +
+                range + "); convert the file to a rate in that range first";
+        return false;
+    }
+    warn("the sample rate " + std::to_string(rate) + " Hz of " + path + " is outside " + range +
+         "; the plug-in is switched off (Power off), so the samples pass unchanged");
+    return true;
+}
+
+std::vector<std::string> inputWarnings(const AudioFileReader& reader, const std::string& path)
+{
+    std::vector<std::string> warnings;
+    const double rate = reader.sampleRate();
+    if (reader.nonFiniteSamples() > 0)
+        warnings.push_back(path + " holds " + std::to_string(reader.nonFiniteSamples()) +
+                           " samples that are not numbers (NaN or infinity), the first at frame " +
+                           std::to_string(reader.firstNonFiniteFrame()) + " (" +
+                           formatNumber((double)reader.firstNonFiniteFrame() / rate, 3) +
+                           " s); they were read as silence");
+    if (reader.framesRead() < reader.frames())
+        warnings.push_back(path + ": its header promises " + std::to_string(reader.frames()) + " frames (" +
+                           formatNumber((double)reader.frames() / rate, 3) + " s) but the file holds " +
+                           std::to_string(reader.framesRead()) + " (" +
+                           formatNumber((double)reader.framesRead() / rate, 3) +
+                           " s); the file is cut short and only what it holds was processed");
+    return warnings;
 }
 
 std::string configureWordLength(PluginHost& host, const RenderOptions& options, int fileBits)
@@ -134,6 +183,14 @@ std::string configureWordLength(PluginHost& host, const RenderOptions& options, 
     host.setParameter(bits, fileBits == 8 ? 1.0f / 6.0f : fileBits == 16 ? 0.5f : 5.0f / 6.0f);
     return std::to_string(fileBits) + " bits by the plug-in's requantizer, noise shaping " +
            parameterText(host, kParameterTable[kNoiseShape].name);
+}
+
+AudioMetadata deliveryMetadata(const AudioFileReader& reader, const RenderOptions& options)
+{
+    AudioMetadata metadata = reader.metadata();
+    for (const auto& tag : options.tags)
+        metadata.set(tag.first, tag.second);
+    return metadata;
 }
 
 bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)

@@ -177,6 +177,8 @@ bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const 
         }
         fed += frames;
         progress.update(fileFrames);
+        if (settings.progress && !inFlush)
+            settings.progress->add(frames);
     }
     host.stopProcessing();
     progress.finish();

@@ -1,49 +1,34 @@
 // qdx-render: masters audio files from the shell with the QDX Zelvo plug-in.
-#include <cmath>
+// A run goes options -> job plan -> passes -> report: the command line is
+// parsed and checked whole, the plan names every file before any audio is
+// read, the jobs run, and the report is printed from what they recorded.
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "effect/ParameterTable.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/Benchmark.h"
+#include "tools/render/DeliveryTargets.h"
 #include "tools/render/DemoSignal.h"
 #include "tools/render/FactoryPrograms.h"
 #include "tools/render/GainReductionEstimator.h"
+#include "tools/render/JsonReport.h"
+#include "tools/render/JobPlan.h"
 #include "tools/render/LoudnessMeter.h"
 #include "tools/render/Mastering.h"
-#include "tools/render/DeliveryTargets.h"
+#include "tools/render/Messages.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
+#include "tools/render/RenderResult.h"
 #include "tools/render/RenderSetup.h"
 #include "tools/render/Renderer.h"
+#include "tools/render/Session.h"
 
 namespace
 {
-constexpr int kExitFailure = 1; // a file or the plug-in failed
-constexpr int kExitUsage = 2;   // the command line asked for something that does not exist
-
-int fail(int status, const std::string& message)
-{
-    std::fprintf(stderr, "qdx-render: error: %s\n", message.c_str());
-    return status;
-}
-
-// "demo-master.wav" -> "demo-master-input.wav": the generated input sits
-// beside the master and sorts next to it.
-std::string demoInputPathFor(const std::string& outputPath)
-{
-    size_t slash = outputPath.find_last_of("/\\");
-    size_t dot = outputPath.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        dot = outputPath.size();
-    return outputPath.substr(0, dot) + "-input" + outputPath.substr(dot);
-}
-
 // The program to apply: --program, else the demo's default; -1 for none.
 bool resolveProgram(const RenderOptions& options, int& program, std::string& error)
 {
@@ -67,25 +52,41 @@ int listPrograms(PluginHost& host)
     for (int i = 0; i < kFactoryProgramCount; ++i)
     {
         applyFactoryProgram(host, i);
-        std::printf("%3d  %-22s %9s dB %9s ms %9s dB\n", i, kFactoryPresets[i].name,
+        std::printf("%3d  %-22s %9s dB %9s ms %9s dB\n", i, printable(kFactoryPresets[i].name).c_str(),
                     parameterText(host, kParameterTable[kDrive].name).c_str(),
                     parameterText(host, kParameterTable[kRelease].name).c_str(),
                     parameterText(host, kParameterTable[kLeveller].name).c_str());
     }
-    return 0;
+    return kExitSuccess;
 }
 
 int listParams(PluginHost& host)
 {
-    std::printf("Program \"%s\"\n%3s  %-14s %8s  %s\n", host.programName().c_str(), "#", "parameter", "value",
-                "display");
+    std::printf("Program \"%s\"\n%3s  %-14s %8s  %s\n", printable(host.programName()).c_str(), "#", "parameter",
+                "value", "display");
     for (int i = 0; i < host.numParams(); ++i)
     {
         std::string label = host.parameterLabel(i);
-        std::printf("%3d  %-14s %8.6f  %s%s%s\n", i, host.parameterName(i).c_str(), host.getParameter(i),
-                    host.parameterDisplay(i).c_str(), label.empty() ? "" : " ", label.c_str());
+        std::printf("%3d  %-14s %8.6f  %s%s%s\n", i, printable(host.parameterName(i)).c_str(), host.getParameter(i),
+                    printable(host.parameterDisplay(i)).c_str(), label.empty() ? "" : " ", printable(label).c_str());
     }
-    return 0;
+    return kExitSuccess;
+}
+
+// Listings and saving only: one instance, no audio.
+int withoutAudio(Session& s, JobMode mode)
+{
+    PluginHost host;
+    std::string error;
+    if (!s.loadPlugin(host, false, error))
+        return fail(kExitFailure, error);
+    if (mode == JobMode::listPrograms)
+        return listPrograms(host);
+    if (!applySettings(host, s.options, s.program, error))
+        return fail(kExitUsage, error);
+    if (!savePresetFiles(host, s.options))
+        return kExitFailure;
+    return mode == JobMode::listParams ? listParams(host) : kExitSuccess;
 }
 
 bool writeDemoInput(const std::string& path, std::string& error)
@@ -103,24 +104,18 @@ bool writeDemoInput(const std::string& path, std::string& error)
     return writer.close(error);
 }
 
-struct Session
-{
-    const RenderOptions& options;
-    const char* argv0;
-    int program;
-};
-
-int benchmark(const Session& s)
+int benchmark(Session& s, const JobPlan& plan)
 {
     std::vector<double> samples;
     int channels = 2, rate = DemoSignal::kSampleRate;
     std::string error;
-    if (s.options.demo)
+    if (plan.demo)
         samples = generateDemoSignal();
     else
     {
+        const std::string& path = plan.jobs[0].inputPath;
         AudioFileReader reader;
-        if (!reader.open(s.options.positional[0], error) || !checkInput(reader, s.options.positional[0], error))
+        if (!reader.open(path, error) || !checkInput(reader, path, error) || !checkRate(reader, path, true, error))
             return fail(kExitFailure, error);
         channels = reader.channels();
         rate = reader.sampleRate();
@@ -128,7 +123,7 @@ int benchmark(const Session& s)
             return fail(kExitFailure, error);
     }
     PluginHost host;
-    if (!loadPlugin(host, s.options, s.argv0, channels == 1, error))
+    if (!s.loadPlugin(host, channels == 1, error))
         return fail(kExitFailure, error);
     host.setSampleRate((float)rate);
     host.setBlockSize(s.options.blockSize);
@@ -138,129 +133,173 @@ int benchmark(const Session& s)
         return kExitFailure;
     BenchmarkFigures figures = runBenchmark(host, samples, channels, rate, s.options.blockSize, s.options.useDouble);
     printBenchmarkReport(stdout, figures, rate, channels, s.options.blockSize, s.options.useDouble);
-    return 0;
+    return kExitSuccess;
 }
 
-int render(const Session& s, const std::string& inputPath, const std::string& outputPath)
+// INPUT to OUTPUT with the settings as given, streamed block by block.
+int render(Session& s, const Job& job)
 {
     const RenderOptions& options = s.options;
+    s.run.mode = "render";
+    s.run.files.emplace_back();
+    FileResult& file = s.run.files.back();
+    file.inputPath = job.inputPath;
+    file.outputPath = job.outputPath;
     std::string error;
-    if (sameFile(inputPath, outputPath))
-        return fail(kExitUsage, "OUTPUT is the INPUT file; choose another name (" + outputPath + ")");
+    if (sameFile(job.inputPath, job.outputPath))
+        return s.failFile(file, kExitUsage, "usage",
+                          "OUTPUT is the INPUT file; choose another name (" + job.outputPath + ")");
     AudioFileReader reader;
-    if (!reader.open(inputPath, error) || !checkInput(reader, inputPath, error))
-        return fail(kExitFailure, error);
-    const int channels = reader.channels(), rate = reader.sampleRate();
+    if (!reader.open(job.inputPath, error))
+        return s.failFile(file, kExitFailure, "input-unreadable", error);
+    if (!checkInput(reader, job.inputPath, error))
+        return s.failFile(file, kExitFailure, "input-unsupported", error);
+    file.channels = reader.channels();
+    file.rate = reader.sampleRate();
+    file.inputFormat = describeFormat(reader.format());
+    file.seconds = (double)reader.frames() / file.rate;
 
     PluginHost host;
-    if (!loadPlugin(host, options, s.argv0, channels == 1, error))
-        return fail(kExitFailure, error);
+    if (!s.loadPlugin(host, file.channels == 1, error))
+        return s.failFile(file, kExitFailure, "plugin", error);
     if (options.useDouble && !host.canProcessDouble())
-        return fail(kExitFailure, "the plug-in offers no 64-bit processing (--double)");
+        return s.failFile(file, kExitFailure, "plugin", "the plug-in offers no 64-bit processing (--double)");
     // The latency depends on the rate class, so it is read after the rate is set.
-    host.setSampleRate((float)rate);
+    host.setSampleRate((float)file.rate);
     host.setBlockSize(options.blockSize);
     if (!applySettings(host, options, s.program, error))
-        return fail(kExitUsage, error);
+        return s.failFile(file, kExitUsage, "usage", error);
+    if (!checkRate(reader, job.inputPath, parameterText(host, kParameterTable[kPower].name) != "off", error))
+        return s.failFile(file, kExitFailure, "input-unsupported", error);
     if (!savePresetFiles(host, options))
-        return kExitFailure;
+        return s.failFile(file, kExitFailure, "preset-file", "the preset or bank file could not be written");
 
     if (options.useDouble && parameterText(host, kParameterTable[kCalibrate].name) != "off")
         warn("the calibration generator runs only in the 32-bit callback; with --double the output is silent");
 
     AudioFormat format;
     std::string note;
-    if (!chooseOutputFormat(reader.format(), outputPath, options.bits, channels, rate, format, note, error))
-        return fail(kExitUsage, error);
+    if (!chooseOutputFormat(reader.format(), job.outputPath, options.bits, file.channels, file.rate, format, note,
+                            error))
+        return s.failFile(file, kExitUsage, "output-format", error);
     if (!note.empty())
         warn(note);
-    const std::string wordLength = configureWordLength(host, options, integerBitsOfFormat(format));
-
-    std::printf("Input    %s: %s, %d Hz, %s, %.3f s\n", inputPath.c_str(), describeFormat(reader.format()).c_str(),
-                rate, channels == 2 ? "stereo" : "mono", (double)reader.frames() / rate);
-    std::printf("Program  \"%s\": Drive %s dB, Output %s dB, Power %s%s\n", host.programName().c_str(),
-                parameterText(host, kParameterTable[kDrive].name).c_str(),
-                parameterText(host, kParameterTable[kOutput].name).c_str(),
-                parameterText(host, kParameterTable[kPower].name).c_str(),
-                options.useDouble ? ", 64-bit processing" : "");
-    std::printf("Latency  %d samples, %s\n", host.latency(), options.align ? "compensated" : "kept (--no-align)");
-    std::printf("Output   %s: %s\n", outputPath.c_str(), describeFormat(format).c_str());
-    if (!wordLength.empty())
-        std::printf("Words    %s\n", wordLength.c_str());
-    std::fflush(stdout);
+    file.outputFormat = describeFormat(format);
+    file.outputBits = integerBitsOfFormat(format);
+    file.wordLength = configureWordLength(host, options, file.outputBits);
+    file.program = host.programName();
+    file.drive = parameterText(host, kParameterTable[kDrive].name);
+    file.output = parameterText(host, kParameterTable[kOutput].name);
+    file.power = parameterText(host, kParameterTable[kPower].name);
+    file.latency = host.latency();
+    file.parameters = parameterValues(host);
+    printRenderHeader(s.text, file, options.useDouble, options.align);
+    std::fflush(s.text);
 
     double expectedGain = 1.0;
-    GainReductionReport gainReduction = gainReductionSetup(host, expectedGain);
-    LoudnessMeter inputMeter(channels, rate), outputMeter(channels, rate);
-    GainReductionEstimator estimator(channels, expectedGain);
+    file.gainReduction = gainReductionSetup(host, expectedGain);
+    LoudnessMeter inputMeter(file.channels, file.rate), outputMeter(file.channels, file.rate);
+    GainReductionEstimator estimator(file.channels, expectedGain);
     AudioFileWriter writer;
-    if (!writer.create(outputPath, rate, channels, format, error))
-        return fail(kExitFailure, error);
+    if (!writer.create(job.outputPath, file.rate, file.channels, format, error))
+        return s.failFile(file, kExitFailure, "output-unwritable", error);
+    writer.setMetadata(deliveryMetadata(reader, options));
     RenderSettings settings{options.align, options.useDouble, options.blockSize};
-    RenderMeters meters{&inputMeter, &outputMeter, gainReduction.unavailableReason.empty() ? &estimator : nullptr};
-    if (!renderFile(host, reader, writer, settings, meters, error) || !writer.close(error))
+    RenderMeters meters{&inputMeter, &outputMeter, file.gainReduction.unavailableReason.empty() ? &estimator : nullptr};
+    if (!renderFile(host, reader, writer, settings, meters, error))
+        return s.failFile(file, kExitFailure, "input-unreadable", error);
+    if (!writer.close(error))
+        return s.failFile(file, kExitFailure, "output-unwritable", error);
+    for (const std::string& warning : inputWarnings(reader, job.inputPath))
+    {
+        warn(warning);
+        file.warnings.push_back(warning);
+    }
+    file.gainReduction.figures = estimator.figures();
+    file.input = inputMeter.figures();
+    file.result = outputMeter.figures();
+    printLoudnessReport(s.text, file.input, file.result, file.gainReduction);
+    return kExitSuccess;
+}
+
+// A run that ends before any job: the message, and a report that says so
+// when one was asked for. An empty message was printed already.
+int endEarly(const RenderOptions& options, int status, const std::string& code, const std::string& message)
+{
+    if (!message.empty())
+        fail(status, message);
+    if (options.reportPath.empty())
+        return status;
+    RunResult run;
+    run.status = status;
+    run.errorCode = code;
+    run.error = message.empty() ? "see the messages on standard error" : message;
+    std::string error;
+    if (!writeJsonReport(options.reportPath, run, error))
         return fail(kExitFailure, error);
-    gainReduction.figures = estimator.figures();
-    printLoudnessReport(stdout, inputMeter.figures(), outputMeter.figures(), gainReduction);
-    return 0;
+    return status;
+}
+
+int run(Session& session, const JobPlan& plan)
+{
+    switch (plan.mode)
+    {
+    case JobMode::help:
+    case JobMode::listTargets: break;
+    case JobMode::listPrograms:
+    case JobMode::listParams:
+    case JobMode::saveOnly: return withoutAudio(session, plan.mode);
+    case JobMode::bench: return benchmark(session, plan);
+    case JobMode::batch: return masterBatch(session, plan);
+    case JobMode::analyse: return analyseFiles(session, plan);
+    case JobMode::render:
+    case JobMode::master:
+    {
+        const Job& job = plan.jobs[0];
+        std::string error;
+        if (plan.demo)
+        {
+            if (!writeDemoInput(job.inputPath, error))
+                return session.failRun(kExitFailure, "output-unwritable", error);
+            std::fprintf(session.text, "Demo     wrote the generated input to %s\n", printable(job.inputPath).c_str());
+        }
+        if (plan.mode == JobMode::master)
+            return masterFile(session, job.inputPath, job.outputPath);
+        return render(session, job);
+    }
+    }
+    return kExitSuccess;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
     RenderOptions options;
+    JobPlan plan;
     std::string error;
     if (!parseRenderOptions(argc, argv, options, error) || !resolveDeliveryTarget(options, error) ||
-        !checkPositionalArguments(options, error))
-        return fail(kExitUsage, error);
-    if (options.help)
+        !checkPositionalArguments(options, error) || !planJobs(options, plan, error))
+        return endEarly(options, kExitUsage, "usage", error);
+    if (plan.mode == JobMode::help)
     {
         std::fputs(renderHelpText().c_str(), stdout);
-        return 0;
+        return kExitSuccess;
     }
-    if (options.listTargets)
+    if (plan.mode == JobMode::listTargets)
     {
         printDeliveryTargets(stdout);
-        return 0;
+        return kExitSuccess;
     }
+    removePartialFilesOnInterrupt();
     if (int status = loadPresetFiles(options))
-        return status;
+        return endEarly(options, status, status == kExitUsage ? "usage" : "preset-file", "");
     int program = -1;
     if (!resolveProgram(options, program, error))
-        return fail(kExitUsage, error);
-    Session session{options, argv[0], program};
-    MasteringSession mastering{options, argv[0], program};
-    if (!options.outDir.empty())
-        return masterBatch(mastering);
-
-    const bool onlySaving = options.positional.empty() && !options.demo && !options.bench;
-    if (options.listPrograms || options.listParams || onlySaving)
-    {
-        PluginHost host;
-        if (!loadPlugin(host, options, argv[0], false, error))
-            return fail(kExitFailure, error);
-        if (options.listPrograms)
-            return listPrograms(host);
-        if (!applySettings(host, options, program, error))
-            return fail(kExitUsage, error);
-        if (!savePresetFiles(host, options))
-            return kExitFailure;
-        return options.listParams ? listParams(host) : 0;
-    }
-    if (options.bench)
-        return benchmark(session);
-    if (options.demo)
-    {
-        std::string outputPath = options.positional.empty() ? kDemoDefaultOutput : options.positional[0];
-        std::string inputPath = demoInputPathFor(outputPath);
-        if (!writeDemoInput(inputPath, error))
-            return fail(kExitFailure, error);
-        std::printf("Demo     wrote the generated input to %s\n", inputPath.c_str());
-        if (searchesTarget(options))
-            return masterFile(mastering, inputPath, outputPath);
-        return render(session, inputPath, outputPath);
-    }
-    if (searchesTarget(options))
-        return masterFile(mastering, options.positional[0], options.positional[1]);
-    return render(session, options.positional[0], options.positional[1]);
+        return endEarly(options, kExitUsage, "usage", error);
+    Session session(options, argv[0], program);
+    session.run.status = run(session, plan);
+    if (!options.reportPath.empty() && plan.mode != JobMode::bench && !session.run.mode.empty() &&
+        !writeJsonReport(options.reportPath, session.run, error))
+        return fail(kExitFailure, error);
+    return session.run.status;
 }

@@ -1,0 +1,15 @@
+# The renderer's edges (odd files, interrupts, batches, refusals) run the
+# built qdx-render and read what it leaves with libsndfile.
+if(TARGET test_renderer_edges)
+  find_package(PkgConfig)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(ZELVO_EDGES_SNDFILE IMPORTED_TARGET sndfile)
+  endif()
+  if(TARGET qdx-render AND ZELVO_EDGES_SNDFILE_FOUND)
+    target_link_libraries(test_renderer_edges PRIVATE PkgConfig::ZELVO_EDGES_SNDFILE)
+    add_dependencies(test_renderer_edges qdx-render)
+  else()
+    set_target_properties(test_renderer_edges PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    set_tests_properties(test_renderer_edges PROPERTIES DISABLED TRUE)
+  endif()
+endif()

@@ -1,0 +1,15 @@
+# The renderer's JSON report: the built qdx-render on files written with
+# libsndfile, its report read back with Python's JSON parser.
+if(TARGET test_renderer_report)
+  find_package(PkgConfig)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(ZELVO_REPORT_SNDFILE IMPORTED_TARGET sndfile)
+  endif()
+  if(TARGET qdx-render AND ZELVO_REPORT_SNDFILE_FOUND)
+    target_link_libraries(test_renderer_report PRIVATE PkgConfig::ZELVO_REPORT_SNDFILE)
+    add_dependencies(test_renderer_report qdx-render)
+  else()
+    set_target_properties(test_renderer_report PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    set_tests_properties(test_renderer_report PROPERTIES DISABLED TRUE)
+  endif()
+endif()
