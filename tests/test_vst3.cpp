@@ -352,7 +352,7 @@ TEST(Vst3Build, StateRestoresProgramsAndRefusesDamage)
     EXPECT_EQ(other.component->setState(nullptr), kResultFalse);
 }
 
-// The host's side of a value: setParamNormalized shows in
+// The host's side of a value: while processing, setParamNormalized shows in
 // getParamNormalized but reaches the audio only through process.
 TEST(Vst3Build, HostSideValuesWaitForProcess)
 {
@@ -370,6 +370,16 @@ TEST(Vst3Build, HostSideValuesWaitForProcess)
     renderVst3(vst3, left, right, outL, outR, 512);
     EXPECT_EQ(firstDifference(outL, vstL), vstL.size());
     EXPECT_EQ(vst3.handler.edits, 0);
+
+    // While not processing, no process call will carry a value: it applies
+    // at once and is saved with the state.
+    vst3test::Instance stopped;
+    ASSERT_EQ(stopped.controller->setParamNormalized(kBits, 1.0), kResultOk);
+    ASSERT_EQ(stopped.controller->setParamNormalized(kDrive, 0.75), kResultOk);
+    vst3test::Instance reopened;
+    ASSERT_EQ(reopened.setState(stopped.state()), kResultOk);
+    EXPECT_EQ(reopened.controller->getParamNormalized(kBits), 1.0);
+    EXPECT_EQ(reopened.controller->getParamNormalized(kDrive), 0.75);
 }
 
 // Odd calls: NaN and infinite values, unknown parameters, offsets outside

@@ -32,6 +32,16 @@ void copyText16(char16_t* destination, const char* source, size_t capacity)
     destination[i] = 0;
 }
 
+// The fields every description of the class starts with.
+template <class Info>
+void describeClass(Info& info)
+{
+    std::memset(&info, 0, sizeof info);
+    std::memcpy(info.cid, Vst3Effect::kClassId.bytes, 16);
+    info.cardinality = kManyInstances;
+    copyText(info.category, kCategory, sizeof info.category);
+}
+
 class Factory : public IPluginFactory3
 {
 public:
@@ -68,10 +78,7 @@ public:
     {
         if (index != 0 || !info)
             return kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, Vst3Effect::kClassId.bytes, 16);
-        info->cardinality = kManyInstances;
-        copyText(info->category, kCategory, sizeof info->category);
+        describeClass(*info);
         copyText(info->name, kName, sizeof info->name);
         return kResultOk;
     }
@@ -100,10 +107,7 @@ public:
     {
         if (index != 0 || !info)
             return kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, Vst3Effect::kClassId.bytes, 16);
-        info->cardinality = kManyInstances;
-        copyText(info->category, kCategory, sizeof info->category);
+        describeClass(*info);
         copyText(info->name, kName, sizeof info->name);
         copyText(info->subCategories, kSubCategories, sizeof info->subCategories);
         copyText(info->vendor, kVendor, sizeof info->vendor);
@@ -115,10 +119,7 @@ public:
     {
         if (index != 0 || !info)
             return kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, Vst3Effect::kClassId.bytes, 16);
-        info->cardinality = kManyInstances;
-        copyText(info->category, kCategory, sizeof info->category);
+        describeClass(*info);
         copyText16(info->name, kName, 64);
         copyText(info->subCategories, kSubCategories, sizeof info->subCategories);
         copyText16(info->vendor, kVendor, 64);

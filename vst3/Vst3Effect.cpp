@@ -155,6 +155,8 @@ tresult Vst3Effect::setActive(TBool state)
     // of gliding there from earlier ones.
     if (state)
         core.suspend();
+    else
+        processing = false;
     return kResultOk;
 }
 
@@ -225,7 +227,11 @@ tresult Vst3Effect::setupProcessing(ProcessSetup& setup)
     return kResultOk;
 }
 
-tresult Vst3Effect::setProcessing(TBool) { return kResultOk; }
+tresult Vst3Effect::setProcessing(TBool state)
+{
+    processing = state != 0;
+    return kResultOk;
+}
 
 uint32_t Vst3Effect::getTailSamples() { return getLatencySamples(); }
 
@@ -401,11 +407,15 @@ ParamValue Vst3Effect::getParamNormalized(ParamID id)
 
 tresult Vst3Effect::setParamNormalized(ParamID id, ParamValue value)
 {
-    // The host's side only: the effect hears of the value through process,
-    // at its sample position, and must not hear it twice at other times.
+    // While processing, the host's side only: the effect hears of the value
+    // through process, at its sample position, and must not hear it again
+    // at another time. Otherwise a value set now and saved with the state
+    // before any process call would be lost.
     if (id >= (ParamID)exposed::kCount || value != value)
         return kInvalidArgument;
     hostValues[id] = value < 0.0 ? 0.0 : (value > 1.0 ? 1.0 : value);
+    if (!processing)
+        core.setParameter((int)id, effectValue(id, value));
     return kResultOk;
 }
 

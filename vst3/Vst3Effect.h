@@ -124,6 +124,10 @@ private:
     // While positive, the effect's own reports (a state being restored) do
     // not go to the host as edits.
     std::atomic<int> quiet{0};
+    // Between setProcessing(true) and (false): the host's values reach the
+    // effect through process alone. Outside, no process call may come to
+    // carry them, so the host's side applies them itself.
+    std::atomic<bool> processing{false};
     // What the host last learnt of the latency.
     uint32_t reportedLatency = 0;
     // The values as the host's side sees them: what it set, or what the

@@ -265,7 +265,8 @@ public:
                                   auto* src = static_cast<Source*>(s->ctx);
                                   // A host that hands at most 77 bytes a call.
                                   uint64_t n = std::min<uint64_t>({size, 77, src->bytes->size() - src->at});
-                                  std::memcpy(buffer, src->bytes->data() + src->at, n);
+                                  if (n > 0)
+                                      std::memcpy(buffer, src->bytes->data() + src->at, n);
                                   src->at += n;
                                   return (int64_t)n;
                               }};

@@ -92,7 +92,8 @@ public:
     tresult ZELVO_VST3_API read(void* buffer, int32_t n, int32_t* done) override
     {
         const int32_t count = std::max(0, std::min({n, step, (int32_t)(bytes.size() - at)}));
-        std::memcpy(buffer, bytes.data() + at, (size_t)count);
+        if (count > 0)
+            std::memcpy(buffer, bytes.data() + at, (size_t)count);
         at += (size_t)count;
         if (done)
             *done = count;
