@@ -363,6 +363,12 @@ TEST(Vst3Build, StateRestoresProgramsAndRefusesDamage)
         EXPECT_EQ(other.state(), before);
     }
     EXPECT_EQ(other.component->setState(nullptr), kResultFalse);
+
+    // A stream that says "false" with its last bytes still carries the state.
+    vst3test::Stream ending(saved, 1000);
+    ending.falseAtEnd = true;
+    EXPECT_EQ(other.component->setState(&ending), kResultOk);
+    EXPECT_EQ(other.state(), saved);
 }
 
 // The host's side of a value: while processing, setParamNormalized shows in

@@ -41,6 +41,8 @@ ParamValue hostValue(int index, float value)
 }
 
 // Reads the whole stream, up to more than any state this build writes.
+// Hosts end a stream differently (0 bytes, or kResultFalse with what was
+// left): whatever came is kept, and the state's own checks judge it.
 bool readAll(IBStream* stream, std::vector<unsigned char>& bytes)
 {
     constexpr size_t kLimit = 1 << 16;
@@ -48,13 +50,14 @@ bool readAll(IBStream* stream, std::vector<unsigned char>& bytes)
     for (;;)
     {
         int32_t read = 0;
-        if (stream->read(chunk, (int32_t)sizeof chunk, &read) != kResultOk || read < 0 || read > (int32_t)sizeof chunk)
+        const tresult result = stream->read(chunk, (int32_t)sizeof chunk, &read);
+        if (read < 0 || read > (int32_t)sizeof chunk)
             return false;
-        if (read == 0)
-            return true;
         bytes.insert(bytes.end(), chunk, chunk + read);
         if (bytes.size() > kLimit)
             return false;
+        if (result != kResultOk || read == 0)
+            return true;
     }
 }
 

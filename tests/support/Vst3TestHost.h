@@ -89,6 +89,8 @@ class Stream : public HostObject<IBStream>
 {
 public:
     explicit Stream(std::vector<unsigned char> bytes = {}, int32_t step = 61) : bytes(std::move(bytes)), step(step) {}
+    // Some hosts answer kResultFalse on the read that reaches the end.
+    bool falseAtEnd = false;
     tresult ZELVO_VST3_API read(void* buffer, int32_t n, int32_t* done) override
     {
         const int32_t count = std::max(0, std::min({n, step, (int32_t)(bytes.size() - at)}));
@@ -97,7 +99,7 @@ public:
         at += (size_t)count;
         if (done)
             *done = count;
-        return kResultOk;
+        return falseAtEnd && at == bytes.size() ? kResultFalse : kResultOk;
     }
     tresult ZELVO_VST3_API write(void* buffer, int32_t n, int32_t* done) override
     {
