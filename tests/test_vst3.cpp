@@ -222,6 +222,21 @@ TEST_P(Vst3Render, ProgramsRenderAsTheVst2BuildBitForBit)
             EXPECT_EQ(firstDifference(outR, vstR), vstR.size());
         }
     }
+    // In place: the host's input buffers are its output buffers.
+    const auto program = comparedPrograms()[1];
+    std::vector<float> vstL, vstR;
+    renderVst2(rate, program.second, left, right, vstL, vstR, 333);
+    vst3test::Instance vst3;
+    ASSERT_EQ(vst3.setState(programState(program.second)), kResultOk);
+    ASSERT_TRUE(vst3.start(rate, 333));
+    std::vector<float> l(left), r(right);
+    for (size_t start = 0; start < l.size(); start += 333)
+    {
+        float* io[2] = {&l[start], &r[start]};
+        vst3.processBlock(io, io, (int32_t)std::min<size_t>(333, l.size() - start));
+    }
+    EXPECT_EQ(firstDifference(l, vstL), vstL.size());
+    EXPECT_EQ(firstDifference(r, vstR), vstR.size());
 }
 
 // Changes at sample offsets within blocks take effect at their sample;
