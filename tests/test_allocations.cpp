@@ -259,8 +259,32 @@ TEST(Allocations, Lv2RunNeverAllocatesWhileItAppliesChangedPorts)
 }
 #endif
 
-#if defined(ZELVO_CLAP_BINARY)
+#if defined(ZELVO_CLAP_BINARY) || defined(ZELVO_VST3_BINARY)
 #include "effect/ParameterTable.h"
+
+namespace
+{
+// One block of a loud stereo signal in both sample sizes, with the channel
+// pointers a host hands over; made before counting starts.
+struct LoudBlock
+{
+    static constexpr int kFrames = 256;
+    LoudBlock()
+    {
+        for (int i = 0; i < kFrames; ++i)
+            dinL[i] = dinR[i] = inL[i] = inR[i] = float(1.5 * std::sin(i * 0.05));
+    }
+    std::vector<float> inL = std::vector<float>(kFrames), inR = inL, outL = inL, outR = inL;
+    std::vector<double> dinL = std::vector<double>(kFrames), dinR = dinL, doutL = dinL, doutR = dinL;
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    double* din[2] = {dinL.data(), dinR.data()};
+    double* dout[2] = {doutL.data(), doutR.data()};
+};
+} // namespace
+#endif
+
+#if defined(ZELVO_CLAP_BINARY)
 #include "tests/support/ClapTestHost.h"
 
 // The CLAP build applies parameter events inside process(), cutting the
@@ -276,15 +300,12 @@ TEST(Allocations, ClapProcessNeverAllocatesWhileItAppliesEvents)
         claptest::Instance clap;
         ASSERT_NE(clap.plugin, nullptr);
         ASSERT_TRUE(clap.activate(rate, 256));
-        const int frames = 256;
-        std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
-        std::vector<double> dinL(frames), dinR(frames), doutL(frames), doutR(frames);
-        for (int i = 0; i < frames; ++i)
-            dinL[i] = dinR[i] = inL[i] = inR[i] = float(1.5 * std::sin(i * 0.05));
-        float* in[2] = {inL.data(), inR.data()};
-        float* out[2] = {outL.data(), outR.data()};
-        double* din[2] = {dinL.data(), dinR.data()};
-        double* dout[2] = {doutL.data(), doutR.data()};
+        LoudBlock block;
+        const int frames = LoudBlock::kFrames;
+        float** in = block.in;
+        float** out = block.out;
+        double** din = block.din;
+        double** dout = block.dout;
         // The event lists are built before counting starts.
         // Reserved: each list points at itself.
         std::vector<claptest::EventList> lists;
@@ -317,6 +338,9 @@ TEST(Allocations, ClapProcessNeverAllocatesWhileItAppliesEvents)
         }
         counting = false;
         EXPECT_EQ(allocations.load(), 0) << "at " << rate;
+        // The blocks were processed, not skipped.
+        EXPECT_NE(block.outL[200], 0.0f);
+        EXPECT_NE(block.doutL[200], 0.0);
     }
 #endif
 }
@@ -337,15 +361,12 @@ TEST(Allocations, Vst3ProcessNeverAllocatesWhileItAppliesChanges)
         vst3test::Instance vst3;
         ASSERT_NE(vst3.processor, nullptr);
         ASSERT_TRUE(vst3.start(rate, 256));
-        const int frames = 256;
-        std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
-        std::vector<double> dinL(frames), dinR(frames), doutL(frames), doutR(frames);
-        for (int i = 0; i < frames; ++i)
-            dinL[i] = dinR[i] = inL[i] = inR[i] = float(1.5 * std::sin(i * 0.05));
-        float* in[2] = {inL.data(), inR.data()};
-        float* out[2] = {outL.data(), outR.data()};
-        double* din[2] = {dinL.data(), dinR.data()};
-        double* dout[2] = {doutL.data(), doutR.data()};
+        LoudBlock block;
+        const int frames = LoudBlock::kFrames;
+        float** in = block.in;
+        float** out = block.out;
+        double** din = block.din;
+        double** dout = block.dout;
         std::vector<vst3test::Changes> lists(kTruePeakGuard + 1);
         for (int p = 0; p <= kTruePeakGuard; ++p)
         {
@@ -362,6 +383,9 @@ TEST(Allocations, Vst3ProcessNeverAllocatesWhileItAppliesChanges)
         }
         counting = false;
         EXPECT_EQ(allocations.load(), 0) << "at " << rate;
+        // The blocks were processed, not skipped.
+        EXPECT_NE(block.outL[200], 0.0f);
+        EXPECT_NE(block.doutL[200], 0.0);
     }
 #endif
 }
