@@ -258,3 +258,135 @@ TEST(Allocations, Lv2RunNeverAllocatesWhileItAppliesChangedPorts)
 #endif
 }
 #endif
+
+#if defined(ZELVO_CLAP_BINARY) || defined(ZELVO_VST3_BINARY)
+#include "effect/ParameterTable.h"
+
+namespace
+{
+// One block of a loud stereo signal in both sample sizes, with the channel
+// pointers a host hands over; made before counting starts.
+struct LoudBlock
+{
+    static constexpr int kFrames = 256;
+    LoudBlock()
+    {
+        for (int i = 0; i < kFrames; ++i)
+            dinL[i] = dinR[i] = inL[i] = inR[i] = float(1.5 * std::sin(i * 0.05));
+    }
+    std::vector<float> inL = std::vector<float>(kFrames), inR = inL, outL = inL, outR = inL;
+    std::vector<double> dinL = std::vector<double>(kFrames), dinR = dinL, doutL = dinL, doutR = dinL;
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    double* din[2] = {dinL.data(), dinR.data()};
+    double* dout[2] = {doutL.data(), doutR.data()};
+};
+} // namespace
+#endif
+
+#if defined(ZELVO_CLAP_BINARY)
+#include "tests/support/ClapTestHost.h"
+
+// The CLAP build applies parameter events inside process(), cutting the
+// block at each: every parameter, stepped and continuous, changed at frame
+// offsets allocates nothing, in 32 and 64 bits; flushes neither.
+TEST(Allocations, ClapProcessNeverAllocatesWhileItAppliesEvents)
+{
+#ifndef ZELVO_COUNT_ALLOCATIONS
+    GTEST_SKIP() << "allocation counting needs glibc and no sanitizer";
+#else
+    for (double rate : {44100.0, 192000.0})
+    {
+        claptest::Instance clap;
+        ASSERT_NE(clap.plugin, nullptr);
+        ASSERT_TRUE(clap.activate(rate, 256));
+        LoudBlock block;
+        const int frames = LoudBlock::kFrames;
+        float** in = block.in;
+        float** out = block.out;
+        double** din = block.din;
+        double** dout = block.dout;
+        // The event lists are built before counting starts.
+        // Reserved: each list points at itself.
+        std::vector<claptest::EventList> lists;
+        lists.reserve(kTruePeakGuard + 1);
+        for (int p = 0; p <= kTruePeakGuard; ++p)
+        {
+            const int n = kParameterTable[p].steps;
+            lists.emplace_back(std::vector<claptest::Event>{{17, (clap_id)p, n > 0 ? (double)(n - 1) : 0.3},
+                                                            {200, (clap_id)p, n > 0 ? 0.0 : 0.9}});
+        }
+        clap.startProcessing();
+        allocations = 0;
+        counting = true;
+        for (auto& list : lists)
+        {
+            clap_audio_buffer_t audioIn{in, nullptr, 2, 0, 0}, audioOut{out, nullptr, 2, 0, 0};
+            clap_audio_buffer_t audioIn64{nullptr, din, 2, 0, 0}, audioOut64{nullptr, dout, 2, 0, 0};
+            clap_process_t process{};
+            process.frames_count = frames;
+            process.audio_inputs_count = process.audio_outputs_count = 1;
+            process.in_events = &list.list;
+            process.out_events = &clap.output;
+            for (int block = 0; block < 4; ++block)
+            {
+                process.audio_inputs = block % 2 ? &audioIn64 : &audioIn;
+                process.audio_outputs = block % 2 ? &audioOut64 : &audioOut;
+                clap.plugin->process(clap.plugin, &process);
+            }
+            clap.paramsExt->flush(clap.plugin, &list.list, &clap.output);
+        }
+        counting = false;
+        EXPECT_EQ(allocations.load(), 0) << "at " << rate;
+        // The blocks were processed, not skipped.
+        EXPECT_NE(block.outL[200], 0.0f);
+        EXPECT_NE(block.doutL[200], 0.0);
+    }
+#endif
+}
+#endif
+
+#if defined(ZELVO_VST3_BINARY)
+#include "tests/support/Vst3TestHost.h"
+
+// The VST3 build likewise: changes at sample offsets, flush calls with no
+// audio, 32 and 64 bits.
+TEST(Allocations, Vst3ProcessNeverAllocatesWhileItAppliesChanges)
+{
+#ifndef ZELVO_COUNT_ALLOCATIONS
+    GTEST_SKIP() << "allocation counting needs glibc and no sanitizer";
+#else
+    for (double rate : {44100.0, 192000.0})
+    {
+        vst3test::Instance vst3;
+        ASSERT_NE(vst3.processor, nullptr);
+        ASSERT_TRUE(vst3.start(rate, 256));
+        LoudBlock block;
+        const int frames = LoudBlock::kFrames;
+        float** in = block.in;
+        float** out = block.out;
+        double** din = block.din;
+        double** dout = block.dout;
+        std::vector<vst3test::Changes> lists(kTruePeakGuard + 1);
+        for (int p = 0; p <= kTruePeakGuard; ++p)
+        {
+            lists[p].add((vst3::ParamID)p, 17, 1.0);
+            lists[p].add((vst3::ParamID)p, 200, 0.3);
+        }
+        allocations = 0;
+        counting = true;
+        for (auto& changes : lists)
+        {
+            vst3.processBlock(in, out, frames, &changes);
+            vst3.processBlock64(din, dout, frames, &changes);
+            vst3.flush(changes);
+        }
+        counting = false;
+        EXPECT_EQ(allocations.load(), 0) << "at " << rate;
+        // The blocks were processed, not skipped.
+        EXPECT_NE(block.outL[200], 0.0f);
+        EXPECT_NE(block.doutL[200], 0.0);
+    }
+#endif
+}
+#endif
