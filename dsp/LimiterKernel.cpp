@@ -339,8 +339,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 if (guarded)
                 {
                     // The reconstructed peaks around the aligned sample, scaled so
-                    // that a level of 1 is the most the output may carry.
-                    detected = guard.detect<Isa>(TruePeakInterpolator::newestAt(detectorSlot, j)) * b.guardScale;
+                    // that a level of 1 is the most the output may carry; the
+                    // signal goes on low-passed, as the detector reads it.
+                    detected =
+                        guard.detect<Isa>(TruePeakInterpolator::newestAt(detectorSlot, j), aligned) * b.guardScale;
                 }
                 else if (truePeak)
                 {

@@ -1,8 +1,19 @@
-// The detector of the true-peak guard: the peaks a reconstruction filter (a
-// converter, a resampler, a lossy encoder) makes of the samples, found on a
-// 4x grid by a polyphase interpolator and refined between the grid points,
-// so that the limiter can hold the reconstructed output under its ceiling
-// and not only the samples.
+// The detector of the true-peak guard, and the low-pass through which the
+// guarded signal passes: the peaks a reconstruction filter (a converter, a
+// resampler, a lossy encoder) makes of the samples, found on a 4x grid by a
+// polyphase interpolator and refined between the grid points, so that the
+// limiter can hold the reconstructed output under its ceiling and not only
+// the samples.
+//
+// No filter of finite length reads the reconstruction of a full-band
+// signal: the sin(x)/x tails of content near half the rate decay as 1 / n,
+// so an abrupt tone at 0.49 of the rate or hot white noise peak tenths of a
+// dB above any 48-tap reading. So the guarded signal itself is band-limited:
+// it is the phase 0 of the same low-pass whose other phases find its peaks,
+// a Kaiser-windowed sin(x)/x over +-24 samples, flat to 0.42 of the rate
+// (18.5 kHz at 44.1 kHz, 20.2 kHz at 48 kHz) and 63 dB down from half the
+// rate on. Its reconstruction then depends on the 48 samples around a point
+// only, and the detector reads it exactly.
 //
 // Per sample it interpolates the three quarter points of the interval that
 // starts three samples after the aligned one, refines each grid point by the
@@ -38,9 +49,12 @@ public:
     static constexpr int kIntervalStart = 28;
     // Intervals whose peaks each detector value answers for.
     static constexpr int kSpan = 7;
+    // Detector calls between the filtered value of the interval's end and
+    // that of the aligned sample.
+    static constexpr int kAlignedDelay = 4;
 
-    // Designs the interpolator (Kaiser-windowed sin(x)/x, each phase scaled
-    // to unit gain at 0 Hz). Not for the audio thread.
+    // Designs the low-pass and its phases (each scaled to unit gain at
+    // 0 Hz). Not for the audio thread.
     TruePeakGuard();
 
     // Matches the meter reading to the rate (see above). Not for the audio thread.
@@ -53,10 +67,11 @@ public:
     // kIntervalStart + kHalfTaps pairs of history (pairs of doubles, 16-byte
     // aligned). Returns, per channel, the largest reconstructed magnitude
     // (or meter reading) of the kSpan intervals centred on the aligned
-    // sample, kIntervalStart + 3 behind the newest.
+    // sample, kIntervalStart + 3 behind the newest, and sets `aligned` to the
+    // low-passed signal at that sample: what the guarded path carries.
     // Inline: it runs once per sample inside the kernel's loop.
     template <SimdLevel Isa = SimdLevel::Sse2>
-    Pair detect(const double* newest)
+    Pair detect(const double* newest, Pair& aligned)
     {
         const double* start = newest - 2 * kIntervalStart;
         const double* c = coefficients.get();
@@ -106,7 +121,15 @@ public:
             q2 = half0 + half1;
         }
         const Pair q1 = even + odd, q3 = even - odd;
-        const Pair x0 = at(start, 0), x1 = at(start, 1);
+
+        // The low-passed samples: the interval's newer end now, its older
+        // end one call ago, the aligned sample kAlignedDelay calls ago.
+        double* f = filtered.get();
+        const Pair x0 = Pair::load(f), x1 = filteredAt(start + 2);
+        aligned = Pair::load(f + 2 * (kAlignedDelay - 1));
+        for (int k = kAlignedDelay - 1; k > 0; --k)
+            Pair::load(f + 2 * (k - 1)).store(f + 2 * k);
+        x1.store(f);
 
         double* s = state.get();
         const Pair before = Pair::load(s); // the three-quarter point of the previous interval
@@ -195,6 +218,20 @@ private:
     // The pair `offset` samples after the interval's start.
     static Pair at(const double* start, int offset) { return Pair::load(start + 2 * offset); }
 
+    // The low-pass at the sample `point` (its symmetric phase 0), in two
+    // interleaved sums; the same operations on every path.
+    Pair filteredAt(const double* point) const
+    {
+        const double* c = centreTaps.get();
+        Pair sum0 = Pair::load(c) * Pair::load(point), sum1;
+        for (int n = 1; n < kHalfTaps; n += 2)
+        {
+            sum1 += Pair::load(c + 2 * n) * (Pair::load(point - 2 * n) + Pair::load(point + 2 * n));
+            sum0 += Pair::load(c + 2 * n + 2) * (Pair::load(point - 2 * n - 2) + Pair::load(point + 2 * n + 2));
+        }
+        return sum0 + sum1;
+    }
+
     // The largest magnitude near grid point m, given its neighbours l and r a
     // quarter sample away: where |y| curves back towards zero the parabola
     // through the three points peaks at m + b^2 / (4 |a|). When its vertex
@@ -212,6 +249,8 @@ private:
     // Per tap pair: even, odd, half, each twice; the reconstruction's pairs,
     // then the meter's.
     AlignedBuffer<double> coefficients;
-    int meterPairs = 0;          // tap pairs of the meter's filter (even); 0 when it reads the samples only
-    AlignedBuffer<double> state; // last quarter point, two interval peaks
+    int meterPairs = 0;               // tap pairs of the meter's filter (even); 0 when it reads the samples only
+    AlignedBuffer<double> centreTaps; // phase 0: the centre tap, then taps 1 .. kHalfTaps (the last zero)
+    AlignedBuffer<double> state;      // last quarter point, the older intervals' peaks
+    AlignedBuffer<double> filtered;   // the low-passed samples of the last kAlignedDelay calls, newest first
 };
