@@ -141,12 +141,10 @@ constexpr int kLag = 4;
 // than about two samples in flight; so the output side trails by kLag
 // samples, the handovers waiting in the queue. `together` runs both sides
 // of a sample in one go, for loops with enough other work in flight.
+// Left to the compiler's inlining: forced in early, it would keep the wide
+// loops' flattening from reaching the direct sums of the transient path.
 template <typename Queue, typename Recursive, typename Output>
-#if defined(__GNUC__)
-__attribute__((always_inline))
-#endif
-inline void
-runTrailing(int count, bool together, const Queue& queue, Recursive&& recursiveSide, Output&& outputSide)
+inline void runTrailing(int count, bool together, const Queue& queue, Recursive&& recursiveSide, Output&& outputSide)
 {
     if (together)
     {
