@@ -11,7 +11,7 @@ constexpr int kMaxSmootherDelay = 512;
 
 LimiterEngine::LimiterEngine()
     : inputDelay(2 * (kMaxLookahead + 32)),
-      detectorRun(2 * (TruePeakInterpolator::kRing - 1 + kDetectorRun) + 16 * kDetectorRun),
+      scratch(1),
       lookaheadDelay(2 * kMaxLookahead),
       followers(2 * 2 * kFollowerCount),
       smootherDelayLine(2 * (kMaxSmootherDelay + kDetectorRun)),

@@ -11,6 +11,7 @@
 #include "dsp/BlockConvolver.h"
 #include "dsp/CalibrationGenerator.h"
 #include "dsp/DitherGenerator.h"
+#include "dsp/KernelScratch.h"
 #include "dsp/KernelSettings.h"
 #include "dsp/MeterMeasurement.h"
 #include "dsp/Requantizer.h"
@@ -113,16 +114,9 @@ private:
     // interpolation and, 31 samples back, of the aligned signal.
     TruePeakInterpolator detector;
     TruePeakGuard guard; // the detector when the true-peak guard is on
-    // Half-sample detector: a run of up to kDetectorRun samples has its
-    // detector side (drive, leveller, half-sample points) worked out before
-    // the gain loop, which does not feed back into it. The run's levelled
-    // pairs behind the 63 before them, then per sample the delayed raw
-    // input, the aligned pair, the half-sample point and the leveller gain;
-    // last, per sample of a stretch of the gain loop, its level, then the
-    // lookahead's output, the release level, the delayed raw input and the
-    // leveller gain (see LimiterKernel.cpp).
-    static constexpr int kDetectorRun = 256;
-    AlignedBuffer<double> detectorRun;
+    // The sample loop's working memory (see KernelScratch.h).
+    static constexpr int kDetectorRun = KernelScratch::kRun;
+    AlignedBuffer<KernelScratch> scratch;
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
     int lookaheadIndex = 0;
     SlidingMaximum longMaximum;      // over L samples: drives the release followers

@@ -1,10 +1,13 @@
 // The per-sample path of the limiter, both channels as one pair, in signal
-// flow order. Every derived value is read once per block; a parameter change
-// lands at the next block.
+// flow order, arranged for speed. ReferenceLimiter.cpp is the same path
+// written plainly, and the bits these loops must give: read it first.
+// Every derived value is read once per block; a parameter change lands at
+// the next block.
 #include "dsp/LimiterEngine.h"
 
 #include "dsp/FloatingPointMode.h"
 #include "dsp/FollowerBank.h"
+#include "dsp/InputBound.h"
 #include "dsp/MeterLevels.h"
 #include "dsp/WideDither.h"
 
@@ -14,10 +17,6 @@
 
 namespace
 {
-// Input samples at or beyond this magnitude (and every NaN or infinity) are
-// taken as silence: one of them would otherwise stay in the followers, the
-// smoother and the meters for good. Squares of anything below it stay finite.
-constexpr double kInputLimit = 1e100;
 // Recursive gains are flushed by adding and removing this, which rounds away
 // anything that would decay into the denormal range.
 constexpr double kFlush = 1e-30;
@@ -94,6 +93,77 @@ struct Handover
     Pair t, u, releaseLevel;
     double levellerGain;
 };
+
+// Where the handovers of one stretch wait while the output side trails. What
+// the half-sample detector's run worked out ahead (t and the leveller's
+// gain) the output side reads from the run instead.
+template <bool FromRun>
+struct HandoverQueue
+{
+    KernelScratch& s;
+    int runOffset; // the stretch's first sample, counted from the run's
+
+    void put(int j, const Handover& v) const
+    {
+        if constexpr (!FromRun)
+        {
+            v.t.store(s.stretchRaw + 2 * j);
+            s.stretchLeveller[j] = v.levellerGain;
+        }
+        v.u.store(s.ahead + 2 * j);
+        v.releaseLevel.store(s.release + 2 * j);
+    }
+    Handover take(int j) const
+    {
+        Handover v;
+        if constexpr (FromRun)
+        {
+            v.t = Pair::load(s.raw + 2 * (runOffset + j));
+            v.levellerGain = s.leveller[runOffset + j];
+        }
+        else
+        {
+            v.t = Pair::load(s.stretchRaw + 2 * j);
+            v.levellerGain = s.stretchLeveller[j];
+        }
+        v.u = Pair::load(s.ahead + 2 * j);
+        v.releaseLevel = Pair::load(s.release + 2 * j);
+        return v;
+    }
+};
+
+// How many samples a sample's output side trails its recursive side.
+constexpr int kLag = 4;
+
+// Runs, for each sample j of a stretch, its recursive side and then, from
+// what that hands over, its output side. Done in one go, the chain from a
+// sample's input to its output is too long for the processor to have more
+// than about two samples in flight; so the output side trails by kLag
+// samples, the handovers waiting in the queue. `together` runs both sides
+// of a sample in one go, for loops with enough other work in flight.
+// Left to the compiler's inlining: forced in early, it would keep the wide
+// loops' flattening from reaching the direct sums of the transient path.
+template <typename Queue, typename Recursive, typename Output>
+inline void runTrailing(int count, bool together, const Queue& queue, Recursive&& recursiveSide, Output&& outputSide)
+{
+    if (together)
+    {
+        for (int j = 0; j < count; ++j)
+            outputSide(j, recursiveSide(j));
+        return;
+    }
+    const int lead = std::min(count, kLag);
+    int j = 0;
+    for (; j < lead; ++j)
+        queue.put(j, recursiveSide(j));
+    for (; j < count; ++j)
+    {
+        queue.put(j, recursiveSide(j));
+        outputSide(j - kLag, queue.take(j - kLag));
+    }
+    for (j = count - lead; j < count; ++j)
+        outputSide(j, queue.take(j));
+}
 } // namespace
 
 template <typename Sample>
@@ -194,7 +264,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     // detector ring.
     auto detectorSide = [&](int n, double* raw, Pair& t, double& levellerGain) {
         Pair x(static_cast<double>(inL[n]), static_cast<double>(inR[n]));
-        x = keep(abs(x) < Pair(kInputLimit), x);
+        x = boundedInput(x);
 
         // Smoothed drive gain (one pole at 30 Hz).
         if (!driveSettled)
@@ -213,25 +283,15 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         return Pair(levellerGain) * y;
     };
 
-    constexpr int kHistory = TruePeakInterpolator::kRing - 1;
+    constexpr int kHistory = KernelScratch::kHistory;
     static_assert(kDetectorRun <= BlockConvolver::kMaxDirectRun, "a stretch's direct sums come after its inputs");
     // The shortest smoother delay for which the direct sums come after a
     // stretch.
     constexpr int kMinSumAfterDelay = 32;
-    // How many samples a sample's output side trails its recursive side.
-    constexpr int kLag = 4;
     const bool sumsAfter = smoother.isDirect() && smootherDelayLimit >= kMinSumAfterDelay;
     const bool sumsEachSample = keptAsFlag(smoother.isDirect() && !sumsAfter);
-    double* const window = detectorRun.get(); // the run's levelled pairs behind the 63 before them
-    double* const runRaw = window + 2 * (kHistory + kDetectorRun);
-    double* const runAligned = runRaw + 2 * kDetectorRun;
-    double* const runBetween = runAligned + 2 * kDetectorRun;
-    double* const runLeveller = runBetween + 2 * kDetectorRun;
-    double* const stretchLevels = runLeveller + kDetectorRun;
-    double* const stretchAhead = stretchLevels + 2 * kDetectorRun;
-    double* const stretchRelease = stretchAhead + 2 * kDetectorRun;
-    double* const stretchRaw = stretchRelease + 2 * kDetectorRun;
-    double* const stretchLeveller = stretchRaw + 2 * kDetectorRun;
+    KernelScratch& run = *scratch.get();
+    double* const window = run.window;
 
     MeterLevels<Isa> levels(meters.runningLevels());
     Requantizer::Running quantizerState = requantizer.running();
@@ -254,13 +314,13 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     const int i = n - runStart;
                     Pair t;
-                    const Pair z = detectorSide(n, rawSlot + 2 * j, t, runLeveller[i]);
+                    const Pair z = detectorSide(n, rawSlot + 2 * j, t, run.leveller[i]);
                     // Detector ring; 31 samples back it is also the alignment delay.
                     TruePeakInterpolator::pushAt(detectorSlot, j, z);
-                    t.store(runRaw + 2 * i);
+                    t.store(run.raw + 2 * i);
                     z.store(window + 2 * (kHistory + i));
                     TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre)
-                        .store(runAligned + 2 * i);
+                        .store(run.aligned + 2 * i);
                 }
                 advance(rawIndex, stretch, delayLength);
                 detector.advance(stretch);
@@ -270,12 +330,12 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             const double* c = detector.coefficientPairs();
 #ifdef ZELVO_WIDE_SIMD
             if constexpr (Isa == SimdLevel::Avx512)
-                i = avx512::halfSamplePoints(window, count & ~3, c, runBetween);
+                i = avx512::halfSamplePoints(window, count & ~3, c, run.between);
             else if constexpr (Isa == SimdLevel::Avx2)
-                i = avx2::halfSamplePoints(window, count & ~1, c, runBetween);
+                i = avx2::halfSamplePoints(window, count & ~1, c, run.between);
 #endif
             for (; i < count; ++i)
-                TruePeakInterpolator::pointOf(window + 2 * i, c).store(runBetween + 2 * i);
+                TruePeakInterpolator::pointOf(window + 2 * i, c).store(run.between + 2 * i);
         }
 
         // The gain loop goes in stretches in which no delay line, ring or
@@ -313,20 +373,18 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             double* const historySlot = smoother.directSlot();
             SlidingMaximum::Stretch longRun = longMaximum.begin();
             const int stretchStart = n, stretchEnd = n + stretch;
-            // Each sample has a recursive side (detector, maxima, followers)
-            // and, from what that leaves, its gain, meters and output. Done in
-            // one go, the chain from a sample's input to its output is too
-            // long for the processor to have more than about two samples in
-            // flight; so the second side trails the first by kLag samples.
+            // Each sample has a recursive side (detector, lookahead, release,
+            // transient) and, from what that hands over, an output side (gain,
+            // meters, requantizer, output); runTrailing schedules the two.
             auto recursiveSide = [&](int j) {
                 const int sample = stretchStart + j, i = sample - runStart;
                 Handover v;
                 Pair aligned;
                 if constexpr (truePeak)
                 {
-                    aligned = Pair::load(runAligned + 2 * i);
-                    v.t = Pair::load(runRaw + 2 * i);
-                    v.levellerGain = runLeveller[i];
+                    aligned = Pair::load(run.aligned + 2 * i);
+                    v.t = Pair::load(run.raw + 2 * i);
+                    v.levellerGain = run.leveller[i];
                 }
                 else
                 {
@@ -348,7 +406,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     // The larger of the sample and the half-sample point after it,
                     // with a small margin.
-                    const Pair between = Pair::load(runBetween + 2 * i);
+                    const Pair between = Pair::load(run.between + 2 * i);
                     detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
                 }
                 const Pair level = abs(detected);
@@ -372,7 +430,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
                 if (sumsAfter)
-                    level.store(stretchLevels + 2 * j);
+                    level.store(run.levels + 2 * j);
                 else
                     smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
                 return v;
@@ -397,7 +455,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     // T / p + S / q as one quotient: a division costs more than
                     // the three products it saves. Both levels lie between 1 and
-                    // about 1e102 (the input limit times the drive), so the
+                    // the order of the input bound times the drive, so the
                     // product stays finite.
                     const Pair transientLevel = max(Pair(1.0), o), sustainLevel = max(o, releaseLevel);
                     const Pair gain =
@@ -426,56 +484,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
             };
-            // Trailing, the handover waits in memory; what the half-sample
-            // detector's run left there already, its output side reads from
-            // the run.
-            auto handOver = [&](int j, const Handover& v) {
-                if constexpr (!truePeak)
-                {
-                    v.t.store(stretchRaw + 2 * j);
-                    stretchLeveller[j] = v.levellerGain;
-                }
-                v.u.store(stretchAhead + 2 * j);
-                v.releaseLevel.store(stretchRelease + 2 * j);
-            };
-            auto takeOver = [&](int j) {
-                Handover v;
-                if constexpr (truePeak)
-                {
-                    const int i = stretchStart + j - runStart;
-                    v.t = Pair::load(runRaw + 2 * i);
-                    v.levellerGain = runLeveller[i];
-                }
-                else
-                {
-                    v.t = Pair::load(stretchRaw + 2 * j);
-                    v.levellerGain = stretchLeveller[j];
-                }
-                v.u = Pair::load(stretchAhead + 2 * j);
-                v.releaseLevel = Pair::load(stretchRelease + 2 * j);
-                return v;
-            };
-            if (sumsEachSample)
-            {
-                // The direct sum in the recursive side keeps the processor
-                // busy enough; there the trailing only costs its stores.
-                for (int j = 0; j < stretch; ++j)
-                    outputSide(j, recursiveSide(j));
-            }
-            else
-            {
-                const int lead = std::min(stretch, kLag);
-                int j = 0;
-                for (; j < lead; ++j)
-                    handOver(j, recursiveSide(j));
-                for (; j < stretch; ++j)
-                {
-                    handOver(j, recursiveSide(j));
-                    outputSide(j - kLag, takeOver(j - kLag));
-                }
-                for (j = stretch - lead; j < stretch; ++j)
-                    outputSide(j, takeOver(j));
-            }
+            runTrailing(stretch, sumsEachSample, HandoverQueue<truePeak>{run, stretchStart - runStart}, recursiveSide,
+                        outputSide);
             n = stretchEnd;
             if constexpr (!truePeak)
             {
@@ -494,7 +504,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     const int part = std::min(stretch - j, shortMaximum.room());
                     SlidingMaximum::Stretch shortRun = shortMaximum.begin();
                     for (int k = 0; k < part; ++k, ++j)
-                        smoother.storeDirectAt(historySlot, j, shortRun.push(k, Pair::load(stretchLevels + 2 * j)));
+                        smoother.storeDirectAt(historySlot, j, shortRun.push(k, Pair::load(run.levels + 2 * j)));
                     shortMaximum.end(shortRun, part);
                 }
                 smoother.sumDirect<Isa>(historySlot, stretch, smoothedSlot);

@@ -1,0 +1,29 @@
+// The sample loop's working memory: what its detector side works out ahead
+// for a whole run of samples, and what the recursive side of each sample
+// leaves for the output side that trails it (see LimiterKernel.cpp). Pairs
+// are (left, right) doubles; every array is a whole number of pairs, so
+// each starts 16-byte aligned.
+#pragma once
+
+#include "dsp/TruePeakInterpolator.h"
+
+struct KernelScratch
+{
+    // Samples whose detector side is worked out in one go.
+    static constexpr int kRun = 256;
+    // Detector values before the run that its half-sample points reach back to.
+    static constexpr int kHistory = TruePeakInterpolator::kRing - 1;
+
+    // With the half-sample detector, per sample of the run:
+    alignas(16) double window[2 * (kHistory + kRun)]; // levelled pairs z: the 63 before the run, then the run's
+    double raw[2 * kRun];                             // t: the raw input L + 31 samples back
+    double aligned[2 * kRun];                         // z 31 samples back
+    double between[2 * kRun];                         // the half-sample point after it
+    double leveller[kRun];                            // A: the leveller's gain
+    // Per sample of one stretch of the gain loop:
+    double levels[2 * kRun];      // |E|: the transient path's input, when it runs after the stretch
+    double ahead[2 * kRun];       // u: the lookahead's output
+    double release[2 * kRun];     // P: the release level
+    double stretchRaw[2 * kRun];  // t, when no run worked it out ahead
+    double stretchLeveller[kRun]; // A, likewise
+};
