@@ -125,13 +125,18 @@ void ReferenceLimiter::sample(const Block& b, const double x[2], double out[2])
     // carry.
     double* window = detectorWindow.get();
     append(window, kWindow, z);
-    const double* aligned = window + 2 * (kWindow - 1 - kAlign);
+    double aligned[2] = {window[2 * (kWindow - 1 - kAlign)], window[2 * (kWindow - 1 - kAlign) + 1]};
     double E[2] = {aligned[0], aligned[1]};
     if (b.guarded)
     {
-        const Pair peaks = guard.detect(window + 2 * (kWindow - 1)) * Pair(b.guardScale);
+        // The guarded path carries the signal low-passed, as its detector
+        // reads it, so the output holds its ceiling between the samples too.
+        Pair lowPassed;
+        const Pair peaks = guard.detect(window + 2 * (kWindow - 1), lowPassed) * Pair(b.guardScale);
         E[0] = peaks.left();
         E[1] = peaks.right();
+        aligned[0] = lowPassed.left();
+        aligned[1] = lowPassed.right();
     }
     else if (b.halfSample)
     {
