@@ -19,7 +19,8 @@ enum class OutputBits
     float32,
 };
 
-// One --set NAME=VALUE: a parameter by its name and a normalised value.
+// One --set NAME=VALUE: a parameter by its name and the normalised value
+// its text gave.
 struct ParameterSetting
 {
     std::string name;

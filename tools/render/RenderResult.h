@@ -25,6 +25,8 @@ struct ParameterValue
     std::string name;
     double value = 0.0; // normalised
     std::string display, label;
+    std::string setting;    // the value as --set takes it back: "+3dB", "type C"
+    double unitValue = 0.0; // in the row's unit; NaN for stepped rows
 };
 
 struct FileResult
