@@ -60,9 +60,7 @@ std::string typedText(int index, float value)
     std::string text = parameterValueText(index, value);
     if (row.steps > 0 || text == "off")
         return text;
-    return text + (row.unit == ParameterUnit::decibel        ? "dB"
-                   : row.unit == ParameterUnit::milliseconds ? "ms"
-                                                             : "%");
+    return text + (row.unit == ParameterUnit::decibel ? "dB" : row.unit == ParameterUnit::milliseconds ? "ms" : "%");
 }
 
 TEST_F(RendererUnitsTest, EveryDisplayTextRoundTripsThroughSet)
@@ -113,7 +111,7 @@ TEST_F(RendererUnitsTest, UnitsStepsAndNormalisedNumbersAllSet)
     has(kLink, "50.00000%");
     has(kNoiseShape, "type C");
     has(kBits, " 16 ");
-    has(kOutput, "0.750000"); // a bare number from 0 to 1 stays normalised
+    has(kOutput, "0.750000");  // a bare number from 0 to 1 stays normalised
     has(kAttShow, "0.187500"); // a step text wins over the normalised reading
     has(kLeveller, "1.000000");
     has(kTransient, "0.500000  "); // normalised, not 0.5 ms

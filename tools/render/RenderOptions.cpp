@@ -47,6 +47,20 @@ bool addSetting(RenderOptions& o, const std::string& a, std::string& error)
     return true;
 }
 
+bool setQuality(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double q = 0.0;
+    if (!parseNumber(a, q) || q < 0.0 || q > 10.0)
+    {
+        error = "--quality takes a number from 0 to 10 (Vorbis, Opus and MP3: 10 is the best sound; FLAC: 10 the "
+                "smallest file), not \"" +
+                a + "\"";
+        return false;
+    }
+    o.quality = q / 10.0;
+    return true;
+}
+
 bool setBits(RenderOptions& o, const std::string& a, std::string& error)
 {
     if (a == "16")
@@ -274,6 +288,11 @@ const OptionSpec kOptionTable[] = {
      "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping, unless "
      "--set Quantize says otherwise or Power is off (a plain bypass)",
      setBits},
+    {"--quality", "Q",
+     "encoding quality 0..10 for .ogg/.oga (Vorbis), .opus and .mp3 (default 8), or FLAC's compression level; "
+     "with a true-peak target an encoded delivery is decoded, measured and encoded again with a lower ceiling "
+     "until it meets the target",
+     setQuality},
     {"--rate", "HZ",
      "convert each input to this rate (libsoxr, very high quality) before mastering, so that limiting, true peak, "
      "loudness and dither happen at the delivery rate; a batch may mix input rates",

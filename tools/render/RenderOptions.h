@@ -35,7 +35,8 @@ struct RenderOptions
     std::vector<ParameterSetting> settings;
     OutputBits bits = OutputBits::followInput;
     int blockSize = 512;
-    int rate = 0; // --rate: the delivery rate the input is converted to; 0: the input's
+    double quality = NAN; // --quality / 10: the encoder's 0..1; NaN for its default
+    int rate = 0;         // --rate: the delivery rate the input is converted to; 0: the input's
     bool align = true;
     bool useDouble = false;
     bool demo = false;

@@ -186,6 +186,7 @@ int render(Session& s, const Job& job)
     if (!chooseOutputFormat(reader.format(), job.outputPath, options.bits, file.channels, file.rate, format, note,
                             error))
         return s.failFile(file, kExitUsage, "output-format", error);
+    format.quality = options.quality;
     if (!note.empty())
         warn(note);
     file.outputFormat = describeFormat(format);
