@@ -419,7 +419,7 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     if (!extension.empty() && !output.major)
     {
         error = "qdx-render does not write ." + extension + " files (" + outputPath +
-                "); name the output .wav, .aiff, .flac or another extension of libsndfile";
+                "); name the output .wav, .aiff, .flac, .ogg, .opus, .mp3 or another extension of libsndfile";
         return false;
     }
     if (!output.major)

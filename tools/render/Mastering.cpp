@@ -240,11 +240,16 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
 }
 
 // Decodes what was written and measures it as a listener will receive it.
-bool measureWritten(const Track& track, LoudnessFigures& figures, std::string& error)
+bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, std::string& error)
 {
     AudioFileReader reader;
+    {
+        std::lock_guard<std::mutex> lock(s.openMutex);
+        if (!reader.open(track.report.outputPath, error))
+            return false;
+    }
     std::vector<double> decoded;
-    if (!reader.open(track.report.outputPath, error) || !readWholeFile(reader, decoded, error))
+    if (!readWholeFile(reader, decoded, error))
         return false;
     LoudnessMeter meter(reader.channels(), reader.sampleRate());
     meter.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
@@ -319,7 +324,7 @@ bool writeTrack(Session& s, Track& track)
         tried.number = attempt;
         tried.outputDb = report.settings.outputDb;
         report.errorCode = "output-unreadable";
-        if (!measureWritten(track, tried.decoded, report.error))
+        if (!measureWritten(s, track, tried.decoded, report.error))
             return false;
         report.errorCode.clear();
         report.encodings.push_back(tried);
