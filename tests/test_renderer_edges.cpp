@@ -387,7 +387,7 @@ TEST_F(RendererEdgesTest, PowerOffWithATargetSaysThePluginIsSwitchedOff)
 TEST_F(RendererEdgesTest, AnOutputExtensionTheRendererDoesNotWriteIsRefused)
 {
     writeFloats(path("in.wav"), denseMix(0.5));
-    for (const char* name : {"out.xyz", "out.ogg", "out.mp4"})
+    for (const char* name : {"out.xyz", "out.aac", "out.mp4"})
     {
         RunResult run = render({path("in.wav"), path(name)});
         EXPECT_EQ(run.status, 2) << name << ": " << run.out;

@@ -86,8 +86,10 @@ int majorForExtension(const std::string& extension)
         return SF_FORMAT_AIFF;
     if (extension == "wave")
         return SF_FORMAT_WAV;
-    if (extension == "oga")
+    if (extension == "oga" || extension == "ogg" || extension == "opus")
         return SF_FORMAT_OGG;
+    if (extension == "mp3")
+        return SF_FORMAT_MPEG;
     int count = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
     for (int i = 0; i < count; ++i)
@@ -98,6 +100,18 @@ int majorForExtension(const std::string& extension)
         if (info.extension && extension == info.extension)
             return info.format & SF_FORMAT_TYPEMASK;
     }
+    return 0;
+}
+
+// The codec an encoded delivery's extension names; 0 for the others.
+int codecForExtension(const std::string& extension)
+{
+    if (extension == "oga" || extension == "ogg")
+        return SF_FORMAT_VORBIS;
+    if (extension == "opus")
+        return SF_FORMAT_OPUS;
+    if (extension == "mp3")
+        return SF_FORMAT_MPEG_LAYER_III;
     return 0;
 }
 
@@ -289,6 +303,13 @@ bool AudioFileWriter::create(const std::string& path, int sampleRate, int channe
     // A PEAK chunk carries the time it was written: the same render would
     // never give the same bytes twice.
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    // Encoders take their quality (and FLAC its compression level) as 0..1
+    // before the first sample.
+    double quality = std::isnan(format.quality) ? kDefaultEncodingQuality : format.quality;
+    if (isEncoded(format))
+        sf_command(file, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
+    else if (format.major == SF_FORMAT_FLAC && !std::isnan(format.quality))
+        sf_command(file, SFC_SET_COMPRESSION_LEVEL, &quality, sizeof quality);
     channelCount = channels;
     integerBits = integerBitsOf(format.subtype);
     return true;
@@ -398,11 +419,31 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     if (!extension.empty() && !output.major)
     {
         error = "qdx-render does not write ." + extension + " files (" + outputPath +
-                "); name the output .wav, .aiff, .flac or another extension of libsndfile";
+                "); name the output .wav, .aiff, .flac, .ogg, .opus, .mp3 or another extension of libsndfile";
         return false;
     }
     if (!output.major)
         output.major = input.major;
+    if (int codec = codecForExtension(extension))
+    {
+        output.subtype = codec;
+        if (bits != OutputBits::followInput)
+        {
+            error = subtypeName(codec) + " is an encoded format without a word length: leave out --bits (" +
+                    outputPath + ")";
+            return false;
+        }
+        if (codec == SF_FORMAT_OPUS && sampleRate != 48000)
+        {
+            error = "Opus is encoded at 48000 Hz only: add --rate 48000 (" + outputPath + ")";
+            return false;
+        }
+        if (formatIsValid(output.code(), channels, sampleRate))
+            return true;
+        error = "this libsndfile cannot encode " + subtypeName(codec) + " at " + std::to_string(sampleRate) + " Hz (" +
+                outputPath + ")";
+        return false;
+    }
     switch (bits)
     {
     case OutputBits::pcm16: output.subtype = SF_FORMAT_PCM_16; break;
@@ -435,6 +476,12 @@ bool chooseOutputFormat(const AudioFormat& input, const std::string& outputPath,
     }
     error = "no sample type of " + majorName(output.major) + " can hold this audio (" + outputPath + ")";
     return false;
+}
+
+bool isEncoded(const AudioFormat& format)
+{
+    return format.subtype == SF_FORMAT_VORBIS || format.subtype == SF_FORMAT_OPUS ||
+           format.subtype == SF_FORMAT_MPEG_LAYER_III;
 }
 
 int integerBitsOfFormat(const AudioFormat& format) { return integerBitsOf(format.subtype); }

@@ -23,6 +23,9 @@ struct AudioFormat
 {
     int major = 0;
     int subtype = 0;
+    // The encoder's quality, or FLAC's compression level, 0..1 (--quality
+    // divided by 10); NaN for the default.
+    double quality = NAN;
     int code() const { return major | subtype; }
 };
 
@@ -137,6 +140,13 @@ inline double roundToIntegerGrid(double sample, int bits)
     const double full = std::ldexp(1.0, bits - 1);
     return std::clamp(std::nearbyint(sample * full), -full, full - 1.0) / full;
 }
+
+// Vorbis, Opus and MP3: what is decoded differs from what was written.
+bool isEncoded(const AudioFormat& format);
+
+// The lossy encoders' quality when --quality is not given: high enough
+// that a delivery sounds as its master.
+constexpr double kDefaultEncodingQuality = 0.8;
 
 // Bits of the output's integer sample type (8, 16, 24, 32), 0 for float.
 int integerBitsOfFormat(const AudioFormat& format);

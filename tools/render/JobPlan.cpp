@@ -1,18 +1,27 @@
 #include "tools/render/JobPlan.h"
 
+#include <cctype>
+
 #include "tools/render/RenderOptions.h"
 
 namespace
 {
 // "demo-master.wav" -> "demo-master-input.wav": the generated input sits
-// beside the master and sorts next to it.
+// beside the master and sorts next to it. Beside an encoded delivery it is
+// a WAV file: an input that went through a lossy encoder is no master.
 std::string demoInputPathFor(const std::string& outputPath)
 {
     size_t slash = outputPath.find_last_of("/\\");
     size_t dot = outputPath.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         dot = outputPath.size();
-    return outputPath.substr(0, dot) + "-input" + outputPath.substr(dot);
+    std::string extension = outputPath.substr(dot);
+    for (char& c : extension)
+        c = (char)std::tolower((unsigned char)c);
+    bool encoded = false;
+    for (const char* codec : {".ogg", ".oga", ".opus", ".mp3"})
+        encoded = encoded || extension == codec;
+    return outputPath.substr(0, dot) + "-input" + (encoded ? ".wav" : outputPath.substr(dot));
 }
 
 std::string baseName(const std::string& path)

@@ -79,7 +79,8 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     {
         const ParameterValue& p = f.parameters[i];
         out << (i ? ",\n" : "\n") << "        {\"name\": " << quoted(p.name) << ", \"value\": " << number(p.value)
-            << ", \"display\": " << quoted(p.display) << ", \"unit\": " << quoted(p.label) << "}";
+            << ", \"display\": " << quoted(p.display) << ", \"unit\": " << quoted(p.label)
+            << ", \"setting\": " << quoted(p.setting) << ", \"unitValue\": " << number(p.unitValue) << "}";
     }
     out << (f.parameters.empty() ? "],\n" : "\n      ],\n");
     out << "      \"passes\": [";
@@ -92,6 +93,14 @@ void writeFile(std::ostringstream& out, const FileResult& f)
             << ", \"truePeakDb\": " << number(p.figures.truePeakDb) << "}";
     }
     out << (f.passes.empty() ? "],\n" : "\n      ],\n");
+    out << "      \"encodings\": [";
+    for (size_t i = 0; i < f.encodings.size(); ++i)
+    {
+        const EncodingTry& e = f.encodings[i];
+        out << (i ? ",\n" : "\n") << "        {\"number\": " << e.number << ", \"outputDb\": " << number(e.outputDb)
+            << ", \"decoded\": " << figures(e.decoded) << "}";
+    }
+    out << (f.encodings.empty() ? "],\n" : "\n      ],\n");
     out << "      \"inputLevels\": " << (f.rate > 0 ? figures(f.input) : "null") << ",\n";
     // An analysis without a target has no output; with one, the levels of
     // the pass the search would take.

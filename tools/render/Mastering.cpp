@@ -197,6 +197,7 @@ bool readTrack(Session& s, const StartingPoint& start, Track& track)
     if (!chooseOutputFormat(reader.format(), report.outputPath, s.options.bits, report.channels, report.rate,
                             track.outputFormat, note, report.error))
         return false;
+    track.outputFormat.quality = s.options.quality;
     if (!note.empty())
         warn(note);
     report.outputFormat = describeFormat(track.outputFormat);
@@ -238,7 +239,26 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
     track.report.settings = settings;
 }
 
-bool writeTrack(Session& s, Track& track)
+// Decodes what was written and measures it as a listener will receive it.
+bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, std::string& error)
+{
+    AudioFileReader reader;
+    {
+        std::lock_guard<std::mutex> lock(s.openMutex);
+        if (!reader.open(track.report.outputPath, error))
+            return false;
+    }
+    std::vector<double> decoded;
+    if (!readWholeFile(reader, decoded, error))
+        return false;
+    LoudnessMeter meter(reader.channels(), reader.sampleRate());
+    meter.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
+    figures = meter.figures();
+    return true;
+}
+
+// Writes the pass taken to the output file.
+bool writeFile(Session& s, Track& track)
 {
     FileResult& report = track.report;
     if (report.gainReduction.unavailableReason.empty())
@@ -265,6 +285,80 @@ bool writeTrack(Session& s, Track& track)
         return false;
     report.errorCode.clear();
     return true;
+}
+
+// An encoder adds its own overshoot: a master that held the true-peak limit
+// may pass it once decoded. So what was written is decoded and measured;
+// over the limit, the ceiling goes down by the overshoot (and a hair, as the
+// encoder does not answer exactly in proportion) and the file is rendered
+// and encoded again. Each try is reported; the report's output figures are
+// the decoded ones.
+constexpr int kEncodingTries = 6;
+constexpr double kEncodingMarginDb = 0.02;
+
+// An encoder's low-pass takes away what lies above its band, and with it
+// loudness: the decoded file is measured, so the report says what it lost.
+void warnOfDecodedLoudness(Session& s, FileResult& report)
+{
+    const double off = report.result.integratedLufs - s.options.loudness;
+    if (!report.searched || std::isnan(s.options.loudness) || std::fabs(off) <= LoudnessSearch::kToleranceLu)
+        return;
+    const std::string warning = "the decoded " + report.outputPath + " is " + formatNumber(off, 2, true) +
+                                " LU off the loudness target (" + formatNumber(report.result.integratedLufs, 2) +
+                                " LUFS): the encoder changed it";
+    warn(warning);
+    report.warnings.push_back(warning);
+}
+
+bool writeTrack(Session& s, Track& track)
+{
+    if (!writeFile(s, track))
+        return false;
+    if (!isEncoded(track.outputFormat))
+        return true;
+    FileResult& report = track.report;
+    const double limit = s.options.truePeak;
+    for (int attempt = 1;; ++attempt)
+    {
+        EncodingTry tried;
+        tried.number = attempt;
+        tried.outputDb = report.settings.outputDb;
+        report.errorCode = "output-unreadable";
+        if (!measureWritten(s, track, tried.decoded, report.error))
+            return false;
+        report.errorCode.clear();
+        report.encodings.push_back(tried);
+        report.result = tried.decoded;
+        if (!report.searched || std::isnan(limit) || tried.decoded.truePeakDb <= limit)
+        {
+            warnOfDecodedLoudness(s, report);
+            return true;
+        }
+        if (attempt == kEncodingTries)
+        {
+            report.errorCode = "target-unreachable";
+            report.error = "the decoded " + report.outputPath + " stays over the true-peak limit after " +
+                           std::to_string(attempt) + " encodings (" + formatNumber(tried.decoded.truePeakDb, 2) +
+                           " dBTP)";
+            return false;
+        }
+        PassSettings lowered = report.settings;
+        lowered.outputDb -= tried.decoded.truePeakDb - limit + kEncodingMarginDb;
+        PassResult result;
+        runPass(s, track, &lowered, result, nullptr);
+        if (!result.ok)
+        {
+            report.errorCode = "plugin";
+            report.error = result.error;
+            return false;
+        }
+        // The search's passes stay as they were; the settings are the lowered ones.
+        const std::vector<std::string> notes = report.notes;
+        takePass(s, track, result, lowered);
+        report.notes = notes;
+        if (!writeFile(s, track))
+            return false;
+    }
 }
 
 SearchTargets targetsOf(const RenderOptions& options)

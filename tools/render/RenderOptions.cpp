@@ -9,6 +9,7 @@
 #include "tools/render/AudioFile.h"
 #include "tools/render/DeliveryTargets.h"
 #include "tools/render/Numbers.h"
+#include "tools/render/SettingText.h"
 
 const char* const kDemoDefaultOutput = "demo-master.wav";
 const char* const kDemoDefaultProgram = "CD Master 1";
@@ -39,13 +40,24 @@ bool addSetting(RenderOptions& o, const std::string& a, std::string& error)
         error = "--set needs NAME=VALUE, got \"" + a + "\"";
         return false;
     }
-    double value = 0.0;
-    if (!parseNumber(a.substr(equals + 1), value) || value < 0.0 || value > 1.0)
+    ParameterSetting setting;
+    if (!readSetting(a.substr(0, equals), a.substr(equals + 1), setting, error))
+        return false;
+    o.settings.push_back(setting);
+    return true;
+}
+
+bool setQuality(RenderOptions& o, const std::string& a, std::string& error)
+{
+    double q = 0.0;
+    if (!parseNumber(a, q) || q < 0.0 || q > 10.0)
     {
-        error = "--set " + a + ": the value must be a normalised number from 0 to 1";
+        error = "--quality takes a number from 0 to 10 (Vorbis, Opus and MP3: 10 is the best sound; FLAC: 10 the "
+                "smallest file), not \"" +
+                a + "\"";
         return false;
     }
-    o.settings.push_back({a.substr(0, equals), (float)value});
+    o.quality = q / 10.0;
     return true;
 }
 
@@ -255,8 +267,9 @@ const OptionSpec kOptionTable[] = {
     {"--program", "NAME|NUMBER", "apply a factory program by its name or number 0 to 23 (see --list-programs)",
      setProgram},
     {"--set", "NAME=VALUE",
-     "set one parameter by its name to a normalised value 0..1, after the program; repeatable "
-     "(see --list-params)",
+     "set one parameter by its name, after the program: a value in its unit (Drive=+3dB, Release=150ms, "
+     "\"L/R Link=50%\"), a step's text (NoiseShape=\"type C\", Bits=16) or a normalised number 0..1; "
+     "repeatable (see --list-params)",
      addSetting},
     {"--preset-file", "FILE.qdx",
      "load a preset file into the selected program and apply it, before --set (as the plug-in's preset bar)",
@@ -275,6 +288,11 @@ const OptionSpec kOptionTable[] = {
      "8-bit input) are made by the plug-in's requantizer, with the program's dither and noise shaping, unless "
      "--set Quantize says otherwise or Power is off (a plain bypass)",
      setBits},
+    {"--quality", "Q",
+     "encoding quality 0..10 for .ogg/.oga (Vorbis), .opus and .mp3 (default 8), or FLAC's compression level; "
+     "with a true-peak target an encoded delivery is decoded, measured and encoded again with a lower ceiling "
+     "until it meets the target",
+     setQuality},
     {"--rate", "HZ",
      "convert each input to this rate (libsoxr, very high quality) before mastering, so that limiting, true peak, "
      "loudness and dither happen at the delivery rate; a batch may mix input rates",
@@ -327,7 +345,8 @@ const OptionSpec kOptionTable[] = {
      setBench},
     {"--list-programs", nullptr, "list the factory programs and exit", setListPrograms},
     {"--list-params", nullptr,
-     "list the parameters with their values, display texts and labels (after --program and --set) and exit",
+     "list the parameters with their normalised values, display texts and the text --set takes (after --program "
+     "and --set) and exit",
      setListParams},
     {"--help", nullptr, "show this text and exit", setHelp},
 };

@@ -19,7 +19,8 @@ enum class OutputBits
     float32,
 };
 
-// One --set NAME=VALUE: a parameter by its name and a normalised value.
+// One --set NAME=VALUE: a parameter by its name and the normalised value
+// its text gave.
 struct ParameterSetting
 {
     std::string name;
@@ -34,7 +35,8 @@ struct RenderOptions
     std::vector<ParameterSetting> settings;
     OutputBits bits = OutputBits::followInput;
     int blockSize = 512;
-    int rate = 0; // --rate: the delivery rate the input is converted to; 0: the input's
+    double quality = NAN; // --quality / 10: the encoder's 0..1; NaN for its default
+    int rate = 0;         // --rate: the delivery rate the input is converted to; 0: the input's
     bool align = true;
     bool useDouble = false;
     bool demo = false;

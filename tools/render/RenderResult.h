@@ -19,12 +19,23 @@ struct PassRecord
     LoudnessFigures figures{};
 };
 
+// An encoded delivery as decoded after one encoding, with the ceiling it
+// was rendered with.
+struct EncodingTry
+{
+    int number = 0;
+    double outputDb = 0.0;
+    LoudnessFigures decoded{};
+};
+
 // One parameter as the file was rendered with it.
 struct ParameterValue
 {
     std::string name;
     double value = 0.0; // normalised
     std::string display, label;
+    std::string setting;    // the value as --set takes it back: "+3dB", "type C"
+    double unitValue = 0.0; // in the row's unit; NaN for stepped rows
 };
 
 struct FileResult
@@ -52,6 +63,8 @@ struct FileResult
     int passTaken = 0; // the number of the pass whose output is the file
     std::vector<std::string> notes;
     std::vector<std::string> warnings;
+    // An encoded delivery: each encoding decoded and measured; the last is the file.
+    std::vector<EncodingTry> encodings;
 
     bool failed = false;
     std::string errorCode; // stable, for scripts: see the README

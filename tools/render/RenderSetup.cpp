@@ -17,6 +17,7 @@
 #include "tools/render/PluginHost.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderResult.h"
+#include "tools/render/SettingText.h"
 
 namespace
 {
@@ -81,8 +82,11 @@ std::vector<ParameterValue> parameterValues(PluginHost& host)
     for (int i = 0; i < host.numParams(); ++i)
         // Rows that hold nothing a user sets are not settings.
         if (i >= kNumParams || !(kParameterTable[i].hints & kHintHidden))
-            values.push_back(
-                {host.parameterName(i), host.getParameter(i), host.parameterDisplay(i), host.parameterLabel(i)});
+            values.push_back({host.parameterName(i), host.getParameter(i), host.parameterDisplay(i),
+                              host.parameterLabel(i), settingText(i, host.getParameter(i)),
+                              i < kNumParams && kParameterTable[i].steps == 0
+                                  ? parameterUnitValue(i, host.getParameter(i))
+                                  : std::nan("")});
     return values;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "effect/ParameterTable.h"
+#include "effect/ParameterText.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/Benchmark.h"
 #include "tools/render/DeliveryTargets.h"
@@ -24,6 +25,7 @@
 #include "tools/render/RenderReport.h"
 #include "tools/render/RenderResult.h"
 #include "tools/render/RenderSetup.h"
+#include "tools/render/SettingText.h"
 #include "tools/render/Renderer.h"
 #include "tools/render/Session.h"
 
@@ -62,13 +64,15 @@ int listPrograms(PluginHost& host)
 
 int listParams(PluginHost& host)
 {
-    std::printf("Program \"%s\"\n%3s  %-14s %8s  %s\n", printable(host.programName()).c_str(), "#", "parameter",
-                "value", "display");
+    std::printf("Program \"%s\"\n%3s  %-14s %8s  %-16s %-12s %s\n", printable(host.programName()).c_str(), "#",
+                "parameter", "value", "display", "--set as", "range");
     for (int i = 0; i < host.numParams(); ++i)
     {
         std::string label = host.parameterLabel(i);
-        std::printf("%3d  %-14s %8.6f  %s%s%s\n", i, printable(host.parameterName(i)).c_str(), host.getParameter(i),
-                    printable(host.parameterDisplay(i)).c_str(), label.empty() ? "" : " ", printable(label).c_str());
+        std::string display = host.parameterDisplay(i) + (label.empty() ? "" : " ") + label;
+        std::printf("%3d  %-14s %8.6f  %-16s %-12s %s\n", i, printable(host.parameterName(i)).c_str(),
+                    host.getParameter(i), printable(display).c_str(),
+                    printable(settingText(i, host.getParameter(i))).c_str(), parameterRangeText(i).c_str());
     }
     return kExitSuccess;
 }
@@ -182,6 +186,7 @@ int render(Session& s, const Job& job)
     if (!chooseOutputFormat(reader.format(), job.outputPath, options.bits, file.channels, file.rate, format, note,
                             error))
         return s.failFile(file, kExitUsage, "output-format", error);
+    format.quality = options.quality;
     if (!note.empty())
         warn(note);
     file.outputFormat = describeFormat(format);

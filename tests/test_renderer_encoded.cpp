@@ -1,0 +1,216 @@
+// Encoded deliveries: each codec at the streaming target, on material with
+// content up to the band's edge, so that the encoder's own overshoot is
+// there to be caught. What the renderer wrote is decoded here and measured
+// by libebur128 (and ffmpeg where installed): the decoded true peak meets
+// the limit, and the report lists every encoding, each one before the last
+// over the limit.
+#include <gtest/gtest.h>
+
+#include <ebur128.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/RendererProcess.h"
+
+namespace
+{
+using namespace renderertest;
+
+class RendererEncodedTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/zelvo-encoded-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        writeMaterial(path("in.wav"));
+    }
+    void TearDown() override
+    {
+        std::string command = "rm -rf " + shellQuoted(dir);
+        EXPECT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string path(const std::string& name) const { return dir + "/" + name; }
+    RunResult render(const std::vector<std::string>& args) { return runRenderer(args, dir); }
+
+    // Two seconds of a dense mix: noise on a beat, sawtooths (harmonics up
+    // to Nyquist) and a bass tone, loud enough that the limiter works at
+    // the streaming target.
+    static void writeMaterial(const std::string& file)
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(out, nullptr);
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> noise(-1.0, 1.0);
+        std::vector<float> frames(2 * 88200);
+        for (int i = 0; i < 88200; ++i)
+        {
+            const double t = i / 44100.0;
+            const double beat = std::exp(-std::fmod(t, 0.25) * 18.0);
+            for (int c = 0; c < 2; ++c)
+            {
+                const double saw = 2.0 * std::fmod(t * (220.0 + 110.0 * c), 1.0) - 1.0;
+                frames[2 * i + c] = (float)(0.5 * beat * noise(random) + 0.25 * saw * (0.5 + 0.5 * beat) +
+                                            0.3 * std::sin(2 * M_PI * 55.0 * t));
+            }
+        }
+        sf_writef_float(out, frames.data(), 88200);
+        sf_close(out);
+    }
+
+    // The decoded file's true peak (dBTP) and integrated loudness by libebur128.
+    static void measure(const std::string& file, double& truePeakDb, double& lufs)
+    {
+        SF_INFO info{};
+        SNDFILE* in = sf_open(file.c_str(), SFM_READ, &info);
+        ASSERT_NE(in, nullptr) << file;
+        ebur128_state* state = ebur128_init((unsigned)info.channels, (unsigned long)info.samplerate,
+                                            EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+        std::vector<double> block(4096 * (size_t)info.channels);
+        sf_count_t got;
+        while ((got = sf_readf_double(in, block.data(), 4096)) > 0)
+            ebur128_add_frames_double(state, block.data(), (size_t)got);
+        sf_close(in);
+        double peak = 0.0;
+        for (unsigned c = 0; c < (unsigned)info.channels; ++c)
+        {
+            double p = 0.0;
+            ebur128_true_peak(state, c, &p);
+            peak = std::max(peak, p);
+        }
+        truePeakDb = 20 * std::log10(peak);
+        ebur128_loudness_global(state, &lufs);
+        ebur128_destroy(&state);
+    }
+
+    // ffmpeg's own true-peak reading (one decimal), NAN without ffmpeg.
+    double ffmpegPeak(const std::string& file)
+    {
+        if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+            return NAN;
+        const std::string log = path("ffmpeg.txt");
+        std::string command = "ffmpeg -nostats -hide_banner -i " + shellQuoted(file) +
+                              " -af ebur128=peak=true -f null - 2>" + shellQuoted(log);
+        if (std::system(command.c_str()) != 0)
+            return NAN;
+        const std::string text = slurp(log);
+        const size_t at = text.rfind("Peak:");
+        return at == std::string::npos ? NAN : std::atof(text.c_str() + at + 5);
+    }
+
+    std::string dir;
+};
+
+// The numbers after each `"key": ` in the report, in order.
+std::vector<double> numbersAfter(const std::string& text, const std::string& key)
+{
+    std::vector<double> numbers;
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+        numbers.push_back(std::atof(text.c_str() + at + key.size()));
+    return numbers;
+}
+
+TEST_F(RendererEncodedTest, EachCodecMeetsTheTruePeakLimitOnceDecoded)
+{
+    struct Codec
+    {
+        const char* name;
+        std::vector<std::string> options;
+    } codecs[] = {
+        {"out.ogg", {}},
+        {"out.opus", {"--rate", "48000"}},
+        {"out.mp3", {}},
+        // Vorbis at its lowest quality overshoots the demo by some tenths
+        // of a dB (Debian 12's libvorbis): encoded again.
+        {"low.oga", {"--demo", "--quality", "0"}},
+    };
+    for (const Codec& codec : codecs)
+    {
+        SCOPED_TRACE(codec.name);
+        std::vector<std::string> args = codec.options;
+        for (const char* a : {"--target", "streaming", "--report"})
+            args.push_back(a);
+        args.push_back(path("report.json"));
+        const bool demo = codec.options.size() > 1 && codec.options[0] == "--demo";
+        if (!demo)
+            args.push_back(path("in.wav"));
+        args.push_back(path(codec.name));
+        RunResult run = render(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+
+        double truePeak = 0.0, lufs = 0.0;
+        measure(path(codec.name), truePeak, lufs);
+        EXPECT_LE(truePeak, -1.0 + 1e-3);
+        // At the default quality the encoder keeps the loudness near the
+        // target; the lowest one cuts the band and with it some loudness.
+        if (!demo)
+        {
+            EXPECT_NEAR(lufs, -14.0, 0.5);
+        }
+        std::printf("%s: decoded %.2f dBTP, %.2f LUFS\n", codec.name, truePeak, lufs);
+        const double ffmpeg = ffmpegPeak(path(codec.name));
+        if (!std::isnan(ffmpeg))
+        {
+            EXPECT_LE(ffmpeg, -1.0);
+        }
+
+        // Every encoding is reported with its ceiling and decoded figures;
+        // all but the last were over the limit, each ceiling lower than the one before.
+        const std::string report = slurp(path("report.json"));
+        const size_t encodings = report.find("\"encodings\"");
+        ASSERT_NE(encodings, std::string::npos) << report;
+        const std::string tries = report.substr(encodings, report.find(']', encodings) - encodings);
+        const std::vector<double> ceilings = numbersAfter(tries, "\"outputDb\": ");
+        const std::vector<double> peaks = numbersAfter(tries, "\"truePeakDb\": ");
+        ASSERT_GE(ceilings.size(), demo ? 2u : 1u) << tries;
+        ASSERT_EQ(peaks.size(), ceilings.size());
+        for (size_t i = 0; i + 1 < peaks.size(); ++i)
+        {
+            EXPECT_GT(peaks[i], -1.0);
+            EXPECT_LT(ceilings[i + 1], ceilings[i]);
+        }
+        EXPECT_NEAR(peaks.back(), truePeak, 0.01);
+        EXPECT_NE(run.out.find("encoding " + std::to_string(peaks.size()) + ": Output"), std::string::npos) << run.out;
+        std::printf("  %zu encoding(s), ceilings", peaks.size());
+        for (double c : ceilings)
+            std::printf(" %.2f", c);
+        std::printf(" dB\n");
+    }
+}
+
+TEST_F(RendererEncodedTest, WhatAnEncoderCannotTakeIsRefusedBeforeAnyWork)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        const char* output;
+        const char* message;
+    } cases[] = {
+        {{}, "out.opus", "48000"},
+        {{"--bits", "16"}, "out.mp3", "--bits"},
+        {{"--quality", "11"}, "out.oga", "0 to 10"},
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<std::string> args = c.args;
+        args.push_back(path("in.wav"));
+        args.push_back(path(c.output));
+        RunResult run = render(args);
+        EXPECT_EQ(run.status, 2) << c.output;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(exists(path(c.output)));
+    }
+}
+} // namespace

@@ -1,0 +1,15 @@
+# --set in the parameters' own units: the built qdx-render, its settings
+# read back from --list-params and from the JSON report of a short render.
+if(TARGET test_renderer_units)
+  find_package(PkgConfig)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(ZELVO_UNITS_SNDFILE IMPORTED_TARGET sndfile)
+  endif()
+  if(TARGET qdx-render AND ZELVO_UNITS_SNDFILE_FOUND)
+    target_link_libraries(test_renderer_units PRIVATE PkgConfig::ZELVO_UNITS_SNDFILE)
+    add_dependencies(test_renderer_units qdx-render)
+  else()
+    set_target_properties(test_renderer_units PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    set_tests_properties(test_renderer_units PROPERTIES DISABLED TRUE)
+  endif()
+endif()
