@@ -74,9 +74,8 @@ const Exception kExceptions[] = {
     // VST 2.4 effect to size the host's window.
     {"gui/aeffguieditor.h", "host/AEffEditor.h"},
     {"gui/aeffguieditor.cpp", "host/AudioEffectX.h"},
+    {"gui/aeffguieditor.cpp", "host/VstKeyMapping.h"},
     {"gui/cframe.cpp", "host/AudioEffectX.h"},
-    // The LV2 UI drives the editor as a VST 2.4 editor.
-    {"lv2/Lv2Ui.cpp", "host/AEffEditor.h"},
 };
 
 bool isException(const std::string& file, const std::string& included)
