@@ -259,9 +259,4 @@ bool CMyTextEdit::removed(CView* parent)
     return CTextEdit::removed(parent);
 }
 
-long CMyTextEdit::onKeyDown(VstKeyCode& keyCode)
-{
-    if (box && box->handleKey(keyCode))
-        return 1;
-    return -1;
-}
+long CMyTextEdit::onKeyDown(VstKeyCode& keyCode) { return passKeyToBox(box.get(), keyCode) ? 1 : -1; }

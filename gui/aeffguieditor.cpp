@@ -3,6 +3,7 @@
 #include "gui/cdrawcontext.h"
 #include "gui/cframe.h"
 #include "host/AudioEffectX.h"
+#include "host/VstKeyMapping.h"
 #include "platform/SystemTime.h"
 
 using namespace VSTGUI;
@@ -82,6 +83,30 @@ bool AEffGUIEditor::setKnobMode(VstInt32 mode)
 }
 
 void AEffGUIEditor::setParameter(VstInt32, float) {}
+
+// The editor's open() leaves it closed when it fails; a null parent is
+// refused before anything is made.
+bool AEffGUIEditor::attach(void* parent) { return parent && open(parent); }
+
+void* AEffGUIEditor::getNativeWindow() const { return frame ? frame->getSystemWindow() : nullptr; }
+
+void AEffGUIEditor::getSize(int& width, int& height) const
+{
+    width = rect.right - rect.left;
+    height = rect.bottom - rect.top;
+}
+
+bool AEffGUIEditor::keyDown(const platform::Key& key)
+{
+    VstKeyCode code = toVstKeyCode(key);
+    return onKeyDown(code);
+}
+
+bool AEffGUIEditor::keyUp(const platform::Key& key)
+{
+    VstKeyCode code = toVstKeyCode(key);
+    return onKeyUp(code);
+}
 
 void AEffGUIEditor::beginEdit(VstInt32 index)
 {

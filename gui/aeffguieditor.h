@@ -1,7 +1,9 @@
 // The editor the host sees: binds a frame to the plug-in's editor interface
-// and passes the controls' edit gestures on to the effect.
+// and passes the controls' edit gestures on to the effect. It is also the
+// editor every other format's adapter drives, through EditorView.
 #pragma once
 
+#include "gui/EditorView.h"
 #include "host/AEffEditor.h"
 
 #include <cstdint>
@@ -13,7 +15,7 @@ namespace VSTGUI
 class CFrame;
 }
 
-class AEffGUIEditor : public AEffEditor
+class AEffGUIEditor : public AEffEditor, public EditorView
 {
 public:
     explicit AEffGUIEditor(AudioEffect* effect);
@@ -37,6 +39,16 @@ public:
     // message box) holds the user-interface thread; the editor's own idle
     // stays out, as in doIdleStuff.
     void hostIdleDuringModalLoop();
+
+    // EditorView: the same editor, without the VST 2.4 types.
+    bool attach(void* parent) override;
+    void detach() override { close(); }
+    bool isAttached() const override { return systemWindow != nullptr; }
+    void* getNativeWindow() const override;
+    void getSize(int& width, int& height) const override;
+    bool keyDown(const platform::Key& key) override;
+    bool keyUp(const platform::Key& key) override;
+    void parameterChanged(int index, float value) override { setParameter(index, value); }
 
     VSTGUI::CFrame* getFrame() const { return frame; }
     void* getParentWindow() const { return systemWindow; }

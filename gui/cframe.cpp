@@ -5,6 +5,7 @@
 #include "gui/cdrawcontext.h"
 #include "gui/coffscreencontext.h"
 #include "host/AudioEffectX.h"
+#include "host/VstKeyMapping.h"
 #include "platform/SystemTime.h"
 
 #include <cstring>
@@ -439,9 +440,9 @@ void CFrame::windowWheel(int x, int y, float distance)
     context->forget();
 }
 
-void CFrame::windowKey(const VstKeyCode& key, bool down)
+void CFrame::windowKey(const platform::Key& key, bool down)
 {
-    VstKeyCode copy = key;
+    VstKeyCode copy = toVstKeyCode(key);
     if (pEditor)
     {
         if (down)

@@ -81,7 +81,7 @@ private:
     void windowPaint(const platform::IntRect& area) override;
     void windowMouseDown(int x, int y) override;
     void windowWheel(int x, int y, float distance) override;
-    void windowKey(const VstKeyCode& key, bool down) override;
+    void windowKey(const platform::Key& key, bool down) override;
     void windowDragEnter(const platform::DropData& data, int x, int y) override;
     void windowDragMove(const platform::DropData& data, int x, int y) override;
     void windowDragLeave(const platform::DropData& data, int x, int y) override;

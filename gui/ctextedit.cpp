@@ -1,6 +1,7 @@
 #include "gui/ctextedit.h"
 
 #include "gui/cframe.h"
+#include "host/VstKeyMapping.h"
 
 #include <cstring>
 
@@ -161,11 +162,11 @@ bool CTextEdit::removed(CView* parent)
     return CParamDisplay::removed(parent);
 }
 
-long CTextEdit::onKeyDown(VstKeyCode& keyCode)
+long CTextEdit::onKeyDown(VstKeyCode& keyCode) { return passKeyToBox(editBox.get(), keyCode) ? 1 : -1; }
+
+bool CTextEdit::passKeyToBox(platform::EditBox* box, const VstKeyCode& keyCode)
 {
-    if (editBox && editBox->handleKey(keyCode))
-        return 1;
-    return -1;
+    return box && box->handleKey(fromVstKeyCode(keyCode));
 }
 
 void CTextEdit::editBoxReturn()

@@ -37,6 +37,11 @@ public:
 
     static constexpr int kMaxTextLength = 255;
 
+protected:
+    // A key that reached the toolkit through the host, handed to an open box
+    // in the window seam's terms; true when the box used it.
+    static bool passKeyToBox(platform::EditBox* box, const VstKeyCode& keyCode);
+
 private:
     void editBoxReturn() override;
     void editBoxFocusLost() override;

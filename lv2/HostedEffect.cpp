@@ -14,7 +14,7 @@ HostedEffect::~HostedEffect()
     delete ownEditor.exchange(nullptr);
 }
 
-AEffEditor& HostedEffect::editor() { return *ownEditor.load(); }
+EditorView& HostedEffect::editor() { return *ownEditor.load(); }
 
 void HostedEffect::setAutomationSink(AutomationSink newSink, void* context, GestureSink gestures)
 {

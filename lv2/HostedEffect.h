@@ -12,8 +12,8 @@
 #include "effect/EffectHost.h"
 #include "effect/Plugin.h"
 
-class AEffEditor;
 class Editor;
+class EditorView;
 
 class HostedEffect : private EffectHost
 {
@@ -34,7 +34,7 @@ public:
     Plugin& effect() { return core; }
     // Lives as long as the effect, as in the VST build: the LV2 UI opens and
     // closes its window, while parameter changes from any thread reach it.
-    AEffEditor& editor();
+    EditorView& editor();
 
     // Registers the sink for calls made on the calling thread; changes made
     // on other threads (a host restoring state) are the host's own and do

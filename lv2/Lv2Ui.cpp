@@ -11,9 +11,7 @@
 #include <memory>
 #include <new>
 
-#include "gui/aeffguieditor.h"
-#include "gui/cframe.h"
-#include "host/AEffEditor.h"
+#include "gui/EditorView.h"
 #include "lv2/BundleIdentity.h"
 #include "lv2/FindFeature.h"
 #include "lv2/Lv2Plugin.h"
@@ -28,7 +26,7 @@ struct UiInstance
     LV2UI_Controller controller = nullptr;
     HostedEffect* hosted = nullptr;
     std::unique_ptr<HostedEffect> ownEffect;
-    AEffEditor* editor = nullptr;
+    EditorView* editor = nullptr;
     const LV2UI_Touch* touch = nullptr;
 };
 
@@ -55,7 +53,7 @@ void cleanup(LV2UI_Handle handle)
 {
     auto* ui = static_cast<UiInstance*>(handle);
     if (ui->editor)
-        ui->editor->close();
+        ui->editor->detach();
     if (ui->hosted)
         ui->hosted->setAutomationSink(nullptr, nullptr);
     delete ui;
@@ -76,9 +74,9 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         ui->controller = controller;
         ui->touch = static_cast<const LV2UI_Touch*>(findFeature(features, LV2_UI__touch));
         auto* running = static_cast<Lv2Instance*>(const_cast<void*>(findFeature(features, LV2_INSTANCE_ACCESS_URI)));
-        AEffEditor* runningEditor = running ? &running->hosted.editor() : nullptr;
+        EditorView* runningEditor = running ? &running->hosted.editor() : nullptr;
         // A second editor for one instance gets an effect of its own.
-        if (runningEditor && !runningEditor->isOpen())
+        if (runningEditor && !runningEditor->isAttached())
             ui->hosted = &running->hosted;
         else
         {
@@ -94,22 +92,20 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
 
     ui->editor = &ui->hosted->editor();
     ui->hosted->setAutomationSink(writePort, ui, touchPort);
-    if (!ui->editor || !ui->editor->open(parent))
+    if (!ui->editor || !ui->editor->attach(parent))
     {
         ui->editor = nullptr;
         cleanup(ui);
         return nullptr;
     }
-    ERect* rect = nullptr;
-    ui->editor->getRect(&rect);
+    int width = 0;
+    int height = 0;
+    ui->editor->getSize(width, height);
     if (const auto* resize = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize)))
-        if (rect && resize->ui_resize)
-            resize->ui_resize(resize->handle, rect->right - rect->left, rect->bottom - rect->top);
+        if (resize->ui_resize)
+            resize->ui_resize(resize->handle, width, height);
     if (widget)
-        *widget = nullptr;
-    if (auto* guiEditor = dynamic_cast<AEffGUIEditor*>(ui->editor))
-        if (guiEditor->getFrame() && widget)
-            *widget = reinterpret_cast<LV2UI_Widget>(guiEditor->getFrame()->getSystemWindow());
+        *widget = reinterpret_cast<LV2UI_Widget>(ui->editor->getNativeWindow());
     return ui;
 }
 
@@ -133,7 +129,7 @@ void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t forma
 int idle(LV2UI_Handle handle)
 {
     auto* ui = static_cast<UiInstance*>(handle);
-    if (!ui->editor || !ui->editor->isOpen())
+    if (!ui->editor || !ui->editor->isAttached())
         return 1;
     ui->editor->idle();
     return 0;

@@ -3,8 +3,8 @@
 // (a single-line edit box and a pop-up menu).
 #pragma once
 
-#include "host/VstInterface.h"
 #include "platform/GraphicsDevice.h"
+#include "platform/Key.h"
 
 #include <memory>
 #include <string>
@@ -51,7 +51,7 @@ public:
     virtual void windowPaint(const IntRect& area) = 0;
     virtual void windowMouseDown(int x, int y) = 0;
     virtual void windowWheel(int x, int y, float distance) = 0;
-    virtual void windowKey(const VstKeyCode& key, bool down) = 0;
+    virtual void windowKey(const Key& key, bool down) = 0;
     virtual void windowDragEnter(const DropData& data, int x, int y) = 0;
     virtual void windowDragMove(const DropData& data, int x, int y) = 0;
     virtual void windowDragLeave(const DropData& data, int x, int y) = 0;
@@ -88,7 +88,7 @@ public:
     virtual ~EditBox() = default;
     virtual std::string getText() const = 0;
     // Keys that reached the editor through the host while the box is open.
-    virtual bool handleKey(const VstKeyCode& key) = 0;
+    virtual bool handleKey(const Key& key) = 0;
 };
 
 struct MenuItem

@@ -270,7 +270,7 @@ struct DragListener : WindowListener
         wheelAt = POINT{x, y};
     }
     void windowPaint(const IntRect&) override {}
-    void windowKey(const VstKeyCode&, bool) override {}
+    void windowKey(const Key&, bool) override {}
     void windowDragEnter(const DropData&, int, int) override {}
     void windowDragMove(const DropData&, int, int) override {}
     void windowDragLeave(const DropData&, int, int) override {}

@@ -289,7 +289,7 @@ struct QuietListener : WindowListener
     void windowPaint(const IntRect&) override { ++paints; }
     void windowMouseDown(int, int) override {}
     void windowWheel(int, int, float) override {}
-    void windowKey(const VstKeyCode&, bool) override {}
+    void windowKey(const Key&, bool) override {}
     void windowDragEnter(const DropData&, int, int) override {}
     void windowDragMove(const DropData&, int, int) override {}
     void windowDragLeave(const DropData&, int, int) override {}
@@ -344,17 +344,17 @@ TEST(Win32EditBox, StartsSelectedTakesKeysFromTheHostAndReportsReturnAndFocusLos
     EXPECT_EQ(box->getText(), "12.5");
 
     // The whole text is selected at first: typing replaces it.
-    EXPECT_TRUE(box->handleKey(VstKeyCode{'7', 0, 0}));
-    EXPECT_TRUE(box->handleKey(VstKeyCode{'.', 0, 0}));
-    EXPECT_TRUE(box->handleKey(VstKeyCode{'2', 0, 0}));
-    EXPECT_TRUE(box->handleKey(VstKeyCode{0, VKEY_BACK, 0}));
+    EXPECT_TRUE(box->handleKey(Key{'7', KeyName::none, 0}));
+    EXPECT_TRUE(box->handleKey(Key{'.', KeyName::none, 0}));
+    EXPECT_TRUE(box->handleKey(Key{'2', KeyName::none, 0}));
+    EXPECT_TRUE(box->handleKey(Key{0, KeyName::back, 0}));
     EXPECT_EQ(box->getText(), "7.");
     for (char c : std::string("123456789"))
-        box->handleKey(VstKeyCode{c, 0, 0});
+        box->handleKey(Key{c, KeyName::none, 0});
     EXPECT_EQ(box->getText(), "7.1234"); // at most maxLength characters
 
     EXPECT_EQ(boxListener.returns, 0);
-    EXPECT_TRUE(box->handleKey(VstKeyCode{0, VKEY_RETURN, 0}));
+    EXPECT_TRUE(box->handleKey(Key{0, KeyName::returnKey, 0}));
     EXPECT_EQ(boxListener.returns, 1);
 
     // The focus moving elsewhere ends the edit; closing the box does not count.
@@ -386,8 +386,8 @@ TEST(Win32EditBox, AnOpenBoxEndsOnceWhenItGoesAndKeepsItsTextWhenTheHostDestroys
     ASSERT_TRUE(window);
     std::unique_ptr<EditBox> box = window->createEditBox(IntRect{10, 10, 110, 30}, "1", EditBoxStyle{}, &boxListener);
     ASSERT_TRUE(box);
-    box->handleKey(VstKeyCode{'4', 0, 0});
-    box->handleKey(VstKeyCode{'2', 0, 0});
+    box->handleKey(Key{'4', KeyName::none, 0});
+    box->handleKey(Key{'2', KeyName::none, 0});
     // The host takes its window away before closing the editor.
     DestroyWindow(parent.window);
     parent.window = nullptr;

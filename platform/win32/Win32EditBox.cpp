@@ -98,24 +98,24 @@ std::string Win32EditBox::getText() const
     return text.data();
 }
 
-bool Win32EditBox::handleKey(const VstKeyCode& key)
+bool Win32EditBox::handleKey(const Key& key)
 {
     if (!edit)
         return false;
-    switch (key.virt)
+    switch (key.name)
     {
-    case VKEY_RETURN:
-    case VKEY_ENTER:
+    case KeyName::returnKey:
+    case KeyName::enter:
         // May destroy this box: nothing of it is touched afterwards.
         listener->editBoxReturn();
         return true;
-    case VKEY_BACK: SendMessageA(edit, WM_CHAR, VK_BACK, 0); return true;
-    case VKEY_DELETE: SendMessageA(edit, WM_KEYDOWN, VK_DELETE, 0); return true;
-    case VKEY_LEFT: SendMessageA(edit, WM_KEYDOWN, VK_LEFT, 0); return true;
-    case VKEY_RIGHT: SendMessageA(edit, WM_KEYDOWN, VK_RIGHT, 0); return true;
-    case VKEY_HOME: SendMessageA(edit, WM_KEYDOWN, VK_HOME, 0); return true;
-    case VKEY_END: SendMessageA(edit, WM_KEYDOWN, VK_END, 0); return true;
-    case VKEY_ESCAPE:
+    case KeyName::back: SendMessageA(edit, WM_CHAR, VK_BACK, 0); return true;
+    case KeyName::deleteKey: SendMessageA(edit, WM_KEYDOWN, VK_DELETE, 0); return true;
+    case KeyName::left: SendMessageA(edit, WM_KEYDOWN, VK_LEFT, 0); return true;
+    case KeyName::right: SendMessageA(edit, WM_KEYDOWN, VK_RIGHT, 0); return true;
+    case KeyName::home: SendMessageA(edit, WM_KEYDOWN, VK_HOME, 0); return true;
+    case KeyName::end: SendMessageA(edit, WM_KEYDOWN, VK_END, 0); return true;
+    case KeyName::escape:
         SetWindowTextA(edit, initialText.c_str());
         end(); // may destroy this box
         return true;

@@ -25,7 +25,7 @@ public:
 
     bool isValid() const { return edit != nullptr; }
     std::string getText() const override;
-    bool handleKey(const VstKeyCode& key) override;
+    bool handleKey(const Key& key) override;
 
     // The parent's answer to WM_CTLCOLOREDIT for this box.
     LRESULT colours(HDC context);

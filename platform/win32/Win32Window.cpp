@@ -83,46 +83,46 @@ int releasedButton(UINT message)
     }
 }
 
-VstKeyCode translateKey(WPARAM virtualKey)
+Key translateKey(WPARAM virtualKey)
 {
-    VstKeyCode key{0, 0, 0};
+    Key key;
     if (keyDownAtMessage(VK_SHIFT))
-        key.modifier |= MODIFIER_SHIFT;
+        key.modifiers |= kKeyModifierShift;
     if (keyDownAtMessage(VK_MENU))
-        key.modifier |= MODIFIER_ALTERNATE;
+        key.modifiers |= kKeyModifierAlt;
     if (keyDownAtMessage(VK_CONTROL))
-        key.modifier |= MODIFIER_CONTROL;
+        key.modifiers |= kKeyModifierControl;
     switch (virtualKey)
     {
-    case VK_BACK: key.virt = VKEY_BACK; break;
-    case VK_TAB: key.virt = VKEY_TAB; break;
-    case VK_RETURN: key.virt = VKEY_RETURN; break;
-    case VK_ESCAPE: key.virt = VKEY_ESCAPE; break;
+    case VK_BACK: key.name = KeyName::back; break;
+    case VK_TAB: key.name = KeyName::tab; break;
+    case VK_RETURN: key.name = KeyName::returnKey; break;
+    case VK_ESCAPE: key.name = KeyName::escape; break;
     case VK_SPACE:
-        key.virt = VKEY_SPACE;
+        key.name = KeyName::space;
         key.character = ' ';
         break;
-    case VK_END: key.virt = VKEY_END; break;
-    case VK_HOME: key.virt = VKEY_HOME; break;
-    case VK_LEFT: key.virt = VKEY_LEFT; break;
-    case VK_UP: key.virt = VKEY_UP; break;
-    case VK_RIGHT: key.virt = VKEY_RIGHT; break;
-    case VK_DOWN: key.virt = VKEY_DOWN; break;
-    case VK_PRIOR: key.virt = VKEY_PAGEUP; break;
-    case VK_NEXT: key.virt = VKEY_PAGEDOWN; break;
-    case VK_INSERT: key.virt = VKEY_INSERT; break;
-    case VK_DELETE: key.virt = VKEY_DELETE; break;
-    case VK_SHIFT: key.virt = VKEY_SHIFT; break;
-    case VK_CONTROL: key.virt = VKEY_CONTROL; break;
-    case VK_MENU: key.virt = VKEY_ALT; break;
+    case VK_END: key.name = KeyName::end; break;
+    case VK_HOME: key.name = KeyName::home; break;
+    case VK_LEFT: key.name = KeyName::left; break;
+    case VK_UP: key.name = KeyName::up; break;
+    case VK_RIGHT: key.name = KeyName::right; break;
+    case VK_DOWN: key.name = KeyName::down; break;
+    case VK_PRIOR: key.name = KeyName::pageUp; break;
+    case VK_NEXT: key.name = KeyName::pageDown; break;
+    case VK_INSERT: key.name = KeyName::insert; break;
+    case VK_DELETE: key.name = KeyName::deleteKey; break;
+    case VK_SHIFT: key.name = KeyName::shift; break;
+    case VK_CONTROL: key.name = KeyName::control; break;
+    case VK_MENU: key.name = KeyName::alt; break;
     default:
         if (virtualKey >= VK_F1 && virtualKey <= VK_F12)
-            key.virt = static_cast<unsigned char>(VKEY_F1 + (virtualKey - VK_F1));
+            key.name = static_cast<KeyName>(static_cast<int>(KeyName::f1) + (virtualKey - VK_F1));
         else if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9)
-            key.virt = static_cast<unsigned char>(VKEY_NUMPAD0 + (virtualKey - VK_NUMPAD0));
+            key.name = static_cast<KeyName>(static_cast<int>(KeyName::numpad0) + (virtualKey - VK_NUMPAD0));
         else if ((virtualKey >= '0' && virtualKey <= '9') || (virtualKey >= 'A' && virtualKey <= 'Z'))
-            key.character = static_cast<VstInt32>(
-                virtualKey >= 'A' && !(key.modifier & MODIFIER_SHIFT) ? virtualKey - 'A' + 'a' : virtualKey);
+            key.character = static_cast<int32_t>(
+                virtualKey >= 'A' && !(key.modifiers & kKeyModifierShift) ? virtualKey - 'A' + 'a' : virtualKey);
         break;
     }
     return key;
@@ -583,8 +583,8 @@ private:
         case WM_KEYDOWN:
         case WM_KEYUP:
         {
-            const VstKeyCode key = translateKey(wParam);
-            if (key.virt || key.character)
+            const Key key = translateKey(wParam);
+            if (key.name != KeyName::none || key.character)
                 deliver([&] { listener->windowKey(key, message == WM_KEYDOWN); });
             return 0;
         }

@@ -211,7 +211,7 @@ bool X11ErrorTrap::failed() const
     return trapFailed;
 }
 
-VstKeyCode translateKey(XKeyEvent& event, char* text, int textSize)
+Key translateKey(XKeyEvent& event, char* text, int textSize)
 {
     char buffer[16] = "";
     KeySym keysym = NoSymbol;
@@ -222,73 +222,73 @@ VstKeyCode translateKey(XKeyEvent& event, char* text, int textSize)
         std::strncpy(text, buffer, static_cast<size_t>(textSize - 1));
         text[textSize - 1] = 0;
     }
-    VstKeyCode key{0, 0, 0};
+    Key key;
     if (event.state & ShiftMask)
-        key.modifier |= 1; // MODIFIER_SHIFT
+        key.modifiers |= kKeyModifierShift;
     if (event.state & Mod1Mask)
-        key.modifier |= 2; // MODIFIER_ALTERNATE
+        key.modifiers |= kKeyModifierAlt;
     if (event.state & ControlMask)
-        key.modifier |= 8; // MODIFIER_CONTROL
+        key.modifiers |= kKeyModifierControl;
     struct Mapping
     {
         KeySym keysym;
-        int virt;
+        KeyName name;
     };
     static const Mapping kMappings[] = {
-        {XK_BackSpace, VKEY_BACK},
-        {XK_Tab, VKEY_TAB},
-        {XK_ISO_Left_Tab, VKEY_TAB},
-        {XK_Clear, VKEY_CLEAR},
-        {XK_Return, VKEY_RETURN},
-        {XK_Pause, VKEY_PAUSE},
-        {XK_Escape, VKEY_ESCAPE},
-        {XK_space, VKEY_SPACE},
-        {XK_Next, VKEY_NEXT},
-        {XK_End, VKEY_END},
-        {XK_Home, VKEY_HOME},
-        {XK_Left, VKEY_LEFT},
-        {XK_Up, VKEY_UP},
-        {XK_Right, VKEY_RIGHT},
-        {XK_Down, VKEY_DOWN},
-        {XK_Prior, VKEY_PAGEUP},
-        {XK_Select, VKEY_SELECT},
-        {XK_Print, VKEY_PRINT},
-        {XK_KP_Enter, VKEY_ENTER},
-        {XK_Insert, VKEY_INSERT},
-        {XK_Delete, VKEY_DELETE},
-        {XK_Help, VKEY_HELP},
-        {XK_KP_0, VKEY_NUMPAD0},
-        {XK_KP_1, VKEY_NUMPAD1},
-        {XK_KP_2, VKEY_NUMPAD2},
-        {XK_KP_3, VKEY_NUMPAD3},
-        {XK_KP_4, VKEY_NUMPAD4},
-        {XK_KP_5, VKEY_NUMPAD5},
-        {XK_KP_6, VKEY_NUMPAD6},
-        {XK_KP_7, VKEY_NUMPAD7},
-        {XK_KP_8, VKEY_NUMPAD8},
-        {XK_KP_9, VKEY_NUMPAD9},
-        {XK_KP_Multiply, VKEY_MULTIPLY},
-        {XK_KP_Add, VKEY_ADD},
-        {XK_KP_Separator, VKEY_SEPARATOR},
-        {XK_KP_Subtract, VKEY_SUBTRACT},
-        {XK_KP_Decimal, VKEY_DECIMAL},
-        {XK_KP_Divide, VKEY_DIVIDE},
-        {XK_F1, VKEY_F1},
-        {XK_F2, VKEY_F2},
-        {XK_F3, VKEY_F3},
-        {XK_F4, VKEY_F4},
-        {XK_F5, VKEY_F5},
-        {XK_F6, VKEY_F6},
-        {XK_F7, VKEY_F7},
-        {XK_F8, VKEY_F8},
-        {XK_F9, VKEY_F9},
-        {XK_F10, VKEY_F10},
-        {XK_F11, VKEY_F11},
-        {XK_F12, VKEY_F12},
+        {XK_BackSpace, KeyName::back},
+        {XK_Tab, KeyName::tab},
+        {XK_ISO_Left_Tab, KeyName::tab},
+        {XK_Clear, KeyName::clear},
+        {XK_Return, KeyName::returnKey},
+        {XK_Pause, KeyName::pause},
+        {XK_Escape, KeyName::escape},
+        {XK_space, KeyName::space},
+        {XK_Next, KeyName::next},
+        {XK_End, KeyName::end},
+        {XK_Home, KeyName::home},
+        {XK_Left, KeyName::left},
+        {XK_Up, KeyName::up},
+        {XK_Right, KeyName::right},
+        {XK_Down, KeyName::down},
+        {XK_Prior, KeyName::pageUp},
+        {XK_Select, KeyName::select},
+        {XK_Print, KeyName::print},
+        {XK_KP_Enter, KeyName::enter},
+        {XK_Insert, KeyName::insert},
+        {XK_Delete, KeyName::deleteKey},
+        {XK_Help, KeyName::help},
+        {XK_KP_0, KeyName::numpad0},
+        {XK_KP_1, KeyName::numpad1},
+        {XK_KP_2, KeyName::numpad2},
+        {XK_KP_3, KeyName::numpad3},
+        {XK_KP_4, KeyName::numpad4},
+        {XK_KP_5, KeyName::numpad5},
+        {XK_KP_6, KeyName::numpad6},
+        {XK_KP_7, KeyName::numpad7},
+        {XK_KP_8, KeyName::numpad8},
+        {XK_KP_9, KeyName::numpad9},
+        {XK_KP_Multiply, KeyName::multiply},
+        {XK_KP_Add, KeyName::add},
+        {XK_KP_Separator, KeyName::separator},
+        {XK_KP_Subtract, KeyName::subtract},
+        {XK_KP_Decimal, KeyName::decimal},
+        {XK_KP_Divide, KeyName::divide},
+        {XK_F1, KeyName::f1},
+        {XK_F2, KeyName::f2},
+        {XK_F3, KeyName::f3},
+        {XK_F4, KeyName::f4},
+        {XK_F5, KeyName::f5},
+        {XK_F6, KeyName::f6},
+        {XK_F7, KeyName::f7},
+        {XK_F8, KeyName::f8},
+        {XK_F9, KeyName::f9},
+        {XK_F10, KeyName::f10},
+        {XK_F11, KeyName::f11},
+        {XK_F12, KeyName::f12},
     };
     for (const Mapping& mapping : kMappings)
         if (mapping.keysym == keysym)
-            key.virt = static_cast<unsigned char>(mapping.virt);
+            key.name = mapping.name;
     if (count == 1 && static_cast<unsigned char>(buffer[0]) >= 0x20 && buffer[0] != 0x7F)
         key.character = static_cast<unsigned char>(buffer[0]);
     return key;

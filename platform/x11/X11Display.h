@@ -2,7 +2,7 @@
 // the routing of events to the object behind each window.
 #pragma once
 
-#include "host/VstInterface.h"
+#include "platform/Key.h"
 #include "platform/GraphicsDevice.h"
 #include "platform/x11/SoftwareBitmap.h"
 
@@ -76,8 +76,8 @@ private:
     int (*previous)(Display*, XErrorEvent*);
 };
 
-// Key events as the host's key codes: virtual keys, character and modifiers.
-VstKeyCode translateKey(XKeyEvent& event, char* text = nullptr, int textSize = 0);
+// Key events as the window seam reports them: key name, character and modifiers.
+Key translateKey(XKeyEvent& event, char* text = nullptr, int textSize = 0);
 
 // Draws text and boxes of the toolkit's own windows (edit box, menus, dialogs).
 class SoftwareDevice;

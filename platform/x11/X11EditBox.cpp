@@ -67,18 +67,18 @@ public:
 
     std::string getText() const override { return text; }
 
-    bool handleKey(const VstKeyCode& key) override
+    bool handleKey(const Key& key) override
     {
-        bool shift = key.modifier & 1;
-        bool control = key.modifier & 8;
-        switch (key.virt)
+        bool shift = key.modifiers & kKeyModifierShift;
+        bool control = key.modifiers & kKeyModifierControl;
+        switch (key.name)
         {
-        case VKEY_RETURN:
-        case VKEY_ENTER:
+        case KeyName::returnKey:
+        case KeyName::enter:
             // May destroy this box: nothing of it is touched afterwards.
             listener->editBoxReturn();
             return true;
-        case VKEY_BACK:
+        case KeyName::back:
             if (!deleteSelection() && caret > 0)
             {
                 text.erase(static_cast<size_t>(caret - 1), 1);
@@ -86,19 +86,21 @@ public:
             }
             collapse();
             break;
-        case VKEY_DELETE:
+        case KeyName::deleteKey:
             if (!deleteSelection() && caret < static_cast<int>(text.size()))
                 text.erase(static_cast<size_t>(caret), 1);
             collapse();
             break;
-        case VKEY_LEFT: moveCaret(hasSelection() && !shift ? std::min(caret, selectionStart) : caret - 1, shift); break;
-        case VKEY_RIGHT:
+        case KeyName::left:
+            moveCaret(hasSelection() && !shift ? std::min(caret, selectionStart) : caret - 1, shift);
+            break;
+        case KeyName::right:
             moveCaret(hasSelection() && !shift ? std::max(caret, selectionStart) : caret + 1, shift);
             break;
-        case VKEY_HOME: moveCaret(0, shift); break;
-        case VKEY_END: moveCaret(static_cast<int>(text.size()), shift); break;
-        case VKEY_TAB: return true;
-        case VKEY_ESCAPE:
+        case KeyName::home: moveCaret(0, shift); break;
+        case KeyName::end: moveCaret(static_cast<int>(text.size()), shift); break;
+        case KeyName::tab: return true;
+        case KeyName::escape:
             // Leaves the field as it was: the edit ends with the text it opened with.
             text = initialText;
             listener->editBoxFocusLost();
@@ -133,8 +135,8 @@ public:
             break;
         case KeyPress:
         {
-            VstKeyCode key = translateKey(event.xkey);
-            if (key.virt || key.character)
+            Key key = translateKey(event.xkey);
+            if (key.name != KeyName::none || key.character)
                 handleKey(key);
             break;
         }

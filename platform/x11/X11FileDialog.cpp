@@ -273,33 +273,33 @@ private:
 
     void key(XKeyEvent& event)
     {
-        VstKeyCode code = translateKey(event);
+        Key code = translateKey(event);
         if (question)
         {
-            if (code.virt == VKEY_RETURN || code.virt == VKEY_ENTER || code.character == 'y')
+            if (code.name == KeyName::returnKey || code.name == KeyName::enter || code.character == 'y')
                 finish(true);
-            else if (code.virt == VKEY_ESCAPE || code.character == 'n')
+            else if (code.name == KeyName::escape || code.character == 'n')
                 question = false;
         }
-        else if (code.virt == VKEY_ESCAPE)
+        else if (code.name == KeyName::escape)
         {
             finish(false);
         }
-        else if (code.virt == VKEY_RETURN || code.virt == VKEY_ENTER)
+        else if (code.name == KeyName::returnKey || code.name == KeyName::enter)
         {
             confirm();
         }
-        else if (code.virt == VKEY_BACK)
+        else if (code.name == KeyName::back)
         {
             if (!name.empty())
                 name.pop_back();
         }
-        else if (code.virt == VKEY_DOWN || code.virt == VKEY_UP)
+        else if (code.name == KeyName::down || code.name == KeyName::up)
         {
             int count = static_cast<int>(entries.size());
             if (count > 0)
             {
-                selected = std::clamp(selected + (code.virt == VKEY_DOWN ? 1 : -1), 0, count - 1);
+                selected = std::clamp(selected + (code.name == KeyName::down ? 1 : -1), 0, count - 1);
                 if (!entries[static_cast<size_t>(selected)].directory)
                     name = entries[static_cast<size_t>(selected)].name;
                 scroll = std::clamp(scroll, selected - visibleRows() + 1, selected);

@@ -155,9 +155,9 @@ void showMessageBox(const char* caption, const char* text)
         case ButtonRelease: done = pressedOnButton && onButton(event.xbutton.x, event.xbutton.y); break;
         case KeyPress:
         {
-            VstKeyCode key = translateKey(event.xkey);
-            done =
-                key.virt == VKEY_RETURN || key.virt == VKEY_ENTER || key.virt == VKEY_ESCAPE || key.virt == VKEY_SPACE;
+            Key key = translateKey(event.xkey);
+            done = key.name == KeyName::returnKey || key.name == KeyName::enter || key.name == KeyName::escape ||
+                   key.name == KeyName::space;
             break;
         }
         case ClientMessage: done = static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow; break;

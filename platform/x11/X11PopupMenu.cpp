@@ -380,20 +380,20 @@ private:
         }
     }
 
-    void key(const VstKeyCode& code)
+    void key(const Key& code)
     {
         Level& level = *levels.back();
-        switch (code.virt)
+        switch (code.name)
         {
-        case VKEY_ESCAPE:
+        case KeyName::escape:
             if (levels.size() > 1)
                 closeLevel();
             else
                 finish(0);
             break;
-        case VKEY_DOWN: step(level, 1); break;
-        case VKEY_UP: step(level, -1); break;
-        case VKEY_RIGHT:
+        case KeyName::down: step(level, 1); break;
+        case KeyName::up: step(level, -1); break;
+        case KeyName::right:
             if (level.highlighted >= 0 &&
                 (*level.items)[static_cast<size_t>(level.highlighted)].kind == MenuItem::submenu)
             {
@@ -401,13 +401,13 @@ private:
                 step(*levels.back(), 1);
             }
             break;
-        case VKEY_LEFT:
+        case KeyName::left:
             if (levels.size() > 1)
                 closeLevel();
             break;
-        case VKEY_RETURN:
-        case VKEY_ENTER:
-        case VKEY_SPACE:
+        case KeyName::returnKey:
+        case KeyName::enter:
+        case KeyName::space:
             chooseHighlighted(level);
             if (!finished && levels.back().get() != &level)
                 step(*levels.back(), 1);

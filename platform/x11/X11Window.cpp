@@ -412,8 +412,8 @@ public:
         case KeyPress:
         case KeyRelease:
         {
-            VstKeyCode key = translateKey(event.xkey);
-            if (key.virt || key.character)
+            Key key = translateKey(event.xkey);
+            if (key.name != KeyName::none || key.character)
                 listener->windowKey(key, event.type == KeyPress);
             break;
         }

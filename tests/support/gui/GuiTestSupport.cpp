@@ -18,7 +18,7 @@ public:
         window.editListener = nullptr;
     }
     std::string getText() const override { return window.editText; }
-    bool handleKey(const VstKeyCode& key) override
+    bool handleKey(const platform::Key& key) override
     {
         if (key.character)
             window.editText += static_cast<char>(key.character);
