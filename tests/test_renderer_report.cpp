@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -242,3 +243,37 @@ TEST_F(RendererReportTest, ARefusedCommandLineStillWritesAReport)
     EXPECT_EQ(text(f, "files#"), "0");
 }
 } // namespace
+
+// The written file's true peak is read back by ideal reconstruction as well
+// as by BS.1770: both are reported, each by its name, and a true-peak target
+// holds by both. With a loudness target alone the output may go over full
+// scale, and then the report says so. With TP Guard on the output is
+// low-passed, which must not read as gain reduction where nothing limits.
+TEST_F(RendererReportTest, BothTruePeakFiguresAreReportedAndAnOverFullScaleIsSaid)
+{
+    writeMix(path("in.wav"), 2.0);
+    RunResult held = render({"--target", "streaming", "--report", path("held.json"), path("in.wav"), path("held.wav")});
+    ASSERT_EQ(held.status, 0) << held.err;
+    EXPECT_NE(held.out.find("true peak by ideal reconstruction: output"), std::string::npos) << held.out;
+    auto h = parse(path("held.json"));
+    const double ideal = number(h, "files.0.reconstructedTruePeakDb");
+    ASSERT_FALSE(std::isnan(ideal));
+    EXPECT_LE(ideal, -1.0);
+    EXPECT_LE(number(h, "files.0.outputLevels.truePeakDb"), -1.0);
+    EXPECT_EQ(text(h, "files.0.warnings#"), "0");
+
+    RunResult hot = render({"--loudness", "-6", "--report", path("hot.json"), path("in.wav"), path("hot.wav")});
+    ASSERT_EQ(hot.status, 0) << hot.err;
+    auto o = parse(path("hot.json"));
+    ASSERT_GT(number(o, "files.0.reconstructedTruePeakDb"), 0.0);
+    EXPECT_NE(hot.err.find("over full scale, as no true-peak target was set"), std::string::npos) << hot.err;
+    EXPECT_EQ(text(o, "files.0.warnings#"), "1");
+
+    // Drive far down with the guard on: the limiter never acts.
+    RunResult quiet = render({"--set", "Drive=-12dB", "--set", "TP Guard=on", path("in.wav"), path("quiet.wav")});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    const size_t at = quiet.out.find("gain reduction (estimate): deepest ");
+    ASSERT_NE(at, std::string::npos) << quiet.out;
+    EXPECT_GT(std::atof(quiet.out.c_str() + at + std::strlen("gain reduction (estimate): deepest ")), -0.1)
+        << quiet.out;
+}

@@ -98,7 +98,8 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     {
         const EncodingTry& e = f.encodings[i];
         out << (i ? ",\n" : "\n") << "        {\"number\": " << e.number << ", \"outputDb\": " << number(e.outputDb)
-            << ", \"decoded\": " << figures(e.decoded) << "}";
+            << ", \"decoded\": " << figures(e.decoded)
+            << ", \"reconstructedTruePeakDb\": " << number(e.reconstructedPeakDb) << "}";
     }
     out << (f.encodings.empty() ? "],\n" : "\n      ],\n");
     out << "      \"inputLevels\": " << (f.rate > 0 ? figures(f.input) : "null") << ",\n";
@@ -106,6 +107,7 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     // the pass the search would take.
     const bool hasOutput = !f.failed && (!f.outputPath.empty() || f.searched);
     out << "      \"outputLevels\": " << (hasOutput ? figures(f.result) : "null") << ",\n";
+    out << "      \"reconstructedTruePeakDb\": " << number(f.reconstructedPeakDb) << ",\n";
     const GainReductionReport& g = f.gainReduction;
     out << "      \"gainReduction\": ";
     if (!hasOutput || !g.unavailableReason.empty() || !g.figures.measured)

@@ -27,6 +27,7 @@
 #include "tools/render/PresetFileOptions.h"
 #include "tools/render/ProgressBar.h"
 #include "tools/render/RateConverter.h"
+#include "tools/render/ReconstructedPeak.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
 #include "tools/render/RenderResult.h"
@@ -239,8 +240,11 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
     track.report.settings = settings;
 }
 
-// Decodes what was written and measures it as a listener will receive it.
-bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, std::string& error)
+// Decodes what was written and measures it as a listener will receive it:
+// by BS.1770 and by ideal reconstruction, which also sees what a BS.1770
+// meter's short filter misses near half the rate.
+bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, double& reconstructedDb,
+                    std::string& error)
 {
     AudioFileReader reader;
     {
@@ -254,6 +258,9 @@ bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, st
     LoudnessMeter meter(reader.channels(), reader.sampleRate());
     meter.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
     figures = meter.figures();
+    ReconstructedPeak ideal(reader.channels());
+    ideal.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
+    reconstructedDb = ideal.peakDb();
     return true;
 }
 
@@ -263,7 +270,7 @@ bool writeFile(Session& s, Track& track)
     FileResult& report = track.report;
     if (report.gainReduction.unavailableReason.empty())
     {
-        GainReductionEstimator estimator(report.channels, track.expectedGain);
+        GainReductionEstimator estimator(report.channels, track.expectedGain, report.gainReduction.compareFrames);
         track.output.forEachStretch([&](int64_t first, const double* frames, int64_t count) {
             estimator.add(track.input.data() + first * report.channels, frames, count);
         });
@@ -310,13 +317,30 @@ void warnOfDecodedLoudness(Session& s, FileResult& report)
     report.warnings.push_back(warning);
 }
 
+// Without a true-peak target nothing holds the output under full scale; the
+// report must say so when it went over, by either measure.
+void warnOfOverFullScale(FileResult& report)
+{
+    const double worst = std::max(report.result.truePeakDb, report.reconstructedPeakDb);
+    if (!(worst > 0.0))
+        return;
+    const std::string warning = report.outputPath + " reaches " + formatNumber(worst, 2, true) +
+                                " dBTP: over full scale, as no true-peak target was set";
+    warn(warning);
+    report.warnings.push_back(warning);
+}
+
+// Every written file is read back and its true peak measured by ideal
+// reconstruction as well as by BS.1770; a true-peak target must hold by
+// both. An encoded file is measured as decoded and its figures replace the
+// pass's; an over the limit, by either measure, lowers the ceiling by the
+// overshoot and renders (and encodes) again.
 bool writeTrack(Session& s, Track& track)
 {
     if (!writeFile(s, track))
         return false;
-    if (!isEncoded(track.outputFormat))
-        return true;
     FileResult& report = track.report;
+    const bool encoded = isEncoded(track.outputFormat);
     const double limit = s.options.truePeak;
     for (int attempt = 1;; ++attempt)
     {
@@ -324,26 +348,41 @@ bool writeTrack(Session& s, Track& track)
         tried.number = attempt;
         tried.outputDb = report.settings.outputDb;
         report.errorCode = "output-unreadable";
-        if (!measureWritten(s, track, tried.decoded, report.error))
+        if (!measureWritten(s, track, tried.decoded, tried.reconstructedPeakDb, report.error))
             return false;
         report.errorCode.clear();
-        report.encodings.push_back(tried);
-        report.result = tried.decoded;
-        if (!report.searched || std::isnan(limit) || tried.decoded.truePeakDb <= limit)
+        report.reconstructedPeakDb = tried.reconstructedPeakDb;
+        if (encoded)
         {
-            warnOfDecodedLoudness(s, report);
+            report.encodings.push_back(tried);
+            report.result = tried.decoded;
+        }
+        const double peak = std::max(report.result.truePeakDb, tried.reconstructedPeakDb);
+        if (!report.searched || std::isnan(limit) || peak <= limit)
+        {
+            if (encoded)
+                warnOfDecodedLoudness(s, report);
+            if (std::isnan(limit))
+                warnOfOverFullScale(report);
             return true;
         }
         if (attempt == kEncodingTries)
         {
             report.errorCode = "target-unreachable";
-            report.error = "the decoded " + report.outputPath + " stays over the true-peak limit after " +
-                           std::to_string(attempt) + " encodings (" + formatNumber(tried.decoded.truePeakDb, 2) +
-                           " dBTP)";
+            report.error = (encoded ? "the decoded " : "") + report.outputPath +
+                           " stays over the true-peak limit after " + std::to_string(attempt) +
+                           (encoded ? " encodings (" : " renders (") + formatNumber(peak, 2) + " dBTP)";
             return false;
         }
+        if (!encoded)
+        {
+            const std::string note = "true peak " + formatNumber(peak, 2) +
+                                     " dBTP by ideal reconstruction or BS.1770: rendered again " +
+                                     formatNumber(peak - limit + kEncodingMarginDb, 2) + " dB lower";
+            report.warnings.push_back(note);
+        }
         PassSettings lowered = report.settings;
-        lowered.outputDb -= tried.decoded.truePeakDb - limit + kEncodingMarginDb;
+        lowered.outputDb -= peak - limit + kEncodingMarginDb;
         PassResult result;
         runPass(s, track, &lowered, result, nullptr);
         if (!result.ok)

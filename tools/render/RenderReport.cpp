@@ -37,6 +37,15 @@ void printSettings(std::FILE* out, const FileResult& file)
                      formatNumber(e.decoded.truePeakDb, 2).c_str());
 }
 
+// The table's true peak is BS.1770's; the written file read back through an
+// ideal reconstruction is what a converter's long filters or a decoder show.
+void printReconstructedPeak(std::FILE* out, const FileResult& file)
+{
+    if (!std::isnan(file.reconstructedPeakDb))
+        std::fprintf(out, "  true peak by ideal reconstruction: output %s dBTP (the table's is BS.1770)\n",
+                     formatNumber(file.reconstructedPeakDb, 2).c_str());
+}
+
 const char* layout(int channels) { return channels == 2 ? "stereo" : "mono"; }
 } // namespace
 
@@ -106,6 +115,7 @@ void printSearchEnd(std::FILE* out, const RunResult& run)
 {
     const FileResult& file = run.files.front();
     printLoudnessReport(out, file.input, file.result, file.gainReduction);
+    printReconstructedPeak(out, file);
     printSettings(out, file);
     std::fprintf(out, "Done     %d passes, %s with %d workers\n", run.passesPerTrack, timing(run).c_str(), run.workers);
 }

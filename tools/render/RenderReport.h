@@ -18,6 +18,9 @@ struct GainReductionReport
 {
     GainReductionFigures figures;
     std::string unavailableReason; // set when no estimate applies (power off, calibration on)
+    // With TP Guard on the output is low-passed, so single samples no longer
+    // follow the input's: the estimate compares short stretches' peaks.
+    int compareFrames = 1;
 };
 
 void printLoudnessReport(std::FILE* out, const LoudnessFigures& input, const LoudnessFigures& output,

@@ -26,6 +26,7 @@ struct EncodingTry
     int number = 0;
     double outputDb = 0.0;
     LoudnessFigures decoded{};
+    double reconstructedPeakDb = NAN; // the decoded file's, by ideal reconstruction
 };
 
 // One parameter as the file was rendered with it.
@@ -54,6 +55,9 @@ struct FileResult
     std::vector<ParameterValue> parameters;
 
     LoudnessFigures input{}, result{};
+    // The written file's true peak by ideal reconstruction (dBTP), beside
+    // result's BS.1770 reading; NAN where no file was written and read back.
+    double reconstructedPeakDb = NAN;
     GainReductionReport gainReduction{{false, 0.0, 0.0}, ""};
 
     // A search: the settings found, each pass and the notes on the settings.

@@ -115,6 +115,8 @@ GainReductionReport gainReductionSetup(PluginHost& host, double& expectedGain)
         report.unavailableReason = "the plug-in's Drive and Output texts could not be read";
     double outputGain = parameterText(host, kParameterTable[kAutoOut].name) == "on" ? -driveDb : outputDb;
     expectedGain = std::pow(10.0, (driveDb + outputGain) / 20.0);
+    if (parameterText(host, kParameterTable[kTruePeakGuard].name) == "on")
+        report.compareFrames = GainReductionEstimator::kLowPassedCompareFrames;
     return report;
 }
 

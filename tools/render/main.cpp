@@ -204,7 +204,7 @@ int render(Session& s, const Job& job)
     double expectedGain = 1.0;
     file.gainReduction = gainReductionSetup(host, expectedGain);
     LoudnessMeter inputMeter(file.channels, file.rate), outputMeter(file.channels, file.rate);
-    GainReductionEstimator estimator(file.channels, expectedGain);
+    GainReductionEstimator estimator(file.channels, expectedGain, file.gainReduction.compareFrames);
     AudioFileWriter writer;
     if (!writer.create(job.outputPath, file.rate, file.channels, format, error))
         return s.failFile(file, kExitFailure, "output-unwritable", error);
