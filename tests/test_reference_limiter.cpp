@@ -99,7 +99,21 @@ std::vector<double> material(int frames, unsigned seed, int rate)
     return out;
 }
 
-void setSimd(SimdLevel level) { setenv("ZELVO_SIMD", simdLevelName(level), 1); }
+// The engine reads its path from the environment when it is made; the
+// Windows runtime has no setenv, and an empty value removes the variable there.
+void setSimdVariable(const char* value)
+{
+#ifdef _WIN32
+    _putenv_s("ZELVO_SIMD", value ? value : "");
+#else
+    if (value)
+        setenv("ZELVO_SIMD", value, 1);
+    else
+        unsetenv("ZELVO_SIMD");
+#endif
+}
+
+void setSimd(SimdLevel level) { setSimdVariable(simdLevelName(level)); }
 
 std::vector<SimdLevel> everyPath()
 {
@@ -184,7 +198,7 @@ void expectEveryPathMatchesTheReference(const std::vector<int>& blocks)
                     {
                         setSimd(level);
                         LimiterEngine engine;
-                        unsetenv("ZELVO_SIMD");
+                        setSimdVariable(nullptr);
                         ASSERT_EQ(engine.simdLevel(), level);
                         const Render got =
                             render<LimiterEngine, Sample>(engine, rateClass, rate, p, guard, block, left, right);
