@@ -388,14 +388,15 @@ TEST(Win32EditorInput, ReturnTabAndEscapeReachTheEntryFieldInADialogHost)
     typeKeys({VK_RETURN});
     pump(editor.host, editor.parent, 100);
     EXPECT_EQ(editor.editBox(), nullptr) << "Return did not end the edit";
-    EXPECT_NEAR(editor.host.getParameter(kDrive), 0.75f, 1e-4);
+    // "12" is a true gain of +12 dB: 2^(8(v - 0.5)).
+    EXPECT_NEAR(editor.host.getParameter(kDrive), 0.7491446f, 1e-4);
 
     // Escape ends the edit and gives up the typing.
     ASSERT_NE(openDriveField(editor), nullptr);
     typeKeys({'3', VK_ESCAPE});
     pump(editor.host, editor.parent, 100);
     EXPECT_EQ(editor.editBox(), nullptr) << "Escape did not end the edit";
-    EXPECT_NEAR(editor.host.getParameter(kDrive), 0.75f, 1e-4);
+    EXPECT_NEAR(editor.host.getParameter(kDrive), 0.7491446f, 1e-4);
 
     EXPECT_EQ(dialogCommands.load(), 0) << "the dialog host took keys meant for the field";
     editor.host.dispatch(effEditClose);
