@@ -14,6 +14,18 @@ namespace
 const ParameterInfo* row(int32_t index) { return index >= 0 && index < kNumParams ? &kParameterTable[index] : nullptr; }
 } // namespace
 
+const char* parameterUnitSymbol(ParameterUnit unit)
+{
+    switch (unit)
+    {
+    case ParameterUnit::decibel: return "dB";
+    case ParameterUnit::milliseconds: return "ms";
+    case ParameterUnit::percent: return "%";
+    case ParameterUnit::none: break;
+    }
+    return "";
+}
+
 void parameterNameText(int32_t index, char* text)
 {
     if (const ParameterInfo* info = row(index))
@@ -81,18 +93,6 @@ bool sameLetters(const std::string& a, const char* b)
     return i == a.size() && !b[i];
 }
 
-const char* unitSymbol(ParameterUnit unit)
-{
-    switch (unit)
-    {
-    case ParameterUnit::decibel: return "dB";
-    case ParameterUnit::milliseconds: return "ms";
-    case ParameterUnit::percent: return "%";
-    case ParameterUnit::none: break;
-    }
-    return "";
-}
-
 // A finite decimal number at the start of text, read the same in every
 // locale (a host may have set one with a decimal comma); the rest of the
 // text goes to rest. False if none is there.
@@ -121,7 +121,7 @@ std::string endText(const ParameterInfo& row, double x)
         s.pop_back();
     if (s == "-0")
         s = "0";
-    return s + unitSymbol(row.unit);
+    return s + parameterUnitSymbol(row.unit);
 }
 
 ParameterTextValue refused(ParameterTextError error, const ParameterInfo& row, const std::string& what)
@@ -173,7 +173,7 @@ ParameterTextValue numberFromText(const ParameterInfo& row, const std::string& t
     if (!leadingNumber(text, x, unit))
         return refused(ParameterTextError::notANumber, row, text);
     unit = trimmed(unit);
-    if (!unit.empty() && !sameLetters(unit, unitSymbol(row.unit)))
+    if (!unit.empty() && !sameLetters(unit, parameterUnitSymbol(row.unit)))
         return refused(ParameterTextError::unknownUnit, row, text);
     const ParameterRange& range = row.range;
     const double tolerance = 1e-4 * (range.maximum - range.minimum);

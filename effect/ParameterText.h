@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "effect/ParameterTable.h"
+
 // The longest name, "DetectorOrder", with its terminator.
 constexpr int kParameterNameBytes = 14;
 // Value texts: at most 12 characters and a terminator.
@@ -59,6 +61,9 @@ ParameterTextValue parameterValueFromText(int32_t index, const std::string& text
 // "1ms to 1000ms", "0% to 100%", "hard, med or soft", "any of 1, 2 and L,
 // or none". Empty for rows that hold nothing to set.
 std::string parameterRangeText(int32_t index);
+
+// The symbol a value in the unit is written with ("dB", "ms", "%"); "" for none.
+const char* parameterUnitSymbol(ParameterUnit unit);
 
 // The row of a parameter's name or symbol, in any letter case; -1 if none.
 int32_t parameterIndexOf(const std::string& nameOrSymbol);

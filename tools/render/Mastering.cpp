@@ -242,8 +242,9 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
 
 // Decodes what was written and measures it as a listener will receive it:
 // by BS.1770 and by ideal reconstruction, which also sees what a BS.1770
-// meter's short filter misses near half the rate.
-bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, double& reconstructedDb,
+// meter's short filter misses near half the rate. figures may be null where
+// the pass's own BS.1770 figures already describe the file (not encoded).
+bool measureWritten(Session& s, const Track& track, LoudnessFigures* figures, double& reconstructedDb,
                     std::string& error)
 {
     AudioFileReader reader;
@@ -255,9 +256,12 @@ bool measureWritten(Session& s, const Track& track, LoudnessFigures& figures, do
     std::vector<double> decoded;
     if (!readWholeFile(reader, decoded, error))
         return false;
-    LoudnessMeter meter(reader.channels(), reader.sampleRate());
-    meter.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
-    figures = meter.figures();
+    if (figures)
+    {
+        LoudnessMeter meter(reader.channels(), reader.sampleRate());
+        meter.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
+        *figures = meter.figures();
+    }
     ReconstructedPeak ideal(reader.channels());
     ideal.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
     reconstructedDb = ideal.peakDb();
@@ -348,7 +352,7 @@ bool writeTrack(Session& s, Track& track)
         tried.number = attempt;
         tried.outputDb = report.settings.outputDb;
         report.errorCode = "output-unreadable";
-        if (!measureWritten(s, track, tried.decoded, tried.reconstructedPeakDb, report.error))
+        if (!measureWritten(s, track, encoded ? &tried.decoded : nullptr, tried.reconstructedPeakDb, report.error))
             return false;
         report.errorCode.clear();
         report.reconstructedPeakDb = tried.reconstructedPeakDb;

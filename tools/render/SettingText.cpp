@@ -7,21 +7,6 @@
 #include "tools/render/Numbers.h"
 #include "tools/render/RenderOptions.h"
 
-namespace
-{
-const char* unitSymbol(ParameterUnit unit)
-{
-    switch (unit)
-    {
-    case ParameterUnit::decibel: return "dB";
-    case ParameterUnit::milliseconds: return "ms";
-    case ParameterUnit::percent: return "%";
-    case ParameterUnit::none: break;
-    }
-    return "";
-}
-} // namespace
-
 bool readSetting(const std::string& name, const std::string& value, ParameterSetting& setting, std::string& error)
 {
     setting.name = name;
@@ -76,6 +61,6 @@ std::string settingText(int index, float value)
     // words ("off" for the leveller) stand alone.
     const bool number = !text.empty() && (std::isdigit((unsigned char)text[0]) || text[0] == '-' || text[0] == '+');
     if (row.steps == 0 && number)
-        text += unitSymbol(row.unit);
+        text += parameterUnitSymbol(row.unit);
     return text;
 }
