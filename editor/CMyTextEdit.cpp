@@ -259,4 +259,4 @@ bool CMyTextEdit::removed(CView* parent)
     return CTextEdit::removed(parent);
 }
 
-long CMyTextEdit::onKeyDown(VstKeyCode& keyCode) { return passKeyToBox(box.get(), keyCode) ? 1 : -1; }
+long CMyTextEdit::onKeyDown(const platform::Key& key) { return passKeyToBox(box.get(), key) ? 1 : -1; }

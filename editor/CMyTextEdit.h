@@ -20,7 +20,7 @@ public:
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
     void takeFocus(VSTGUI::CDrawContext* context = nullptr) override;
     void looseFocus(VSTGUI::CDrawContext* context = nullptr) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyDown(const platform::Key& key) override;
     bool removed(VSTGUI::CView* parent) override;
 
     bool isBoxOpen() const { return box != nullptr; }

@@ -70,8 +70,8 @@ CRect toCRect(const PanelLayout::Rect& r) { return CRect(r.left, r.top, r.right,
 CRect rectOf(Control control) { return toCRect(PanelLayout::placement(control).rect); }
 } // namespace
 
-Editor::Editor(AudioEffect* effect, EditorConnection& connection)
-    : CPresetSystemEditor(effect, connection),
+Editor::Editor(EditorConnection& connection)
+    : CPresetSystemEditor(connection),
       latency(connection.getLatency()),
       lastIdleTicks(platform::getTicks()),
       highlightTicks(lastIdleTicks)
@@ -105,7 +105,7 @@ bool Editor::open(void* ptr)
     // Without the host's window there is nothing to open in.
     if (!ptr)
         return false;
-    AEffGUIEditor::open(ptr);
+    GuiEditor::open(ptr);
     BitmapSet bitmap;
     auto skin = [&](Control control) {
         return bitmap(PanelLayout::placement(control).bitmap);
@@ -117,7 +117,7 @@ bool Editor::open(void* ptr)
     {
         // No window could be made (no display, no parent): say so to the host.
         myFrame->forget();
-        AEffGUIEditor::close();
+        GuiEditor::close();
         return false;
     }
     frame = myFrame;
@@ -294,7 +294,7 @@ void Editor::close()
         frame = nullptr;
         closing->forget();
     }
-    AEffGUIEditor::close();
+    GuiEditor::close();
 }
 
 void Editor::showLatency()
@@ -318,7 +318,7 @@ void Editor::applyMeterMode()
     readoutOut->setMode(mode);
 }
 
-void Editor::setParameter(VstInt32 index, float value)
+void Editor::setParameter(int index, float value)
 {
     if (!isHostVisible(index))
         return;
@@ -505,7 +505,7 @@ void Editor::idle()
     if (inIdleStuff)
         return;
     const uint32_t now = platform::getTicks();
-    AEffGUIEditor::idle();
+    GuiEditor::idle();
     if (!frame)
         return;
     // Every idle, not only every 20 ms: a change (the user's own, coming

@@ -40,9 +40,9 @@ enum EditorTag
 class Editor : public CPresetSystemEditor
 {
 public:
-    // effect: the format's object for the host's idle and window sizes, or
-    // null; connection: the effect itself, as the editor sees it.
-    Editor(AudioEffect* effect, EditorConnection& connection);
+    // connection: the effect itself, as the editor sees it. A format's
+    // adapter drives the editor through EditorView.
+    explicit Editor(EditorConnection& connection);
     ~Editor() override;
 
     // The interface thread (the host's, which owns the window): opening,
@@ -52,7 +52,7 @@ public:
     void idle() override;
     // Any thread (the audio thread too): the value is kept and the controls
     // take it on the interface thread's next idle.
-    void setParameter(VstInt32 index, float value) override;
+    void setParameter(int index, float value) override;
 
     void valueChanged(VSTGUI::CDrawContext* context, VSTGUI::CControl* control) override;
     void storeMeteringPreferences() override;

@@ -6,7 +6,7 @@
 
 using namespace VSTGUI;
 
-MyFrame::MyFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor) : CFrame(size, parentWindow, editor) {}
+MyFrame::MyFrame(const CRect& size, void* parentWindow, GuiEditor* editor) : CFrame(size, parentWindow, editor) {}
 
 void MyFrame::setInfoView(CView* view)
 {
@@ -48,19 +48,19 @@ void MyFrame::update(CDrawContext* context)
     CFrame::update(context);
 }
 
-long MyFrame::onKeyDown(VstKeyCode& keyCode)
+long MyFrame::onKeyDown(const platform::Key& key)
 {
     // The views under the open panel take no keys; the host gets them.
     if (infoView)
         return -1;
-    return CFrame::onKeyDown(keyCode);
+    return CFrame::onKeyDown(key);
 }
 
-long MyFrame::onKeyUp(VstKeyCode& keyCode)
+long MyFrame::onKeyUp(const platform::Key& key)
 {
     if (infoView)
         return -1;
-    return CFrame::onKeyUp(keyCode);
+    return CFrame::onKeyUp(key);
 }
 
 void MyFrame::mouse(CDrawContext* context, CPoint& where, long buttons)

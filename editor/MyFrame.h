@@ -8,13 +8,13 @@
 class MyFrame : public VSTGUI::CFrame
 {
 public:
-    MyFrame(const VSTGUI::CRect& size, void* parentWindow, AEffGUIEditor* editor);
+    MyFrame(const VSTGUI::CRect& size, void* parentWindow, GuiEditor* editor);
 
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
     bool onWheel(VSTGUI::CDrawContext* context, const VSTGUI::CPoint& where, float distance) override;
     using VSTGUI::CFrame::onWheel;
-    long onKeyDown(VstKeyCode& keyCode) override;
-    long onKeyUp(VstKeyCode& keyCode) override;
+    long onKeyDown(const platform::Key& key) override;
+    long onKeyUp(const platform::Key& key) override;
     void update(VSTGUI::CDrawContext* context) override;
 
     // The view becomes the last one drawn, so it covers every other view.

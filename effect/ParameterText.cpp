@@ -1,7 +1,7 @@
 #include "effect/ParameterText.h"
 
 #include "effect/ParameterTable.h"
-#include "host/NumberText.h"
+#include "effect/NumberText.h"
 
 #include <cctype>
 #include <charconv>

@@ -10,6 +10,25 @@
 
 #include "platform/Key.h"
 
+// What a host can do for the editor it shows, through the format's adapter.
+// Called on the interface thread.
+class EditorWindowHost
+{
+public:
+    virtual ~EditorWindowHost() = default;
+    // The host runs its own idle work (a drag or a menu holds the editor's
+    // thread for a while, and the host's display should not freeze).
+    virtual void idleHost() {}
+    // The host gives its window (the editor's parent) this size; false when
+    // it cannot.
+    virtual bool resizeHostWindow(int width, int height)
+    {
+        (void)width;
+        (void)height;
+        return false;
+    }
+};
+
 class EditorView
 {
 public:
@@ -32,11 +51,29 @@ public:
     // Meters, readouts and changes that came from other threads are shown,
     // and the window's pending events handled. Every 20 to 50 ms suits it.
     virtual void idle() = 0;
+    // While attached: a file descriptor that becomes readable when the
+    // window has events waiting (the X connection's on Linux), for a host's
+    // run loop to watch and call idle(); -1 where there is none.
+    virtual int getEventDescriptor() const = 0;
+    // While attached: the window calls idle() itself every interval
+    // milliseconds from the system's message loop (Windows). False where
+    // the system has no window timers; the host's timer must call idle().
+    virtual bool idleWithWindowTimer(int milliseconds) = 0;
 
     // Keys the host took from the window and passes on; true when the
     // editor used the key.
     virtual bool keyDown(const platform::Key& key) = 0;
     virtual bool keyUp(const platform::Key& key) = 0;
+    // The host's wheel turned by distance notches over the editor; true when
+    // a control took it.
+    virtual bool wheel(float distance) = 0;
+    // How knobs follow a drag, as the host prefers it: 0 circular, 1
+    // relative circular, 2 linear.
+    virtual void setKnobMode(int mode) = 0;
+
+    // The host's side of the window; null (the default) for none. It must
+    // outlive the editor or be replaced first.
+    virtual void setWindowHost(EditorWindowHost* host) = 0;
 
     // Any thread, the audio thread too: a parameter (normalised 0..1)
     // changed; the controls follow on the next idle.

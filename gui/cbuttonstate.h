@@ -16,7 +16,7 @@ enum CButton
     kApple = 64,
 };
 
-// Modifier bits of a VstKeyCode.
+// Modifier bits of a key, as platform::KeyModifier has them.
 enum CKeyModifier
 {
     kKeyShift = 1,

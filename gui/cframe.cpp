@@ -1,11 +1,9 @@
 #include "gui/cframe.h"
 
-#include "gui/aeffguieditor.h"
+#include "gui/GuiEditor.h"
 #include "gui/cdragcontainer.h"
 #include "gui/cdrawcontext.h"
 #include "gui/coffscreencontext.h"
-#include "host/AudioEffectX.h"
-#include "host/VstKeyMapping.h"
 #include "platform/SystemTime.h"
 
 #include <cstring>
@@ -20,7 +18,7 @@ CRect atOrigin(const CRect& size) { return CRect(0, 0, size.width(), size.height
 
 } // namespace
 
-CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor)
+CFrame::CFrame(const CRect& size, void* systemWindow, GuiEditor* editor)
     : CFrame(size, editor, [systemWindow](platform::WindowListener* listener, int width, int height) {
           return platform::createChildWindow(systemWindow, width, height, listener);
       })
@@ -28,7 +26,7 @@ CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor)
     pSystemWindow = systemWindow;
 }
 
-CFrame::CFrame(const CRect& size, AEffGUIEditor* editor, const WindowFactory& makeWindow)
+CFrame::CFrame(const CRect& size, GuiEditor* editor, const WindowFactory& makeWindow)
     : CViewContainer(atOrigin(size), nullptr, nullptr),
       pEditor(editor)
 {
@@ -116,25 +114,25 @@ void CFrame::mouse(CDrawContext* context, CPoint& where, long buttons)
     CViewContainer::mouse(context, where, buttons);
 }
 
-long CFrame::onKeyDown(VstKeyCode& keyCode)
+long CFrame::onKeyDown(const platform::Key& key)
 {
     long result = -1;
     if (pFocusView)
-        result = pFocusView->onKeyDown(keyCode);
+        result = pFocusView->onKeyDown(key);
     if (result == -1 && pModalView)
-        result = pModalView->onKeyDown(keyCode);
-    if (result == -1 && keyCode.virt == VKEY_TAB)
-        result = advanceNextFocusView(pFocusView, (keyCode.modifier & kKeyShift) != 0) ? 1 : -1;
+        result = pModalView->onKeyDown(key);
+    if (result == -1 && key.name == platform::KeyName::tab)
+        result = advanceNextFocusView(pFocusView, (key.modifiers & platform::kKeyModifierShift) != 0) ? 1 : -1;
     return result;
 }
 
-long CFrame::onKeyUp(VstKeyCode& keyCode)
+long CFrame::onKeyUp(const platform::Key& key)
 {
     long result = -1;
     if (pFocusView)
-        result = pFocusView->onKeyUp(keyCode);
+        result = pFocusView->onKeyUp(key);
     if (result == -1 && pModalView)
-        result = pModalView->onKeyUp(keyCode);
+        result = pModalView->onKeyUp(key);
     return result;
 }
 
@@ -241,7 +239,7 @@ void CFrame::doIdleStuff()
 
 unsigned long CFrame::getTicks() const { return pEditor ? platform::getTicks() : 0; }
 
-long CFrame::getKnobMode() const { return AEffGUIEditor::getKnobMode(); }
+long CFrame::getKnobMode() const { return GuiEditor::getKnobMode(); }
 
 bool CFrame::getPosition(int& x, int& y) const
 {
@@ -270,9 +268,7 @@ bool CFrame::setSize(int width, int height)
         return false;
     if (width == size.width() && height == size.height())
         return false;
-    auto* effect = pEditor ? dynamic_cast<AudioEffectX*>(pEditor->getEffect()) : nullptr;
-    char sizeWindow[] = "sizeWindow";
-    if (effect && effect->canHostDo(sizeWindow) && effect->sizeWindow(width, height))
+    if (pEditor && pEditor->resizeHostWindow(width, height))
     {
         window->resize(width, height);
     }
@@ -442,21 +438,20 @@ void CFrame::windowWheel(int x, int y, float distance)
 
 void CFrame::windowKey(const platform::Key& key, bool down)
 {
-    VstKeyCode copy = toVstKeyCode(key);
     if (pEditor)
     {
         if (down)
-            pEditor->onKeyDown(copy);
+            pEditor->keyDown(key);
         else
-            pEditor->onKeyUp(copy);
+            pEditor->keyUp(key);
     }
     else if (down)
     {
-        onKeyDown(copy);
+        onKeyDown(key);
     }
     else
     {
-        onKeyUp(copy);
+        onKeyUp(key);
     }
 }
 
@@ -506,6 +501,12 @@ void CFrame::windowDrop(const platform::DropData& data, int x, int y)
     onDrop(context, dragFor(data), CPoint(x, y));
     context->forget();
     releaseDrag();
+}
+
+void CFrame::windowTimer()
+{
+    if (pEditor && !bClosing)
+        pEditor->timerIdle();
 }
 
 void CFrame::windowModalIdle()

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-class AEffGUIEditor;
+class GuiEditor;
 
 namespace VSTGUI
 {
@@ -23,19 +23,19 @@ public:
         std::function<std::unique_ptr<platform::Window>(platform::WindowListener* listener, int width, int height)>;
 
     // A child window of the given parent window (an X11 Window id or an HWND).
-    CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor);
+    CFrame(const CRect& size, void* systemWindow, GuiEditor* editor);
     // The window comes from the factory (tests give a window of their own).
-    CFrame(const CRect& size, AEffGUIEditor* editor, const WindowFactory& makeWindow);
+    CFrame(const CRect& size, GuiEditor* editor, const WindowFactory& makeWindow);
     ~CFrame() override;
 
     void draw(CDrawContext* context = nullptr) override;
     void drawRect(CDrawContext* context, const CRect& updateRect) override;
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
-    long onKeyUp(VstKeyCode& keyCode) override;
+    long onKeyDown(const platform::Key& key) override;
+    long onKeyUp(const platform::Key& key) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
     using CViewContainer::onWheel;
-    AEffGUIEditor* getEditor() const override { return pEditor; }
+    GuiEditor* getEditor() const override { return pEditor; }
     void update(CDrawContext* context) override;
     CView* getCurrentView() const override;
     bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
@@ -88,10 +88,11 @@ private:
     void windowDrop(const platform::DropData& data, int x, int y) override;
     void windowDestroyed() override;
     void windowModalIdle() override;
+    void windowTimer() override;
     CDragContainer* dragFor(const platform::DropData& data);
     void releaseDrag();
 
-    AEffGUIEditor* pEditor;
+    GuiEditor* pEditor;
     void* pSystemWindow = nullptr;
     CView* pModalView = nullptr;
     CView* pFocusView = nullptr;

@@ -268,16 +268,16 @@ bool CKnob::onWheel(CDrawContext* context, const CPoint&, float distance)
     return true;
 }
 
-long CKnob::onKeyDown(VstKeyCode& keyCode)
+long CKnob::onKeyDown(const platform::Key& key)
 {
-    float step = wheelInc * ((keyCode.modifier & kKeyShift) ? 0.1f : 1.0f);
+    float step = wheelInc * ((key.modifiers & platform::kKeyModifierShift) ? 0.1f : 1.0f);
     const float before = value;
-    switch (keyCode.virt)
+    switch (key.name)
     {
-    case VKEY_UP:
-    case VKEY_RIGHT: value += step; break;
-    case VKEY_DOWN:
-    case VKEY_LEFT: value -= step; break;
+    case platform::KeyName::up:
+    case platform::KeyName::right: value += step; break;
+    case platform::KeyName::down:
+    case platform::KeyName::left: value -= step; break;
     default: return -1;
     }
     reportStep(before);

@@ -25,7 +25,7 @@ public:
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyDown(const platform::Key& key) override;
     bool isTypeOf(const char* className) const override;
 
     virtual void drawHandle(CDrawContext* context);

@@ -1,7 +1,6 @@
 #include "gui/ctextedit.h"
 
 #include "gui/cframe.h"
-#include "host/VstKeyMapping.h"
 
 #include <cstring>
 
@@ -162,12 +161,9 @@ bool CTextEdit::removed(CView* parent)
     return CParamDisplay::removed(parent);
 }
 
-long CTextEdit::onKeyDown(VstKeyCode& keyCode) { return passKeyToBox(editBox.get(), keyCode) ? 1 : -1; }
+long CTextEdit::onKeyDown(const platform::Key& key) { return passKeyToBox(editBox.get(), key) ? 1 : -1; }
 
-bool CTextEdit::passKeyToBox(platform::EditBox* box, const VstKeyCode& keyCode)
-{
-    return box && box->handleKey(fromVstKeyCode(keyCode));
-}
+bool CTextEdit::passKeyToBox(platform::EditBox* box, const platform::Key& key) { return box && box->handleKey(key); }
 
 void CTextEdit::editBoxReturn()
 {

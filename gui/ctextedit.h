@@ -22,7 +22,7 @@ public:
     void takeFocus(CDrawContext* context = nullptr) override;
     void looseFocus(CDrawContext* context = nullptr) override;
     // While the box is open, keys that reach the editor through the host go to it.
-    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyDown(const platform::Key& key) override;
     bool removed(CView* parent) override;
     bool isTypeOf(const char* className) const override;
 
@@ -40,7 +40,7 @@ public:
 protected:
     // A key that reached the toolkit through the host, handed to an open box
     // in the window seam's terms; true when the box used it.
-    static bool passKeyToBox(platform::EditBox* box, const VstKeyCode& keyCode);
+    static bool passKeyToBox(platform::EditBox* box, const platform::Key& key);
 
 private:
     void editBoxReturn() override;

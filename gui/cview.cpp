@@ -47,8 +47,8 @@ void CView::setBackground(CBitmap* background)
     setDirty(true);
 }
 
-long CView::onKeyDown(VstKeyCode&) { return -1; }
-long CView::onKeyUp(VstKeyCode&) { return -1; }
+long CView::onKeyDown(const platform::Key&) { return -1; }
+long CView::onKeyUp(const platform::Key&) { return -1; }
 
 bool CView::onWheel(CDrawContext* context, const CPoint& where, long, float distance)
 {
@@ -109,7 +109,7 @@ CPoint& CView::localToFrame(CPoint& point) const
     return point;
 }
 
-AEffGUIEditor* CView::getEditor() const { return pParentFrame ? pParentFrame->getEditor() : nullptr; }
+GuiEditor* CView::getEditor() const { return pParentFrame ? pParentFrame->getEditor() : nullptr; }
 
 long CView::notify(CView*, const char*) { return kMessageUnknown; }
 

@@ -5,12 +5,12 @@
 #include "gui/cbuttonstate.h"
 #include "gui/cgeometry.h"
 #include "gui/creferencecounter.h"
-#include "host/VstInterface.h"
+#include "platform/Key.h"
 
 #include <map>
 #include <vector>
 
-class AEffGUIEditor;
+class GuiEditor;
 
 namespace VSTGUI
 {
@@ -36,8 +36,8 @@ public:
     virtual void setBackground(CBitmap* background);
     virtual CBitmap* getBackground() const { return pBackground; }
 
-    virtual long onKeyDown(VstKeyCode& keyCode);
-    virtual long onKeyUp(VstKeyCode& keyCode);
+    virtual long onKeyDown(const platform::Key& key);
+    virtual long onKeyUp(const platform::Key& key);
     virtual bool onWheel(CDrawContext* context, const CPoint& where, long axis, float distance);
     virtual bool onWheel(CDrawContext* context, const CPoint& where, float distance);
 
@@ -71,7 +71,7 @@ public:
     virtual CPoint& frameToLocal(CPoint& point) const;
     virtual CPoint& localToFrame(CPoint& point) const;
 
-    virtual AEffGUIEditor* getEditor() const;
+    virtual GuiEditor* getEditor() const;
     virtual long notify(CView* sender, const char* message);
     virtual void redrawRect(CDrawContext* context, const CRect& rect);
 

@@ -188,24 +188,24 @@ void CViewContainer::mouse(CDrawContext* context, CPoint& where, long buttons)
     }
 }
 
-long CViewContainer::onKeyDown(VstKeyCode& keyCode)
+long CViewContainer::onKeyDown(const platform::Key& key)
 {
     std::vector<CView*> list = childrenCopy();
     for (auto it = list.rbegin(); it != list.rend(); ++it)
     {
-        long result = (*it)->onKeyDown(keyCode);
+        long result = (*it)->onKeyDown(key);
         if (result != -1)
             return result;
     }
     return -1;
 }
 
-long CViewContainer::onKeyUp(VstKeyCode& keyCode)
+long CViewContainer::onKeyUp(const platform::Key& key)
 {
     std::vector<CView*> list = childrenCopy();
     for (auto it = list.rbegin(); it != list.rend(); ++it)
     {
-        long result = (*it)->onKeyUp(keyCode);
+        long result = (*it)->onKeyUp(key);
         if (result != -1)
             return result;
     }

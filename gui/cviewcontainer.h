@@ -27,8 +27,8 @@ public:
     void draw(CDrawContext* context) override;
     void drawRect(CDrawContext* context, const CRect& updateRect) override;
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
-    long onKeyUp(VstKeyCode& keyCode) override;
+    long onKeyDown(const platform::Key& key) override;
+    long onKeyUp(const platform::Key& key) override;
     bool onWheel(CDrawContext* context, const CPoint& where, long axis, float distance) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
     bool onDrop(CDrawContext* context, CDragContainer* drag, const CPoint& where) override;

@@ -1,7 +1,7 @@
 // The whole toolkit in one include.
 #pragma once
 
-#include "gui/aeffguieditor.h"
+#include "gui/GuiEditor.h"
 #include "gui/canimknob.h"
 #include "gui/cbitmap.h"
 #include "gui/cdragcontainer.h"

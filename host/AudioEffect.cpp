@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/AEffEditor.h"
-#include "host/NumberText.h"
+#include "effect/NumberText.h"
 
 namespace
 {

@@ -66,7 +66,7 @@ public:
     void canProcessReplacing(bool state);
     void canDoubleReplacing(bool state);
 
-    // Display texts: see host/NumberText.h for the exact rules.
+    // Display texts: see effect/NumberText.h for the exact rules.
     void dB2string(float value, char* text, VstInt32 maxLen);
     void float2string(float value, char* text, VstInt32 maxLen);
     void int2string(VstInt32 value, char* text, VstInt32 maxLen);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/AEffEditor.h"
-#include "host/NumberText.h"
+#include "effect/NumberText.h"
 
 AudioEffectX::AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : AudioEffect(audioMaster, numPrograms, numParams)

@@ -1,20 +1,26 @@
 #include "host/VstEffect.h"
 
 #include "editor/Editor.h"
+#include "effect/NumberText.h"
 #include "effect/ParameterTable.h"
-#include "host/NumberText.h"
+#include "host/AEffGUIEditor.h"
 
-VstEffect::VstEffect(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 1, kNumParams), core(describeRecord())
+VstEffect::VstEffect(audioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, 1, kNumParams),
+      core(describeRecord()),
+      view(std::make_unique<Editor>(core))
 {
-    // The editor attaches itself to this effect and talks to the core.
-    new Editor(this, core);
+    // The host's editor opcodes reach the editor, which talks to the core;
+    // it registers itself as this effect's editor.
+    new AEffGUIEditor(this, *view);
 }
 
 VstEffect::~VstEffect()
 {
-    // The editor reads the core; it goes first.
+    // The editor reads the core; it goes first, its binding before it.
     delete editor;
     setEditor(nullptr);
+    view.reset();
 }
 
 EffectHost* VstEffect::describeRecord()

@@ -9,6 +9,10 @@
 #include "effect/Plugin.h"
 #include "host/AudioEffectX.h"
 
+#include <memory>
+
+class Editor;
+
 class VstEffect : public AudioEffectX, private EffectHost
 {
 public:
@@ -16,6 +20,8 @@ public:
     ~VstEffect() override;
 
     Plugin& getCore() { return core; }
+    // The editor itself, behind the VST 2.4 editor the host talks to.
+    Editor* getEditorView() const { return view.get(); }
 
     // Any host thread (scanners call from several), and the editor's thread
     // through the core's automated changes; the audio thread for automation.
@@ -67,4 +73,5 @@ private:
     EffectHost* describeRecord();
 
     Plugin core;
+    std::unique_ptr<Editor> view;
 };

@@ -5,7 +5,7 @@
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
-#include "lv2/HostedEffect.h"
+#include "editor/HostedEffect.h"
 #include "lv2/PortTable.h"
 
 struct Lv2Instance

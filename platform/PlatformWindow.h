@@ -60,6 +60,8 @@ public:
     // A modal loop of the system (pop-up menu, message box) is waiting for
     // input: the host's own loop is held up meanwhile.
     virtual void windowModalIdle() {}
+    // The window's own timer (startTimer) came due.
+    virtual void windowTimer() {}
 };
 
 struct EditBoxStyle
@@ -142,6 +144,19 @@ public:
     // The time of the input event being handled, in milliseconds of the
     // system's event clock; 0 when the window does not know it.
     virtual unsigned long getInputTime() { return 0; }
+
+    // A file descriptor that becomes readable when events for the window are
+    // waiting (the X connection's), for a host's run loop to watch; -1 where
+    // the system has none.
+    virtual int getEventDescriptor() const { return -1; }
+    // Calls the listener's windowTimer every interval milliseconds from the
+    // system's own message loop while the window lives; false where the
+    // system has no window timers (there the host's timer must drive it).
+    virtual bool startTimer(int milliseconds)
+    {
+        (void)milliseconds;
+        return false;
+    }
 
     // The host's windows, for the frame's own resizing when the host cannot.
     virtual void* getParentOf(void* window) = 0; // null at the top

@@ -50,9 +50,7 @@ void copyPath(char* target, const std::string& text)
 
 } // namespace
 
-CPresetSystemEditor::CPresetSystemEditor(AudioEffect* effect, EditorConnection& connection)
-    : AEffGUIEditor(effect),
-      connection(connection)
+CPresetSystemEditor::CPresetSystemEditor(EditorConnection& connection) : connection(connection)
 {
     std::error_code error;
     const std::string current = std::filesystem::current_path(error).string();
@@ -67,9 +65,9 @@ CPresetSystemEditor::~CPresetSystemEditor()
         connection.setPresetSystemListener(nullptr);
 }
 
-void CPresetSystemEditor::beginEdit(VstInt32 index) { connection.beginEdit(index); }
+void CPresetSystemEditor::beginEdit(int index) { connection.beginEdit(index); }
 
-void CPresetSystemEditor::endEdit(VstInt32 index) { connection.endEdit(index); }
+void CPresetSystemEditor::endEdit(int index) { connection.endEdit(index); }
 
 namespace
 {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "effect/EditorConnection.h"
-#include "gui/aeffguieditor.h"
+#include "gui/GuiEditor.h"
 #include "gui/cgeometry.h"
 #include "presets/CPresetSystemListener.h"
 #include "presets/PresetChangesFromEffect.h"
@@ -41,18 +41,16 @@ enum PresetBarTag
     kTagStoreB = 41,
 };
 
-class CPresetSystemEditor : public AEffGUIEditor, public CPresetSystemListener, public PresetChangesFromEffect
+class CPresetSystemEditor : public GuiEditor, public CPresetSystemListener, public PresetChangesFromEffect
 {
 public:
-    // effect is the format's object the toolkit reports the host's idle and
-    // window sizes to (null where there is none); every other wish goes to
-    // the effect through connection.
-    CPresetSystemEditor(AudioEffect* effect, EditorConnection& connection);
+    // Every wish of the bar goes to the effect through connection.
+    explicit CPresetSystemEditor(EditorConnection& connection);
     ~CPresetSystemEditor() override;
 
     // A drag on a control begins and ends: the effect tells the host.
-    void beginEdit(VstInt32 index) override;
-    void endEdit(VstInt32 index) override;
+    void beginEdit(int index) override;
+    void endEdit(int index) override;
     EditorConnection& getConnection() const { return connection; }
 
     // Builds the bar in the frame the derived editor has made; false without a

@@ -333,9 +333,9 @@ TEST_F(KnobDrag, WheelAndArrowKeysStepAsOneEditEach)
     bench.scripted.window->setPointer(0, 0, kShift);
     EXPECT_TRUE(knob->onWheel(bench.context, CPoint(10, 10), -1.0f));
     EXPECT_NEAR(knob->getValue(), 0.69f, 1e-6);
-    VstKeyCode up{0, VKEY_UP, 0};
-    VstKeyCode left{0, VKEY_LEFT, kKeyShift};
-    VstKeyCode other{'a', 0, 0};
+    const platform::Key up = fromVstKeyCode({0, VKEY_UP, 0});
+    const platform::Key left = fromVstKeyCode({0, VKEY_LEFT, kKeyShift});
+    const platform::Key other = fromVstKeyCode({'a', 0, 0});
     EXPECT_EQ(knob->onKeyDown(up), 1);
     EXPECT_NEAR(knob->getValue(), 0.79f, 1e-6);
     EXPECT_EQ(knob->onKeyDown(left), 1);

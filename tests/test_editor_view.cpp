@@ -72,7 +72,7 @@ protected:
 TEST_F(EditorViewTest, AttachesInTheHostsWindowAndDetachesAgainAnyNumberOfTimes)
 {
     Plugin core(&host);
-    Editor editor(nullptr, core);
+    Editor editor(core);
     EditorView& view = editor;
 
     int width = 0, height = 0;
@@ -102,7 +102,7 @@ TEST_F(EditorViewTest, AttachesInTheHostsWindowAndDetachesAgainAnyNumberOfTimes)
 TEST_F(EditorViewTest, ParameterChangesAndKeysReachTheControls)
 {
     Plugin core(&host);
-    Editor editor(nullptr, core);
+    Editor editor(core);
     EditorView& view = editor;
     ASSERT_TRUE(view.attach(reinterpret_cast<void*>(parent)));
 

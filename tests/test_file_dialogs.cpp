@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "editor/Editor.h"
 #include "effect/Plugin.h"
 #include "host/VstEffect.h"
 #include "platform/FileDialog.h"
@@ -169,7 +170,7 @@ TEST_F(FileDialogs, APresetNamedWithABackslashIsSavedLoadedAndKeepsTheFolder)
 {
     VstEffect* vst = new VstEffect(quietHost);
     Plugin* plugin = &vst->getCore();
-    auto* editor = dynamic_cast<CPresetSystemEditor*>(vst->getEditor());
+    auto* editor = static_cast<CPresetSystemEditor*>(vst->getEditorView());
     ASSERT_NE(editor, nullptr);
 
     plugin->setParameter(kRelease, 0.25f);

@@ -13,6 +13,7 @@
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
+#include "editor/Editor.h"
 #include "effect/Plugin.h"
 #include "gui/coptionmenu.h"
 #include "gui/ctextedit.h"
@@ -430,7 +431,7 @@ TEST_F(Lv2UiTest, ASelectionMadeOnAnotherThreadReachesTheWholeBar)
     Plugin& plugin = vst.getCore();
     AEffect* effect = vst.getAeffect();
     ASSERT_NE(effect->dispatcher(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(parent), 0.0f), 0);
-    auto* bar = dynamic_cast<CPresetSystemEditor*>(vst.getEditor());
+    auto* bar = static_cast<CPresetSystemEditor*>(vst.getEditorView());
     ASSERT_NE(bar, nullptr);
     std::thread host([&] {
         plugin.getProgramRecord(3)->setName("Renamed by a session");

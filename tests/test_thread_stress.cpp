@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "dsp/PublishedRecord.h"
+#include "editor/Editor.h"
 #include "effect/ParameterTable.h"
 #include "effect/Plugin.h"
 #include "gui/cframe.h"
@@ -511,7 +512,7 @@ TEST(ThreadStress, HostRenamesReachThePresetBarOnTheInterfaceThread)
     }
     plugin->selectPreset(6);
     ASSERT_NE(e->dispatcher(e, effEditOpen, 0, 0, parent.handle(), 0.0f), 0);
-    auto* bar = dynamic_cast<CPresetSystemEditor*>(vst->getEditor());
+    auto* bar = static_cast<CPresetSystemEditor*>(vst->getEditorView());
     ASSERT_NE(bar, nullptr);
 
     constexpr int kRenames = 300;
@@ -629,10 +630,9 @@ namespace
 {
 // The editor's control of the given kind bound to a parameter.
 template <typename Control>
-Control* controlFor(AEffEditor* editor, int parameter)
+Control* controlFor(GuiEditor* editor, int parameter)
 {
-    auto* own = dynamic_cast<AEffGUIEditor*>(editor);
-    VSTGUI::CFrame* frame = own ? own->getFrame() : nullptr;
+    VSTGUI::CFrame* frame = editor ? editor->getFrame() : nullptr;
     for (long i = 0; frame && i < frame->getNbViews(); ++i)
         if (auto* control = dynamic_cast<Control*>(frame->getView(i)))
             if (control->getTag() == parameter)
@@ -659,8 +659,8 @@ TEST(ThreadStress, HostAutomationReachesTheControlsOnTheInterfaceThread)
         GTEST_SKIP() << "no editor or no display";
     }
     ASSERT_NE(e->dispatcher(e, effEditOpen, 0, 0, parent.handle(), 0.0f), 0);
-    auto* knob = controlFor<CMyKnob>(vst->getEditor(), kDrive);
-    auto* field = controlFor<CMyTextEdit>(vst->getEditor(), kDrive);
+    auto* knob = controlFor<CMyKnob>(vst->getEditorView(), kDrive);
+    auto* field = controlFor<CMyTextEdit>(vst->getEditorView(), kDrive);
     ASSERT_NE(knob, nullptr);
     ASSERT_NE(field, nullptr);
 

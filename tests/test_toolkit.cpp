@@ -35,9 +35,9 @@ public:
     {
         record("mouse " + std::to_string(where.x) + "," + std::to_string(where.y) + " b" + std::to_string(buttons));
     }
-    long onKeyDown(VstKeyCode& key) override
+    long onKeyDown(const platform::Key& key) override
     {
-        record("key " + std::to_string(key.virt));
+        record("key " + std::to_string(static_cast<int>(key.name)));
         return handlesKeys ? 1 : -1;
     }
     bool onWheel(CDrawContext*, const CPoint& where, float distance) override
@@ -75,9 +75,9 @@ private:
     std::string name;
 };
 
-VstKeyCode key(unsigned char virt, unsigned char modifier = 0)
+platform::Key key(unsigned char virt, unsigned char modifier = 0)
 {
-    VstKeyCode code{0, virt, modifier};
+    platform::Key code = fromVstKeyCode({0, virt, modifier});
     return code;
 }
 
@@ -248,7 +248,7 @@ TEST(MouseDispatch, ModalViewTakesClicksAndDropsThoseOutside)
     scripted.frame->mouse(context, inside, kLButton);
     scripted.frame->mouse(context, outside, kLButton);
     EXPECT_EQ(scripted.frame->getCurrentView(), modal);
-    VstKeyCode down = key(VKEY_DOWN);
+    platform::Key down = key(VKEY_DOWN);
     scripted.frame->onKeyDown(down);
     EXPECT_TRUE(scripted.frame->setModalView(nullptr));
     scripted.frame->mouse(context, outside, kLButton);
@@ -293,7 +293,7 @@ TEST(Focus, TabWalksTheViewsThatWantFocusThroughNestedContainers)
     scripted.frame->addView(plain);
     scripted.frame->addView(group);
 
-    VstKeyCode tab = key(VKEY_TAB);
+    platform::Key tab = key(VKEY_TAB);
     EXPECT_EQ(scripted.frame->onKeyDown(tab), 1);
     EXPECT_EQ(scripted.frame->getFocusView(), a);
     EXPECT_EQ(scripted.frame->onKeyDown(tab), 1);
@@ -302,7 +302,7 @@ TEST(Focus, TabWalksTheViewsThatWantFocusThroughNestedContainers)
     EXPECT_EQ(scripted.frame->getFocusView(), c);
     EXPECT_EQ(scripted.frame->onKeyDown(tab), 1);
     EXPECT_EQ(scripted.frame->getFocusView(), a);
-    VstKeyCode backTab = key(VKEY_TAB, kKeyShift);
+    platform::Key backTab = key(VKEY_TAB, kKeyShift);
     EXPECT_EQ(scripted.frame->onKeyDown(backTab), 1);
     EXPECT_EQ(scripted.frame->getFocusView(), c);
     EXPECT_EQ(scripted.frame->onKeyDown(backTab), 1);
@@ -313,9 +313,9 @@ TEST(Focus, TabWithoutAnyViewWantingFocusIsNotHandled)
 {
     ScriptedFrame scripted;
     scripted.frame->addView(new ProbeView(CRect(0, 0, 10, 10), nullptr, "plain"));
-    VstKeyCode tab = key(VKEY_TAB);
+    platform::Key tab = key(VKEY_TAB);
     EXPECT_EQ(scripted.frame->onKeyDown(tab), -1);
-    VstKeyCode other = key(VKEY_SPACE);
+    platform::Key other = key(VKEY_SPACE);
     EXPECT_EQ(scripted.frame->onKeyDown(other), -1);
 }
 
@@ -330,7 +330,7 @@ TEST(Keys, TheFocusViewHearsKeysFirstAndTheEditorReportsHandledKeys)
     auto* other = new ProbeView(CRect(0, 20, 10, 30), &log, "other");
     scripted.frame->addView(focused);
     scripted.frame->addView(other);
-    VstKeyCode up = key(VKEY_UP);
+    VstKeyCode up{0, VKEY_UP, 0};
     EXPECT_FALSE(editor.onKeyDown(up));
     scripted.frame->setFocusView(focused);
     focused->handlesKeys = true;
@@ -589,15 +589,15 @@ TEST(Editor, RegistersItselfAndAnswersItsRectangleAndKnobMode)
 {
     TestEffect effect;
     auto* editor = new TestEditor(&effect);
-    EXPECT_EQ(effect.getEditor(), editor);
+    EXPECT_EQ(effect.getEditor(), &editor->vst);
     ERect* rect = nullptr;
-    EXPECT_TRUE(editor->getRect(&rect));
+    EXPECT_TRUE(editor->vst.getRect(&rect));
     ASSERT_NE(rect, nullptr);
-    EXPECT_TRUE(editor->setKnobMode(2));
+    EXPECT_TRUE(editor->vst.setKnobMode(2));
     ScriptedFrame scripted(10, 10, editor);
     EXPECT_EQ(scripted.frame->getKnobMode(), 2);
     EXPECT_EQ(scripted.frame->getEditor(), editor);
-    EXPECT_TRUE(editor->setKnobMode(0));
+    EXPECT_TRUE(editor->vst.setKnobMode(0));
     EXPECT_TRUE(scripted.window->dropTarget);
     scripted.frame->setCursor(kCursorHand);
     EXPECT_EQ(scripted.window->cursor, kCursorHand);

@@ -254,13 +254,13 @@ public:
     std::atomic<int> drops{0};
 };
 
-class WindowEditor : public AEffGUIEditor
+class WindowEditor : public GuiEditor
 {
 public:
-    explicit WindowEditor(AudioEffect* effect) : AEffGUIEditor(effect) {}
+    explicit WindowEditor(AudioEffect* effect) : vst(effect, *this) {}
     bool open(void* ptr) override
     {
-        AEffGUIEditor::open(ptr);
+        GuiEditor::open(ptr);
         frame = new CFrame(CRect(0, 0, 420, 300), ptr, this);
         frame->setBackgroundColor(rgb(60, 64, 70));
         if (build)
@@ -272,9 +272,11 @@ public:
         if (frame)
             frame->forget();
         frame = nullptr;
-        AEffGUIEditor::close();
+        GuiEditor::close();
     }
     std::function<void(CFrame*)> build;
+    // The VST 2.4 host's side of this editor.
+    AEffGUIEditor vst;
 };
 
 // An X server resets when its last client leaves and refuses connections while
@@ -445,7 +447,7 @@ TEST_F(RealWindows, KnobFollowsARealDragAndTheWheel)
     }));
     editor->setKnobMode(kCircularMode);
     EXPECT_NEAR(knob->getValue(), 0.5f, 1e-4) << "100 pixels of a 200-pixel linear drag";
-    EXPECT_EQ(effect->getEditor(), editor);
+    EXPECT_EQ(effect->getEditor(), &editor->vst);
 
     float before = knob->getValue();
     ASSERT_TRUE(act([&](User& user) { user.click(sx(130), sy(130), 4, 20); }));

@@ -498,6 +498,14 @@ private:
         return true;
     }
 
+    bool startTimer(int milliseconds) override
+    {
+        return window && milliseconds > 0 &&
+               SetTimer(window, kIdleTimer, static_cast<UINT>(milliseconds), nullptr) != 0;
+    }
+
+    static constexpr UINT_PTR kIdleTimer = 1;
+
     static LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == WM_NCCREATE)
@@ -617,8 +625,16 @@ private:
             listener->windowDrop(data, where.x, where.y);
             return 0;
         }
+        case WM_TIMER:
+            if (wParam == kIdleTimer)
+            {
+                listener->windowTimer();
+                return 0;
+            }
+            break;
         case WM_DESTROY:
             // The host destroyed its window, and ours with it.
+            KillTimer(handle, kIdleTimer);
             setDropTarget(false);
             listener->windowDestroyed();
             return 0;

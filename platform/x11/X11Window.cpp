@@ -178,6 +178,7 @@ public:
     bool valid() const { return window != 0; }
 
     void* getNativeHandle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
+    int getEventDescriptor() const override { return ConnectionNumber(display); }
     int getWidth() const override { return backBuffer.width(); }
     int getHeight() const override { return backBuffer.height(); }
 

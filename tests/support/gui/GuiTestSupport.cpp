@@ -108,7 +108,7 @@ CColor ScriptedWindow::pixel(int x, int y) const
     return rgb(value & 0xFF, value >> 8 & 0xFF, value >> 16 & 0xFF);
 }
 
-ScriptedFrame::ScriptedFrame(int width, int height, AEffGUIEditor* editor)
+ScriptedFrame::ScriptedFrame(int width, int height, GuiEditor* editor)
 {
     frame = new CFrame(CRect(0, 0, width, height), editor,
                        [this](platform::WindowListener*, int w, int h) -> std::unique_ptr<platform::Window> {

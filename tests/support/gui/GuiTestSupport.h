@@ -3,7 +3,9 @@
 #pragma once
 
 #include "gui/vstgui.h"
+#include "host/AEffGUIEditor.h"
 #include "host/AudioEffectX.h"
+#include "host/VstKeyMapping.h"
 #include "platform/GraphicsDevice.h"
 #include "platform/PlatformWindow.h"
 
@@ -90,7 +92,7 @@ private:
 // A frame in a scripted window, without an editor unless one is given.
 struct ScriptedFrame
 {
-    explicit ScriptedFrame(int width = 200, int height = 200, AEffGUIEditor* editor = nullptr);
+    explicit ScriptedFrame(int width = 200, int height = 200, GuiEditor* editor = nullptr);
     ~ScriptedFrame();
     CFrame* frame = nullptr;
     ScriptedWindow* window = nullptr; // owned by the frame
@@ -135,23 +137,27 @@ public:
     std::vector<std::pair<int, int>> sizeRequests;
 };
 
-// An editor that records the edit gestures it passes on.
-class TestEditor : public AEffGUIEditor
+// An editor that records the edit gestures it passes on, shown by a VST 2.4
+// host through the format's editor binding (vst).
+class TestEditor : public GuiEditor
 {
 public:
-    explicit TestEditor(AudioEffect* effect) : AEffGUIEditor(effect) {}
-    void beginEdit(VstInt32 index) override
+    explicit TestEditor(AudioEffect* effect) : vst(effect, *this) {}
+    void beginEdit(int index) override
     {
         edits.push_back("begin " + std::to_string(index));
-        AEffGUIEditor::beginEdit(index);
+        GuiEditor::beginEdit(index);
     }
-    void endEdit(VstInt32 index) override
+    void endEdit(int index) override
     {
         edits.push_back("end " + std::to_string(index));
-        AEffGUIEditor::endEdit(index);
+        GuiEditor::endEdit(index);
     }
+    // A key as the host passes it.
+    bool onKeyDown(VstKeyCode& key) { return vst.onKeyDown(key); }
     void attachFrame(CFrame* newFrame) { frame = newFrame; }
     std::vector<std::string> edits;
+    AEffGUIEditor vst;
 };
 
 // Pictures for the controls, 0xAARRGGBB.

@@ -1,4 +1,4 @@
-#include "host/NumberText.h"
+#include "effect/NumberText.h"
 
 #include <cmath>
 #include <cstring>

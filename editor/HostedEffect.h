@@ -1,8 +1,9 @@
-// The effect core as the LV2 adapters hold it, with its editor. This is the
-// one place that constructs them, and it hears the core's reports: the
-// effect's own parameter changes (its editor's, a program chosen in the
-// preset bar) go on to an automation sink, the LV2 UI, which writes them to
-// the ports; every parameter change moves the editor's controls.
+// The effect core with its editor, for a format whose plug-in and editor
+// halves meet only through the effect (LV2's plug-in and UI). It constructs
+// both and hears the core's reports: the effect's own parameter changes (its
+// editor's, a program chosen in the preset bar) go on to an automation sink,
+// the format's UI, which hands them to the host; every parameter change
+// moves the editor's controls.
 #pragma once
 
 #include <atomic>
@@ -32,8 +33,8 @@ public:
     HostedEffect& operator=(const HostedEffect&) = delete;
 
     Plugin& effect() { return core; }
-    // Lives as long as the effect, as in the VST build: the LV2 UI opens and
-    // closes its window, while parameter changes from any thread reach it.
+    // Lives as long as the effect, as in the VST build: the format's UI opens
+    // and closes its window, while parameter changes from any thread reach it.
     EditorView& editor();
 
     // Registers the sink for calls made on the calling thread; changes made

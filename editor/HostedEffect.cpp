@@ -1,11 +1,11 @@
-#include "lv2/HostedEffect.h"
+#include "editor/HostedEffect.h"
 
 #include "editor/Editor.h"
 
 HostedEffect::HostedEffect() : core(this)
 {
-    // No format object: the editor has no host idle to call and a fixed size.
-    ownEditor = new Editor(nullptr, core);
+    // The format that shows the editor gives it a window host of its own, if any.
+    ownEditor = new Editor(core);
 }
 
 HostedEffect::~HostedEffect()
