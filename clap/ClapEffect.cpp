@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "editor/Editor.h"
 #include "effect/ExposedParameters.h"
 #include "effect/SavedState.h"
 
@@ -61,7 +62,9 @@ const clap_plugin_params_t kParams = {
     [](const clap_plugin_t* p, clap_id id, const char* text, double* value) {
         return value && self(p)->textValue(id, text, *value);
     },
-    [](const clap_plugin_t* p, const clap_input_events_t* in, const clap_output_events_t*) { self(p)->flush(in); },
+    [](const clap_plugin_t* p, const clap_input_events_t* in, const clap_output_events_t* out) {
+        self(p)->flush(in, out);
+    },
 };
 
 const clap_plugin_state_t kState = {
@@ -117,9 +120,17 @@ ClapEffect::ClapEffect(const clap_host_t* host) : host(host), core(this)
     plugin.on_main_thread = [](const clap_plugin_t*) {
     };
     reportedLatency = (uint32_t)core.getLatency();
+    editor = new Editor(core);
+    editorBinding = std::make_unique<ClapEditor>(host, *editor.load());
 }
 
-ClapEffect::~ClapEffect() {}
+ClapEffect::~ClapEffect()
+{
+    // A host that destroys the plug-in with its editor open; the editor
+    // reads the core, so both go first.
+    editorBinding.reset();
+    delete editor.exchange(nullptr);
+}
 
 ClapEffect* ClapEffect::of(const clap_plugin_t* plugin) { return static_cast<ClapEffect*>(plugin->plugin_data); }
 
@@ -130,6 +141,7 @@ bool ClapEffect::init()
         hostLatency = static_cast<const clap_host_latency_t*>(host->get_extension(host, clapid::kLatency));
         hostParams = static_cast<const clap_host_params_t*>(host->get_extension(host, clapid::kParams));
     }
+    editorBinding->init();
     return true;
 }
 
@@ -160,7 +172,7 @@ const void* ClapEffect::extension(const char* id)
         return &kState;
     if (std::strcmp(id, clapid::kLatency) == 0)
         return &kLatency;
-    return nullptr;
+    return ClapEditor::extension(id);
 }
 
 void ClapEffect::applyEvent(const clap_event_header_t& event)
@@ -177,6 +189,7 @@ void ClapEffect::applyEvent(const clap_event_header_t& event)
 
 clap_process_status ClapEffect::process(const clap_process_t& process)
 {
+    sendEdits(process.out_events);
     const uint32_t frames = process.frames_count;
     const clap_input_events_t* events = process.in_events;
     const uint32_t count = events && events->size && events->get ? events->size(events) : 0;
@@ -235,12 +248,87 @@ void ClapEffect::render(const clap_process_t& process, uint32_t first, uint32_t 
     }
 }
 
-void ClapEffect::flush(const clap_input_events_t* events)
+void ClapEffect::flush(const clap_input_events_t* events, const clap_output_events_t* out)
 {
     const uint32_t count = events && events->size && events->get ? events->size(events) : 0;
     for (uint32_t i = 0; i < count; ++i)
         if (const clap_event_header_t* event = events->get(events, i))
             applyEvent(*event);
+    sendEdits(out);
+}
+
+void ClapEffect::automate(int index, float value)
+{
+    // A click on a button (no drag) is a gesture of its own, so that hosts
+    // group every edit the same way.
+    const bool single = index >= 0 && index < exposed::kCount && openGestures[index] == 0;
+    if (single)
+        queueEdit(EditQueue::kBegin, index, 0.0);
+    queueEdit(EditQueue::kValue, index, plainOf(index, value));
+    if (single)
+        queueEdit(EditQueue::kEnd, index, 0.0);
+}
+
+void ClapEffect::editBegins(int index)
+{
+    if (index >= 0 && index < exposed::kCount)
+        ++openGestures[index];
+    queueEdit(EditQueue::kBegin, index, 0.0);
+}
+
+void ClapEffect::editEnds(int index)
+{
+    if (index < 0 || index >= exposed::kCount || openGestures[index] == 0)
+        return;
+    --openGestures[index];
+    queueEdit(EditQueue::kEnd, index, 0.0);
+}
+
+void ClapEffect::queueEdit(EditQueue::Kind kind, int index, double value)
+{
+    // The queue has one writer, the main thread, where the editor runs.
+    if (quiet > 0 || !exposed::isExposed(index) || index >= exposed::kCount || !editorBinding ||
+        !editorBinding->onMainThread())
+        return;
+    if (edits.push({kind, (uint32_t)index, value}) && hostParams && hostParams->request_flush)
+        hostParams->request_flush(host);
+}
+
+void ClapEffect::sendEdits(const clap_output_events_t* out)
+{
+    EditQueue::Edit edit;
+    while (edits.pop(edit))
+    {
+        if (!out || !out->try_push)
+            continue;
+        if (edit.kind == EditQueue::kValue)
+        {
+            clap_event_param_value_t event{};
+            event.header = {sizeof event, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+            event.param_id = edit.parameter;
+            event.note_id = -1;
+            event.port_index = -1;
+            event.channel = -1;
+            event.key = -1;
+            event.value = edit.value;
+            out->try_push(out, &event.header);
+        }
+        else
+        {
+            clap_event_param_gesture_t event{};
+            event.header = {
+                sizeof event, 0, CLAP_CORE_EVENT_SPACE_ID,
+                edit.kind == EditQueue::kBegin ? CLAP_EVENT_PARAM_GESTURE_BEGIN : CLAP_EVENT_PARAM_GESTURE_END, 0};
+            event.param_id = edit.parameter;
+            out->try_push(out, &event.header);
+        }
+    }
+}
+
+void ClapEffect::parameterChanged(int index, float value)
+{
+    if (Editor* shown = editor.load())
+        shown->setParameter(index, value);
 }
 
 bool ClapEffect::parameterInfo(uint32_t index, clap_param_info_t& info)
@@ -328,7 +416,10 @@ bool ClapEffect::loadState(const clap_istream_t& stream)
         if (bytes.size() > kLimit)
             return false;
     }
-    if (!savedstate::restore(core, bytes.data(), bytes.size()))
+    ++quiet;
+    const bool restored = savedstate::restore(core, bytes.data(), bytes.size());
+    --quiet;
+    if (!restored)
         return false;
     if (hostParams && hostParams->rescan)
         hostParams->rescan(host, CLAP_PARAM_RESCAN_VALUES);

@@ -6,10 +6,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
+#include "clap/ClapEditor.h"
 #include "clap/ClapInterface.h"
+#include "clap/EditQueue.h"
 #include "effect/EffectHost.h"
+#include "effect/ExposedParameters.h"
 #include "effect/Plugin.h"
+
+class Editor;
 
 class ClapEffect : private EffectHost
 {
@@ -39,7 +45,7 @@ public:
     bool valueText(clap_id id, double value, char* text, uint32_t capacity);
     bool textValue(clap_id id, const char* text, double& value);
     // [active ? audio : main]: the events' values with no audio.
-    void flush(const clap_input_events_t* events);
+    void flush(const clap_input_events_t* events, const clap_output_events_t* out);
 
     // State ("clap.state"), [main].
     bool saveState(const clap_ostream_t& stream);
@@ -47,19 +53,27 @@ public:
 
     uint32_t latency() { return (uint32_t)core.getLatency(); }
 
+    // The editor's side of the format ("gui" and its idle sources).
+    ClapEditor& editorSide() { return *editorBinding; }
+    // The editor itself, for tests.
+    Editor* getEditor() const { return editor.load(); }
+
 private:
     // Applies one event if it sets a parameter this build shows.
     void applyEvent(const clap_event_header_t& event);
     // Frames first to last - 1 of the block's audio, in its sample size.
     void render(const clap_process_t& process, uint32_t first, uint32_t last);
 
-    // The core's reports. Without an editor the effect changes no parameter
-    // of its own accord, so there is nothing to send as automation; the
-    // latency is read by the host when it activates the effect.
-    void automate(int, float) override {}
-    void editBegins(int) override {}
-    void editEnds(int) override {}
-    void parameterChanged(int, float) override {}
+    // The core's reports. The effect's own changes (the editor's, a program
+    // chosen in it) go to the host as output events of the next process or
+    // flush; the latency is read by the host when it activates the effect.
+    void automate(int index, float value) override;
+    void editBegins(int index) override;
+    void editEnds(int index) override;
+    void queueEdit(EditQueue::Kind kind, int index, double value);
+    // The queued edits as output events; the processing thread.
+    void sendEdits(const clap_output_events_t* out);
+    void parameterChanged(int index, float value) override;
     void latencyChanged(int) override {}
     void displayChanged() override {}
 
@@ -72,6 +86,18 @@ private:
     // while the effect is being activated.
     uint32_t reportedLatency = 0;
 
+    // While positive, the effect's own reports (a state being restored) are
+    // not the user's edits.
+    int quiet = 0;
+    EditQueue edits;
+    // Gestures begun and not yet ended, by parameter (main thread).
+    int openGestures[exposed::kCount] = {};
+
+    // Made (and owned) once the core is built; the host's gui calls show
+    // it. The core reports while it builds itself, so this is initialised,
+    // empty, before it.
+    std::atomic<Editor*> editor{nullptr};
+    std::unique_ptr<ClapEditor> editorBinding;
     // Last: it reports to this object while it builds itself.
     Plugin core;
 };

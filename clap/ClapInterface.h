@@ -248,6 +248,84 @@ struct clap_host_thread_check_t
     bool (*is_audio_thread)(const clap_host_t* host);
 };
 
+// Editor.
+struct clap_window_t
+{
+    const char* api;
+    union
+    {
+        void* cocoa;
+        unsigned long x11;
+        void* win32;
+        void* ptr;
+    };
+};
+
+struct clap_gui_resize_hints_t
+{
+    bool can_resize_horizontally;
+    bool can_resize_vertically;
+    bool preserve_aspect_ratio;
+    uint32_t aspect_ratio_width;
+    uint32_t aspect_ratio_height;
+};
+
+struct clap_plugin_gui_t
+{
+    bool (*is_api_supported)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+    bool (*get_preferred_api)(const clap_plugin_t* plugin, const char** api, bool* is_floating);
+    bool (*create)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+    void (*destroy)(const clap_plugin_t* plugin);
+    bool (*set_scale)(const clap_plugin_t* plugin, double scale);
+    bool (*get_size)(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height);
+    bool (*can_resize)(const clap_plugin_t* plugin);
+    bool (*get_resize_hints)(const clap_plugin_t* plugin, clap_gui_resize_hints_t* hints);
+    bool (*adjust_size)(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height);
+    bool (*set_size)(const clap_plugin_t* plugin, uint32_t width, uint32_t height);
+    bool (*set_parent)(const clap_plugin_t* plugin, const clap_window_t* window);
+    bool (*set_transient)(const clap_plugin_t* plugin, const clap_window_t* window);
+    void (*suggest_title)(const clap_plugin_t* plugin, const char* title);
+    bool (*show)(const clap_plugin_t* plugin);
+    bool (*hide)(const clap_plugin_t* plugin);
+};
+
+struct clap_host_gui_t
+{
+    void (*resize_hints_changed)(const clap_host_t* host);
+    bool (*request_resize)(const clap_host_t* host, uint32_t width, uint32_t height);
+    bool (*request_show)(const clap_host_t* host);
+    bool (*request_hide)(const clap_host_t* host);
+    void (*closed)(const clap_host_t* host, bool was_destroyed);
+};
+
+struct clap_plugin_timer_support_t
+{
+    void (*on_timer)(const clap_plugin_t* plugin, clap_id timer_id);
+};
+
+struct clap_host_timer_support_t
+{
+    bool (*register_timer)(const clap_host_t* host, uint32_t period_ms, clap_id* timer_id);
+    bool (*unregister_timer)(const clap_host_t* host, clap_id timer_id);
+};
+
+typedef uint32_t clap_posix_fd_flags_t;
+constexpr clap_posix_fd_flags_t CLAP_POSIX_FD_READ = 1 << 0;
+constexpr clap_posix_fd_flags_t CLAP_POSIX_FD_WRITE = 1 << 1;
+constexpr clap_posix_fd_flags_t CLAP_POSIX_FD_ERROR = 1 << 2;
+
+struct clap_plugin_posix_fd_support_t
+{
+    void (*on_fd)(const clap_plugin_t* plugin, int fd, clap_posix_fd_flags_t flags);
+};
+
+struct clap_host_posix_fd_support_t
+{
+    bool (*register_fd)(const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);
+    bool (*modify_fd)(const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);
+    bool (*unregister_fd)(const clap_host_t* host, int fd);
+};
+
 } // extern "C"
 
 namespace clapid
@@ -258,6 +336,11 @@ constexpr const char* kParams = "clap.params";
 constexpr const char* kState = "clap.state";
 constexpr const char* kLatency = "clap.latency";
 constexpr const char* kThreadCheck = "clap.thread-check";
+constexpr const char* kGui = "clap.gui";
+constexpr const char* kTimerSupport = "clap.timer-support";
+constexpr const char* kPosixFdSupport = "clap.posix-fd-support";
+constexpr const char* kWindowX11 = "x11";
+constexpr const char* kWindowWin32 = "win32";
 constexpr const char* kPortStereo = "stereo";
 } // namespace clapid
 
@@ -281,4 +364,7 @@ static_assert(sizeof(clap_audio_port_info_t) == 288 && offsetof(clap_audio_port_
               "clap_audio_port_info_t");
 static_assert(sizeof(clap_param_info_t) == 1320 && offsetof(clap_param_info_t, min_value) == 1296, "clap_param_info_t");
 static_assert(sizeof(clap_plugin_params_t) == 48 && sizeof(clap_host_params_t) == 24, "params");
+static_assert(sizeof(clap_window_t) == 16 && offsetof(clap_window_t, x11) == 8, "clap_window_t");
+static_assert(sizeof(clap_gui_resize_hints_t) == 12, "clap_gui_resize_hints_t");
+static_assert(sizeof(clap_plugin_gui_t) == 120 && sizeof(clap_host_gui_t) == 40, "gui");
 static_assert(sizeof(clap_istream_t) == 16 && sizeof(clap_ostream_t) == 16, "streams");

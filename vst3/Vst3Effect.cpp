@@ -4,7 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "editor/Editor.h"
 #include "effect/SavedState.h"
+#include "vst3/Vst3EditorView.h"
 
 using namespace vst3;
 
@@ -72,10 +74,14 @@ Vst3Effect::Vst3Effect() : core(this)
     for (int i = 0; i < exposed::kCount; ++i)
         hostValues[i] = hostValue(i, core.getParameter(i));
     reportedLatency = (uint32_t)core.getLatency();
+    editor = new Editor(core);
 }
 
 Vst3Effect::~Vst3Effect()
 {
+    // The editor reads the core; it goes first. Its views hold this effect,
+    // so none is left.
+    delete editor.exchange(nullptr);
     if (IComponentHandler* old = handler.exchange(nullptr))
         old->release();
 }
@@ -431,32 +437,54 @@ tresult Vst3Effect::setComponentHandler(IComponentHandler* newHandler)
     return kResultOk;
 }
 
-// The editor attaches through a view of its own, not part of this build yet.
-IPlugView* Vst3Effect::createView(FIDString) { return nullptr; }
+// Each view shows the one editor; Ardour asks again without a name.
+IPlugView* Vst3Effect::createView(FIDString name)
+{
+    Editor* shown = editor.load();
+    if ((name && std::strcmp(name, "editor") != 0) || !shown)
+        return nullptr;
+    return new Vst3EditorView(static_cast<IEditController*>(this), *shown);
+}
 
 void Vst3Effect::automate(int index, float value)
 {
     IComponentHandler* target = handler.load();
-    if (target && quiet == 0 && exposed::isExposed(index) && index < exposed::kCount)
-        target->performEdit((ParamID)index, hostValue(index, value));
+    if (!target || quiet != 0 || !exposed::isExposed(index) || index >= exposed::kCount)
+        return;
+    // The format wants every edit inside a gesture: a click on a button
+    // (no drag) gets one of its own.
+    const bool single = openGestures[index].load() == 0;
+    if (single)
+        target->beginEdit((ParamID)index);
+    target->performEdit((ParamID)index, hostValue(index, value));
+    if (single)
+        target->endEdit((ParamID)index);
 }
 
 void Vst3Effect::editBegins(int index)
 {
     IComponentHandler* target = handler.load();
     if (target && quiet == 0 && exposed::isExposed(index) && index < exposed::kCount)
+    {
+        ++openGestures[index];
         target->beginEdit((ParamID)index);
+    }
 }
 
 void Vst3Effect::editEnds(int index)
 {
     IComponentHandler* target = handler.load();
-    if (target && quiet == 0 && exposed::isExposed(index) && index < exposed::kCount)
+    if (target && quiet == 0 && exposed::isExposed(index) && index < exposed::kCount && openGestures[index] > 0)
+    {
+        --openGestures[index];
         target->endEdit((ParamID)index);
+    }
 }
 
 void Vst3Effect::parameterChanged(int index, float value)
 {
+    if (Editor* shown = editor.load())
+        shown->setParameter(index, value);
     if (index >= 0 && index < exposed::kCount)
         hostValues[index] = hostValue(index, value);
 }

@@ -12,6 +12,8 @@
 #include "effect/Plugin.h"
 #include "vst3/Vst3Interface.h"
 
+class Editor;
+
 // IComponent and IEditController both have setState and getState of one
 // signature: a single method would answer both. These give each pair a
 // name of its own.
@@ -44,6 +46,8 @@ public:
     static const vst3::Uid kClassId;
 
     Vst3Effect();
+    // The editor itself, for tests.
+    Editor* getEditor() const { return editor.load(); }
     Vst3Effect(const Vst3Effect&) = delete;
     Vst3Effect& operator=(const Vst3Effect&) = delete;
 
@@ -134,7 +138,13 @@ private:
     // effect applied last. The effect itself takes values only through
     // process and the state, at their sample positions.
     std::atomic<double> hostValues[exposed::kCount];
+    // Gestures begun and not yet ended, by parameter.
+    std::atomic<int> openGestures[exposed::kCount] = {};
 
+    // Made (and owned) once the core is built; views of the host show it.
+    // The core reports while it builds itself, so this is initialised, empty,
+    // before it.
+    std::atomic<Editor*> editor{nullptr};
     // Last: it reports to this object while it builds itself.
     Plugin core;
 };

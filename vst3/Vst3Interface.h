@@ -91,6 +91,11 @@ constexpr Uid IComponentHandler = makeUid(0x93A0BEA3, 0x0BD045DB, 0x8E890B0C, 0x
 constexpr Uid IBStream = makeUid(0xC3BF6EA2, 0x30994752, 0x9B6BF990, 0x1EE33E9B);
 constexpr Uid IParameterChanges = makeUid(0xA4779663, 0x0BB64A56, 0xB44384A8, 0x466FEB9D);
 constexpr Uid IParamValueQueue = makeUid(0x01263A18, 0xED074F6F, 0x98C9D356, 0x4686F9BA);
+constexpr Uid IPlugView = makeUid(0x5BC32507, 0xD06049EA, 0xA6151B52, 0x2B755B29);
+constexpr Uid IPlugFrame = makeUid(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
+constexpr Uid IRunLoop = makeUid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
+constexpr Uid IEventHandler = makeUid(0x561E65C9, 0x13A0496F, 0x813A2C35, 0x654D7983);
+constexpr Uid ITimerHandler = makeUid(0x10BDD94F, 0x41424774, 0x821FAD8F, 0xECA72CA9);
 } // namespace iid
 
 class FUnknown
@@ -351,6 +356,67 @@ public:
     virtual IPlugView* ZELVO_VST3_API createView(FIDString name) = 0;
 };
 
+// Editor.
+struct ViewRect
+{
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+
+class IPlugFrame;
+
+class IPlugView : public FUnknown
+{
+public:
+    virtual tresult ZELVO_VST3_API isPlatformTypeSupported(FIDString type) = 0;
+    virtual tresult ZELVO_VST3_API attached(void* parent, FIDString type) = 0;
+    virtual tresult ZELVO_VST3_API removed() = 0;
+    virtual tresult ZELVO_VST3_API onWheel(float distance) = 0;
+    virtual tresult ZELVO_VST3_API onKeyDown(char16_t key, int16_t keyCode, int16_t modifiers) = 0;
+    virtual tresult ZELVO_VST3_API onKeyUp(char16_t key, int16_t keyCode, int16_t modifiers) = 0;
+    virtual tresult ZELVO_VST3_API getSize(ViewRect* size) = 0;
+    virtual tresult ZELVO_VST3_API onSize(ViewRect* newSize) = 0;
+    virtual tresult ZELVO_VST3_API onFocus(TBool state) = 0;
+    virtual tresult ZELVO_VST3_API setFrame(IPlugFrame* frame) = 0;
+    virtual tresult ZELVO_VST3_API canResize() = 0;
+    virtual tresult ZELVO_VST3_API checkSizeConstraint(ViewRect* rect) = 0;
+};
+
+class IPlugFrame : public FUnknown
+{
+public:
+    virtual tresult ZELVO_VST3_API resizeView(IPlugView* view, ViewRect* newSize) = 0;
+};
+
+// The host's run loop on Linux, where a plug-in window has no main loop of
+// its own: the editor's timer and the X connection's descriptor.
+typedef int FileDescriptor;
+typedef uint64_t TimerInterval;
+
+class IEventHandler : public FUnknown
+{
+public:
+    virtual void ZELVO_VST3_API onFDIsSet(FileDescriptor fd) = 0;
+};
+
+class ITimerHandler : public FUnknown
+{
+public:
+    virtual void ZELVO_VST3_API onTimer() = 0;
+};
+
+class IRunLoop : public FUnknown
+{
+public:
+    virtual tresult ZELVO_VST3_API registerEventHandler(IEventHandler* handler, FileDescriptor fd) = 0;
+    virtual tresult ZELVO_VST3_API unregisterEventHandler(IEventHandler* handler) = 0;
+    virtual tresult ZELVO_VST3_API registerTimer(ITimerHandler* handler, TimerInterval milliseconds) = 0;
+    virtual tresult ZELVO_VST3_API unregisterTimer(ITimerHandler* handler) = 0;
+};
+
+static_assert(sizeof(ViewRect) == 16, "ViewRect");
 static_assert(sizeof(PFactoryInfo) == 452, "PFactoryInfo");
 static_assert(sizeof(PClassInfo) == 116, "PClassInfo");
 static_assert(sizeof(PClassInfo2) == 440 && offsetof(PClassInfo2, sdkVersion) == 376, "PClassInfo2");

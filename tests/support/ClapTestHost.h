@@ -1,7 +1,8 @@
 // A small CLAP host for the tests: loads the built build/QDXZelvo.clap
 // through its clap_entry symbol as hosts do, creates the plug-in through
-// the factory, offers the latency and params host extensions (recording
-// their calls), and drives the instance only through the plug-in's
+// the factory, offers the latency and params host extensions and, for the
+// editor, gui, timer-support, posix-fd-support and thread-check (recording
+// their calls and the plug-in's output events), and drives the instance only through the plug-in's
 // function tables: activation, blocks with parameter events at frame
 // offsets, flushes, and state through byte streams.
 #pragma once
@@ -9,8 +10,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "clap/ClapInterface.h"
@@ -97,6 +100,14 @@ public:
                 return &self->latency;
             if (std::strcmp(id, "clap.params") == 0)
                 return &self->params;
+            if (std::strcmp(id, "clap.gui") == 0)
+                return &self->gui;
+            if (std::strcmp(id, "clap.timer-support") == 0)
+                return &self->timers;
+            if (std::strcmp(id, "clap.posix-fd-support") == 0)
+                return &self->descriptors;
+            if (std::strcmp(id, "clap.thread-check") == 0)
+                return &self->threads;
             return nullptr;
         };
         host.request_restart = [](const clap_host_t*) {
@@ -113,7 +124,49 @@ public:
         };
         params.clear = [](const clap_host_t*, clap_id, uint32_t) {
         };
-        params.request_flush = [](const clap_host_t*) {
+        params.request_flush = [](const clap_host_t* h) {
+            static_cast<Instance*>(h->host_data)->flushRequested = true;
+        };
+        gui.request_resize = [](const clap_host_t* h, uint32_t, uint32_t) {
+            ++static_cast<Instance*>(h->host_data)->resizeRequests;
+            return false;
+        };
+        timers.register_timer = [](const clap_host_t* h, uint32_t period, clap_id* id) {
+            auto* self = static_cast<Instance*>(h->host_data);
+            if (!id || !self->onMain())
+                return false;
+            *id = self->nextTimer++;
+            self->timerList.push_back({*id, period});
+            return true;
+        };
+        timers.unregister_timer = [](const clap_host_t* h, clap_id id) {
+            auto& list = static_cast<Instance*>(h->host_data)->timerList;
+            const auto before = list.size();
+            list.erase(std::remove_if(list.begin(), list.end(), [&](const Timer& t) { return t.id == id; }),
+                       list.end());
+            return list.size() < before;
+        };
+        descriptors.register_fd = [](const clap_host_t* h, int fd, clap_posix_fd_flags_t) {
+            auto* self = static_cast<Instance*>(h->host_data);
+            if (!self->onMain())
+                return false;
+            self->descriptorList.push_back(fd);
+            return true;
+        };
+        descriptors.modify_fd = [](const clap_host_t*, int, clap_posix_fd_flags_t) {
+            return true;
+        };
+        descriptors.unregister_fd = [](const clap_host_t* h, int fd) {
+            auto& list = static_cast<Instance*>(h->host_data)->descriptorList;
+            const auto before = list.size();
+            list.erase(std::remove(list.begin(), list.end(), fd), list.end());
+            return list.size() < before;
+        };
+        threads.is_main_thread = [](const clap_host_t* h) {
+            return static_cast<Instance*>(h->host_data)->onMain();
+        };
+        threads.is_audio_thread = [](const clap_host_t* h) {
+            return !static_cast<Instance*>(h->host_data)->onMain();
         };
         noEvents.ctx = nullptr;
         noEvents.size = [](const clap_input_events_t*) -> uint32_t {
@@ -122,9 +175,9 @@ public:
         noEvents.get = [](const clap_input_events_t*, uint32_t) -> const clap_event_header_t* {
             return nullptr;
         };
-        output.ctx = nullptr;
-        output.try_push = [](const clap_output_events_t*, const clap_event_header_t*) {
-            return true;
+        output.ctx = this;
+        output.try_push = [](const clap_output_events_t* list, const clap_event_header_t* event) {
+            return static_cast<Instance*>(list->ctx)->record(*event);
         };
 
         const clap_plugin_factory_t* factory = Library::instance().factory;
@@ -287,9 +340,60 @@ public:
         return buffer;
     }
 
+    // The plug-in's output events, kept without allocating (process may
+    // push them on the audio thread).
+    struct Sent
+    {
+        uint16_t type;
+        clap_id id;
+        double value;
+    };
+    bool record(const clap_event_header_t& event)
+    {
+        const uint32_t at = sentCount.load();
+        if (at >= kMaxSent || event.space_id != CLAP_CORE_EVENT_SPACE_ID)
+            return false;
+        if (event.type == CLAP_EVENT_PARAM_VALUE && event.size >= sizeof(clap_event_param_value_t))
+        {
+            const auto& v = reinterpret_cast<const clap_event_param_value_t&>(event);
+            sent[at] = {event.type, v.param_id, v.value};
+        }
+        else if ((event.type == CLAP_EVENT_PARAM_GESTURE_BEGIN || event.type == CLAP_EVENT_PARAM_GESTURE_END) &&
+                 event.size >= sizeof(clap_event_param_gesture_t))
+        {
+            sent[at] = {event.type, reinterpret_cast<const clap_event_param_gesture_t&>(event).param_id, 0.0};
+        }
+        else
+        {
+            return false;
+        }
+        sentCount = at + 1;
+        return true;
+    }
+    bool onMain() const { return std::this_thread::get_id() == mainThread; }
+
+    struct Timer
+    {
+        clap_id id;
+        uint32_t period;
+    };
+
     clap_host_t host{};
     clap_host_latency_t latency{};
     clap_host_params_t params{};
+    clap_host_gui_t gui{};
+    clap_host_timer_support_t timers{};
+    clap_host_posix_fd_support_t descriptors{};
+    clap_host_thread_check_t threads{};
+    std::thread::id mainThread = std::this_thread::get_id();
+    std::vector<Timer> timerList;
+    std::vector<int> descriptorList;
+    clap_id nextTimer = 7;
+    int resizeRequests = 0;
+    std::atomic<bool> flushRequested{false};
+    static constexpr uint32_t kMaxSent = 4096;
+    Sent sent[kMaxSent] = {};
+    std::atomic<uint32_t> sentCount{0};
     clap_input_events_t noEvents{};
     clap_output_events_t output{};
     const clap_plugin_t* plugin = nullptr;

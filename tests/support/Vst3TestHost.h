@@ -121,16 +121,34 @@ public:
     int32_t step;
 };
 
+// Records what the effect tells the host; the edits (gestures and values)
+// come on the interface thread.
 class Handler : public HostObject<IComponentHandler>
 {
 public:
-    tresult ZELVO_VST3_API beginEdit(ParamID) override { return kResultOk; }
-    tresult ZELVO_VST3_API performEdit(ParamID, ParamValue) override
+    struct Edit
     {
-        ++edits;
+        char kind; // 'b'egin, 'v'alue, 'e'nd
+        ParamID id;
+        ParamValue value;
+    };
+    tresult ZELVO_VST3_API beginEdit(ParamID id) override
+    {
+        log.push_back({'b', id, 0.0});
         return kResultOk;
     }
-    tresult ZELVO_VST3_API endEdit(ParamID) override { return kResultOk; }
+    tresult ZELVO_VST3_API performEdit(ParamID id, ParamValue value) override
+    {
+        ++edits;
+        log.push_back({'v', id, value});
+        return kResultOk;
+    }
+    tresult ZELVO_VST3_API endEdit(ParamID id) override
+    {
+        log.push_back({'e', id, 0.0});
+        return kResultOk;
+    }
+    std::vector<Edit> log;
     tresult ZELVO_VST3_API restartComponent(int32_t flags) override
     {
         restarts.push_back(flags);
