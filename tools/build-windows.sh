@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The Windows build in one command: cross-compiles build-win/QDXZelvo.dll and
-# the tests with mingw-w64, checks that the DLL imports only system DLLs and
-# exports its two entry points, and runs the tests under Wine through CTest.
+# The Windows build in one command: cross-compiles with mingw-w64 the VST 2.4
+# plug-in build-win/QDXZelvo.dll, the VST3 bundle build-win/QDXZelvo.vst3
+# (Contents/x86_64-win/QDXZelvo.vst3), the CLAP plug-in build-win/QDXZelvo.clap
+# and the tests, checks that each binary imports only system DLLs and exports
+# its format's entry points, and runs the tests under Wine through CTest.
 #
 #   bash tools/build-windows.sh [extra ctest arguments]
 #
@@ -70,23 +72,31 @@ fi
 grep -E "warning:" "$build/zelvo-build.log" | sort -u | head -n 20 || true
 echo "build: $((SECONDS - start)) s"
 
-# 3. The DLL as a host sees it: system DLLs only, both entry points.
-dll=$build/QDXZelvo.dll
-[ -f "$dll" ] || fail "no $dll"
-x86_64-w64-mingw32-objdump -p "$dll" >"$build/zelvo-objdump.txt"
-imports=$(sed -n 's/^\s*DLL Name: //p' "$build/zelvo-objdump.txt")
-echo "imports: $(echo $imports)"
-for name in $imports; do
-    case "$(echo "$name" | tr '[:upper:]' '[:lower:]')" in
-    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | comdlg32.dll | shell32.dll | ole32.dll | \
-        oleaut32.dll | msimg32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-*) ;;
-    *) fail "QDXZelvo.dll imports $name, which Windows does not ship (link the runtime statically)" ;;
-    esac
-done
-for entry in VSTPluginMain main; do
-    grep -Eq "^\s*\[ *[0-9]+\] $entry\$" "$build/zelvo-objdump.txt" || fail "QDXZelvo.dll does not export $entry"
-done
-echo "exports: VSTPluginMain main"
+# 3. Each plug-in binary as a host sees it: system DLLs only, its format's
+# entry points exported.
+check_binary() { # file entry-point...
+    local file=$1; shift
+    [ -f "$file" ] || fail "no $file"
+    local dump=$build/zelvo-objdump-$(basename "$file").txt
+    x86_64-w64-mingw32-objdump -p "$file" >"$dump"
+    local imports name entry
+    imports=$(sed -n 's/^\s*DLL Name: //p' "$dump")
+    echo "$(basename "$file") imports: $(echo $imports)"
+    for name in $imports; do
+        case "$(echo "$name" | tr '[:upper:]' '[:lower:]')" in
+        kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | comdlg32.dll | shell32.dll | ole32.dll | \
+            oleaut32.dll | msimg32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-*) ;;
+        *) fail "$(basename "$file") imports $name, which Windows does not ship (link the runtime statically)" ;;
+        esac
+    done
+    for entry in "$@"; do
+        grep -Eq "^\s*\[ *[0-9]+\] $entry\$" "$dump" || fail "$(basename "$file") does not export $entry"
+    done
+    echo "$(basename "$file") exports: $*"
+}
+check_binary "$build/QDXZelvo.dll" VSTPluginMain main
+check_binary "$build/QDXZelvo.vst3/Contents/x86_64-win/QDXZelvo.vst3" GetPluginFactory InitDll ExitDll
+check_binary "$build/QDXZelvo.clap" clap_entry
 
 # 4. The tests under Wine, with a wineserver of this run only.
 echo "=== Tests under Wine ==="

@@ -7,8 +7,6 @@
 // offsets, flushes, and state through byte streams.
 #pragma once
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "clap/ClapInterface.h"
+#include "tests/support/LoadedModule.h"
 
 namespace claptest
 {
@@ -42,10 +41,7 @@ public:
 private:
     Library()
     {
-        void* handle = dlopen(ZELVO_CLAP_BINARY, RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
-            return;
-        entry = static_cast<const clap_plugin_entry_t*>(dlsym(handle, "clap_entry"));
+        entry = testmodule::symbol<const clap_plugin_entry_t*>(testmodule::load(ZELVO_CLAP_BINARY), "clap_entry");
         if (!entry || !entry->init(ZELVO_CLAP_BINARY))
             return;
         factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory("clap.plugin-factory"));

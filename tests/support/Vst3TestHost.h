@@ -5,13 +5,12 @@
 // handler (recording restart requests and edits) are implemented here.
 #pragma once
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/support/LoadedModule.h"
 #include "vst3/Vst3Interface.h"
 
 namespace vst3test
@@ -173,14 +172,20 @@ public:
 private:
     Module()
     {
-        handle = dlopen(ZELVO_VST3_BINARY, RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
+        handle = testmodule::load(ZELVO_VST3_BINARY);
+        auto getFactory = testmodule::symbol<IPluginFactory* (*)()>(handle, "GetPluginFactory");
+#if defined(_WIN32)
+        // Windows hosts call InitDll where the module has it.
+        auto entry = testmodule::symbol<bool (*)()>(handle, "InitDll");
+        if (!entry || !getFactory || !testmodule::symbol<void*>(handle, "ExitDll"))
             return;
-        auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
-        auto getFactory = reinterpret_cast<IPluginFactory* (*)()>(dlsym(handle, "GetPluginFactory"));
-        if (!entry || !getFactory || !dlsym(handle, "ModuleExit"))
+        entered = entry();
+#else
+        auto entry = testmodule::symbol<bool (*)(void*)>(handle, "ModuleEntry");
+        if (!entry || !getFactory || !testmodule::symbol<void*>(handle, "ModuleExit"))
             return;
         entered = entry(handle);
+#endif
         factory = getFactory();
     }
 };
