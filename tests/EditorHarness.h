@@ -75,6 +75,27 @@ inline uint32_t skinPixel(int id, int x, int y)
     return bitmap->pixels[static_cast<size_t>(y) * bitmap->width + x] & 0xFFFFFFu;
 }
 
+// A host's window for the editor, 600 x 520 at (40, 30), mapped when this
+// returns; its screen position in originX, originY.
+inline Window mapHostWindow(Display* display, int& originX, int& originY)
+{
+    const int screen = DefaultScreen(display);
+    Window parent =
+        XCreateSimpleWindow(display, RootWindow(display, screen), 40, 30, 600, 520, 0, 0, BlackPixel(display, screen));
+    XSelectInput(display, parent, StructureNotifyMask);
+    XMapWindow(display, parent);
+    for (XEvent event;;)
+    {
+        XNextEvent(display, &event);
+        if (event.type == MapNotify)
+            break;
+    }
+    XSync(display, False);
+    Window child;
+    XTranslateCoordinates(display, parent, RootWindow(display, screen), 0, 0, &originX, &originY, &child);
+    return parent;
+}
+
 // The simulated user: its own connection, only used on its own thread.
 class User
 {
@@ -204,20 +225,7 @@ protected:
         host->setSampleRate(44100.0f);
         host->dispatch(effMainsChanged, 0, 1);
 
-        const int screen = DefaultScreen(display);
-        parent = XCreateSimpleWindow(display, RootWindow(display, screen), 40, 30, 600, 520, 0, 0,
-                                     BlackPixel(display, screen));
-        XSelectInput(display, parent, StructureNotifyMask);
-        XMapWindow(display, parent);
-        for (XEvent event;;)
-        {
-            XNextEvent(display, &event);
-            if (event.type == MapNotify)
-                break;
-        }
-        XSync(display, False);
-        Window child;
-        XTranslateCoordinates(display, parent, RootWindow(display, screen), 0, 0, &originX, &originY, &child);
+        parent = mapHostWindow(display, originX, originY);
     }
 
     void TearDown() override

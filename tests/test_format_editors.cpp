@@ -102,20 +102,7 @@ protected:
         ASSERT_TRUE(name && *name) << "DISPLAY is not set: these tests need an X server (Xvfb)";
         display = connectToServer();
         ASSERT_NE(display, nullptr);
-        const int screen = DefaultScreen(display);
-        parent = XCreateSimpleWindow(display, RootWindow(display, screen), 40, 30, 600, 520, 0, 0,
-                                     BlackPixel(display, screen));
-        XSelectInput(display, parent, StructureNotifyMask);
-        XMapWindow(display, parent);
-        for (XEvent event;;)
-        {
-            XNextEvent(display, &event);
-            if (event.type == MapNotify)
-                break;
-        }
-        XSync(display, False);
-        ::Window child;
-        XTranslateCoordinates(display, parent, RootWindow(display, screen), 0, 0, &originX, &originY, &child);
+        parent = mapHostWindow(display, originX, originY);
     }
     void TearDown() override
     {
@@ -245,13 +232,15 @@ public:
     int resizes = 0;
 };
 
-// A host thread that processes blocks of a tone, changing Drive in each.
-class Vst3Automation
+// A host's audio thread: blocks of 256 frames of a tone, each with Drive
+// automated at frame 17 to the value given, a little faster than real time.
+class Automation
 {
 public:
-    explicit Vst3Automation(vst3test::Instance& host) : instance(host)
+    using Block = std::function<void(float** in, float** out, int frames, double drive)>;
+    explicit Automation(Block process)
     {
-        audio = std::thread([this] {
+        audio = std::thread([this, process] {
             std::vector<float> left(256), right(256), outLeft(256), outRight(256);
             for (int block = 0; !stop; ++block)
             {
@@ -259,23 +248,22 @@ public:
                     left[i] = right[i] = 0.5f * std::sin(0.05f * static_cast<float>(block * 256 + i));
                 float* in[2] = {left.data(), right.data()};
                 float* out[2] = {outLeft.data(), outRight.data()};
-                vst3test::Changes changes;
-                changes.add(kDrive, 17, (block % 10) / 10.0);
-                instance.processBlock(in, out, 256, &changes);
+                process(in, out, 256, (block % 10) / 10.0);
                 ++blocks;
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
     }
-    ~Vst3Automation()
+    ~Automation() { finish(); }
+    void finish()
     {
         stop = true;
-        audio.join();
+        if (audio.joinable())
+            audio.join();
     }
     std::atomic<int> blocks{0};
 
 private:
-    vst3test::Instance& instance;
     std::atomic<bool> stop{false};
     std::thread audio;
 };
@@ -288,26 +276,28 @@ struct EditsOf
     int ends = 0;
     std::vector<double> values;
     bool valuesInsideGestures = true;
+
+    // One edit in the order the host heard them: 'b'egin, 'v'alue, 'e'nd.
+    void take(char kind, double value)
+    {
+        if (kind == 'b')
+            ++begins;
+        else if (kind == 'e')
+            ++ends;
+        else
+        {
+            values.push_back(value);
+            valuesInsideGestures = valuesInsideGestures && begins > ends;
+        }
+    }
 };
 
 EditsOf vst3Edits(const vst3test::Handler& handler, ParamID id)
 {
     EditsOf edits;
-    int open = 0;
     for (const auto& edit : handler.log)
-    {
-        if (edit.id != id)
-            continue;
-        if (edit.kind == 'b')
-            ++edits.begins, ++open;
-        else if (edit.kind == 'e')
-            ++edits.ends, --open;
-        else
-        {
-            edits.values.push_back(edit.value);
-            edits.valuesInsideGestures = edits.valuesInsideGestures && open > 0;
-        }
-    }
+        if (edit.id == id)
+            edits.take(edit.kind, edit.value);
     return edits;
 }
 
@@ -378,7 +368,11 @@ TEST_F(Vst3Editor, OpensClicksAndClosesWhileTheHostAutomates)
     HostLoop loop;
     RunLoop runLoop(loop);
     PlugFrame frame(runLoop);
-    Vst3Automation automation(vst3);
+    Automation automation([&](float** in, float** out, int frames, double drive) {
+        vst3test::Changes changes;
+        changes.add(kDrive, 17, drive);
+        vst3.processBlock(in, out, frames, &changes);
+    });
     for (int round = 0; round < 3; ++round)
     {
         IPlugView* view = vst3.controller->createView("editor");
@@ -455,21 +449,14 @@ public:
 EditsOf clapEdits(const claptest::Instance& clap, clap_id id)
 {
     EditsOf edits;
-    int open = 0;
     for (uint32_t i = 0; i < clap.sentCount.load(); ++i)
     {
         const auto& event = clap.sent[i];
-        if (event.id != id)
-            continue;
-        if (event.type == CLAP_EVENT_PARAM_GESTURE_BEGIN)
-            ++edits.begins, ++open;
-        else if (event.type == CLAP_EVENT_PARAM_GESTURE_END)
-            ++edits.ends, --open;
-        else
-        {
-            edits.values.push_back(event.value);
-            edits.valuesInsideGestures = edits.valuesInsideGestures && open > 0;
-        }
+        if (event.id == id)
+            edits.take(event.type == CLAP_EVENT_PARAM_GESTURE_BEGIN ? 'b'
+                       : event.type == CLAP_EVENT_PARAM_GESTURE_END ? 'e'
+                                                                    : 'v',
+                       event.value);
     }
     return edits;
 }
@@ -546,20 +533,8 @@ TEST_F(ClapEditor, OpensClicksAndClosesWhileTheHostProcessesWithAutomation)
     ASSERT_TRUE(clap.activate(96000.0, 256));
     ClapGui gui(clap);
     HostLoop loop;
-    std::atomic<bool> stop{false};
-    std::atomic<int> blocks{0};
-    std::thread audio([&] {
-        std::vector<float> left(256), right(256), outLeft(256), outRight(256);
-        for (int block = 0; !stop; ++block)
-        {
-            for (int i = 0; i < 256; ++i)
-                left[i] = right[i] = 0.5f * std::sin(0.05f * static_cast<float>(block * 256 + i));
-            float* in[2] = {left.data(), right.data()};
-            float* out[2] = {outLeft.data(), outRight.data()};
-            clap.processBlock(in, out, 256, {{17, kDrive, (block % 10) / 10.0}});
-            ++blocks;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+    Automation automation([&](float** in, float** out, int frames, double drive) {
+        clap.processBlock(in, out, static_cast<uint32_t>(frames), {{17, kDrive, drive}});
     });
     for (int round = 0; round < 3; ++round)
     {
@@ -574,9 +549,8 @@ TEST_F(ClapEditor, OpensClicksAndClosesWhileTheHostProcessesWithAutomation)
         gui.close(loop);
         EXPECT_EQ(childWindows(), 0);
     }
-    stop = true;
-    audio.join();
-    EXPECT_GT(blocks.load(), 20);
+    automation.finish();
+    EXPECT_GT(automation.blocks.load(), 20);
     // A host that destroys the plug-in with the editor open.
     ASSERT_TRUE(gui.open(loop, parent));
     loop.run(100);

@@ -60,20 +60,7 @@ protected:
         useTemporarySettingsStore(::testing::UnitTest::GetInstance()->current_test_info()->name());
         display = connectToServer();
         ASSERT_NE(display, nullptr);
-        const int screen = DefaultScreen(display);
-        parent = XCreateSimpleWindow(display, RootWindow(display, screen), 40, 30, 600, 520, 0, 0,
-                                     BlackPixel(display, screen));
-        XSelectInput(display, parent, StructureNotifyMask);
-        XMapWindow(display, parent);
-        for (XEvent event;;)
-        {
-            XNextEvent(display, &event);
-            if (event.type == MapNotify)
-                break;
-        }
-        XSync(display, False);
-        Window child;
-        XTranslateCoordinates(display, parent, RootWindow(display, screen), 0, 0, &originX, &originY, &child);
+        parent = mapHostWindow(display, originX, originY);
 
         // The UI as lilv describes it: an X11 UI in the bundle's binary.
         Lv2World& w = Lv2World::instance();

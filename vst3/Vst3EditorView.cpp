@@ -102,14 +102,19 @@ tresult Vst3EditorView::removed()
 
 tresult Vst3EditorView::onWheel(float distance) { return editor.wheel(distance) ? kResultTrue : kResultFalse; }
 
+ViewRect Vst3EditorView::fixedSize() const
+{
+    int width = 0;
+    int height = 0;
+    editor.getSize(width, height);
+    return ViewRect{0, 0, width, height};
+}
+
 tresult Vst3EditorView::getSize(ViewRect* size)
 {
     if (!size)
         return kInvalidArgument;
-    int width = 0;
-    int height = 0;
-    editor.getSize(width, height);
-    *size = ViewRect{0, 0, width, height};
+    *size = fixedSize();
     return kResultOk;
 }
 
@@ -117,22 +122,18 @@ tresult Vst3EditorView::onSize(ViewRect* newSize)
 {
     if (!newSize)
         return kInvalidArgument;
-    int width = 0;
-    int height = 0;
-    editor.getSize(width, height);
-    return newSize->right - newSize->left == width && newSize->bottom - newSize->top == height ? kResultOk
-                                                                                               : kResultFalse;
+    const ViewRect size = fixedSize();
+    return newSize->right - newSize->left == size.right && newSize->bottom - newSize->top == size.bottom ? kResultOk
+                                                                                                         : kResultFalse;
 }
 
 tresult Vst3EditorView::checkSizeConstraint(ViewRect* rect)
 {
     if (!rect)
         return kInvalidArgument;
-    int width = 0;
-    int height = 0;
-    editor.getSize(width, height);
-    rect->right = rect->left + width;
-    rect->bottom = rect->top + height;
+    const ViewRect size = fixedSize();
+    rect->right = rect->left + size.right;
+    rect->bottom = rect->top + size.bottom;
     return kResultOk;
 }
 
@@ -167,34 +168,36 @@ void Vst3EditorView::idleEditor()
         editor.idle();
 }
 
-tresult Vst3EditorView::Timer::queryInterface(const TUID iid, void** object)
+namespace
+{
+
+// A handler answers for FUnknown and its own interface.
+tresult answer(FUnknown* handler, const TUID iid, const Uid& own, void** object)
 {
     if (!object)
         return kInvalidArgument;
-    if (sameUid(iid, iid::FUnknown) || sameUid(iid, iid::ITimerHandler))
+    if (sameUid(iid, iid::FUnknown) || sameUid(iid, own))
     {
-        *object = this;
-        addRef();
+        *object = handler;
+        handler->addRef();
         return kResultOk;
     }
     *object = nullptr;
     return kNoInterface;
 }
 
+} // namespace
+
+tresult Vst3EditorView::Timer::queryInterface(const TUID iid, void** object)
+{
+    return answer(this, iid, iid::ITimerHandler, object);
+}
+
 void Vst3EditorView::Timer::onTimer() { view.idleEditor(); }
 
 tresult Vst3EditorView::Events::queryInterface(const TUID iid, void** object)
 {
-    if (!object)
-        return kInvalidArgument;
-    if (sameUid(iid, iid::FUnknown) || sameUid(iid, iid::IEventHandler))
-    {
-        *object = this;
-        addRef();
-        return kResultOk;
-    }
-    *object = nullptr;
-    return kNoInterface;
+    return answer(this, iid, iid::IEventHandler, object);
 }
 
 void Vst3EditorView::Events::onFDIsSet(FileDescriptor) { view.idleEditor(); }

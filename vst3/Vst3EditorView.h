@@ -69,6 +69,8 @@ private:
     };
 
     void idleEditor();
+    // The editor's one size, at the origin.
+    vst3::ViewRect fixedSize() const;
     // The host's run loop (runLoop set) calls the editor's idle.
     void startIdling();
     void stopIdling();
