@@ -82,7 +82,9 @@ private:
 class Instance
 {
 public:
-    Instance()
+    // Without editorIdle the host offers no timer-support and no
+    // posix-fd-support, as some Windows hosts: the editor idles itself.
+    explicit Instance(bool editorIdle = true) : editorIdle(editorIdle)
     {
         host.clap_version = {1, 2, 10};
         host.host_data = this;
@@ -99,9 +101,9 @@ public:
             if (std::strcmp(id, "clap.gui") == 0)
                 return &self->gui;
             if (std::strcmp(id, "clap.timer-support") == 0)
-                return &self->timers;
+                return self->editorIdle ? &self->timers : nullptr;
             if (std::strcmp(id, "clap.posix-fd-support") == 0)
-                return &self->descriptors;
+                return self->editorIdle ? &self->descriptors : nullptr;
             if (std::strcmp(id, "clap.thread-check") == 0)
                 return &self->threads;
             return nullptr;
@@ -374,6 +376,7 @@ public:
         uint32_t period;
     };
 
+    const bool editorIdle;
     clap_host_t host{};
     clap_host_latency_t latency{};
     clap_host_params_t params{};
