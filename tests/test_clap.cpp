@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "clap/EditQueue.h"
 #include "effect/ParameterTable.h"
 #include "tests/support/ClapTestHost.h"
 #include "tests/support/FormatComparison.h"
@@ -395,4 +396,33 @@ TEST(ClapBuild, SurvivesAHostsOddCalls)
     clap.flush({{0, kTransShape, 1.0}});
     EXPECT_EQ(clap.value(kTransShape), 1.0);
     EXPECT_TRUE(clap.plugin->process(clap.plugin, nullptr) == CLAP_PROCESS_ERROR);
+}
+
+// The editor's edits wait here between the main thread and process: in
+// order, and a full ring refuses rather than overwrite what the host has not
+// taken yet.
+TEST(ClapEditQueue, KeepsOrderAndRefusesWhenFull)
+{
+    EditQueue queue;
+    EditQueue::Edit edit{};
+    EXPECT_FALSE(queue.pop(edit));
+    int pushed = 0;
+    while (queue.push({EditQueue::kValue, static_cast<uint32_t>(pushed), pushed * 0.5}))
+        ++pushed;
+    EXPECT_EQ(pushed, 256);
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_TRUE(queue.pop(edit));
+        EXPECT_EQ(edit.parameter, static_cast<uint32_t>(i));
+    }
+    EXPECT_TRUE(queue.push({EditQueue::kEnd, 999, 0.0})) << "room again once the host took some";
+    for (int i = 3; i < 256; ++i)
+    {
+        ASSERT_TRUE(queue.pop(edit));
+        EXPECT_EQ(edit.parameter, static_cast<uint32_t>(i));
+        EXPECT_EQ(edit.value, i * 0.5);
+    }
+    ASSERT_TRUE(queue.pop(edit));
+    EXPECT_EQ(edit.kind, EditQueue::kEnd);
+    EXPECT_FALSE(queue.pop(edit));
 }
