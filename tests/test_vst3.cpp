@@ -71,13 +71,22 @@ void renderVst3(vst3test::Instance& vst3, const std::vector<float>& left, const 
 
 } // namespace
 
-// Identifiers as hosts lay them out in memory on Linux: all four words big-endian.
+// Identifiers as hosts lay them out in memory: on Linux all four words
+// big-endian, on Windows the first word and the halves of the second
+// little-endian (the COM layout).
 TEST(Vst3Build, InterfaceIdentifiersHaveTheHostsBytes)
 {
+#if defined(_WIN32)
+    const unsigned char component[16] = {0x31, 0xFF, 0x31, 0xE8, 0xD5, 0xF2, 0x01, 0x43,
+                                         0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+    const unsigned char controller[16] = {0xE3, 0xBB, 0xD7, 0xDC, 0x42, 0x77, 0x8D, 0x44,
+                                          0xA8, 0x74, 0xAA, 0xCC, 0x97, 0x9C, 0x75, 0x9E};
+#else
     const unsigned char component[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0xD5, 0x43, 0x01,
                                          0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
     const unsigned char controller[16] = {0xDC, 0xD7, 0xBB, 0xE3, 0x77, 0x42, 0x44, 0x8D,
                                           0xA8, 0x74, 0xAA, 0xCC, 0x97, 0x9C, 0x75, 0x9E};
+#endif
     const unsigned char unknown[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
     EXPECT_EQ(std::memcmp(iid::IComponent.bytes, component, 16), 0);
     EXPECT_EQ(std::memcmp(iid::IEditController.bytes, controller, 16), 0);
