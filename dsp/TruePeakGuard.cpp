@@ -63,11 +63,19 @@ double meterTap(double distance, int factor)
 } // namespace
 
 TruePeakGuard::TruePeakGuard()
-    : coefficients(2 * 3 * (kHalfTaps + kMeterPairs)),
-      centreTaps(2 * (kHalfTaps + 1)),
-      state(2 * kSpan),
-      filtered(2 * kAlignedDelay)
+    : coefficients(2 * 3 * kHalfTaps),
+      taps{},
+      windowFloats(2 * (kBefore + kMaxRun)),
+      points1(2 * (1 + kMaxRun)),
+      points2(2 * (1 + kMaxRun)),
+      points3(2 * (1 + kMaxRun)),
+      meterReadings(2 * (1 + kMaxRun)),
+      lowFloats(2 * (1 + kMaxRun)),
+      intervalPeak(2 * (kSpan - 1 + kMaxRun)),
+      lowPassed(2 * (kAlignedDelay + kMaxRun))
 {
+    static_assert(guardlanes::Taps::kHalfTaps == kHalfTaps && guardlanes::Taps::kMeterPairs == kMeterPairs,
+                  "the lanes' sums read as many taps as the guard designs");
     // The taps of the quarter phase for the older sample c - n and the newer
     // sample c + 1 + n; the three-quarter phase uses them mirrored, the half
     // phase is symmetric. Stored as the even and odd parts of each pair so
@@ -89,12 +97,15 @@ TruePeakGuard::TruePeakGuard()
         c[6 * n] = c[6 * n + 1] = 0.5 * (older + newer);
         c[6 * n + 2] = c[6 * n + 3] = 0.5 * (older - newer);
         c[6 * n + 4] = c[6 * n + 5] = half[n] / halfSum;
+        taps.even[n] = float(c[6 * n]);
+        taps.odd[n] = float(c[6 * n + 2]);
+        taps.half[n] = float(c[6 * n + 4]);
     }
     double centreSum = tap(0.0, kHalfTaps);
     for (int n = 1; n <= kHalfTaps; ++n)
         centreSum += 2.0 * tap(n, kHalfTaps);
     for (int n = 0; n <= kHalfTaps; ++n)
-        centreTaps[2 * n] = centreTaps[2 * n + 1] = tap(n, kHalfTaps) / centreSum;
+        taps.centre[n] = tap(n, kHalfTaps) / centreSum;
     setMeterRate(44100);
 }
 
@@ -103,7 +114,7 @@ void TruePeakGuard::setMeterRate(int rate)
     const int factor = rate < 96000 ? 4 : rate < 192000 ? 2 : 1;
     // At the rate itself the meter reads the samples, which the refined
     // grid includes.
-    meterPairs = factor == 1 ? 0 : kMeterPairs;
+    meterPhases = factor == 1 ? 0 : factor;
     // The meter reads the output, and the output is the low-passed signal:
     // its taps on the low-passed samples, folded with the low-pass's phase 0,
     // are its taps on the detector's samples. The meter's filter is used as
@@ -112,32 +123,33 @@ void TruePeakGuard::setMeterRate(int rate)
     auto folded = [&](double point, int sample) {
         double sum = 0.0;
         for (int j = sample - kHalfTaps; j <= sample + kHalfTaps; ++j)
-            sum += meterTap(point - j, factor) * centreTaps[2 * std::abs(j - sample)];
+            sum += meterTap(point - j, factor) * taps.centre[std::abs(j - sample)];
         return sum;
     };
-    double* c = coefficients.get() + 6 * kHalfTaps;
     for (int n = 0; n < kMeterPairs; ++n)
     {
         double even = 0.0, odd = 0.0, half = 0.0;
-        if (meterPairs > 0)
+        if (factor > 1)
             half = folded(0.5, -n);
         // At 2x the meter reads the half-sample points only.
-        if (meterPairs > 0 && factor == 4)
+        if (factor == 4)
         {
             const double older = folded(0.25, -n), newer = folded(0.25, 1 + n);
             even = 0.5 * (older + newer);
             odd = 0.5 * (older - newer);
         }
-        c[6 * n] = c[6 * n + 1] = even;
-        c[6 * n + 2] = c[6 * n + 3] = odd;
-        c[6 * n + 4] = c[6 * n + 5] = half;
+        taps.meterEven[n] = float(even);
+        taps.meterOdd[n] = float(odd);
+        taps.meterHalf[n] = float(half);
     }
 }
 
 void TruePeakGuard::clear()
 {
-    state.clear();
-    filtered.clear();
+    points3.clear();
+    lowFloats.clear();
+    intervalPeak.clear();
+    lowPassed.clear();
 }
 
 Pair TruePeakGuard::interpolateAt(const double* newest, int behind, int quarter) const
