@@ -14,10 +14,10 @@
 
 #include <cstring>
 
-// The vectors here never cross a call (everything is inlined), so GCC's
-// note on passing them to functions built for another instruction set does
+// The vectors here never cross a call (everything is inlined), so the
+// compilers' note on passing them to functions built for another instruction set does
 // not apply; it comes at the end of the including file, so it stays off.
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
