@@ -589,3 +589,56 @@ TEST(TruePeakGuard, InterpolatorIsExactInThePassBandOnEveryQuarterPoint)
             EXPECT_NEAR(v.right(), 0.0, 0.002) << f << " Hz, quarter " << quarter;
         }
 }
+
+// The guard works out runs of samples ahead, several per operation, and
+// carries its last values from one run to the next: runs of any length, on
+// every instruction set, give the bits of one sample at a time.
+TEST(TruePeakGuard, RunsOfAnyLengthOnEveryPathGiveTheBitsOfSingleSamples)
+{
+    constexpr int kHistory = 63, kFrames = 3000;
+    std::vector<double> input(2 * (kHistory + kFrames), 0.0);
+    std::mt19937 rng(11);
+    std::normal_distribution<double> gauss(0.0, 0.6);
+    for (size_t i = 2 * kHistory; i < input.size(); ++i)
+        input[i] = gauss(rng) + (i % 700 < 40 ? 2.0 : 0.0); // noise with bursts
+    const int lengths[] = {256, 77, 1, 5, 13, 100, 3, 8, 255};
+    for (int rate : {44100, 96000, 192000})
+    {
+        TruePeakGuard single;
+        single.setMeterRate(rate);
+        std::vector<double> peaks(2 * kFrames), aligned(2 * kFrames);
+        for (int i = 0; i < kFrames; ++i)
+        {
+            Pair low;
+            single.detect(&input[2 * (kHistory + i)], low).store(&peaks[2 * i]);
+            low.store(&aligned[2 * i]);
+        }
+        std::vector<SimdLevel> levels = {SimdLevel::Sse2};
+        if (supportedSimdLevel() >= SimdLevel::Avx2)
+            levels.push_back(SimdLevel::Avx2);
+        if (supportedSimdLevel() >= SimdLevel::Avx512)
+            levels.push_back(SimdLevel::Avx512);
+        for (SimdLevel level : levels)
+        {
+            TruePeakGuard runs;
+            runs.setMeterRate(rate);
+            std::vector<double> runPeaks(2 * kFrames), runAligned(2 * kFrames);
+            for (int i = 0, k = 0; i < kFrames; ++k)
+            {
+                const int count = std::min(lengths[k % 9], kFrames - i);
+                const double* newest = &input[2 * (kHistory + i)];
+                if (level == SimdLevel::Avx512)
+                    runs.detectRun<SimdLevel::Avx512>(newest, count, &runPeaks[2 * i], &runAligned[2 * i]);
+                else if (level == SimdLevel::Avx2)
+                    runs.detectRun<SimdLevel::Avx2>(newest, count, &runPeaks[2 * i], &runAligned[2 * i]);
+                else
+                    runs.detectRun(newest, count, &runPeaks[2 * i], &runAligned[2 * i]);
+                i += count;
+            }
+            EXPECT_EQ(std::memcmp(peaks.data(), runPeaks.data(), sizeof(double) * peaks.size()), 0)
+                << simdLevelName(level) << " at " << rate << " Hz";
+            EXPECT_EQ(std::memcmp(aligned.data(), runAligned.data(), sizeof(double) * aligned.size()), 0)
+                << simdLevelName(level) << " at " << rate << " Hz";
+        }
+    }
+}
