@@ -14,11 +14,11 @@ struct KernelScratch
     // Detector values before the run that its half-sample points reach back to.
     static constexpr int kHistory = TruePeakInterpolator::kRing - 1;
 
-    // With the half-sample detector, per sample of the run:
+    // With the half-sample detector or the guard, per sample of the run:
     alignas(16) double window[2 * (kHistory + kRun)]; // levelled pairs z: the 63 before the run, then the run's
     double raw[2 * kRun];                             // t: the raw input L + 31 samples back
-    double aligned[2 * kRun];                         // z 31 samples back
-    double between[2 * kRun];                         // the half-sample point after it
+    double aligned[2 * kRun];                         // z 31 samples back (the guard: low-passed)
+    double between[2 * kRun];                         // the half-sample point after it (the guard: its peaks)
     double leveller[kRun];                            // A: the leveller's gain
     // Per sample of one stretch of the gain loop:
     double levels[2 * kRun];      // |E|: the transient path's input, when it runs after the stretch

@@ -241,6 +241,9 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     constexpr bool oversampledMeter = Features & kOversampledMeter;
     constexpr bool quantize = Features & kQuantize;
     constexpr bool guarded = Features & kGuard;
+    // The detector side of each run is worked out ahead of the gain loop.
+    constexpr bool runAhead = truePeak || guarded;
+    static_assert(kDetectorRun <= TruePeakGuard::kMaxRun, "the guard takes a whole run");
 
     const int delayLength = latency();
     const int lookaheadLimit = lookaheadLength, smootherDelayLimit = smootherDelayD;
@@ -299,10 +302,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     for (int runStart = 0; runStart < frames; runStart += kDetectorRun)
     {
         const int runEnd = std::min(frames, runStart + kDetectorRun);
-        if constexpr (truePeak)
+        if constexpr (runAhead)
         {
             // The detector side of the whole run first: the half-sample points
-            // then come several samples per operation.
+            // (or the guard's peaks) then come several samples per operation.
             std::copy(detector.newest() - 2 * (kHistory - 1), detector.newest() + 2, window);
             for (int n = runStart; n < runEnd;)
             {
@@ -326,16 +329,21 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 detector.advance(stretch);
             }
             const int count = runEnd - runStart;
-            int i = 0;
-            const double* c = detector.coefficientPairs();
+            if constexpr (guarded)
+                guard.detectRun<Isa>(window + 2 * kHistory, count, run.between, run.aligned);
+            else
+            {
+                int i = 0;
+                const double* c = detector.coefficientPairs();
 #ifdef ZELVO_WIDE_SIMD
-            if constexpr (Isa == SimdLevel::Avx512)
-                i = avx512::halfSamplePoints(window, count & ~3, c, run.between);
-            else if constexpr (Isa == SimdLevel::Avx2)
-                i = avx2::halfSamplePoints(window, count & ~1, c, run.between);
+                if constexpr (Isa == SimdLevel::Avx512)
+                    i = avx512::halfSamplePoints(window, count & ~3, c, run.between);
+                else if constexpr (Isa == SimdLevel::Avx2)
+                    i = avx2::halfSamplePoints(window, count & ~1, c, run.between);
 #endif
-            for (; i < count; ++i)
-                TruePeakInterpolator::pointOf(window + 2 * i, c).store(run.between + 2 * i);
+                for (; i < count; ++i)
+                    TruePeakInterpolator::pointOf(window + 2 * i, c).store(run.between + 2 * i);
+            }
         }
 
         // The gain loop goes in stretches in which no delay line, ring or
@@ -354,7 +362,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
         {
             int stretch = std::min(
                 {runEnd - n, roomBefore(aheadIndex, lookaheadLimit), kDetectorRun - smootherIndex, longMaximum.room()});
-            if constexpr (!truePeak)
+            if constexpr (!runAhead)
                 stretch = std::min({stretch, roomBefore(rawIndex, delayLength), detector.room()});
             if (sumsAfter)
                 stretch = std::min({stretch, smootherDelayLimit, smoother.directRoom()});
@@ -380,7 +388,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 const int sample = stretchStart + j, i = sample - runStart;
                 Handover v;
                 Pair aligned;
-                if constexpr (truePeak)
+                if constexpr (runAhead)
                 {
                     aligned = Pair::load(run.aligned + 2 * i);
                     v.t = Pair::load(run.raw + 2 * i);
@@ -398,9 +406,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 {
                     // The reconstructed peaks around the aligned sample, scaled so
                     // that a level of 1 is the most the output may carry; the
-                    // signal goes on low-passed, as the detector reads it.
-                    detected =
-                        guard.detect<Isa>(TruePeakInterpolator::newestAt(detectorSlot, j), aligned) * b.guardScale;
+                    // signal goes on low-passed (aligned), as the detector reads it.
+                    detected = Pair::load(run.between + 2 * i) * b.guardScale;
                 }
                 else if (truePeak)
                 {
@@ -484,10 +491,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
             };
-            runTrailing(stretch, sumsEachSample, HandoverQueue<truePeak>{run, stretchStart - runStart}, recursiveSide,
+            runTrailing(stretch, sumsEachSample, HandoverQueue<runAhead>{run, stretchStart - runStart}, recursiveSide,
                         outputSide);
             n = stretchEnd;
-            if constexpr (!truePeak)
+            if constexpr (!runAhead)
             {
                 advance(rawIndex, stretch, delayLength);
                 detector.advance(stretch);

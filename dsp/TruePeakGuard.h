@@ -29,11 +29,17 @@
 // true-peak meter does (the meter of the renderer's report): a 49-tap
 // Hann-windowed sin(x)/x at 4x below 96 kHz, 2x below 192 kHz, the samples
 // above. Its short filter lets images of high frequencies through, so on
-// bright material it reads up to 0.2 dB above the reconstruction; a delivery
-// checked with such a meter must pass it too.
+// bright material it reads above the reconstruction; a delivery checked
+// with such a meter must pass it too. It reads what the output carries, the
+// low-passed signal: read on the signal before the low-pass, an aliased
+// dense mix read 0.26 dB low and passed the meter's ceiling.
 #pragma once
 
+#include <cstring>
+#include <type_traits>
+
 #include "dsp/AlignedBuffer.h"
+#include "dsp/GuardLanes.h"
 #include "dsp/Pair.h"
 #include "dsp/SimdLevel.h"
 #include "dsp/SimdTarget.h"
@@ -52,6 +58,10 @@ public:
     // Detector calls between the filtered value of the interval's end and
     // that of the aligned sample.
     static constexpr int kAlignedDelay = 4;
+    // Sample pairs on either side of the interval that the meter's reading
+    // of the low-passed signal takes in: its taps over the low-pass's reach
+    // 30 samples, but past 28 their weights add up to under 1e-4.
+    static constexpr int kMeterPairs = 28;
 
     // Designs the low-pass and its phases (each scaled to unit gain at
     // 0 Hz). Not for the audio thread.
@@ -63,93 +73,40 @@ public:
     // The interpolation state back to silence.
     void clear();
 
-    // newest: the newest pair of a contiguous run of at least
-    // kIntervalStart + kHalfTaps pairs of history (pairs of doubles, 16-byte
-    // aligned). Returns, per channel, the largest reconstructed magnitude
-    // (or meter reading) of the kSpan intervals centred on the aligned
-    // sample, kIntervalStart + 3 behind the newest, and sets `aligned` to the
-    // low-passed signal at that sample: what the guarded path carries.
-    // Inline: it runs once per sample inside the kernel's loop.
+    // The most samples one detectRun call takes.
+    static constexpr int kMaxRun = 256;
+    // Pairs of history each sample's detection reads, the newest included.
+    static constexpr int kReach = kIntervalStart + kMeterPairs;
+
+    // The detection of `count` (at most kMaxRun) consecutive samples:
+    // sample i's newest pair is firstNewest + 2 i, with kReach - 1 pairs of
+    // history contiguously before the first (pairs of doubles). Writes pair
+    // i of `peaks`: per channel the largest reconstructed magnitude (or meter
+    // reading) of the kSpan intervals centred on the aligned sample,
+    // kIntervalStart + 3 behind the newest; and pair i of `aligned`: the
+    // low-passed signal at that sample, what the guarded path carries. The
+    // detection depends on the detector's input alone, so a run is worked
+    // out ahead of the gain loop.
     template <SimdLevel Isa = SimdLevel::Sse2>
+    void detectRun(const double* firstNewest, int count, double* peaks, double* aligned)
+    {
+#ifdef ZELVO_WIDE_SIMD
+        if constexpr (Isa == SimdLevel::Avx512)
+            return runAvx512(firstNewest, count, peaks, aligned);
+        if constexpr (Isa == SimdLevel::Avx2)
+            return runAvx2(firstNewest, count, peaks, aligned);
+#endif
+        runLanes<2>(firstNewest, count, peaks, aligned);
+    }
+
+    // One sample of detectRun: returns its peaks and sets `aligned`.
     Pair detect(const double* newest, Pair& aligned)
     {
-        const double* start = newest - 2 * kIntervalStart;
-        const double* c = coefficients.get();
-        const double* m = c + 6 * kHalfTaps;
-        // Two interleaved sets of sums: one long chain of dependent additions
-        // would wait on itself. The meter's shorter filter shares the loads of
-        // the samples nearest the interval.
-        Pair even, odd, q2, meterEven, meterOdd, meterHalf;
-#ifdef ZELVO_WIDE_SIMD
-        if constexpr (Isa != SimdLevel::Sse2)
-            wideSums(start, c, m, meterPairs, even, odd, q2, meterEven, meterOdd, meterHalf);
-        else
-#endif
-        {
-            Pair even0, odd0, half0, even1, odd1, half1;
-            int n = 0;
-            for (; n < meterPairs; n += 2)
-            {
-                const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-                const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-                const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-                const Pair difference0 = older0 - newer0, difference1 = older1 - newer1;
-                even0 += Pair::load(c + 6 * n) * sum0;
-                odd0 += Pair::load(c + 6 * n + 2) * difference0;
-                half0 += Pair::load(c + 6 * n + 4) * sum0;
-                even1 += Pair::load(c + 6 * n + 6) * sum1;
-                odd1 += Pair::load(c + 6 * n + 8) * difference1;
-                half1 += Pair::load(c + 6 * n + 10) * sum1;
-                meterEven += Pair::load(m + 6 * n) * sum0 + Pair::load(m + 6 * n + 6) * sum1;
-                meterOdd += Pair::load(m + 6 * n + 2) * difference0 + Pair::load(m + 6 * n + 8) * difference1;
-                meterHalf += Pair::load(m + 6 * n + 4) * sum0 + Pair::load(m + 6 * n + 10) * sum1;
-            }
-            for (; n < kHalfTaps; n += 2)
-            {
-                const Pair older0 = at(start, -n), newer0 = at(start, 1 + n);
-                const Pair older1 = at(start, -n - 1), newer1 = at(start, 2 + n);
-                const Pair sum0 = older0 + newer0, sum1 = older1 + newer1;
-                even0 += Pair::load(c + 6 * n) * sum0;
-                odd0 += Pair::load(c + 6 * n + 2) * (older0 - newer0);
-                half0 += Pair::load(c + 6 * n + 4) * sum0;
-                even1 += Pair::load(c + 6 * n + 6) * sum1;
-                odd1 += Pair::load(c + 6 * n + 8) * (older1 - newer1);
-                half1 += Pair::load(c + 6 * n + 10) * sum1;
-            }
-            even = even0 + even1;
-            odd = odd0 + odd1;
-            q2 = half0 + half1;
-        }
-        const Pair q1 = even + odd, q3 = even - odd;
-
-        // The low-passed samples: the interval's newer end now, its older
-        // end one call ago, the aligned sample kAlignedDelay calls ago.
-        double* f = filtered.get();
-        const Pair x0 = Pair::load(f), x1 = filteredAt(start + 2);
-        aligned = Pair::load(f + 2 * (kAlignedDelay - 1));
-        for (int k = kAlignedDelay - 1; k > 0; --k)
-            Pair::load(f + 2 * (k - 1)).store(f + 2 * k);
-        x1.store(f);
-
-        double* s = state.get();
-        const Pair before = Pair::load(s); // the three-quarter point of the previous interval
-        Pair peak =
-            max(max(refined(before, x0, q1), refined(x0, q1, q2)), max(refined(q1, q2, q3), refined(q2, q3, x1)));
-        // The meter's reading of the same points (zero taps read zero where
-        // it reads fewer points).
-        peak = max(peak, max(abs(meterHalf), max(abs(meterEven + meterOdd), abs(meterEven - meterOdd))));
-        q3.store(s);
-
-        // The peaks of the intervals before, newest first.
-        Pair widest = peak, carried = peak;
-        for (int k = 1; k < kSpan; ++k)
-        {
-            const Pair older = Pair::load(s + 2 * k);
-            carried.store(s + 2 * k);
-            widest = max(widest, older);
-            carried = older;
-        }
-        return widest;
+        // (Room for the widest lanes, which a single sample never fills.)
+        alignas(16) double peak[16], lowPassed[16];
+        detectRun(newest, 1, peak, lowPassed);
+        aligned = Pair::load(lowPassed);
+        return Pair::load(peak);
     }
 
     // The interpolated value at `quarter` / 4 (1, 2 or 3) of the interval
@@ -170,87 +127,102 @@ public:
     static double detectorScale(double outputNow, double outputTarget, double requantizerError);
 
 private:
+    // Pairs of history before the first sample's newest that a run reads.
+    static constexpr int kBefore = kReach - 1;
+
 #ifdef ZELVO_WIDE_SIMD
-    // The sums of detect, taps n and n + 1 side by side in one register:
-    // its halves are exactly the two interleaved sets of sums, so every
-    // path gives the same bits. (Four taps wide would reorder the sums.)
-    ZELVO_TARGET_AVX2 static __m256d twoPairs(const double* low, const double* high)
+    ZELVO_TARGET_AVX2_LOOP void runAvx2(const double* firstNewest, int count, double* peaks, double* aligned)
     {
-        return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(low)), _mm_load_pd(high), 1);
+        runLanes<4>(firstNewest, count, peaks, aligned);
     }
-    // The low half plus the high half.
-    ZELVO_TARGET_AVX2 static Pair fold(__m256d v)
+    ZELVO_TARGET_AVX512_LOOP void runAvx512(const double* firstNewest, int count, double* peaks, double* aligned)
     {
-        return Pair(_mm_add_pd(_mm256_castpd256_pd128(v), _mm256_extractf128_pd(v, 1)));
-    }
-    ZELVO_TARGET_AVX2 static void wideSums(const double* start, const double* c, const double* m, int meterPairs,
-                                           Pair& even, Pair& odd, Pair& half, Pair& meterEven, Pair& meterOdd,
-                                           Pair& meterHalf)
-    {
-        __m256d evens = _mm256_setzero_pd(), odds = _mm256_setzero_pd(), halves = _mm256_setzero_pd();
-        Pair meterEvens, meterOdds, meterHalves;
-        for (int n = 0; n < kHalfTaps; n += 2)
-        {
-            const __m256d older = twoPairs(start - 2 * n, start - 2 * (n + 1));
-            const __m256d newer = _mm256_loadu_pd(start + 2 * (1 + n));
-            const __m256d sum = _mm256_add_pd(older, newer), difference = _mm256_sub_pd(older, newer);
-            const double* t = c + 6 * n;
-            evens = _mm256_add_pd(evens, _mm256_mul_pd(twoPairs(t, t + 6), sum));
-            odds = _mm256_add_pd(odds, _mm256_mul_pd(twoPairs(t + 2, t + 8), difference));
-            halves = _mm256_add_pd(halves, _mm256_mul_pd(twoPairs(t + 4, t + 10), sum));
-            if (n < meterPairs)
-            {
-                const double* u = m + 6 * n;
-                meterEvens += fold(_mm256_mul_pd(twoPairs(u, u + 6), sum));
-                meterOdds += fold(_mm256_mul_pd(twoPairs(u + 2, u + 8), difference));
-                meterHalves += fold(_mm256_mul_pd(twoPairs(u + 4, u + 10), sum));
-            }
-        }
-        even = fold(evens);
-        odd = fold(odds);
-        half = fold(halves);
-        meterEven = meterEvens;
-        meterOdd = meterOdds;
-        meterHalf = meterHalves;
+        runLanes<8>(firstNewest, count, peaks, aligned);
     }
 #endif
 
-    // The pair `offset` samples after the interval's start.
-    static Pair at(const double* start, int offset) { return Pair::load(start + 2 * offset); }
-
-    // The low-pass at the sample `point` (its symmetric phase 0), in two
-    // interleaved sums; the same operations on every path.
-    Pair filteredAt(const double* point) const
+    // The sums of samples i.. of a run, W at a time while W remain.
+    template <int W, int MeterPhases>
+    ZELVO_LANES_INLINE void sumsFrom(int& i, int count, const double* firstNewest)
     {
-        const double* c = centreTaps.get();
-        Pair sum0 = Pair::load(c) * Pair::load(point), sum1;
-        for (int n = 1; n < kHalfTaps; n += 2)
-        {
-            sum1 += Pair::load(c + 2 * n) * (Pair::load(point - 2 * n) + Pair::load(point + 2 * n));
-            sum0 += Pair::load(c + 2 * n + 2) * (Pair::load(point - 2 * n - 2) + Pair::load(point + 2 * n + 2));
-        }
-        return sum0 + sum1;
+        for (; i + W <= count; i += W)
+            guardlanes::intervalSums<W, MeterPhases>(
+                windowFloats.get() + 2 * (kBefore - kIntervalStart + i), firstNewest + 2 * (i - kIntervalStart), taps,
+                points1.get() + 2 * (i + 1), points2.get() + 2 * (i + 1), points3.get() + 2 * (i + 1),
+                meterReadings.get() + 2 * (i + 1), lowFloats.get() + 2 * (i + 1),
+                lowPassed.get() + 2 * (i + kAlignedDelay));
+    }
+    template <int MeterPhases, int W>
+    ZELVO_LANES_INLINE void allSums(int count, const double* firstNewest)
+    {
+        int i = 0;
+        sumsFrom<W, MeterPhases>(i, count, firstNewest);
+        sumsFrom<1, MeterPhases>(i, count, firstNewest);
     }
 
-    // The largest magnitude near grid point m, given its neighbours l and r a
-    // quarter sample away: where |y| curves back towards zero the parabola
-    // through the three points peaks at m + b^2 / (4 |a|). When its vertex
-    // lies within half a grid step, b^2 / (4 |a|) <= min(|a|, |b|) / 4, and
-    // that bound needs no division; beyond half a step a neighbour is larger
-    // and answers for the peak itself.
-    static Pair refined(Pair l, Pair m, Pair r)
+    // Each array keeps its last pairs before the run's (the previous
+    // interval's points and low-passed sample, the older intervals' peaks,
+    // the low-passed samples on their way to alignment), so runs of any
+    // length give the same values.
+    template <int W>
+    ZELVO_LANES_INLINE void runLanes(const double* firstNewest, int count, double* peaks, double* aligned)
     {
-        const Pair a = (l + r) * Pair(0.5) - m;
-        const Pair b = (r - l) * Pair(0.5);
-        const Pair rise = keep(a * m < Pair(0.0), min(abs(a), abs(b)));
-        return abs(m) + rise * Pair(0.25);
+        count = count < 0 ? 0 : count > kMaxRun ? kMaxRun : count;
+        const double* oldest = firstNewest - 2 * kBefore;
+        float* floats = windowFloats.get();
+        typedef typename guardlanes::Lanes<W>::D D;
+        typedef typename guardlanes::Lanes<W>::F F;
+        int k = 0;
+        for (; k + 2 * W <= 2 * (kBefore + count); k += 2 * W)
+            guardlanes::store(floats + k, __builtin_convertvector(guardlanes::load<D>(oldest + k), F));
+        for (; k < 2 * (kBefore + count); ++k)
+            floats[k] = float(oldest[k]);
+        if (meterPhases == 4)
+            allSums<4, W>(count, firstNewest);
+        else if (meterPhases == 2)
+            allSums<2, W>(count, firstNewest);
+        else
+            allSums<0, W>(count, firstNewest);
+
+        constexpr int kHeld = kSpan - 1;
+        float* peak = intervalPeak.get();
+        int i = 0;
+        auto peaksFrom = [&](auto lanes) {
+            constexpr int L = decltype(lanes)::value;
+            for (; i + L <= count; i += L)
+            {
+                const int at = 2 * (i + 1);
+                guardlanes::intervalPeaks<L>(points1.get() + at, points2.get() + at, points3.get() + at,
+                                             meterReadings.get() + at, lowFloats.get() + at,
+                                             peak + 2 * (i + kHeld));
+            }
+        };
+        peaksFrom(std::integral_constant<int, W>());
+        peaksFrom(std::integral_constant<int, 1>());
+        i = 0;
+        for (; i + W <= count; i += W)
+            guardlanes::heldPeaks<W>(peak + 2 * (i + kHeld), kSpan, peaks + 2 * i);
+        for (; i < count; ++i)
+            guardlanes::heldPeaks<1>(peak + 2 * (i + kHeld), kSpan, peaks + 2 * i);
+        std::memcpy(aligned, lowPassed.get(), sizeof(double) * 2 * size_t(count));
+
+        auto carry = [count](auto* buffer, int pairs) {
+            std::memmove(buffer, buffer + 2 * count, sizeof(*buffer) * 2 * size_t(pairs));
+        };
+        carry(points3.get(), 1);
+        carry(lowFloats.get(), 1);
+        carry(peak, kHeld);
+        carry(lowPassed.get(), kAlignedDelay);
     }
 
-    // Per tap pair: even, odd, half, each twice; the reconstruction's pairs,
-    // then the meter's.
+    // Per tap pair of the interpolation: even, odd, half, each twice (for
+    // interpolateAt).
     AlignedBuffer<double> coefficients;
-    int meterPairs = 0;               // tap pairs of the meter's filter (even); 0 when it reads the samples only
-    AlignedBuffer<double> centreTaps; // phase 0: the centre tap, then taps 1 .. kHalfTaps (the last zero)
-    AlignedBuffer<double> state;      // last quarter point, the older intervals' peaks
-    AlignedBuffer<double> filtered;   // the low-passed samples of the last kAlignedDelay calls, newest first
+    guardlanes::Taps taps;
+    int meterPhases = 4; // points the meter reads per interval: 4 (three), 2 (one) or 0 (the samples only)
+    // A run's working arrays, with the pairs carried from the run before.
+    AlignedBuffer<float> windowFloats;   // the detector's input, kBefore pairs before the run and the run's
+    AlignedBuffer<float> points1, points2, points3, meterReadings, lowFloats; // 1 + kMaxRun pairs
+    AlignedBuffer<float> intervalPeak;   // kSpan - 1 + kMaxRun pairs
+    AlignedBuffer<double> lowPassed;     // kAlignedDelay + kMaxRun pairs
 };

@@ -247,7 +247,8 @@ TEST_F(RendererReportTest, ARefusedCommandLineStillWritesAReport)
 // The written file's true peak is read back by ideal reconstruction as well
 // as by BS.1770: both are reported, each by its name, and a true-peak target
 // holds by both. With a loudness target alone the output may go over full
-// scale, and then the report says so. With TP Guard on the output is
+// scale, and then the report says so. A plain render reports both as well.
+// With TP Guard on the output is
 // low-passed, which must not read as gain reduction where nothing limits.
 TEST_F(RendererReportTest, BothTruePeakFiguresAreReportedAndAnOverFullScaleIsSaid)
 {
@@ -269,9 +270,14 @@ TEST_F(RendererReportTest, BothTruePeakFiguresAreReportedAndAnOverFullScaleIsSai
     EXPECT_NE(hot.err.find("over full scale, as no true-peak target was set"), std::string::npos) << hot.err;
     EXPECT_EQ(text(o, "files.0.warnings#"), "1");
 
-    // Drive far down with the guard on: the limiter never acts.
-    RunResult quiet = render({"--set", "Drive=-12dB", "--set", "TP Guard=on", path("in.wav"), path("quiet.wav")});
+    // Drive far down with the guard on: the limiter never acts. A plain
+    // render, with no target, reports both figures too.
+    RunResult quiet = render({"--set", "Drive=-12dB", "--set", "TP Guard=on", "--report", path("quiet.json"),
+                              path("in.wav"), path("quiet.wav")});
     ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_NE(quiet.out.find("true peak by ideal reconstruction: output"), std::string::npos) << quiet.out;
+    auto q = parse(path("quiet.json"));
+    EXPECT_NEAR(number(q, "files.0.reconstructedTruePeakDb"), number(q, "files.0.outputLevels.truePeakDb"), 0.5);
     const size_t at = quiet.out.find("gain reduction (estimate): deepest ");
     ASSERT_NE(at, std::string::npos) << quiet.out;
     EXPECT_GT(std::atof(quiet.out.c_str() + at + std::strlen("gain reduction (estimate): deepest ")), -0.1)

@@ -37,6 +37,9 @@ void printSettings(std::FILE* out, const FileResult& file)
                      formatNumber(e.decoded.truePeakDb, 2).c_str());
 }
 
+const char* layout(int channels) { return channels == 2 ? "stereo" : "mono"; }
+} // namespace
+
 // The table's true peak is BS.1770's; the written file read back through an
 // ideal reconstruction is what a converter's long filters or a decoder show.
 void printReconstructedPeak(std::FILE* out, const FileResult& file)
@@ -45,9 +48,6 @@ void printReconstructedPeak(std::FILE* out, const FileResult& file)
         std::fprintf(out, "  true peak by ideal reconstruction: output %s dBTP (the table's is BS.1770)\n",
                      formatNumber(file.reconstructedPeakDb, 2).c_str());
 }
-
-const char* layout(int channels) { return channels == 2 ? "stereo" : "mono"; }
-} // namespace
 
 void printLoudnessReport(std::FILE* out, const LoudnessFigures& input, const LoudnessFigures& output,
                          const GainReductionReport& gainReduction)

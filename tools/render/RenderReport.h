@@ -23,6 +23,8 @@ struct GainReductionReport
     int compareFrames = 1;
 };
 
+// The output's true peak by ideal reconstruction, when it was measured.
+void printReconstructedPeak(std::FILE* out, const FileResult& file);
 void printLoudnessReport(std::FILE* out, const LoudnessFigures& input, const LoudnessFigures& output,
                          const GainReductionReport& gainReduction);
 

@@ -9,6 +9,7 @@
 #include "tools/render/LoudnessMeter.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/ProgressBar.h"
+#include "tools/render/ReconstructedPeak.h"
 
 namespace
 {
@@ -174,6 +175,8 @@ bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const 
                 return false;
             if (meters.output)
                 meters.output->add(kept, lastKept - firstKept);
+            if (meters.reconstructed)
+                meters.reconstructed->add(kept, lastKept - firstKept);
         }
         fed += frames;
         progress.update(fileFrames);

@@ -12,6 +12,7 @@ class AudioFileWriter;
 class GainReductionEstimator;
 class LoudnessMeter;
 class PluginHost;
+class ReconstructedPeak;
 class SharedProgress;
 
 struct RenderSettings
@@ -115,6 +116,7 @@ struct RenderMeters
     LoudnessMeter* input;
     LoudnessMeter* output;
     GainReductionEstimator* gainReduction; // may be null
+    ReconstructedPeak* reconstructed = nullptr; // the output's true peak by ideal reconstruction; may be null
 };
 
 // Processes all of `reader` into `writer` with the instance as configured

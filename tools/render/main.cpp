@@ -21,6 +21,7 @@
 #include "tools/render/Messages.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
+#include "tools/render/ReconstructedPeak.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
 #include "tools/render/RenderResult.h"
@@ -210,7 +211,9 @@ int render(Session& s, const Job& job)
         return s.failFile(file, kExitFailure, "output-unwritable", error);
     writer.setMetadata(deliveryMetadata(reader, options));
     RenderSettings settings{options.align, options.useDouble, options.blockSize};
-    RenderMeters meters{&inputMeter, &outputMeter, file.gainReduction.unavailableReason.empty() ? &estimator : nullptr};
+    ReconstructedPeak ideal(file.channels);
+    RenderMeters meters{&inputMeter, &outputMeter, file.gainReduction.unavailableReason.empty() ? &estimator : nullptr,
+                        &ideal};
     if (!renderFile(host, reader, writer, settings, meters, error))
         return s.failFile(file, kExitFailure, "input-unreadable", error);
     if (!writer.close(error))
@@ -223,7 +226,9 @@ int render(Session& s, const Job& job)
     file.gainReduction.figures = estimator.figures();
     file.input = inputMeter.figures();
     file.result = outputMeter.figures();
+    file.reconstructedPeakDb = ideal.peakDb();
     printLoudnessReport(s.text, file.input, file.result, file.gainReduction);
+    printReconstructedPeak(s.text, file);
     return kExitSuccess;
 }
 
