@@ -199,6 +199,12 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
     FollowerBank<Isa, secondOrder> followerBank(followers.get(), followers.get() + 2 * kFollowerCount,
                                                 reinterpret_cast<const double*>(b.attackXorRelease),
                                                 reinterpret_cast<const double*>(b.release));
+    // Fully linked, with both channels' followers alike, one channel's
+    // followers do for both at half the operations.
+    const bool mergedFollowers =
+        keptAsFlag(fullyLinked && channelsAlike(followers.get(), followers.get() + 2 * kFollowerCount));
+    if (mergedFollowers)
+        followerBank.merge();
 
     // The detector side of one sample: input, drive, delayed raw input (its
     // slot in the delay given) and the leveller; returns the pair for the
@@ -366,7 +372,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 // two products and a sum off the way to the followers.
                 const Pair linked =
                     fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-                v.releaseLevel = followerBank.step(linked);
+                v.releaseLevel = mergedFollowers ? followerBank.stepMerged(both) : followerBank.step(linked);
 
                 // Transient path: the maximum over N samples smoothed by the window
                 // kernel, delayed to line up with the lookahead.
