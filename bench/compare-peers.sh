@@ -6,6 +6,10 @@
 #
 #   bash bench/compare-peers.sh [RESULTS_FILE] [extra compare_peers options]
 #
+# --paths avx2,avx512 times ours on each of those instruction sets in the
+# same run (a path the processor lacks runs narrower; the path each ran is
+# printed); without it ours runs the path it picks itself.
+#
 # Builds what it needs in build/ (Release). The machine's load is noted in
 # the results: compare only figures of one run.
 set -euo pipefail

@@ -12,6 +12,7 @@ constexpr int kMaxSmootherDelay = 512;
 LimiterEngine::LimiterEngine()
     : inputDelay(2 * (kMaxLookahead + 32)),
       scratch(1),
+      floatEdges(1),
       lookaheadDelay(2 * kMaxLookahead),
       followers(2 * 2 * kFollowerCount),
       smootherDelayLine(2 * (kMaxSmootherDelay + kDetectorRun)),

@@ -76,28 +76,37 @@ public:
 private:
     // The kernel: per-block set-up, then a sample loop compiled once per
     // combination of the switches that change its shape and once per
-    // instruction set (see LimiterKernel.cpp).
+    // instruction set, each instruction set in a file of its own (see
+    // LimiterKernelLoop.h). The loop works on doubles; the float callback
+    // goes through it in chunks of edge buffers.
     struct BlockConstants;
     struct BlockState;
     template <typename Sample>
     void runCalibration(Sample* outL, Sample* outR, int frames);
     template <typename Sample>
     void runKernel(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int frames);
-    template <typename Sample, unsigned Features, SimdLevel Isa>
-    void runSamples(const BlockConstants& block, BlockState& state, const Sample* inL, const Sample* inR, Sample* outL,
-                    Sample* outR, int frames);
-    // The same loop with everything it calls compiled for AVX2 or AVX-512.
-    template <typename Sample, unsigned Features>
-    ZELVO_TARGET_AVX2_LOOP void runSamplesAvx2(const BlockConstants& block, BlockState& state, const Sample* inL,
-                                               const Sample* inR, Sample* outL, Sample* outR, int frames);
-    template <typename Sample, unsigned Features>
-    ZELVO_TARGET_AVX512_LOOP void runSamplesAvx512(const BlockConstants& block, BlockState& state, const Sample* inL,
-                                                   const Sample* inR, Sample* outL, Sample* outR, int frames);
-    template <typename Sample>
-    using Loop = void (LimiterEngine::*)(const BlockConstants&, BlockState&, const Sample*, const Sample*, Sample*,
-                                         Sample*, int);
-    template <typename Sample, size_t... Features>
-    static Loop<Sample> pickLoop(SimdLevel level, unsigned features, std::index_sequence<Features...>);
+    template <unsigned Shape, SimdLevel Isa>
+    void runSamples(const BlockConstants& block, BlockState& state, const double* inL, const double* inR, double* outL,
+                    double* outR, int frames);
+    // The same loop with everything it calls compiled for one instruction set.
+    template <unsigned Shape>
+    void runSamplesSse2(const BlockConstants& block, BlockState& state, const double* inL, const double* inR,
+                        double* outL, double* outR, int frames);
+    template <unsigned Shape>
+    ZELVO_TARGET_AVX2_LOOP void runSamplesAvx2(const BlockConstants& block, BlockState& state, const double* inL,
+                                               const double* inR, double* outL, double* outR, int frames);
+    template <unsigned Shape>
+    ZELVO_TARGET_AVX512_LOOP void runSamplesAvx512(const BlockConstants& block, BlockState& state, const double* inL,
+                                                   const double* inR, double* outL, double* outR, int frames);
+    using Loop = void (LimiterEngine::*)(const BlockConstants&, BlockState&, const double*, const double*, double*,
+                                         double*, int);
+    template <SimdLevel Isa, size_t... Shapes>
+    static Loop loopOfShape(unsigned shape, std::index_sequence<Shapes...>);
+    // The loop of a shape, one function per instruction set's file.
+    static Loop sse2Loop(unsigned shape);
+    static Loop avx2Loop(unsigned shape);
+    static Loop avx512Loop(unsigned shape);
+    static Loop pickLoop(SimdLevel level, unsigned shape);
 
     int lookaheadLength = 128;
     int windowLengthN = 64;
@@ -117,6 +126,7 @@ private:
     // The sample loop's working memory (see KernelScratch.h).
     static constexpr int kDetectorRun = KernelScratch::kRun;
     AlignedBuffer<KernelScratch> scratch;
+    AlignedBuffer<FloatEdges> floatEdges; // the float callback's samples as doubles
     AlignedBuffer<double> lookaheadDelay; // aligned signal pairs, L in use
     int lookaheadIndex = 0;
     SlidingMaximum longMaximum;      // over L samples: drives the release followers

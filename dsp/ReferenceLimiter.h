@@ -1,7 +1,7 @@
 // The limiter on one page: the whole per-sample path written plainly, one
 // channel at a time, in signal-flow order. Start here. It is slow on purpose
 // (plain ring buffers, sliding maxima by scanning the window); the engine's
-// sample loops (LimiterKernel.cpp) compute the same bits fast, and the tests
+// sample loops (LimiterKernelLoop.h) compute the same bits fast, and the tests
 // hold every one of them to this page.
 //
 // Legend of the symbols used in ReferenceLimiter.cpp:

@@ -285,6 +285,87 @@ TEST(Precision, FloatAndDoubleCallbacksComputeTheSame)
     }
 }
 
+// The float callback against the double one, rounded, with the buffers a
+// host may pass: blocks longer than the kernel works on at once, processing
+// in place, one buffer for everything (a mono host) and two output buffers
+// one sample apart, which must come out as if each sample's right output
+// were written before its left.
+TEST(Precision, TheFloatCallbackGivesTheDoubleOneRoundedWhateverTheBuffers)
+{
+    const int frames = 9000, block = 1500;
+    const std::vector<float> left = loudMaterial<float>(frames, 21), right = loudMaterial<float>(frames, 22);
+    auto configured = [](TestHost& host) {
+        host.setParameter(kDrive, driveValueForDb(9.0));
+        host.setParameter(kOversample, 1.0f);
+    };
+    auto reference = [&](const std::vector<float>& l, const std::vector<float>& r, std::vector<double>& outL,
+                         std::vector<double>& outR) {
+        TestHost host;
+        configured(host);
+        run(host, std::vector<double>(l.begin(), l.end()), std::vector<double>(r.begin(), r.end()), outL, outR);
+    };
+    std::vector<double> stereoL, stereoR, monoL, monoR;
+    reference(left, right, stereoL, stereoR);
+    reference(left, left, monoL, monoR);
+
+    {
+        SCOPED_TRACE("separate buffers, long blocks");
+        TestHost host;
+        configured(host);
+        std::vector<float> outL, outR;
+        run(host, left, right, outL, outR, block);
+        for (int i = 0; i < frames; ++i)
+        {
+            ASSERT_EQ(outL[i], float(stereoL[i])) << i;
+            ASSERT_EQ(outR[i], float(stereoR[i])) << i;
+        }
+    }
+    {
+        SCOPED_TRACE("in place");
+        TestHost host;
+        configured(host);
+        std::vector<float> l = left, r = right;
+        for (int at = 0; at < frames; at += block)
+        {
+            float* channels[2] = {l.data() + at, r.data() + at};
+            host.effect->processReplacing(host.effect, channels, channels, block);
+        }
+        for (int i = 0; i < frames; ++i)
+        {
+            ASSERT_EQ(l[i], float(stereoL[i])) << i;
+            ASSERT_EQ(r[i], float(stereoR[i])) << i;
+        }
+    }
+    {
+        SCOPED_TRACE("one buffer for both channels, in and out");
+        TestHost host;
+        configured(host);
+        std::vector<float> shared = left;
+        for (int at = 0; at < frames; at += block)
+        {
+            float* channels[2] = {shared.data() + at, shared.data() + at};
+            host.effect->processReplacing(host.effect, channels, channels, block);
+        }
+        for (int i = 0; i < frames; ++i)
+            ASSERT_EQ(shared[i], float(monoL[i])) << i;
+    }
+    {
+        SCOPED_TRACE("outputs one sample apart");
+        TestHost host;
+        configured(host);
+        std::vector<float> out(frames + 1);
+        for (int at = 0; at < frames; at += block)
+        {
+            float* inputs[2] = {const_cast<float*>(left.data() + at), const_cast<float*>(right.data() + at)};
+            float* outputs[2] = {out.data() + at, out.data() + at + 1};
+            host.effect->processReplacing(host.effect, inputs, outputs, block);
+        }
+        for (int i = 0; i < frames; ++i)
+            ASSERT_EQ(out[i], float(stereoL[i])) << i;
+        ASSERT_EQ(out[frames], float(stereoR[frames - 1]));
+    }
+}
+
 TEST(BadInput, NonFiniteSamplesAreTakenAsSilenceAndTheOutputRecoversAtOnce)
 {
     const double inf = std::numeric_limits<double>::infinity();
