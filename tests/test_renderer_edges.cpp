@@ -8,12 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -274,22 +276,53 @@ TEST_F(RendererEdgesTest, BatchNameCollisionsAreRefusedUpFrontAndCountsAreHonest
     EXPECT_FALSE(contains(alone.out, "256 workers")) << alone.out;
 }
 
-// A search on a terminal draws a bar for each round of passes; into a pipe
-// it prints the report alone.
-TEST_F(RendererEdgesTest, ASearchShowsItsProgressOnATerminalOnly)
+// The progress lines, read through a pseudo-terminal (script(1)): each
+// round of passes, each encoding and each decoding draws a line with its
+// frames and, once there is a pace, the time left; a batch prints one line
+// per finished file and no bars (its files run side by side). Into a pipe
+// the report comes alone, unless --progress asks for the lines.
+TEST_F(RendererEdgesTest, ProgressLinesOnATerminalOnly)
 {
     if (!exists("/usr/bin/script"))
         GTEST_SKIP() << "no script(1) to provide a terminal";
-    writeFloats(path("in.wav"), denseMix(3.0));
-    ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --target streaming in.wav out.wav >/dev/null' /dev/null"), 0);
+    // Long enough that a round of passes on one worker takes a measurable time.
+    writeFloats(path("in.wav"), denseMix(20.0));
+    writeFloats(path("short.wav"), denseMix(3.0));
+    writeFloats(path("short2.wav"), denseMix(2.0));
+    ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --jobs 1 --target streaming in.wav out.oga "
+                    ">report.txt' /dev/null"),
+              0);
     const std::string screen = slurp(path("stdout.txt"));
-    EXPECT_TRUE(contains(screen, "\rPasses 1-2 [")) << screen;
-    EXPECT_TRUE(contains(screen, "] 100%")) << screen;
+    const std::string report = slurp(path("report.txt"));
+    for (const char* label : {"\rPasses 1-2 [", "\rEncoding 1 [", "\rDecoding 1 ["})
+        EXPECT_TRUE(contains(screen, label)) << label << "\n" << screen;
+    // Every round of the search has its bar, up to the last pass printed.
+    const size_t lastPass = report.rfind("Pass ");
+    ASSERT_NE(lastPass, std::string::npos) << report;
+    const int last = std::atoi(report.c_str() + lastPass + 5);
+    for (int first = 1; first <= last; first += 2)
+        EXPECT_TRUE(contains(screen, "\rPass" + std::string(first == last ? " " : "es ") + std::to_string(first)))
+            << first << " of " << last << "\n" << screen;
+    // 20 s at 44.1 kHz, two passes to the round.
+    EXPECT_TRUE(contains(screen, "/1764000 frames")) << screen;
+    EXPECT_TRUE(contains(screen, "1764000/1764000 frames")) << screen;
+    EXPECT_TRUE(std::regex_search(screen, std::regex("\\] +[0-9]+% [0-9]+/[0-9]+ frames, [0-9]+ s left"))) << screen;
 
-    RunResult piped = render({"--target", "streaming", path("in.wav"), path("piped.wav")});
+    ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --target streaming --out-dir batch short.wav short2.wav' /dev/null"), 0);
+    const std::string batch = slurp(path("stdout.txt"));
+    EXPECT_TRUE(contains(batch, "[1/2] ")) << batch;
+    EXPECT_TRUE(contains(batch, "[2/2] ")) << batch;
+    EXPECT_FALSE(contains(batch, "\rPass")) << batch;
+
+    RunResult piped = render({"--target", "streaming", "--quality", "0", path("short.wav"), path("piped.oga")});
     ASSERT_EQ(piped.status, 0);
-    EXPECT_FALSE(contains(piped.err, "\r"));
+    EXPECT_EQ(piped.err, "");
     EXPECT_FALSE(contains(piped.out, "\r"));
+    RunResult asked =
+        render({"--progress", "--target", "streaming", "--quality", "0", path("short.wav"), path("asked.oga")});
+    ASSERT_EQ(asked.status, 0);
+    EXPECT_TRUE(contains(asked.err, "\rEncoding 1 [")) << asked.err;
+    EXPECT_FALSE(contains(asked.out, "\r"));
 }
 
 // Deliveries keep the input's tags and broadcast chunk; --tag overrides.

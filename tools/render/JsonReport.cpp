@@ -97,7 +97,8 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     for (size_t i = 0; i < f.encodings.size(); ++i)
     {
         const EncodingTry& e = f.encodings[i];
-        out << (i ? ",\n" : "\n") << "        {\"number\": " << e.number << ", \"outputDb\": " << number(e.outputDb)
+        out << (i ? ",\n" : "\n") << "        {\"number\": " << e.number << ", \"driveDb\": " << number(e.driveDb)
+            << ", \"outputDb\": " << number(e.outputDb)
             << ", \"decoded\": " << figures(e.decoded)
             << ", \"reconstructedTruePeakDb\": " << number(e.reconstructedPeakDb) << "}";
     }

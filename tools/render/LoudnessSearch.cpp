@@ -46,9 +46,26 @@ LoudnessSearch::LoudnessSearch(const SearchTargets& targets, double startDriveDb
         fail("the input is silent: there is nothing to bring to the target");
     else if (targets.hasLoudness() && std::isinf(input.integratedLufs))
         fail("the input has no integrated loudness to start from (it needs at least 0.4 s above -70 LUFS)");
-    else if (targets.hasTruePeak() && std::min(targets.truePeak, kOutputMaxDb) < kOutputMinDb)
+    else
+        checkTruePeakLimit();
+}
+
+void LoudnessSearch::checkTruePeakLimit()
+{
+    if (targets.hasTruePeak() && std::min(targets.truePeak, kOutputMaxDb) < kOutputMinDb)
         fail("a true-peak limit of " + decibels(targets.truePeak, "dBTP") + " is below the Output range (" +
              decibels(kOutputMinDb, "dB") + ")");
+}
+
+void LoudnessSearch::retarget(const SearchTargets& moved)
+{
+    if (currentState == State::failed)
+        return;
+    targets = moved;
+    currentState = State::searching;
+    best = -1;
+    firstPass = done.size();
+    checkTruePeakLimit();
 }
 
 void LoudnessSearch::fail(const std::string& text)
@@ -156,7 +173,7 @@ std::vector<PassSettings> LoudnessSearch::nextPasses(int count)
     std::vector<PassSettings> next;
     if (currentState != State::searching)
         return next;
-    if ((int)done.size() >= kMaximumPasses)
+    if ((int)(done.size() - firstPass) >= kMaximumPasses)
     {
         if (best >= 0 && meets(done[(size_t)best].figures, kToleranceLu))
             currentState = State::met;

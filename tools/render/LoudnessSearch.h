@@ -79,6 +79,13 @@ public:
     const std::vector<SearchPass>& passes() const { return done; }
     // Whether a pass's figures meet the targets within `toleranceLu`.
     bool meets(const LoudnessFigures& figures, double toleranceLu) const;
+    const SearchTargets& aims() const { return targets; }
+    // Moves the targets and searches on. What the passes measured holds
+    // for any target (see above), so a search that met one target finds a
+    // nearby one in a pass or two: an encoder's change of the loudness or
+    // the peaks is made up for by aiming past it. Each retarget allows
+    // another kMaximumPasses.
+    void retarget(const SearchTargets& moved);
 
 private:
     struct Point
@@ -92,6 +99,7 @@ private:
     // The gain to try next, and how far from it a second pass should go.
     double predictDrive(int count, double& hedge) const;
     void fail(const std::string& text);
+    void checkTruePeakLimit();
 
     SearchTargets targets;
     double startDrive, startOutput;
@@ -102,4 +110,5 @@ private:
     State currentState = State::searching;
     std::string failureText;
     int best = -1;
+    size_t firstPass = 0; // of the passes towards the present targets
 };

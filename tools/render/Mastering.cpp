@@ -242,10 +242,10 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
 
 // Decodes what was written and measures it as a listener will receive it:
 // by BS.1770 and by ideal reconstruction, which also sees what a BS.1770
-// meter's short filter misses near half the rate. figures may be null where
+// meter's short filter misses near half the rate. `meter` may be null where
 // the pass's own BS.1770 figures already describe the file (not encoded).
-bool measureWritten(Session& s, const Track& track, LoudnessFigures* figures, double& reconstructedDb,
-                    std::string& error)
+bool measureWritten(Session& s, const Track& track, std::unique_ptr<LoudnessMeter>* meter, double& reconstructedDb,
+                    const std::string& label, bool showProgress, std::string& error)
 {
     AudioFileReader reader;
     {
@@ -254,13 +254,14 @@ bool measureWritten(Session& s, const Track& track, LoudnessFigures* figures, do
             return false;
     }
     std::vector<double> decoded;
-    if (!readWholeFile(reader, decoded, error))
+    ProgressBar progress(label, reader.frames(), showProgress && s.showsProgress);
+    if (!readWholeFile(reader, decoded, error, &progress))
         return false;
-    if (figures)
+    progress.finish();
+    if (meter)
     {
-        LoudnessMeter meter(reader.channels(), reader.sampleRate());
-        meter.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
-        *figures = meter.figures();
+        *meter = std::make_unique<LoudnessMeter>(reader.channels(), reader.sampleRate());
+        (*meter)->add(decoded.data(), (int64_t)decoded.size() / reader.channels());
     }
     ReconstructedPeak ideal(reader.channels());
     ideal.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
@@ -268,8 +269,8 @@ bool measureWritten(Session& s, const Track& track, LoudnessFigures* figures, do
     return true;
 }
 
-// Writes the pass taken to the output file.
-bool writeFile(Session& s, Track& track)
+// Writes (encodes) the pass taken to the output file.
+bool writeFile(Session& s, Track& track, const std::string& label, bool showProgress)
 {
     FileResult& report = track.report;
     if (report.gainReduction.unavailableReason.empty())
@@ -289,119 +290,16 @@ bool writeFile(Session& s, Track& track)
     }
     writer.setMetadata(track.metadata);
     bool written = true;
-    track.output.forEachStretch([&](int64_t, const double* frames, int64_t count) {
+    ProgressBar progress(label, track.output.frames(), showProgress && s.showsProgress);
+    track.output.forEachStretch([&](int64_t first, const double* frames, int64_t count) {
         written = written && writer.write(frames, count, report.error);
+        progress.update(first + count);
     });
     if (!written || !writer.close(report.error))
         return false;
+    progress.finish();
     report.errorCode.clear();
     return true;
-}
-
-// An encoder adds its own overshoot: a master that held the true-peak limit
-// may pass it once decoded. So what was written is decoded and measured;
-// over the limit, the ceiling goes down by the overshoot (and a hair, as the
-// encoder does not answer exactly in proportion) and the file is rendered
-// and encoded again. Each try is reported; the report's output figures are
-// the decoded ones.
-constexpr int kEncodingTries = 6;
-constexpr double kEncodingMarginDb = 0.02;
-
-// An encoder's low-pass takes away what lies above its band, and with it
-// loudness: the decoded file is measured, so the report says what it lost.
-void warnOfDecodedLoudness(Session& s, FileResult& report)
-{
-    const double off = report.result.integratedLufs - s.options.loudness;
-    if (!report.searched || std::isnan(s.options.loudness) || std::fabs(off) <= LoudnessSearch::kToleranceLu)
-        return;
-    const std::string warning = "the decoded " + report.outputPath + " is " + formatNumber(off, 2, true) +
-                                " LU off the loudness target (" + formatNumber(report.result.integratedLufs, 2) +
-                                " LUFS): the encoder changed it";
-    warn(warning);
-    report.warnings.push_back(warning);
-}
-
-// Without a true-peak target nothing holds the output under full scale; the
-// report must say so when it went over, by either measure.
-void warnOfOverFullScale(FileResult& report)
-{
-    const double worst = std::max(report.result.truePeakDb, report.reconstructedPeakDb);
-    if (!(worst > 0.0))
-        return;
-    const std::string warning = report.outputPath + " reaches " + formatNumber(worst, 2, true) +
-                                " dBTP: over full scale, as no true-peak target was set";
-    warn(warning);
-    report.warnings.push_back(warning);
-}
-
-// Every written file is read back and its true peak measured by ideal
-// reconstruction as well as by BS.1770; a true-peak target must hold by
-// both. An encoded file is measured as decoded and its figures replace the
-// pass's; an over the limit, by either measure, lowers the ceiling by the
-// overshoot and renders (and encodes) again.
-bool writeTrack(Session& s, Track& track)
-{
-    if (!writeFile(s, track))
-        return false;
-    FileResult& report = track.report;
-    const bool encoded = isEncoded(track.outputFormat);
-    const double limit = s.options.truePeak;
-    for (int attempt = 1;; ++attempt)
-    {
-        EncodingTry tried;
-        tried.number = attempt;
-        tried.outputDb = report.settings.outputDb;
-        report.errorCode = "output-unreadable";
-        if (!measureWritten(s, track, encoded ? &tried.decoded : nullptr, tried.reconstructedPeakDb, report.error))
-            return false;
-        report.errorCode.clear();
-        report.reconstructedPeakDb = tried.reconstructedPeakDb;
-        if (encoded)
-        {
-            report.encodings.push_back(tried);
-            report.result = tried.decoded;
-        }
-        const double peak = std::max(report.result.truePeakDb, tried.reconstructedPeakDb);
-        if (!report.searched || std::isnan(limit) || peak <= limit)
-        {
-            if (encoded)
-                warnOfDecodedLoudness(s, report);
-            if (std::isnan(limit))
-                warnOfOverFullScale(report);
-            return true;
-        }
-        if (attempt == kEncodingTries)
-        {
-            report.errorCode = "target-unreachable";
-            report.error = (encoded ? "the decoded " : "") + report.outputPath +
-                           " stays over the true-peak limit after " + std::to_string(attempt) +
-                           (encoded ? " encodings (" : " renders (") + formatNumber(peak, 2) + " dBTP)";
-            return false;
-        }
-        if (!encoded)
-        {
-            const std::string note = "true peak " + formatNumber(peak, 2) +
-                                     " dBTP by ideal reconstruction or BS.1770: rendered again " +
-                                     formatNumber(peak - limit + kEncodingMarginDb, 2) + " dB lower";
-            report.warnings.push_back(note);
-        }
-        PassSettings lowered = report.settings;
-        lowered.outputDb -= peak - limit + kEncodingMarginDb;
-        PassResult result;
-        runPass(s, track, &lowered, result, nullptr);
-        if (!result.ok)
-        {
-            report.errorCode = "plugin";
-            report.error = result.error;
-            return false;
-        }
-        // The search's passes stay as they were; the settings are the lowered ones.
-        const std::vector<std::string> notes = report.notes;
-        takePass(s, track, result, lowered);
-        report.notes = notes;
-        if (!writeFile(s, track))
-            return false;
-    }
 }
 
 SearchTargets targetsOf(const RenderOptions& options)
@@ -447,9 +345,19 @@ int probe(Session& s, StartingPoint& start)
     return kExitSuccess;
 }
 
-// How a search over tracks that share one set of settings ended.
+// A search over tracks that share one set of settings: how it runs and how
+// it ended. The search itself is kept, so that a delivery can aim again from
+// what the passes measured.
 struct SearchOutcome
 {
+    explicit SearchOutcome(const LoudnessSearch& search) : search(search) {}
+    LoudnessSearch search;
+    std::vector<Track*> tracks;
+    int workers = 1;
+    bool showProgress = false;
+    std::function<void(const PassRecord&)> onPass;
+    std::function<void(const std::string&)> onAim; // a delivery aims again; may be empty
+
     bool met = false;
     const Track* failedTrack = nullptr; // a pass failed on it, with `error`
     std::string error;                  // that pass's message, or why the target was not met
@@ -458,17 +366,16 @@ struct SearchOutcome
 };
 
 // The one pass loop: the settings for one track, or one set for an album,
-// measured over all its tracks as one programme. `onPass` hears of each
-// pass in order; with `showProgress` a bar on a terminal follows each
-// round. Leaves the pass taken in each track.
-SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::vector<Track*>& tracks,
-                             const LoudnessFigures& input, int workers, bool showProgress,
-                             const std::function<void(const PassRecord&)>& onPass)
+// measured over all its tracks as one programme, until the search meets its
+// targets or gives up. `onPass` hears of each pass in order; with
+// `showProgress` a bar follows each round. Leaves the pass taken in each track.
+void runSearch(Session& s, SearchOutcome& outcome)
 {
-    SearchOutcome outcome;
+    LoudnessSearch& search = outcome.search;
+    const std::vector<Track*>& tracks = outcome.tracks;
     const bool searching = searchesTarget(s.options);
     const size_t n = tracks.size();
-    LoudnessSearch search(targetsOf(s.options), start.driveDb, start.outputDb, start.guarded, input);
+    outcome.met = false;
     for (;;)
     {
         std::vector<PassSettings> next = search.nextPasses(searching ? kPassesPerRound : 1);
@@ -479,15 +386,14 @@ SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::
         for (const Track* t : tracks)
             frames += (int64_t)t->input.size() / t->report.channels;
         const int first = outcome.passes + 1, last = outcome.passes + (int)next.size();
+        const bool shown = outcome.showProgress && s.showsProgress;
         SharedProgress progress(first == last ? "Pass " + std::to_string(first)
                                               : "Passes " + std::to_string(first) + "-" + std::to_string(last),
-                                showProgress ? frames * (int64_t)next.size() : 0);
-        runInParallel(workers, results.size(), [&](size_t i) {
-            runPass(s, *tracks[i % n], searching ? &next[i / n] : nullptr, results[i],
-                    showProgress ? &progress : nullptr);
+                                frames * (int64_t)next.size(), shown);
+        runInParallel(outcome.workers, results.size(), [&](size_t i) {
+            runPass(s, *tracks[i % n], searching ? &next[i / n] : nullptr, results[i], shown ? &progress : nullptr);
         });
-        if (showProgress)
-            progress.finish();
+        progress.finish();
         for (size_t c = 0; c < next.size(); ++c)
         {
             std::vector<const LoudnessMeter*> meters;
@@ -498,7 +404,7 @@ SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::
                 {
                     outcome.failedTrack = tracks[t];
                     outcome.error = r.error;
-                    return outcome;
+                    return;
                 }
                 meters.push_back(r.meter.get());
             }
@@ -507,7 +413,7 @@ SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::
             ++outcome.passes;
             for (size_t t = 0; t < n; ++t)
                 tracks[t]->report.passes.push_back({outcome.passes, next[c], results[c * n + t].figures});
-            onPass({outcome.passes, next[c], figures});
+            outcome.onPass({outcome.passes, next[c], figures});
             if (search.bestPass() == (int)search.passes().size() - 1)
             {
                 outcome.figures = figures;
@@ -526,10 +432,188 @@ SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::
         outcome.error = search.failure();
         for (Track* t : tracks)
             s.buffers.give(std::move(t->output));
-        return outcome;
+        return;
     }
     outcome.met = true;
+}
+
+SearchOutcome searchSettings(Session& s, const StartingPoint& start, const std::vector<Track*>& tracks,
+                             const LoudnessFigures& input, int workers, bool showProgress,
+                             const std::function<void(const PassRecord&)>& onPass)
+{
+    SearchOutcome outcome(LoudnessSearch(targetsOf(s.options), start.driveDb, start.outputDb, start.guarded, input));
+    outcome.tracks = tracks;
+    outcome.workers = workers;
+    outcome.showProgress = showProgress;
+    outcome.onPass = onPass;
+    runSearch(s, outcome);
     return outcome;
+}
+
+// Without a true-peak target nothing holds the output under full scale; the
+// report must say so when it went over, by either measure.
+void warnOfOverFullScale(FileResult& report)
+{
+    const double worst = std::max(report.result.truePeakDb, report.reconstructedPeakDb);
+    if (!(worst > 0.0))
+        return;
+    const std::string warning = report.outputPath + " reaches " + formatNumber(worst, 2, true) +
+                                " dBTP: over full scale, as no true-peak target was set";
+    warn(warning);
+    report.warnings.push_back(warning);
+}
+
+// Writes a track's pass taken and reads the file back: its true peak by
+// ideal reconstruction, and an encoded file's levels as decoded, which
+// replace the pass's and are kept as one more try in the report.
+bool writeAndReadBack(Session& s, Track& track, int attempt, bool showProgress, std::unique_ptr<LoudnessMeter>& meter)
+{
+    FileResult& report = track.report;
+    const bool encoded = isEncoded(track.outputFormat);
+    const std::string number = " " + std::to_string(attempt);
+    if (!writeFile(s, track, encoded ? "Encoding" + number : "Writing", showProgress))
+        return false;
+    EncodingTry tried;
+    tried.number = attempt;
+    tried.driveDb = report.settings.driveDb;
+    tried.outputDb = report.settings.outputDb;
+    report.errorCode = "output-unreadable";
+    if (!measureWritten(s, track, encoded ? &meter : nullptr, tried.reconstructedPeakDb,
+                        encoded ? "Decoding" + number : "Reading back", showProgress, report.error))
+        return false;
+    report.errorCode.clear();
+    report.reconstructedPeakDb = tried.reconstructedPeakDb;
+    if (encoded)
+    {
+        tried.decoded = meter->figures();
+        report.encodings.push_back(tried);
+        report.result = tried.decoded;
+    }
+    return true;
+}
+
+// An encoder adds its own overshoot, and its low-pass takes loudness away
+// with what lies above its band: a master that met the target may miss it
+// once decoded. So every written file is read back (decoded) and measured
+// as a listener receives it, by BS.1770 and by ideal reconstruction; a
+// true-peak target must hold by both, and an encoded file's loudness by the
+// tolerance of the search. On a miss the search aims past it and the files
+// are rendered and written again: the loudness by what the encoder changed,
+// the limit lower by the largest overshoot seen and a margin. An encoder's
+// overshoot is no fixed amount (Opus overshoots more as the limiting
+// deepens, and by a few tenths more or less from one encoding to the next),
+// so the margin doubles with each miss. What the passes measured holds for
+// the new aim, so that takes a pass or two. An album is judged as one
+// programme: its decoded tracks together for the loudness, each for the limit.
+constexpr int kDeliveryTries = 6;
+constexpr double kOvershootMarginDb = 0.02;
+
+void failTracks(const std::vector<Track*>& tracks, const std::string& code, const std::string& message)
+{
+    for (Track* t : tracks)
+    {
+        t->report.failed = true;
+        t->report.errorCode = code;
+        t->report.error = message;
+    }
+}
+
+// Writes the tracks of a search that met its targets, until what was written
+// meets them too. `delivered` gets the written programme's levels (decoded).
+// Returns false when a track failed; its report says why.
+bool deliver(Session& s, SearchOutcome& outcome, LoudnessFigures& delivered)
+{
+    const double limit = s.options.truePeak, loudness = s.options.loudness;
+    std::vector<Track*> live;
+    for (Track* t : outcome.tracks)
+        if (!t->report.failed)
+            live.push_back(t);
+    bool allWritten = true;
+    double worstOvershoot = 0.0; // over the true-peak aim of the pass written
+    for (int attempt = 1;; ++attempt)
+    {
+        std::vector<std::unique_ptr<LoudnessMeter>> decoded;
+        double peak = -INFINITY;
+        for (size_t i = 0; i < live.size();)
+        {
+            std::unique_ptr<LoudnessMeter> meter;
+            if (!writeAndReadBack(s, *live[i], attempt, outcome.showProgress, meter))
+            {
+                live[i]->report.failed = true;
+                allWritten = false;
+                live.erase(live.begin() + (long)i);
+                continue;
+            }
+            const FileResult& r = live[i]->report;
+            peak = std::max({peak, r.result.truePeakDb, r.reconstructedPeakDb});
+            if (meter)
+                decoded.push_back(std::move(meter));
+            ++i;
+        }
+        if (live.empty())
+            return false;
+        // A file that is not encoded holds exactly what the pass measured.
+        std::vector<const LoudnessMeter*> meters;
+        for (const auto& m : decoded)
+            meters.push_back(m.get());
+        delivered = meters.empty() ? outcome.figures : LoudnessMeter::combined(meters);
+        const bool peakMet = std::isnan(limit) || peak <= limit;
+        const double loudnessOff = std::isnan(loudness) ? 0.0 : delivered.integratedLufs - loudness;
+        const bool loudnessMet = std::fabs(loudnessOff) <= LoudnessSearch::kToleranceLu;
+        if (peakMet && loudnessMet)
+        {
+            if (std::isnan(limit))
+                for (Track* t : live)
+                    warnOfOverFullScale(t->report);
+            return allWritten;
+        }
+        const bool encoded = !meters.empty();
+        if (attempt == kDeliveryTries)
+        {
+            failTracks(live, "target-unreachable",
+                       live.front()->report.outputPath + (encoded ? ": decoded, it" : ": it") +
+                           " misses the target after " +
+                           std::to_string(attempt) + " tries (" + formatNumber(delivered.integratedLufs, 2) +
+                           " LUFS, " + formatNumber(peak, 2) + " dBTP)");
+            return false;
+        }
+        SearchTargets aims = outcome.search.aims();
+        if (!loudnessMet)
+            aims.loudness = outcome.figures.integratedLufs - loudnessOff;
+        if (!std::isnan(limit))
+            worstOvershoot = std::max(worstOvershoot, peak - aims.truePeak);
+        if (!peakMet)
+        {
+            const double lowered = limit - worstOvershoot - kOvershootMarginDb * (1 << (attempt - 1));
+            if (!encoded)
+                for (Track* t : live)
+                    t->report.warnings.push_back("true peak " + formatNumber(peak, 2) +
+                                                 " dBTP by ideal reconstruction or BS.1770: rendered again with "
+                                                 "the ceiling " +
+                                                 formatNumber(aims.truePeak - lowered, 2) + " dB lower");
+            aims.truePeak = lowered;
+        }
+        if (outcome.onAim)
+            outcome.onAim((encoded ? "Decoded  " : "Written  ") + formatNumber(delivered.integratedLufs, 2) +
+                          " LUFS, " + formatNumber(peak, 2) + " dBTP: searching again for " +
+                          (aims.hasLoudness() ? formatNumber(aims.loudness, 2) + " LUFS" : std::string("the level")) +
+                          (aims.hasTruePeak() ? ", " + formatNumber(aims.truePeak, 2) + " dBTP" : std::string()) +
+                          " before " + (encoded ? "encoding" : "writing"));
+        outcome.search.retarget(aims);
+        runSearch(s, outcome);
+        if (outcome.failedTrack)
+        {
+            failTracks(live, "plugin", outcome.error);
+            return false;
+        }
+        if (!outcome.met)
+        {
+            failTracks(live, "target-unreachable",
+                       std::string("cannot meet the target once ") + (encoded ? "decoded" : "written") + ": " +
+                           outcome.error);
+            return false;
+        }
+    }
 }
 
 // The settings the file was made with, read back from an instance set up
@@ -562,6 +646,12 @@ void printPass(std::FILE* out, const PassRecord& pass)
     std::fflush(out);
 }
 
+void printLine(std::FILE* out, const std::string& line)
+{
+    std::fprintf(out, "%s\n", line.c_str());
+    std::fflush(out);
+}
+
 int masterAlbum(Session& s, const StartingPoint& start, std::vector<Track>& tracks, Clock::time_point began)
 {
     RunResult& run = s.run;
@@ -583,6 +673,7 @@ int masterAlbum(Session& s, const StartingPoint& start, std::vector<Track>& trac
 
     SearchOutcome outcome = searchSettings(s, start, album, run.albumInput, run.workers, true,
                                            [&](const PassRecord& p) { printPass(s.text, p); });
+    outcome.onAim = [&](const std::string& line) { printLine(s.text, line); };
     if (!outcome.met)
     {
         const std::string message =
@@ -597,19 +688,13 @@ int masterAlbum(Session& s, const StartingPoint& start, std::vector<Track>& trac
         collect(run, tracks);
         return s.failRun(kExitFailure, outcome.failedTrack ? "plugin" : "target-unreachable", message);
     }
-    run.albumResult = outcome.figures;
-    run.passesPerTrack = outcome.passes;
-    bool allWritten = true;
     for (Track* t : album)
-    {
         t->report.searched = true;
-        if (!writeTrack(s, *t))
-        {
-            t->report.failed = true;
-            allWritten = false;
-            fail(kExitFailure, t->report.error);
-        }
-    }
+    const bool allWritten = deliver(s, outcome, run.albumResult);
+    run.passesPerTrack = outcome.passes;
+    for (Track* t : album)
+        if (t->report.failed)
+            fail(kExitFailure, t->report.name + ": " + t->report.error);
     bool saved = true;
     for (Track* t : album)
         saved = finishSettings(s, *t, t == album[0] && s.options.presetFiles.saves()) && saved;
@@ -663,7 +748,8 @@ void masterTrack(Session& s, const StartingPoint& start, Track& t, int workers)
         r.errorCode = "target-unreachable";
         r.error = "cannot meet the target: " + outcome.error;
     }
-    r.failed = !outcome.met || !writeTrack(s, t);
+    LoudnessFigures delivered;
+    r.failed = !outcome.met || !deliver(s, outcome, delivered);
 }
 
 void describeRun(Session& s, const char* mode)
@@ -714,8 +800,8 @@ int masterFile(Session& s, const std::string& inputPath, const std::string& outp
     std::vector<Track*> one{&track};
     SearchOutcome outcome = searchSettings(s, start, one, track.report.input, s.run.workers, true,
                                            [&](const PassRecord& p) { printPass(s.text, p); });
+    outcome.onAim = [&](const std::string& line) { printLine(s.text, line); };
     track.report.searched = true;
-    s.run.passesPerTrack = outcome.passes;
     if (outcome.failedTrack)
     {
         file = track.report;
@@ -727,7 +813,10 @@ int masterFile(Session& s, const std::string& inputPath, const std::string& outp
         return s.failFile(file, kExitFailure, "target-unreachable",
                           inputPath + ": cannot meet the target: " + outcome.error + "; no output was written");
     }
-    if (!writeTrack(s, track))
+    LoudnessFigures delivered;
+    const bool written = deliver(s, outcome, delivered);
+    s.run.passesPerTrack = outcome.passes;
+    if (!written)
     {
         file = track.report;
         return s.failFile(file, kExitFailure, file.errorCode, track.report.error);

@@ -1,5 +1,6 @@
 #include "tools/render/ProgressBar.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #if defined(_WIN32)
@@ -12,15 +13,17 @@
 
 namespace
 {
-constexpr int kBarWidth = 40;
+constexpr int kBarWidth = 20;
 // Redraws faster than this would only cost terminal time.
 constexpr std::chrono::milliseconds kRedrawInterval(100);
+// Before this much time has passed the pace says too little to predict from.
+constexpr double kFirstEstimateSeconds = 0.25;
 } // namespace
 
-ProgressBar::ProgressBar(const std::string& label, int64_t total, bool wanted)
+ProgressBar::ProgressBar(const std::string& label, int64_t totalFrames, bool shown)
     : label(label),
-      total(total),
-      enabled(wanted && stderrIsTerminal()),
+      total(totalFrames),
+      enabled(shown),
       started(std::chrono::steady_clock::now())
 {}
 
@@ -33,17 +36,17 @@ ProgressBar::~ProgressBar()
 
 bool ProgressBar::stderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 
-void ProgressBar::update(int64_t done)
+void ProgressBar::update(int64_t framesDone)
 {
     if (!enabled || finished)
         return;
-    int percent = total > 0 ? (int)(done * 100 / total) : 100;
+    int percent = total > 0 ? (int)(framesDone * 100 / total) : 100;
     auto now = std::chrono::steady_clock::now();
     if (percent == lastPercent || (lastPercent >= 0 && now - lastDraw < kRedrawInterval))
         return;
     lastDraw = now;
     lastPercent = percent;
-    draw(done);
+    draw(framesDone);
 }
 
 void ProgressBar::finish()
@@ -55,11 +58,10 @@ void ProgressBar::finish()
     finished = true;
 }
 
-void ProgressBar::draw(int64_t done)
+void ProgressBar::draw(int64_t framesDone)
 {
-    int percent = total > 0 ? (int)(done * 100 / total) : 100;
-    if (percent > 100)
-        percent = 100;
+    framesDone = std::min(framesDone, total);
+    int percent = total > 0 ? (int)(framesDone * 100 / total) : 100;
     int filled = percent * kBarWidth / 100;
     std::string bar(filled, '#');
     bar.append(kBarWidth - filled, '-');
@@ -67,8 +69,9 @@ void ProgressBar::draw(int64_t done)
     // spaces clear what a longer earlier line left behind.
     char left[32] = "";
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (percent > 0 && percent < 100 && elapsed > 0.5)
-        std::snprintf(left, sizeof left, "  %.0f s left", elapsed * (100 - percent) / percent);
-    std::fprintf(stderr, "\r%s [%s] %3d%%%-14s", label.c_str(), bar.c_str(), percent, left);
+    if (framesDone > 0 && framesDone < total && elapsed > kFirstEstimateSeconds)
+        std::snprintf(left, sizeof left, ", %.0f s left", elapsed * (double)(total - framesDone) / (double)framesDone);
+    std::fprintf(stderr, "\r%s [%s] %3d%% %lld/%lld frames%-14s", label.c_str(), bar.c_str(), percent,
+                 (long long)framesDone, (long long)total, left);
     std::fflush(stderr);
 }

@@ -1,5 +1,7 @@
-// A one-line progress bar on stderr, drawn only when stderr is a terminal so
-// that logs and pipes get no carriage-return clutter.
+// A one-line progress bar on stderr: the frames done of a pass, an encoding
+// or a decoding, and the time left. Drawn only where the session shows
+// progress (stderr is a terminal, or --progress), so that logs and pipes
+// get no carriage-return clutter.
 #pragma once
 
 #include <atomic>
@@ -11,17 +13,18 @@
 class ProgressBar
 {
 public:
-    ProgressBar(const std::string& label, int64_t total, bool wanted = true);
+    // `shown` false makes every call a no-op.
+    ProgressBar(const std::string& label, int64_t totalFrames, bool shown);
     ~ProgressBar();
 
-    void update(int64_t done);
+    void update(int64_t framesDone);
     // Draws 100 % and ends the line.
     void finish();
 
     static bool stderrIsTerminal();
 
 private:
-    void draw(int64_t done);
+    void draw(int64_t framesDone);
 
     std::string label;
     int64_t total;
@@ -36,7 +39,7 @@ private:
 class SharedProgress
 {
 public:
-    SharedProgress(const std::string& label, int64_t total) : bar(label, total) {}
+    SharedProgress(const std::string& label, int64_t totalFrames, bool shown) : bar(label, totalFrames, shown) {}
     void add(int64_t frames)
     {
         const int64_t now = done += frames;

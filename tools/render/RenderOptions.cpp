@@ -1,5 +1,7 @@
 #include "tools/render/RenderOptions.h"
 
+#include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <cmath>
 #include <cctype>
@@ -158,9 +160,10 @@ bool setFormat(RenderOptions& o, const std::string& a, std::string& error)
         lower += (char)std::tolower((unsigned char)c);
     if (lower == "aif")
         lower = "aiff";
-    if (lower != "wav" && lower != "aiff" && lower != "flac")
+    const char* const known[] = {"wav", "aiff", "flac", "ogg", "oga", "opus", "mp3"};
+    if (std::find(std::begin(known), std::end(known), lower) == std::end(known))
     {
-        error = "--format must be wav, aiff or flac, got \"" + a + "\"";
+        error = "--format must be wav, aiff, flac, ogg, oga, opus or mp3, got \"" + a + "\"";
         return false;
     }
     o.format = lower;
@@ -239,6 +242,12 @@ bool setAnalyse(RenderOptions& o, const std::string&, std::string&)
     return true;
 }
 
+bool setProgress(RenderOptions& o, const std::string&, std::string&)
+{
+    o.progress = true;
+    return true;
+}
+
 bool setBench(RenderOptions& o, const std::string&, std::string&)
 {
     o.bench = true;
@@ -311,7 +320,10 @@ const OptionSpec kOptionTable[] = {
      "master every INPUT into DIR under its own name, in parallel; a summary table at the end; a file that fails "
      "does not stop the others",
      setOutDir},
-    {"--format", "wav|aiff|flac", "container of the files written to --out-dir (default: as each input)", setFormat},
+    {"--format", "wav|aiff|flac|ogg|opus|mp3",
+     "format of the files written to --out-dir (default: as each input); ogg/oga, opus and mp3 are encoded and "
+     "verified as OUTPUT's extension would be",
+     setFormat},
     {"--jobs", "N", "files or passes processed at once, one plug-in instance each (default: one per core)", setJobs},
     {"--album", nullptr,
      "with --out-dir and a target: one set of settings for all inputs, so that the album as a whole meets the "
@@ -339,6 +351,10 @@ const OptionSpec kOptionTable[] = {
      "measure each INPUT... and write nothing: levels, loudness and range; with a target also the passes of the "
      "search and the settings it would use",
      setAnalyse},
+    {"--progress", nullptr,
+     "draw the progress lines on standard error even when it is not a terminal (they are drawn on a terminal "
+     "anyway): frames done, pass and time left during each pass, encoding and decoding",
+     setProgress},
     {"--bench", nullptr,
      "time the plug-in on INPUT (or on the demo signal with --demo); prints ns per stereo frame and the "
      "real-time factor; writes no file",

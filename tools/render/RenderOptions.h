@@ -41,7 +41,8 @@ struct RenderOptions
     bool useDouble = false;
     bool demo = false;
     bool bench = false;
-    bool analyse = false; // measure (and with a target search) without writing
+    bool analyse = false;  // measure (and with a target search) without writing
+    bool progress = false; // progress lines also when standard error is not a terminal
     bool listPrograms = false;
     bool listParams = false;
     bool help = false;

@@ -32,9 +32,9 @@ void printSettings(std::FILE* out, const FileResult& file)
     for (const std::string& note : file.notes)
         std::fprintf(out, "  %s\n", note.c_str());
     for (const EncodingTry& e : file.encodings)
-        std::fprintf(out, "  encoding %d: Output %s dB -> decoded %s LUFS, %s dBTP\n", e.number,
-                     formatNumber(e.outputDb, 2, true).c_str(), formatNumber(e.decoded.integratedLufs, 2).c_str(),
-                     formatNumber(e.decoded.truePeakDb, 2).c_str());
+        std::fprintf(out, "  encoding %d: Drive %s dB, Output %s dB -> decoded %s LUFS, %s dBTP\n", e.number,
+                     formatNumber(e.driveDb, 2, true).c_str(), formatNumber(e.outputDb, 2, true).c_str(),
+                     formatNumber(e.decoded.integratedLufs, 2).c_str(), formatNumber(e.decoded.truePeakDb, 2).c_str());
 }
 
 const char* layout(int channels) { return channels == 2 ? "stereo" : "mono"; }

@@ -19,12 +19,12 @@ struct PassRecord
     LoudnessFigures figures{};
 };
 
-// An encoded delivery as decoded after one encoding, with the ceiling it
-// was rendered with.
+// An encoded delivery as decoded after one encoding, with the Drive and
+// ceiling it was rendered with.
 struct EncodingTry
 {
     int number = 0;
-    double outputDb = 0.0;
+    double driveDb = 0.0, outputDb = 0.0;
     LoudnessFigures decoded{};
     double reconstructedPeakDb = NAN; // the decoded file's, by ideal reconstruction
 };

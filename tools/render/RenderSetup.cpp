@@ -15,6 +15,7 @@
 #include "tools/render/Messages.h"
 #include "tools/render/Numbers.h"
 #include "tools/render/PluginHost.h"
+#include "tools/render/ProgressBar.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderResult.h"
 #include "tools/render/SettingText.h"
@@ -199,7 +200,7 @@ AudioMetadata deliveryMetadata(const AudioFileReader& reader, const RenderOption
     return metadata;
 }
 
-bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error)
+bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error, ProgressBar* progress)
 {
     std::vector<double> block(65536 * (size_t)reader.channels());
     for (;;)
@@ -210,5 +211,7 @@ bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::s
         if (got == 0)
             return true;
         samples.insert(samples.end(), block.begin(), block.begin() + got * reader.channels());
+        if (progress)
+            progress->update((int64_t)samples.size() / reader.channels());
     }
 }

@@ -12,6 +12,7 @@ class AudioFileReader;
 struct AudioMetadata;
 struct ParameterValue;
 class PluginHost;
+class ProgressBar;
 struct RenderOptions;
 
 bool loadPlugin(PluginHost& host, const RenderOptions& options, const char* argv0, bool mono, std::string& error);
@@ -56,4 +57,5 @@ std::string configureWordLength(PluginHost& host, const RenderOptions& options, 
 // The input's tags with --tag on top: what the output carries.
 AudioMetadata deliveryMetadata(const AudioFileReader& reader, const RenderOptions& options);
 
-bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error);
+bool readWholeFile(AudioFileReader& reader, std::vector<double>& samples, std::string& error,
+                   ProgressBar* progress = nullptr);

@@ -120,7 +120,7 @@ bool renderWith(PluginHost& host, FrameSource& reader, FrameSink& writer, const 
     InputHistory history(channels, meters.gainReduction ? latency + block : 1);
     std::vector<double> in((size_t)block * channels), out((size_t)block * channels);
 
-    ProgressBar progress("Rendering", settings.showProgress ? reader.frames() : 0, settings.showProgress);
+    ProgressBar progress("Rendering", reader.frames(), settings.showProgress);
     host.startProcessing();
     int64_t fed = 0;        // frames given to the plug-in, file and flush
     int64_t fileFrames = 0; // frames read from the file

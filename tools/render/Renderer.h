@@ -20,7 +20,7 @@ struct RenderSettings
     bool align = true;      // drop the latency at the start, flush it at the end
     bool useDouble = false; // the 64-bit callback
     int blockSize = 512;
-    bool showProgress = true;           // a bar on a terminal; off for passes that run side by side
+    bool showProgress = false;          // a bar on stderr; off for passes that run side by side
     SharedProgress* progress = nullptr; // the bar of passes that run side by side, if any
 };
 

@@ -2,6 +2,7 @@
 
 #include "tools/render/Messages.h"
 #include "tools/render/PluginHost.h"
+#include "tools/render/ProgressBar.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderSetup.h"
 
@@ -9,7 +10,8 @@ Session::Session(const RenderOptions& options, const char* argv0, int program)
     : options(options),
       argv0(argv0),
       program(program),
-      text(options.reportPath == "-" ? stderr : stdout)
+      text(options.reportPath == "-" ? stderr : stdout),
+      showsProgress(options.progress || ProgressBar::stderrIsTerminal())
 {}
 
 int Session::failRun(int status, const std::string& code, const std::string& message)

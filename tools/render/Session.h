@@ -25,6 +25,8 @@ public:
     // Where the text report goes: standard output, or standard error when
     // the JSON report takes standard output.
     std::FILE* const text;
+    // Progress lines on standard error: on a terminal, or with --progress.
+    const bool showsProgress;
     // What the run found, for the reports.
     RunResult run;
 

@@ -210,7 +210,7 @@ int render(Session& s, const Job& job)
     if (!writer.create(job.outputPath, file.rate, file.channels, format, error))
         return s.failFile(file, kExitFailure, "output-unwritable", error);
     writer.setMetadata(deliveryMetadata(reader, options));
-    RenderSettings settings{options.align, options.useDouble, options.blockSize};
+    RenderSettings settings{options.align, options.useDouble, options.blockSize, s.showsProgress};
     ReconstructedPeak ideal(file.channels);
     RenderMeters meters{&inputMeter, &outputMeter, file.gainReduction.unavailableReason.empty() ? &estimator : nullptr,
                         &ideal};
