@@ -286,7 +286,7 @@ TEST_F(RendererEdgesTest, ProgressLinesOnATerminalOnly)
     if (!exists("/usr/bin/script"))
         GTEST_SKIP() << "no script(1) to provide a terminal";
     // Long enough that a round of passes on one worker takes a measurable time.
-    writeFloats(path("in.wav"), denseMix(20.0));
+    writeFloats(path("in.wav"), denseMix(40.0));
     writeFloats(path("short.wav"), denseMix(3.0));
     writeFloats(path("short2.wav"), denseMix(2.0));
     ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --jobs 1 --target streaming in.wav out.oga "
@@ -302,13 +302,15 @@ TEST_F(RendererEdgesTest, ProgressLinesOnATerminalOnly)
     const int last = std::atoi(report.c_str() + lastPass + 5);
     for (int first = 1; first <= last; first += 2)
         EXPECT_TRUE(contains(screen, "\rPass" + std::string(first == last ? " " : "es ") + std::to_string(first)))
-            << first << " of " << last << "\n" << screen;
-    // 20 s at 44.1 kHz, two passes to the round.
-    EXPECT_TRUE(contains(screen, "/1764000 frames")) << screen;
-    EXPECT_TRUE(contains(screen, "1764000/1764000 frames")) << screen;
+            << first << " of " << last << "\n"
+            << screen;
+    // 40 s at 44.1 kHz, two passes to the round.
+    EXPECT_TRUE(contains(screen, "/3528000 frames")) << screen;
+    EXPECT_TRUE(contains(screen, "3528000/3528000 frames")) << screen;
     EXPECT_TRUE(std::regex_search(screen, std::regex("\\] +[0-9]+% [0-9]+/[0-9]+ frames, [0-9]+ s left"))) << screen;
 
-    ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --target streaming --out-dir batch short.wav short2.wav' /dev/null"), 0);
+    ASSERT_EQ(shell("/usr/bin/script -qec '\"$R\" --target streaming --out-dir batch short.wav short2.wav' /dev/null"),
+              0);
     const std::string batch = slurp(path("stdout.txt"));
     EXPECT_TRUE(contains(batch, "[1/2] ")) << batch;
     EXPECT_TRUE(contains(batch, "[2/2] ")) << batch;

@@ -98,8 +98,7 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     {
         const EncodingTry& e = f.encodings[i];
         out << (i ? ",\n" : "\n") << "        {\"number\": " << e.number << ", \"driveDb\": " << number(e.driveDb)
-            << ", \"outputDb\": " << number(e.outputDb)
-            << ", \"decoded\": " << figures(e.decoded)
+            << ", \"outputDb\": " << number(e.outputDb) << ", \"decoded\": " << figures(e.decoded)
             << ", \"reconstructedTruePeakDb\": " << number(e.reconstructedPeakDb) << "}";
     }
     out << (f.encodings.empty() ? "],\n" : "\n      ],\n");

@@ -245,7 +245,7 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
 // meter's short filter misses near half the rate. `meter` may be null where
 // the pass's own BS.1770 figures already describe the file (not encoded).
 bool measureWritten(Session& s, const Track& track, std::unique_ptr<LoudnessMeter>* meter, double& reconstructedDb,
-                    const std::string& label, bool showProgress, std::string& error)
+                    int threads, const std::string& label, bool showProgress, std::string& error)
 {
     AudioFileReader reader;
     {
@@ -263,7 +263,7 @@ bool measureWritten(Session& s, const Track& track, std::unique_ptr<LoudnessMete
         *meter = std::make_unique<LoudnessMeter>(reader.channels(), reader.sampleRate());
         (*meter)->add(decoded.data(), (int64_t)decoded.size() / reader.channels());
     }
-    ReconstructedPeak ideal(reader.channels());
+    ReconstructedPeak ideal(reader.channels(), threads);
     ideal.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
     reconstructedDb = ideal.peakDb();
     return true;
@@ -466,7 +466,8 @@ void warnOfOverFullScale(FileResult& report)
 // Writes a track's pass taken and reads the file back: its true peak by
 // ideal reconstruction, and an encoded file's levels as decoded, which
 // replace the pass's and are kept as one more try in the report.
-bool writeAndReadBack(Session& s, Track& track, int attempt, bool showProgress, std::unique_ptr<LoudnessMeter>& meter)
+bool writeAndReadBack(Session& s, Track& track, int attempt, int threads, bool showProgress,
+                      std::unique_ptr<LoudnessMeter>& meter)
 {
     FileResult& report = track.report;
     const bool encoded = isEncoded(track.outputFormat);
@@ -478,7 +479,7 @@ bool writeAndReadBack(Session& s, Track& track, int attempt, bool showProgress, 
     tried.driveDb = report.settings.driveDb;
     tried.outputDb = report.settings.outputDb;
     report.errorCode = "output-unreadable";
-    if (!measureWritten(s, track, encoded ? &meter : nullptr, tried.reconstructedPeakDb,
+    if (!measureWritten(s, track, encoded ? &meter : nullptr, tried.reconstructedPeakDb, threads,
                         encoded ? "Decoding" + number : "Reading back", showProgress, report.error))
         return false;
     report.errorCode.clear();
@@ -537,7 +538,7 @@ bool deliver(Session& s, SearchOutcome& outcome, LoudnessFigures& delivered)
         for (size_t i = 0; i < live.size();)
         {
             std::unique_ptr<LoudnessMeter> meter;
-            if (!writeAndReadBack(s, *live[i], attempt, outcome.showProgress, meter))
+            if (!writeAndReadBack(s, *live[i], attempt, outcome.workers, outcome.showProgress, meter))
             {
                 live[i]->report.failed = true;
                 allWritten = false;
@@ -572,9 +573,8 @@ bool deliver(Session& s, SearchOutcome& outcome, LoudnessFigures& delivered)
         {
             failTracks(live, "target-unreachable",
                        live.front()->report.outputPath + (encoded ? ": decoded, it" : ": it") +
-                           " misses the target after " +
-                           std::to_string(attempt) + " tries (" + formatNumber(delivered.integratedLufs, 2) +
-                           " LUFS, " + formatNumber(peak, 2) + " dBTP)");
+                           " misses the target after " + std::to_string(attempt) + " tries (" +
+                           formatNumber(delivered.integratedLufs, 2) + " LUFS, " + formatNumber(peak, 2) + " dBTP)");
             return false;
         }
         SearchTargets aims = outcome.search.aims();
@@ -673,7 +673,9 @@ int masterAlbum(Session& s, const StartingPoint& start, std::vector<Track>& trac
 
     SearchOutcome outcome = searchSettings(s, start, album, run.albumInput, run.workers, true,
                                            [&](const PassRecord& p) { printPass(s.text, p); });
-    outcome.onAim = [&](const std::string& line) { printLine(s.text, line); };
+    outcome.onAim = [&](const std::string& line) {
+        printLine(s.text, line);
+    };
     if (!outcome.met)
     {
         const std::string message =
@@ -800,7 +802,9 @@ int masterFile(Session& s, const std::string& inputPath, const std::string& outp
     std::vector<Track*> one{&track};
     SearchOutcome outcome = searchSettings(s, start, one, track.report.input, s.run.workers, true,
                                            [&](const PassRecord& p) { printPass(s.text, p); });
-    outcome.onAim = [&](const std::string& line) { printLine(s.text, line); };
+    outcome.onAim = [&](const std::string& line) {
+        printLine(s.text, line);
+    };
     track.report.searched = true;
     if (outcome.failedTrack)
     {

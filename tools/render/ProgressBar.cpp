@@ -17,7 +17,7 @@ constexpr int kBarWidth = 20;
 // Redraws faster than this would only cost terminal time.
 constexpr std::chrono::milliseconds kRedrawInterval(100);
 // Before this much time has passed the pace says too little to predict from.
-constexpr double kFirstEstimateSeconds = 0.25;
+constexpr double kFirstEstimateSeconds = 0.1;
 } // namespace
 
 ProgressBar::ProgressBar(const std::string& label, int64_t totalFrames, bool shown)

@@ -115,7 +115,7 @@ struct RenderMeters
 {
     LoudnessMeter* input;
     LoudnessMeter* output;
-    GainReductionEstimator* gainReduction; // may be null
+    GainReductionEstimator* gainReduction;      // may be null
     ReconstructedPeak* reconstructed = nullptr; // the output's true peak by ideal reconstruction; may be null
 };
 
