@@ -155,6 +155,9 @@ TEST_F(RendererEncodedTest, EachCodecMeetsTheTruePeakLimitOnceDecoded)
         // Vorbis at its lowest quality overshoots the demo by some tenths
         // of a dB (Debian 12's libvorbis): encoded again.
         {"low.oga", {"--demo", "--quality", "0"}},
+        // Opus rebuilds one of the demo's transients over the limit until
+        // the ceiling is well under it: encoded some times.
+        {"demo.opus", {"--demo", "--rate", "48000"}},
     };
     for (const Codec& codec : codecs)
     {
