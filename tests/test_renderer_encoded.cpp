@@ -11,6 +11,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -268,6 +269,46 @@ TEST_F(RendererEncodedTest, BatchesAndAlbumsAreVerifiedAsDecoded)
     EXPECT_GE(numbersAfter(firstTrack, "\"driveDb\": ").size(), 2u) << firstTrack;
     std::printf("album: decoded %.2f LUFS (tracks %.2f and %.2f), %.2f and %.2f dBTP\n", albumLufs, loud.lufs,
                 quiet.lufs, loud.truePeakDb, quiet.truePeakDb);
+}
+
+// Tags set on the command line (and the input's own, kept) reach every
+// format that holds them, encoded ones too, as libsndfile and ffprobe read
+// them back.
+TEST_F(RendererEncodedTest, TagsReachEveryFormat)
+{
+    const bool probe = std::system("command -v ffprobe >/dev/null 2>&1") == 0;
+    for (const char* name : {"t.wav", "t.flac", "t.ogg", "t.opus", "t.mp3"})
+    {
+        SCOPED_TRACE(name);
+        std::vector<std::string> args{"--tag", "title=Take 3", "--tag", "artist=The Artist",
+                                      "--tag", "album=Edges",  "--tag", "date=2026"};
+        if (std::string(name) == "t.opus")
+            args.insert(args.end(), {"--rate", "48000"});
+        args.push_back(path("in.wav"));
+        args.push_back(path(name));
+        ASSERT_EQ(render(args).status, 0);
+
+        SF_INFO info{};
+        SNDFILE* f = sf_open(path(name).c_str(), SFM_READ, &info);
+        ASSERT_NE(f, nullptr);
+        const char* title = sf_get_string(f, SF_STR_TITLE);
+        const char* artist = sf_get_string(f, SF_STR_ARTIST);
+        EXPECT_STREQ(title ? title : "", "Take 3");
+        EXPECT_STREQ(artist ? artist : "", "The Artist");
+        sf_close(f);
+
+        if (!probe)
+            continue;
+        const std::string tags = path("tags.txt");
+        const std::string command = "ffprobe -v error -show_entries format_tags:stream_tags -of compact " +
+                                    shellQuoted(path(name)) + " >" + shellQuoted(tags);
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::string text = slurp(tags);
+        for (char& c : text)
+            c = (char)std::tolower((unsigned char)c);
+        for (const char* tag : {"title=take 3", "artist=the artist", "album=edges", "date=2026"})
+            EXPECT_NE(text.find(std::string("tag:") + tag), std::string::npos) << tag << ": " << text;
+    }
 }
 
 TEST_F(RendererEncodedTest, WhatAnEncoderCannotTakeIsRefusedBeforeAnyWork)
