@@ -271,6 +271,21 @@ TEST_F(RendererEncodedTest, BatchesAndAlbumsAreVerifiedAsDecoded)
                 quiet.lufs, loud.truePeakDb, quiet.truePeakDb);
 }
 
+// Without a target nothing is searched, but an encoded file is still
+// reported as it decodes, not as it was before the encoder.
+TEST_F(RendererEncodedTest, APlainRenderReportsTheDecodedLevels)
+{
+    RunResult run = render({"--quality", "0", "--report", path("plain.json"), path("in.wav"), path("plain.oga")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    double truePeak = 0.0, lufs = 0.0;
+    measure(path("plain.oga"), truePeak, lufs);
+    const std::string report = slurp(path("plain.json"));
+    const std::string levels = report.substr(report.find("\"outputLevels\""));
+    ASSERT_FALSE(numbersAfter(levels, "\"truePeakDb\": ").empty()) << report;
+    EXPECT_NEAR(numbersAfter(levels, "\"truePeakDb\": ")[0], truePeak, 0.01);
+    EXPECT_NEAR(numbersAfter(levels, "\"integratedLufs\": ")[0], lufs, 0.01);
+}
+
 // Tags set on the command line (and the input's own, kept) reach every
 // format that holds them, encoded ones too, as libsndfile and ffprobe read
 // them back.

@@ -27,7 +27,7 @@
 #include "tools/render/PresetFileOptions.h"
 #include "tools/render/ProgressBar.h"
 #include "tools/render/RateConverter.h"
-#include "tools/render/ReconstructedPeak.h"
+#include "tools/render/ReadBack.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
 #include "tools/render/RenderResult.h"
@@ -240,35 +240,6 @@ void takePass(Session& s, Track& track, PassResult& result, const PassSettings& 
     track.report.settings = settings;
 }
 
-// Decodes what was written and measures it as a listener will receive it:
-// by BS.1770 and by ideal reconstruction, which also sees what a BS.1770
-// meter's short filter misses near half the rate. `meter` may be null where
-// the pass's own BS.1770 figures already describe the file (not encoded).
-bool measureWritten(Session& s, const Track& track, std::unique_ptr<LoudnessMeter>* meter, double& reconstructedDb,
-                    int threads, const std::string& label, bool showProgress, std::string& error)
-{
-    AudioFileReader reader;
-    {
-        std::lock_guard<std::mutex> lock(s.openMutex);
-        if (!reader.open(track.report.outputPath, error))
-            return false;
-    }
-    std::vector<double> decoded;
-    ProgressBar progress(label, reader.frames(), showProgress && s.showsProgress);
-    if (!readWholeFile(reader, decoded, error, &progress))
-        return false;
-    progress.finish();
-    if (meter)
-    {
-        *meter = std::make_unique<LoudnessMeter>(reader.channels(), reader.sampleRate());
-        (*meter)->add(decoded.data(), (int64_t)decoded.size() / reader.channels());
-    }
-    ReconstructedPeak ideal(reader.channels(), threads);
-    ideal.add(decoded.data(), (int64_t)decoded.size() / reader.channels());
-    reconstructedDb = ideal.peakDb();
-    return true;
-}
-
 // Writes (encodes) the pass taken to the output file.
 bool writeFile(Session& s, Track& track, const std::string& label, bool showProgress)
 {
@@ -479,10 +450,13 @@ bool writeAndReadBack(Session& s, Track& track, int attempt, int threads, bool s
     tried.driveDb = report.settings.driveDb;
     tried.outputDb = report.settings.outputDb;
     report.errorCode = "output-unreadable";
-    if (!measureWritten(s, track, encoded ? &meter : nullptr, tried.reconstructedPeakDb, threads,
-                        encoded ? "Decoding" + number : "Reading back", showProgress, report.error))
+    ReadBack read;
+    if (!readBack(report.outputPath, s.openMutex, encoded, threads, encoded ? "Decoding" + number : "Reading back",
+                  showProgress && s.showsProgress, read, report.error))
         return false;
     report.errorCode.clear();
+    tried.reconstructedPeakDb = read.reconstructedPeakDb;
+    meter = std::move(read.meter);
     report.reconstructedPeakDb = tried.reconstructedPeakDb;
     if (encoded)
     {

@@ -21,6 +21,7 @@
 #include "tools/render/Messages.h"
 #include "tools/render/PluginHost.h"
 #include "tools/render/PresetFileOptions.h"
+#include "tools/render/ReadBack.h"
 #include "tools/render/ReconstructedPeak.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/RenderReport.h"
@@ -227,6 +228,15 @@ int render(Session& s, const Job& job)
     file.input = inputMeter.figures();
     file.result = outputMeter.figures();
     file.reconstructedPeakDb = ideal.peakDb();
+    // An encoder changes levels and peaks: an encoded file is reported as decoded.
+    if (isEncoded(format))
+    {
+        ReadBack read;
+        if (!readBack(job.outputPath, s.openMutex, true, 1, "Decoding", s.showsProgress, read, error))
+            return s.failFile(file, kExitFailure, "output-unreadable", error);
+        file.result = read.meter->figures();
+        file.reconstructedPeakDb = read.reconstructedPeakDb;
+    }
     printLoudnessReport(s.text, file.input, file.result, file.gainReduction);
     printReconstructedPeak(s.text, file);
     return kExitSuccess;
