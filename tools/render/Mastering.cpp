@@ -437,13 +437,15 @@ void warnOfOverFullScale(FileResult& report)
 // Writes a track's pass taken and reads the file back: its true peak by
 // ideal reconstruction, and an encoded file's levels as decoded, which
 // replace the pass's and are kept as one more try in the report.
-bool writeAndReadBack(Session& s, Track& track, int attempt, int threads, bool showProgress,
+bool writeAndReadBack(Session& s, Track& track, int attempt, int threads, bool showProgress, bool named,
                       std::unique_ptr<LoudnessMeter>& meter)
 {
     FileResult& report = track.report;
     const bool encoded = isEncoded(track.outputFormat);
-    const std::string number = " " + std::to_string(attempt);
-    if (!writeFile(s, track, encoded ? "Encoding" + number : "Writing", showProgress))
+    // An album's tracks go one after the other: each line names its file.
+    const std::string file = named ? " " + printable(report.name) : "";
+    const std::string number = " " + std::to_string(attempt) + file;
+    if (!writeFile(s, track, encoded ? "Encoding" + number : "Writing" + file, showProgress))
         return false;
     EncodingTry tried;
     tried.number = attempt;
@@ -451,8 +453,9 @@ bool writeAndReadBack(Session& s, Track& track, int attempt, int threads, bool s
     tried.outputDb = report.settings.outputDb;
     report.errorCode = "output-unreadable";
     ReadBack read;
-    if (!readBack(report.outputPath, s.openMutex, encoded, threads, encoded ? "Decoding" + number : "Reading back",
-                  showProgress && s.showsProgress, read, report.error))
+    if (!readBack(report.outputPath, s.openMutex, encoded, threads,
+                  encoded ? "Decoding" + number : "Reading back" + file, showProgress && s.showsProgress, read,
+                  report.error))
         return false;
     report.errorCode.clear();
     tried.reconstructedPeakDb = read.reconstructedPeakDb;
@@ -518,7 +521,7 @@ bool deliver(Session& s, SearchOutcome& outcome, LoudnessFigures& delivered)
         for (size_t i = 0; i < live.size();)
         {
             std::unique_ptr<LoudnessMeter> meter;
-            if (!writeAndReadBack(s, *live[i], attempt, outcome.workers, outcome.showProgress, meter))
+            if (!writeAndReadBack(s, *live[i], attempt, outcome.workers, outcome.showProgress, live.size() > 1, meter))
             {
                 live[i]->report.failed = true;
                 allWritten = false;
