@@ -351,7 +351,12 @@ TEST(ReconstructedPeak, AgreesWithTheDirectSumOfEverySample)
     ReconstructedPeak meter(1);
     for (int64_t at = 0; at < length; at += 10007)
         meter.add(x.data() + at, std::min<int64_t>(10007, length - at));
-    EXPECT_NEAR(meter.peakDb(), dB(directPeak(around, 0.0)), 0.01);
+    const double streamed = meter.peakDb();
+    EXPECT_NEAR(streamed, dB(directPeak(around, 0.0)), 0.01);
+    // The whole signal at once, its segments shared by threads: the same reading.
+    ReconstructedPeak whole(1, 3);
+    whole.add(x.data(), length);
+    EXPECT_EQ(whole.peakDb(), streamed);
 }
 
 // --- the guard against it ---------------------------------------------------
