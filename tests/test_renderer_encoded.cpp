@@ -156,8 +156,8 @@ TEST_F(RendererEncodedTest, EachCodecMeetsTheTruePeakLimitOnceDecoded)
         // Vorbis at its lowest quality overshoots the demo by some tenths
         // of a dB (Debian 12's libvorbis): encoded again.
         {"low.oga", {"--demo", "--quality", "0"}},
-        // Opus rebuilds one of the demo's transients over the limit until
-        // the ceiling is well under it: encoded some times.
+        // Decoded, Opus goes over the limit on one of the demo's transients
+        // until the ceiling is well under it: encoded several times.
         {"demo.opus", {"--demo", "--rate", "48000"}},
     };
     for (const Codec& codec : codecs)

@@ -478,10 +478,10 @@ bool writeAndReadBack(Session& s, Track& track, int attempt, int threads, bool s
 // tolerance of the search. On a miss the search aims past it and the files
 // are rendered and written again: the loudness by what the encoder changed,
 // the limit lower by the largest overshoot seen and a margin. An encoder's
-// overshoot is no fixed amount: Opus rebuilds a transient at a level of its
-// own, so that its decoded peak hardly follows the ceiling down until the
-// limiting changes the transient (the demo: -0.90, -0.76, -0.72, -0.85 dBTP
-// at ceilings -1.00 to -1.76 dB, then -1.11 at -2.08). So the margin doubles
+// overshoot is no fixed amount: on a transient, Opus's decoded peak hardly
+// follows the ceiling down until the limiting has changed the transient
+// (the demo: -0.90, -0.76, -0.72, -0.85 dBTP at ceilings -1.00 to -1.76 dB,
+// then -1.11 at -2.08). So the margin doubles
 // with each miss, and where the peak followed the last move of the ceiling
 // by less than it moved, the step is the miss over that share (at most
 // twice the plain step). What the passes measured holds for the new aim, so
