@@ -178,38 +178,59 @@ void ReconstructedPeak::prepare(int64_t transformSize)
     for (int64_t h = 1; h < n; h *= 2)
         for (int64_t k = 0; k < h; ++k)
             twiddles[size_t(h - 1 + k)] = std::polar(1.0, -kPi * double(k) / double(h));
-    swaps.clear();
-    for (int64_t i = 1, j = 0; i < n; ++i)
-    {
-        int64_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            swaps.emplace_back(uint32_t(i), uint32_t(j));
-    }
     // Bin k (signed) of the signal delayed by -q/4 of a sample is turned by
     // 2 pi k q / (4 N); the bin at half the rate, shared by both signs, by the
-    // mean of the two turns (kept apart: a real cosine).
+    // mean of the two turns (kept apart: a real cosine). Stored in the
+    // bit-reversed order the forward transform leaves the bins in.
     for (int q = 1; q < kCoarse; ++q)
+        quarterTurns[q - 1].resize(size_t(n));
+    for (int64_t i = 0, k = 0; i < n; ++i)
     {
-        std::vector<std::complex<double>>& turns = quarterTurns[q - 1];
-        turns.resize(size_t(n));
-        for (int64_t k = 0; k < n; ++k)
+        const int64_t signedBin = k <= n / 2 ? k : k - n;
+        for (int q = 1; q < kCoarse; ++q)
+            quarterTurns[q - 1][size_t(i)] =
+                std::polar(1.0, 2.0 * kPi * double(signedBin) * q / (double(kCoarse) * double(n)));
+        if (k == n / 2)
+            halfRateBin = i;
+        // k runs through the bit reversals of i.
+        int64_t bit = n >> 1;
+        for (; k & bit; bit >>= 1)
+            k ^= bit;
+        k ^= bit;
+    }
+}
+
+// Plain arithmetic in both: std::complex's product guards against
+// infinities and NaN at a cost these loops cannot afford. Neither reorders:
+// the bins stay in bit-reversed order between the two, which spares the
+// permutation's scattered reads of an array larger than the cache.
+void ReconstructedPeak::forwardToReversed(std::vector<std::complex<double>>& data) const
+{
+    const int64_t n = int64_t(data.size());
+    double* d = reinterpret_cast<double*>(data.data());
+    for (int64_t h = n / 2; h >= 1; h /= 2)
+    {
+        const std::complex<double>* w = twiddles.data() + (h - 1);
+        for (int64_t start = 0; start < n; start += 2 * h)
         {
-            const int64_t signedBin = k <= n / 2 ? k : k - n;
-            turns[size_t(k)] = std::polar(1.0, 2.0 * kPi * double(signedBin) * q / (double(kCoarse) * double(n)));
+            double* a = d + 2 * start;
+            double* b = a + 2 * h;
+            for (int64_t k = 0; k < h; ++k)
+            {
+                const double wr = w[k].real(), wi = w[k].imag();
+                const double dr = a[2 * k] - b[2 * k], di = a[2 * k + 1] - b[2 * k + 1];
+                a[2 * k] += b[2 * k];
+                a[2 * k + 1] += b[2 * k + 1];
+                b[2 * k] = dr * wr - di * wi;
+                b[2 * k + 1] = dr * wi + di * wr;
+            }
         }
     }
 }
 
-void ReconstructedPeak::transform(std::vector<std::complex<double>>& data) const
+void ReconstructedPeak::forwardFromReversed(std::vector<std::complex<double>>& data) const
 {
     const int64_t n = int64_t(data.size());
-    for (const std::pair<uint32_t, uint32_t>& s : swaps)
-        std::swap(data[s.first], data[s.second]);
-    // Plain arithmetic: std::complex's product guards against infinities
-    // and NaN at a cost this loop cannot afford.
     double* d = reinterpret_cast<double*>(data.data());
     for (int64_t h = 1; h < n; h *= 2)
     {
@@ -261,7 +282,7 @@ void ReconstructedPeak::measureSegment(Worker& worker, int64_t start, int64_t fr
         };
         for (int64_t i = 0; i < n; ++i)
             spectrum[size_t(i)] = sample(i);
-        transform(spectrum);
+        forwardToReversed(spectrum);
         // Grid frame f is transform point before - kGridMargin + f; its
         // first 4x point is the sample itself.
         const int64_t gridStart = before - kGridMargin;
@@ -273,9 +294,14 @@ void ReconstructedPeak::measureSegment(Worker& worker, int64_t start, int64_t fr
         {
             const std::vector<std::complex<double>>& turns = quarterTurns[q - 1];
             for (int64_t k = 0; k < n; ++k)
-                work[size_t(k)] = std::conj(spectrum[size_t(k)]) * std::conj(turns[size_t(k)]);
-            work[size_t(n / 2)] = std::conj(spectrum[size_t(n / 2)]) * std::cos(kPi * q / kCoarse);
-            transform(work);
+            {
+                // conj(s t), in plain arithmetic (see the transforms).
+                const double sr = spectrum[size_t(k)].real(), si = spectrum[size_t(k)].imag();
+                const double tr = turns[size_t(k)].real(), ti = turns[size_t(k)].imag();
+                work[size_t(k)] = {sr * tr - si * ti, -(sr * ti + si * tr)};
+            }
+            work[size_t(halfRateBin)] = std::conj(spectrum[size_t(halfRateBin)]) * std::cos(kPi * q / kCoarse);
+            forwardFromReversed(work);
             for (int64_t f = 0; f < gridFrames; ++f)
             {
                 const std::complex<double> v = work[size_t(gridStart + f)];

@@ -59,8 +59,10 @@ private:
     };
     // The segment of `frames` frames after kContext frames from `start` in pending.
     void measureSegment(Worker& worker, int64_t start, int64_t frames, int64_t transformSize) const;
-    // In place, forward (e^-i); an inverse is the forward of the conjugate.
-    void transform(std::vector<std::complex<double>>& data) const;
+    // In place, forward (e^-i), from natural order to bit-reversed and back;
+    // an inverse is the forward of the conjugate.
+    void forwardToReversed(std::vector<std::complex<double>>& data) const;
+    void forwardFromReversed(std::vector<std::complex<double>>& data) const;
     void prepare(int64_t transformSize);
     // The 16x points of one stretch of the 4x grid, refined.
     static void refineStretch(Worker& worker, int64_t first, int64_t last);
@@ -76,6 +78,6 @@ private:
     // Tables for the current transform size, shared by the workers.
     int64_t preparedSize = 0;
     std::vector<std::complex<double>> twiddles;        // per stage of half-length h, from h - 1: e^(-i pi k / h)
-    std::vector<std::pair<uint32_t, uint32_t>> swaps;  // the bit-reversal permutation
+    int64_t halfRateBin = 0;                           // where the bin at half the rate lies in bit-reversed order
     std::vector<std::complex<double>> quarterTurns[3]; // per bin: the turns of 1, 2 and 3 quarter samples
 };
