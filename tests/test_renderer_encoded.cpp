@@ -229,6 +229,7 @@ TEST_F(RendererEncodedTest, BatchesAndAlbumsAreVerifiedAsDecoded)
     RunResult batch = render({"--rate", "48000", "--format", "opus", "--target", "streaming", "--report",
                               path("batch.json"), "--out-dir", path("batch"), path("in.wav"), path("hi.wav")});
     ASSERT_EQ(batch.status, 0) << batch.err;
+    EXPECT_NE(batch.out.find("dBTP, decoded"), std::string::npos) << batch.out; // each file's line says so
     const std::string batchReport = slurp(path("batch.json"));
     const std::vector<double> tries = numbersAfter(batchReport, "\"reconstructedTruePeakDb\": ");
     for (const char* name : {"in", "hi"})

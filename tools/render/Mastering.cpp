@@ -717,9 +717,13 @@ void printFileDone(std::FILE* out, const FileResult& f, int done, size_t total)
     for (const PassRecord& p : f.passes)
         log += (log.empty() ? "" : " ") + formatNumber(p.figures.integratedLufs, 2) + "/" +
                formatNumber(p.figures.truePeakDb, 2);
-    std::fprintf(out, "[%d/%zu] %s: passes %s (LUFS/dBTP) -> %s LUFS, %s dBTP, %.2f s\n", done, total,
+    const std::string encodings = f.encodings.empty() ? std::string()
+                                  : f.encodings.size() == 1
+                                      ? ", decoded"
+                                      : ", decoded, " + std::to_string(f.encodings.size()) + " encodings";
+    std::fprintf(out, "[%d/%zu] %s: passes %s (LUFS/dBTP) -> %s LUFS, %s dBTP%s, %.2f s\n", done, total,
                  printable(f.name).c_str(), log.c_str(), formatNumber(f.result.integratedLufs, 2).c_str(),
-                 formatNumber(f.result.truePeakDb, 2).c_str(), f.wallSeconds);
+                 formatNumber(f.result.truePeakDb, 2).c_str(), encodings.c_str(), f.wallSeconds);
 }
 
 // One file's search, its output written: the file's whole job in a batch.
