@@ -200,6 +200,23 @@ void ReconstructedPeak::prepare(int64_t transformSize)
     }
 }
 
+namespace
+{
+// One stage of half-length h: `butterfly(a, b, w)` on every pair of points
+// h apart, a and b each a real and an imaginary part, w the pair's twiddle.
+template <typename Butterfly>
+void stage(double* d, int64_t n, int64_t h, const std::complex<double>* w, Butterfly butterfly)
+{
+    for (int64_t start = 0; start < n; start += 2 * h)
+    {
+        double* a = d + 2 * start;
+        double* b = a + 2 * h;
+        for (int64_t k = 0; k < h; ++k)
+            butterfly(a + 2 * k, b + 2 * k, w[k].real(), w[k].imag());
+    }
+}
+} // namespace
+
 // Plain arithmetic in both: std::complex's product guards against
 // infinities and NaN at a cost these loops cannot afford. Neither reorders:
 // the bins stay in bit-reversed order between the two, which spares the
@@ -207,49 +224,29 @@ void ReconstructedPeak::prepare(int64_t transformSize)
 void ReconstructedPeak::forwardToReversed(std::vector<std::complex<double>>& data) const
 {
     const int64_t n = int64_t(data.size());
-    double* d = reinterpret_cast<double*>(data.data());
     for (int64_t h = n / 2; h >= 1; h /= 2)
-    {
-        const std::complex<double>* w = twiddles.data() + (h - 1);
-        for (int64_t start = 0; start < n; start += 2 * h)
-        {
-            double* a = d + 2 * start;
-            double* b = a + 2 * h;
-            for (int64_t k = 0; k < h; ++k)
-            {
-                const double wr = w[k].real(), wi = w[k].imag();
-                const double dr = a[2 * k] - b[2 * k], di = a[2 * k + 1] - b[2 * k + 1];
-                a[2 * k] += b[2 * k];
-                a[2 * k + 1] += b[2 * k + 1];
-                b[2 * k] = dr * wr - di * wi;
-                b[2 * k + 1] = dr * wi + di * wr;
-            }
-        }
-    }
+        stage(reinterpret_cast<double*>(data.data()), n, h, twiddles.data() + (h - 1),
+              [](double* a, double* b, double wr, double wi) {
+                  const double dr = a[0] - b[0], di = a[1] - b[1];
+                  a[0] += b[0];
+                  a[1] += b[1];
+                  b[0] = dr * wr - di * wi;
+                  b[1] = dr * wi + di * wr;
+              });
 }
 
 void ReconstructedPeak::forwardFromReversed(std::vector<std::complex<double>>& data) const
 {
     const int64_t n = int64_t(data.size());
-    double* d = reinterpret_cast<double*>(data.data());
     for (int64_t h = 1; h < n; h *= 2)
-    {
-        const std::complex<double>* w = twiddles.data() + (h - 1);
-        for (int64_t start = 0; start < n; start += 2 * h)
-        {
-            double* a = d + 2 * start;
-            double* b = a + 2 * h;
-            for (int64_t k = 0; k < h; ++k)
-            {
-                const double wr = w[k].real(), wi = w[k].imag();
-                const double br = b[2 * k] * wr - b[2 * k + 1] * wi, bi = b[2 * k] * wi + b[2 * k + 1] * wr;
-                b[2 * k] = a[2 * k] - br;
-                b[2 * k + 1] = a[2 * k + 1] - bi;
-                a[2 * k] += br;
-                a[2 * k + 1] += bi;
-            }
-        }
-    }
+        stage(reinterpret_cast<double*>(data.data()), n, h, twiddles.data() + (h - 1),
+              [](double* a, double* b, double wr, double wi) {
+                  const double br = b[0] * wr - b[1] * wi, bi = b[0] * wi + b[1] * wr;
+                  b[0] = a[0] - br;
+                  b[1] = a[1] - bi;
+                  a[0] += br;
+                  a[1] += bi;
+              });
 }
 
 // The segment is the `frames` frames after kContext frames of pending; the
