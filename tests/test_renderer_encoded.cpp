@@ -287,6 +287,24 @@ TEST_F(RendererEncodedTest, APlainRenderReportsTheDecodedLevels)
     EXPECT_NEAR(numbersAfter(levels, "\"integratedLufs\": ")[0], lufs, 0.01);
 }
 
+// Opus carries 48 kHz only: a 44.1 kHz input is converted for it when no
+// --rate is given (and the report says so), never refused or written at
+// another rate.
+TEST_F(RendererEncodedTest, AnOpusDeliveryIsConvertedTo48kHzUnasked)
+{
+    RunResult run = render({"--report", path("auto.json"), path("in.wav"), path("auto.opus")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("converted to 48000 Hz"), std::string::npos) << run.out;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path("auto.opus").c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(info.samplerate, 48000);
+    sf_close(f);
+    const std::string report = slurp(path("auto.json"));
+    EXPECT_NE(report.find("\"rate\": 48000"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"inputRate\": 44100"), std::string::npos) << report;
+}
+
 // Tags set on the command line (and the input's own, kept) reach every
 // format that holds them, encoded ones too, as libsndfile and ffprobe read
 // them back.
@@ -335,7 +353,7 @@ TEST_F(RendererEncodedTest, WhatAnEncoderCannotTakeIsRefusedBeforeAnyWork)
         const char* output;
         const char* message;
     } cases[] = {
-        {{}, "out.opus", "48000"},
+        {{"--rate", "44100"}, "out.opus", "48000"},
         {{"--bits", "16"}, "out.mp3", "--bits"},
         {{"--quality", "11"}, "out.oga", "0 to 10"},
     };

@@ -143,6 +143,11 @@ bool formatIsValid(int code, int channels, int sampleRate)
 }
 } // namespace
 
+int requiredRateFor(const std::string& outputPath)
+{
+    return codecForExtension(extensionOf(outputPath)) == SF_FORMAT_OPUS ? 48000 : 0;
+}
+
 namespace
 {
 struct TagName

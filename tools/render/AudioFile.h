@@ -144,6 +144,10 @@ inline double roundToIntegerGrid(double sample, int bits)
 // Vorbis, Opus and MP3: what is decoded differs from what was written.
 bool isEncoded(const AudioFormat& format);
 
+// The one rate a delivery's format allows (48000 for Opus), else 0: the
+// input is converted to it when --rate does not name one.
+int requiredRateFor(const std::string& outputPath);
+
 // The lossy encoders' quality when --quality is not given: high enough
 // that a delivery sounds as its master.
 constexpr double kDefaultEncodingQuality = 0.8;

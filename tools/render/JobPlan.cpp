@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "tools/render/AudioFile.h"
 #include "tools/render/RenderOptions.h"
 
 namespace
@@ -89,15 +90,29 @@ bool planJobs(const RenderOptions& options, JobPlan& plan, std::string& error)
     }
     else
     {
-        // A conversion needs the whole input in memory, as a search has it.
-        plan.mode = searchesTarget(options) || options.rate ? JobMode::master : JobMode::render;
+        Job job;
         if (options.demo)
         {
             const std::string output = options.positional.empty() ? kDemoDefaultOutput : options.positional[0];
-            plan.jobs.push_back({demoInputPathFor(output), output, ""});
+            job = {demoInputPathFor(output), output, ""};
         }
         else
-            plan.jobs.push_back({options.positional[0], options.positional[1], ""});
+            job = {options.positional[0], options.positional[1], ""};
+        // A conversion needs the whole input in memory, as a search has it; an
+        // Opus delivery may need one to 48 kHz.
+        const bool converts = options.rate || requiredRateFor(job.outputPath);
+        plan.mode = searchesTarget(options) || converts ? JobMode::master : JobMode::render;
+        plan.jobs.push_back(job);
+    }
+    for (const Job& job : plan.jobs)
+    {
+        const int required = requiredRateFor(job.outputPath);
+        if (options.rate && required && options.rate != required)
+        {
+            error = "Opus is encoded at " + std::to_string(required) + " Hz only: --rate " +
+                    std::to_string(options.rate) + " cannot deliver " + job.outputPath;
+            return false;
+        }
     }
     return true;
 }

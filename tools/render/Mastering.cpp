@@ -189,7 +189,10 @@ bool readTrack(Session& s, const StartingPoint& start, Track& track)
         return false;
     report.channels = reader.channels();
     report.inputRate = reader.sampleRate();
-    report.rate = s.options.rate ? s.options.rate : report.inputRate;
+    // Opus carries 48 kHz only: without --rate its input is converted there,
+    // as a delivery to it needs, and the report says so.
+    const int requiredRate = requiredRateFor(report.outputPath);
+    report.rate = s.options.rate ? s.options.rate : requiredRate ? requiredRate : report.inputRate;
     report.inputFormat = describeFormat(reader.format());
     if (!checkRate(report.rate, report.inputPath, start.powered, report.error))
         return false;

@@ -304,7 +304,8 @@ const OptionSpec kOptionTable[] = {
      setQuality},
     {"--rate", "HZ",
      "convert each input to this rate (libsoxr, very high quality) before mastering, so that limiting, true peak, "
-     "loudness and dither happen at the delivery rate; a batch may mix input rates",
+     "loudness and dither happen at the delivery rate; a batch may mix input rates. An .opus output is "
+     "converted to 48000 Hz unasked, the one rate Opus carries",
      setRate},
     {"--loudness", "LUFS",
      "master to this integrated loudness (EBU R 128, within 0.1 LU): searches the Drive, a few full passes "
