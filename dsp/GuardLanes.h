@@ -147,8 +147,7 @@ ZELVO_LANES_INLINE void intervalSums(const float* start, const double* startDoub
 // that bound needs no division; beyond half a step a neighbour is larger
 // and answers for the peak itself.
 template <int W>
-ZELVO_LANES_INLINE typename Lanes<W>::F refined(typename Lanes<W>::F l, typename Lanes<W>::F m,
-                                                typename Lanes<W>::F r)
+ZELVO_LANES_INLINE typename Lanes<W>::F refined(typename Lanes<W>::F l, typename Lanes<W>::F m, typename Lanes<W>::F r)
 {
     typedef typename Lanes<W>::F F;
     typedef typename Lanes<W>::Bits Bits;

@@ -193,8 +193,7 @@ private:
             {
                 const int at = 2 * (i + 1);
                 guardlanes::intervalPeaks<L>(points1.get() + at, points2.get() + at, points3.get() + at,
-                                             meterReadings.get() + at, lowFloats.get() + at,
-                                             peak + 2 * (i + kHeld));
+                                             meterReadings.get() + at, lowFloats.get() + at, peak + 2 * (i + kHeld));
             }
         };
         peaksFrom(std::integral_constant<int, W>());
@@ -221,8 +220,8 @@ private:
     guardlanes::Taps taps;
     int meterPhases = 4; // points the meter reads per interval: 4 (three), 2 (one) or 0 (the samples only)
     // A run's working arrays, with the pairs carried from the run before.
-    AlignedBuffer<float> windowFloats;   // the detector's input, kBefore pairs before the run and the run's
+    AlignedBuffer<float> windowFloats; // the detector's input, kBefore pairs before the run and the run's
     AlignedBuffer<float> points1, points2, points3, meterReadings, lowFloats; // 1 + kMaxRun pairs
-    AlignedBuffer<float> intervalPeak;   // kSpan - 1 + kMaxRun pairs
-    AlignedBuffer<double> lowPassed;     // kAlignedDelay + kMaxRun pairs
+    AlignedBuffer<float> intervalPeak;                                        // kSpan - 1 + kMaxRun pairs
+    AlignedBuffer<double> lowPassed;                                          // kAlignedDelay + kMaxRun pairs
 };

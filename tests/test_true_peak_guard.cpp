@@ -462,8 +462,10 @@ TEST(TruePeakGuard, HoldsTheMeterOnADenseMixWithAliasedHighs)
             const double t = i / rate, beat = std::exp(-std::fmod(t, 0.25) * 18.0);
             const double sawL = 2.0 * std::fmod(t * 220.0, 1.0) - 1.0, sawR = 2.0 * std::fmod(t * 330.0, 1.0) - 1.0;
             const double bass = 0.3 * std::sin(2 * kPi * 55.0 * t);
-            mix.left[i] = std::clamp(0.9 * (0.5 * beat * noise(rng) + 0.25 * sawL * (0.5 + 0.5 * beat) + bass), -0.9, 0.9);
-            mix.right[i] = std::clamp(0.9 * (0.5 * beat * noise(rng) + 0.25 * sawR * (0.5 + 0.5 * beat) + bass), -0.9, 0.9);
+            mix.left[i] =
+                std::clamp(0.9 * (0.5 * beat * noise(rng) + 0.25 * sawL * (0.5 + 0.5 * beat) + bass), -0.9, 0.9);
+            mix.right[i] =
+                std::clamp(0.9 * (0.5 * beat * noise(rng) + 0.25 * sawR * (0.5 + 0.5 * beat) + bass), -0.9, 0.9);
         }
         Settings s;
         s.rate = rate;
