@@ -71,30 +71,73 @@ ZELVO_TARGET_AVX2 inline __m256d halfSamplePointsAt(const double* window, int i,
     return _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3]));
 }
 
+// The half-sample points of the four samples from pair i of window on, two
+// to a register: samples i, i + 1 in `first`, i + 2, i + 3 in `second`, the
+// sums of halfSamplePointsAt. Each coefficient is broadcast once for both,
+// and the two registers' sums go side by side, twice the independent work
+// for the processor to overlap.
+ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, int i, const double* c, __m256d& first,
+                                                   __m256d& second)
+{
+    const double* wa = window + 2 * i;
+    const double* wb = wa + 4;
+    __m256d a[4], b[4];
+#pragma GCC unroll 32
+    for (int k = 0; k < 32; ++k)
+    {
+        const int j = k % 4;
+        const __m256d coefficient = _mm256_set1_pd(c[2 * k]);
+        const __m256d termA = _mm256_mul_pd(
+            coefficient, _mm256_add_pd(_mm256_loadu_pd(wa + 2 * k), _mm256_loadu_pd(wa + 2 * (63 - k))));
+        const __m256d termB = _mm256_mul_pd(
+            coefficient, _mm256_add_pd(_mm256_loadu_pd(wb + 2 * k), _mm256_loadu_pd(wb + 2 * (63 - k))));
+        a[j] = k < 4 ? termA : _mm256_add_pd(a[j], termA);
+        b[j] = k < 4 ? termB : _mm256_add_pd(b[j], termB);
+        // Each tap's loads in its turn: left to itself, the compiler reads
+        // every coefficient and window pair up front, and keeping them costs
+        // more stores and loads than it saves.
+        asm volatile("" ::: "memory");
+    }
+    first = _mm256_add_pd(_mm256_add_pd(a[0], a[1]), _mm256_add_pd(a[2], a[3]));
+    second = _mm256_add_pd(_mm256_add_pd(b[0], b[1]), _mm256_add_pd(b[2], b[3]));
+}
+
 // The half-sample points after `count` (even) pairs of a run, two samples
 // per register: window + 2i holds the 64 pairs ending with sample i. Each
 // point keeps the four partial sums (taps k = j mod 4) of the two-lane loop.
-// Their largest magnitudes are folded into peak; returns count.
-ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
+// Their largest magnitudes are folded into peak; returns count. Called once
+// per run, and kept out of line so that the sample loop's registers stay
+// its own.
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
 {
     __m256d largest = _mm256_setzero_pd();
     const __m256d sign = _mm256_set1_pd(-0.0);
-    for (int i = 0; i < count; i += 2)
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
     {
-        const __m256d point = halfSamplePointsAt(window, i, c);
-        largest = _mm256_max_pd(largest, _mm256_andnot_pd(sign, point));
+        __m256d first, second;
+        halfSamplePointsAt4(window, i, c, first, second);
+        largest = _mm256_max_pd(largest, _mm256_max_pd(_mm256_andnot_pd(sign, first), _mm256_andnot_pd(sign, second)));
     }
+    for (; i < count; i += 2)
+        largest = _mm256_max_pd(largest, _mm256_andnot_pd(sign, halfSamplePointsAt(window, i, c)));
     peak = max(peak, max(Pair(_mm256_castpd256_pd128(largest)), Pair(_mm256_extractf128_pd(largest, 1))));
     return count;
 }
 
 // As halfSamplePeak, the points themselves: pair i of out. Returns count.
-ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
 {
-    for (int i = 0; i < count; i += 2)
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
     {
-        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
+        __m256d first, second;
+        halfSamplePointsAt4(window, i, c, first, second);
+        storeDoubles(out + 2 * i, first);
+        storeDoubles(out + 2 * i + 4, second);
     }
+    for (; i < count; i += 2)
+        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
     return count;
 }
 
