@@ -138,17 +138,18 @@ struct HandoverQueue
     }
 };
 
-// How many samples a sample's output side trails its recursive side.
-constexpr int kLag = 4;
-
 // Runs, for each sample j of a stretch, its recursive side and then, from
 // what that hands over, its output side. Done in one go, the chain from a
-// sample's input to its output is too long for the processor to have more
-// than about two samples in flight; so the output side trails by kLag
-// samples, the handovers waiting in the queue. `together` runs both sides
-// of a sample in one go, for loops with enough other work in flight.
-// Left to the compiler's inlining: forced in early, it would keep the wide
-// loops' flattening from reaching the direct sums of the transient path.
+// sample's input to its output (the gain's division, the meters) is too
+// long for the processor to have more than about two samples in flight; so
+// the recursive sides of the whole stretch go first, their handovers
+// waiting in the queue, and then the output sides, whose samples depend on
+// each other only through short chains (the output gain, the meters, the
+// requantizer's error) and overlap as far as the processor reaches.
+// `together` runs both sides of a sample in one go, for loops with enough
+// other work in flight. Left to the compiler's inlining: forced in early,
+// it would keep the wide loops' flattening from reaching the direct sums of
+// the transient path.
 template <typename Queue, typename Recursive, typename Output>
 inline void runTrailing(int count, bool together, const Queue& queue, Recursive&& recursiveSide, Output&& outputSide)
 {
@@ -158,16 +159,9 @@ inline void runTrailing(int count, bool together, const Queue& queue, Recursive&
             outputSide(j, recursiveSide(j));
         return;
     }
-    const int lead = std::min(count, kLag);
-    int j = 0;
-    for (; j < lead; ++j)
+    for (int j = 0; j < count; ++j)
         queue.put(j, recursiveSide(j));
-    for (; j < count; ++j)
-    {
-        queue.put(j, recursiveSide(j));
-        outputSide(j - kLag, queue.take(j - kLag));
-    }
-    for (j = count - lead; j < count; ++j)
+    for (int j = 0; j < count; ++j)
         outputSide(j, queue.take(j));
 }
 } // namespace kernel
