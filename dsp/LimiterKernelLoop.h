@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace kernel
@@ -325,63 +326,72 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // Each sample has a recursive side (detector, lookahead, release,
             // transient) and, from what that hands over, an output side (gain,
             // meters, requantizer, output); runTrailing schedules the two.
-            auto recursiveSide = [&](int j) {
-                const int sample = stretchStart + j, i = sample - runStart;
-                Handover v;
-                Pair aligned;
-                if constexpr (runAhead)
-                {
-                    aligned = Pair::load(run.aligned + 2 * i);
-                    v.t = Pair::load(run.raw + 2 * i);
-                    v.levellerGain = run.leveller[i];
-                }
-                else
-                {
-                    // Detector ring; 31 samples back it is also the alignment delay.
-                    TruePeakInterpolator::pushAt(detectorSlot, j,
-                                                 detectorSide(sample, rawSlot + 2 * j, v.t, v.levellerGain));
-                    aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
-                }
-                Pair detected = aligned;
-                if (guarded)
-                {
-                    // The reconstructed peaks around the aligned sample, scaled so
-                    // that a level of 1 is the most the output may carry; the
-                    // signal goes on low-passed (aligned), as the detector reads it.
-                    detected = Pair::load(run.between + 2 * i) * b.guardScale;
-                }
-                else if (truePeak)
-                {
-                    // The larger of the sample and the half-sample point after it,
-                    // with a small margin.
-                    const Pair between = Pair::load(run.between + 2 * i);
-                    detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
-                }
-                const Pair level = abs(detected);
+            // The recursive side comes in two forms, with the merged follower
+            // bank and without: with only one form's followers in the loop,
+            // their states stay in registers, where the chain from one sample
+            // to the next is shortest.
+            auto recursiveSideOf = [&](auto merged) {
+                return [&, merged](int j) {
+                    const int sample = stretchStart + j, i = sample - runStart;
+                    Handover v;
+                    Pair aligned;
+                    if constexpr (runAhead)
+                    {
+                        aligned = Pair::load(run.aligned + 2 * i);
+                        v.t = Pair::load(run.raw + 2 * i);
+                        v.levellerGain = run.leveller[i];
+                    }
+                    else
+                    {
+                        // Detector ring; 31 samples back it is also the alignment delay.
+                        TruePeakInterpolator::pushAt(detectorSlot, j,
+                                                     detectorSide(sample, rawSlot + 2 * j, v.t, v.levellerGain));
+                        aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
+                    }
+                    Pair detected = aligned;
+                    if (guarded)
+                    {
+                        // The reconstructed peaks around the aligned sample, scaled so
+                        // that a level of 1 is the most the output may carry; the
+                        // signal goes on low-passed (aligned), as the detector reads it.
+                        detected = Pair::load(run.between + 2 * i) * b.guardScale;
+                    }
+                    else if (truePeak)
+                    {
+                        // The larger of the sample and the half-sample point after it,
+                        // with a small margin.
+                        const Pair between = Pair::load(run.between + 2 * i);
+                        detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
+                    }
+                    const Pair level = abs(detected);
 
-                // Lookahead: the signal waits L samples for its gain.
-                double* ahead = aheadSlot + 2 * j;
-                v.u = Pair::load(ahead);
-                aligned.store(ahead);
+                    // Lookahead: the signal waits L samples for its gain.
+                    double* ahead = aheadSlot + 2 * j;
+                    v.u = Pair::load(ahead);
+                    aligned.store(ahead);
 
-                // Release path: the maximum over the lookahead window, linked across
-                // the channels, through eight attack/release followers.
-                const Pair windowPeak = longRun.push(j, level);
-                const double both = std::max(windowPeak.left(), windowPeak.right());
-                // Fully linked (most programs) the blend is both channels' maximum
-                // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
-                // two products and a sum off the way to the followers.
-                const Pair linked =
-                    fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-                v.releaseLevel = mergedFollowers ? followerBank.stepMerged(both) : followerBank.step(linked);
+                    // Release path: the maximum over the lookahead window, linked across
+                    // the channels, through eight attack/release followers.
+                    const Pair windowPeak = longRun.push(j, level);
+                    const double both = std::max(windowPeak.left(), windowPeak.right());
+                    // Fully linked (most programs) the blend is both channels' maximum
+                    // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
+                    // two products and a sum off the way to the followers.
+                    const Pair linked =
+                        fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
+                    if constexpr (decltype(merged)::value)
+                        v.releaseLevel = followerBank.stepMerged(both);
+                    else
+                        v.releaseLevel = followerBank.step(linked);
 
-                // Transient path: the maximum over N samples smoothed by the window
-                // kernel, delayed to line up with the lookahead.
-                if (sumsAfter)
-                    level.store(run.levels + 2 * j);
-                else
-                    smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
-                return v;
+                    // Transient path: the maximum over N samples smoothed by the window
+                    // kernel, delayed to line up with the lookahead.
+                    if (sumsAfter)
+                        level.store(run.levels + 2 * j);
+                    else
+                        smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
+                    return v;
+                };
             };
             // The smoothed value a sample reads is one smoother delay old:
             // written in an earlier stretch, or (a stretch longer than the
@@ -432,8 +442,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
             };
-            runTrailing(stretch, sumsEachSample, HandoverQueue<runAhead>{run, stretchStart - runStart}, recursiveSide,
-                        outputSide);
+            const HandoverQueue<runAhead> queue{run, stretchStart - runStart};
+            if (mergedFollowers)
+                runTrailing(stretch, sumsEachSample, queue, recursiveSideOf(std::true_type()), outputSide);
+            else
+                runTrailing(stretch, sumsEachSample, queue, recursiveSideOf(std::false_type()), outputSide);
             n = stretchEnd;
             if constexpr (!runAhead)
             {
