@@ -162,6 +162,30 @@ ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
 }
 
+// directSum of `count` windows one pair apart into `out`, for windows short
+// enough that their taps stay in registers for the whole stretch: the sums
+// then read only the inputs, each window's partial sums in the same order.
+template <int Taps>
+ZELVO_TARGET_AVX2 inline void directSums(const double* x, const double* t, int count, double* out)
+{
+    static_assert(Taps % 8 == 0 && Taps <= 16, "taps in at most eight registers");
+    constexpr int kRegisters = Taps / 2;
+    __m256d taps[kRegisters];
+    for (int r = 0; r < kRegisters; ++r)
+        taps[r] = _mm256_loadu_pd(t + 4 * r);
+    for (int j = 0; j < count; ++j)
+    {
+        const double* window = x + 2 * j;
+        __m256d s[4]; // s01, s23, s45, s67
+        for (int r = 0; r < 4; ++r)
+            s[r] = _mm256_mul_pd(taps[r], _mm256_loadu_pd(window + 4 * r));
+        for (int r = 4; r < kRegisters; ++r)
+            s[r % 4] = _mm256_add_pd(s[r % 4], _mm256_mul_pd(taps[r], _mm256_loadu_pd(window + 4 * r)));
+        const __m256d sums = _mm256_add_pd(_mm256_add_pd(s[0], s[2]), _mm256_add_pd(s[1], s[3]));
+        Pair(_mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1))).store(out + 2 * j);
+    }
+}
+
 // One step of the three shift registers of DitherGenerator at once, each
 // in its own lane with its own shifts (the fourth lane stays 0).
 ZELVO_TARGET_AVX2 inline __m128i stepRegisters(__m128i s)
