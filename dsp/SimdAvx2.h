@@ -77,7 +77,7 @@ ZELVO_TARGET_AVX2 inline __m256d halfSamplePointsAt(const double* window, int i,
 // and the two registers' sums go side by side, twice the independent work
 // for the processor to overlap.
 ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, int i, const double* c, __m256d& first,
-                                                   __m256d& second)
+                                                  __m256d& second)
 {
     const double* wa = window + 2 * i;
     const double* wb = wa + 4;
@@ -87,10 +87,10 @@ ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, int i, c
     {
         const int j = k % 4;
         const __m256d coefficient = _mm256_set1_pd(c[2 * k]);
-        const __m256d termA = _mm256_mul_pd(
-            coefficient, _mm256_add_pd(_mm256_loadu_pd(wa + 2 * k), _mm256_loadu_pd(wa + 2 * (63 - k))));
-        const __m256d termB = _mm256_mul_pd(
-            coefficient, _mm256_add_pd(_mm256_loadu_pd(wb + 2 * k), _mm256_loadu_pd(wb + 2 * (63 - k))));
+        const __m256d termA =
+            _mm256_mul_pd(coefficient, _mm256_add_pd(_mm256_loadu_pd(wa + 2 * k), _mm256_loadu_pd(wa + 2 * (63 - k))));
+        const __m256d termB =
+            _mm256_mul_pd(coefficient, _mm256_add_pd(_mm256_loadu_pd(wb + 2 * k), _mm256_loadu_pd(wb + 2 * (63 - k))));
         a[j] = k < 4 ? termA : _mm256_add_pd(a[j], termA);
         b[j] = k < 4 ? termB : _mm256_add_pd(b[j], termB);
         // Each tap's loads in its turn: left to itself, the compiler reads
@@ -108,7 +108,8 @@ ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, int i, c
 // Their largest magnitudes are folded into peak; returns count. Called once
 // per run, and kept out of line so that the sample loop's registers stay
 // its own.
-__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, const double* c,
+                                                                      Pair& peak)
 {
     __m256d largest = _mm256_setzero_pd();
     const __m256d sign = _mm256_set1_pd(-0.0);
@@ -126,7 +127,8 @@ __attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const doub
 }
 
 // As halfSamplePeak, the points themselves: pair i of out. Returns count.
-__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count,
+                                                                        const double* c, double* out)
 {
     int i = 0;
     for (; i + 4 <= count; i += 4)

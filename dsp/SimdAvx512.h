@@ -62,15 +62,15 @@ ZELVO_TARGET_AVX512 inline __m512d halfSamplePointsAt(const double* window, int 
         s[j] = _mm512_mul_pd(_mm512_set1_pd(c[2 * j]), symmetricPairSum(oldest + 2 * j, newest - 2 * j));
     for (int k = 4; k < 32; k += 4)
         for (int j = 0; j < 4; ++j)
-            s[j] = _mm512_add_pd(s[j],
-                                 _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
-                                               symmetricPairSum(oldest + 2 * (k + j), newest - 2 * (k + j))));
+            s[j] = _mm512_add_pd(s[j], _mm512_mul_pd(_mm512_set1_pd(c[2 * (k + j)]),
+                                                     symmetricPairSum(oldest + 2 * (k + j), newest - 2 * (k + j))));
     return _mm512_add_pd(_mm512_add_pd(s[0], s[1]), _mm512_add_pd(s[2], s[3]));
 }
 
 // As avx2::halfSamplePeak (out of line too), four samples per register;
 // count a multiple of 4.
-__attribute__((noinline)) ZELVO_TARGET_AVX512 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
+__attribute__((noinline)) ZELVO_TARGET_AVX512 inline int halfSamplePeak(const double* window, int count,
+                                                                        const double* c, Pair& peak)
 {
     __m512d largest = _mm512_setzero_pd();
     for (int i = 0; i < count; i += 4)
@@ -85,7 +85,8 @@ __attribute__((noinline)) ZELVO_TARGET_AVX512 inline int halfSamplePeak(const do
 
 // As avx2::halfSamplePoints (out of line too), four samples per register;
 // count a multiple of 4.
-__attribute__((noinline)) ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+__attribute__((noinline)) ZELVO_TARGET_AVX512 inline int halfSamplePoints(const double* window, int count,
+                                                                          const double* c, double* out)
 {
     for (int i = 0; i < count; i += 4)
     {
