@@ -249,6 +249,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // The detector side of the whole run first: the half-sample points
             // (or the guard's peaks) then come several samples per operation.
             std::copy(detector.newest() - 2 * (kHistory - 1), detector.newest() + 2, window);
+            // (See KernelScratch::windowOdd.)
+            constexpr bool oddWindow = truePeak && !guarded && Isa == SimdLevel::Avx2;
+            if constexpr (oddWindow)
+                std::copy(window + 2, window + 2 * kHistory, run.windowOdd);
             for (int n = runStart; n < runEnd;)
             {
                 // In stretches that wrap neither the raw delay nor the ring.
@@ -264,6 +268,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     TruePeakInterpolator::pushAt(detectorSlot, j, z);
                     t.store(run.raw + 2 * i);
                     z.store(window + 2 * (kHistory + i));
+                    if constexpr (oddWindow)
+                        z.store(run.windowOdd + 2 * (kHistory + i - 1));
                     TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre)
                         .store(run.aligned + 2 * i);
                 }
@@ -281,7 +287,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 if constexpr (Isa == SimdLevel::Avx512)
                     i = avx512::halfSamplePoints(window, count & ~3, c, run.between);
                 else if constexpr (Isa == SimdLevel::Avx2)
-                    i = avx2::halfSamplePoints(window, count & ~1, c, run.between);
+                    i = avx2::halfSamplePoints(window, run.windowOdd, count & ~1, c, run.between);
 #endif
                 for (; i < count; ++i)
                     TruePeakInterpolator::pointOf(window + 2 * i, c).store(run.between + 2 * i);

@@ -71,16 +71,28 @@ ZELVO_TARGET_AVX2 inline __m256d halfSamplePointsAt(const double* window, int i,
     return _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3]));
 }
 
-// The half-sample points of the four samples from pair i of window on, two
-// to a register: samples i, i + 1 in `first`, i + 2, i + 3 in `second`, the
-// sums of halfSamplePointsAt. Each coefficient is broadcast once for both,
-// and the two registers' sums go side by side, twice the independent work
-// for the processor to overlap.
-ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, int i, const double* c, __m256d& first,
-                                                  __m256d& second)
+// Pairs m, m + 1 of a window (m counted from an even pair): with Odd, read
+// aligned from `odd` (the window one pair on, see KernelScratch::windowOdd)
+// where m is odd.
+template <bool Odd>
+ZELVO_TARGET_AVX2 inline __m256d twoPairs(const double* window, const double* odd, int m)
+{
+    if (Odd && m % 2 == 1)
+        return _mm256_loadu_pd(odd + 2 * (m - 1));
+    return _mm256_loadu_pd(window + 2 * m);
+}
+
+// The half-sample points of the four samples from pair i (even) of window
+// on, two to a register: samples i, i + 1 in `first`, i + 2, i + 3 in
+// `second`, the sums of halfSamplePointsAt. Each coefficient is broadcast
+// once for both, and the two registers' sums go side by side, twice the
+// independent work for the processor to overlap. `odd`: see twoPairs.
+template <bool Odd>
+ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, const double* odd, int i, const double* c,
+                                                  __m256d& first, __m256d& second)
 {
     const double* wa = window + 2 * i;
-    const double* wb = wa + 4;
+    const double* oa = Odd ? odd + 2 * i : nullptr;
     __m256d a[4], b[4];
 #pragma GCC unroll 32
     for (int k = 0; k < 32; ++k)
@@ -88,9 +100,9 @@ ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, int i, c
         const int j = k % 4;
         const __m256d coefficient = _mm256_set1_pd(c[2 * k]);
         const __m256d termA =
-            _mm256_mul_pd(coefficient, _mm256_add_pd(_mm256_loadu_pd(wa + 2 * k), _mm256_loadu_pd(wa + 2 * (63 - k))));
+            _mm256_mul_pd(coefficient, _mm256_add_pd(twoPairs<Odd>(wa, oa, k), twoPairs<Odd>(wa, oa, 63 - k)));
         const __m256d termB =
-            _mm256_mul_pd(coefficient, _mm256_add_pd(_mm256_loadu_pd(wb + 2 * k), _mm256_loadu_pd(wb + 2 * (63 - k))));
+            _mm256_mul_pd(coefficient, _mm256_add_pd(twoPairs<Odd>(wa, oa, k + 2), twoPairs<Odd>(wa, oa, 65 - k)));
         a[j] = k < 4 ? termA : _mm256_add_pd(a[j], termA);
         b[j] = k < 4 ? termB : _mm256_add_pd(b[j], termB);
         // Each tap's loads in its turn: left to itself, the compiler reads
@@ -117,7 +129,7 @@ __attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const doub
     for (; i + 4 <= count; i += 4)
     {
         __m256d first, second;
-        halfSamplePointsAt4(window, i, c, first, second);
+        halfSamplePointsAt4<false>(window, nullptr, i, c, first, second);
         largest = _mm256_max_pd(largest, _mm256_max_pd(_mm256_andnot_pd(sign, first), _mm256_andnot_pd(sign, second)));
     }
     for (; i < count; i += 2)
@@ -126,15 +138,16 @@ __attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const doub
     return count;
 }
 
-// As halfSamplePeak, the points themselves: pair i of out. Returns count.
-__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count,
-                                                                        const double* c, double* out)
+// As halfSamplePeak, the points themselves: pair i of out, with the window
+// one pair on in `odd` (see twoPairs). Returns count.
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, const double* odd,
+                                                                        int count, const double* c, double* out)
 {
     int i = 0;
     for (; i + 4 <= count; i += 4)
     {
         __m256d first, second;
-        halfSamplePointsAt4(window, i, c, first, second);
+        halfSamplePointsAt4<true>(window, odd, i, c, first, second);
         storeDoubles(out + 2 * i, first);
         storeDoubles(out + 2 * i + 4, second);
     }
