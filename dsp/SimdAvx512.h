@@ -44,7 +44,8 @@ ZELVO_TARGET_AVX512 inline Pair interpolateHalfSample(const double* oldest, cons
 
 // oldest + newest, four pairs of each. (As a fused multiply-add,
 // oldest * 1 + newest, half of them would go to the multiply pipes, which
-// the interpolation leaves half idle; on Zen 4 that made it 14 % slower.)
+// the interpolation leaves half idle; on the AMD EPYC we measure on that
+// made it 14 % slower.)
 ZELVO_TARGET_AVX512 inline __m512d symmetricPairSum(const double* oldest, const double* newest)
 {
     return _mm512_add_pd(_mm512_loadu_pd(oldest), _mm512_loadu_pd(newest));
