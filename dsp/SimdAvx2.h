@@ -117,11 +117,11 @@ ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, const do
 // The half-sample points after `count` (even) pairs of a run, two samples
 // per register: window + 2i holds the 64 pairs ending with sample i. Each
 // point keeps the four partial sums (taps k = j mod 4) of the two-lane loop.
-// Their largest magnitudes are folded into peak; returns count. Called once
-// per run, and kept out of line so that the sample loop's registers stay
-// its own.
-__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, const double* c,
-                                                                      Pair& peak)
+// Their largest magnitudes are folded into peak; returns count. `odd`: the
+// window one pair on (see twoPairs). Called once per run, and kept out of
+// line so that the sample loop's registers stay its own.
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, const double* odd,
+                                                                      int count, const double* c, Pair& peak)
 {
     __m256d largest = _mm256_setzero_pd();
     const __m256d sign = _mm256_set1_pd(-0.0);
@@ -129,7 +129,7 @@ __attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const doub
     for (; i + 4 <= count; i += 4)
     {
         __m256d first, second;
-        halfSamplePointsAt4<false>(window, nullptr, i, c, first, second);
+        halfSamplePointsAt4<true>(window, odd, i, c, first, second);
         largest = _mm256_max_pd(largest, _mm256_max_pd(_mm256_andnot_pd(sign, first), _mm256_andnot_pd(sign, second)));
     }
     for (; i < count; i += 2)

@@ -532,7 +532,7 @@ TEST(SimdPaths, HalfSamplePointsOfRunsOfEveryLengthAreThoseOfOneSampleAtATime)
             {
                 // With the window one pair on beside it, as the sample loop has it.
                 done = avx2::halfSamplePoints(window.data(), odd.data(), count & ~1, c, got.data());
-                avx2::halfSamplePeak(window.data(), count & ~1, c, peak);
+                avx2::halfSamplePeak(window.data(), odd.data(), count & ~1, c, peak);
             }
 #endif
             for (int i = 0; i < done; ++i)
