@@ -1,5 +1,7 @@
-// A zero-initialised array with 16-byte alignment, allocated once and never
-// resized: what the SSE2 pair loads and stores of the kernel need.
+// A zero-initialised array aligned to a cache line, allocated once and never
+// resized: the SSE2 pair loads and stores of the kernel need 16 bytes, and
+// the wide paths read some buffers in aligned 32-byte pieces, none of which
+// then straddles two lines.
 #pragma once
 
 #include <cstddef>
@@ -11,14 +13,17 @@ template <typename T>
 class AlignedBuffer
 {
 public:
+    static constexpr size_t kAlignment = 64;
+    static_assert(alignof(T) <= kAlignment, "the buffer's alignment holds its elements'");
+
     explicit AlignedBuffer(size_t count) : count(count)
     {
-        size_t bytes = (count * sizeof(T) + 15) & ~size_t(15);
+        size_t bytes = (count * sizeof(T) + kAlignment - 1) & ~size_t(kAlignment - 1);
         void* memory = nullptr;
 #if defined(_WIN32)
-        memory = _aligned_malloc(bytes ? bytes : 16, 16);
+        memory = _aligned_malloc(bytes ? bytes : kAlignment, kAlignment);
 #else
-        if (posix_memalign(&memory, 16, bytes ? bytes : 16) != 0)
+        if (posix_memalign(&memory, kAlignment, bytes ? bytes : kAlignment) != 0)
             memory = nullptr;
 #endif
         if (!memory)

@@ -148,6 +148,8 @@ private:
 #ifdef ZELVO_WIDE_SIMD
         if constexpr (Isa == SimdLevel::Avx512)
             return avx512::directSums<Taps>(x, t, count, out);
+        else if constexpr (Isa == SimdLevel::Avx2 && Taps <= 32)
+            return avx2::directSums<Taps>(x, t, count, out);
 #endif
         for (int j = 0; j < count; ++j)
             sumOf<Isa>(x + 2 * j, t, Taps).store(out + 2 * j);

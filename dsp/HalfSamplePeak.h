@@ -23,7 +23,10 @@ public:
     static constexpr int kHistory = TruePeakInterpolator::kRing - 1;
     static constexpr int kRun = 256;
 
-    HalfSamplePeak() : window(2 * (kHistory + kRun)), coefficients(2 * TruePeakInterpolator::kTaps)
+    HalfSamplePeak()
+        : window(2 * (kHistory + kRun)),
+          windowOdd(2 * (kHistory + kRun)),
+          coefficients(2 * TruePeakInterpolator::kTaps)
     {
         const TruePeakInterpolator design;
         std::copy(design.coefficientPairs(), design.coefficientPairs() + 2 * TruePeakInterpolator::kTaps,
@@ -64,7 +67,13 @@ public:
         if constexpr (Isa == SimdLevel::Avx512)
             i = avx512::halfSamplePeak(w, pending & ~3, c, peak);
         else if constexpr (Isa == SimdLevel::Avx2)
-            i = avx2::halfSamplePeak(w, pending & ~1, c, peak);
+        {
+            // The window one pair on, so that the interpolation reads it in
+            // aligned pieces (KernelScratch::windowOdd): a copy per run
+            // costs less than the pieces straddling cache lines.
+            std::copy(w + 2, w + 2 * (kHistory + pending), windowOdd.get());
+            i = avx2::halfSamplePeak(w, windowOdd.get(), pending & ~1, c, peak);
+        }
 #endif
         for (; i < pending; ++i)
             peak = max(peak, abs(TruePeakInterpolator::pointOf(w + 2 * i, c)));
@@ -73,7 +82,8 @@ public:
     }
 
 private:
-    AlignedBuffer<double> window; // 63 pairs of history, then up to kRun pending pairs
+    AlignedBuffer<double> window;    // 63 pairs of history, then up to kRun pending pairs
+    AlignedBuffer<double> windowOdd; // the same one pair on, for the AVX2 path
     AlignedBuffer<double> coefficients;
     int pending = 0;
 };

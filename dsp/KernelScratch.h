@@ -15,11 +15,16 @@ struct KernelScratch
     static constexpr int kHistory = TruePeakInterpolator::kRing - 1;
 
     // With the half-sample detector or the guard, per sample of the run:
-    alignas(16) double window[2 * (kHistory + kRun)]; // levelled pairs z: the 63 before the run, then the run's
-    double raw[2 * kRun];                             // t: the raw input L + 31 samples back
-    double aligned[2 * kRun];                         // z 31 samples back (the guard: low-passed)
-    double between[2 * kRun];                         // the half-sample point after it (the guard: its peaks)
-    double leveller[kRun];                            // A: the leveller's gain
+    alignas(64) double window[2 * (kHistory + kRun)]; // levelled pairs z: the 63 before the run, then the run's
+    // The same one pair on (windowOdd[p] = window[p + 1], in pairs): the
+    // wide half-sample interpolation reads two pairs at a time, and the
+    // pieces that start at an odd pair come from here aligned, instead of
+    // straddling two aligned pieces (and, half of them, two cache lines).
+    alignas(64) double windowOdd[2 * (kHistory + kRun)];
+    double raw[2 * kRun];     // t: the raw input L + 31 samples back
+    double aligned[2 * kRun]; // z 31 samples back (the guard: low-passed)
+    double between[2 * kRun]; // the half-sample point after it (the guard: its peaks)
+    double leveller[kRun];    // A: the leveller's gain
     // Per sample of one stretch of the gain loop:
     double levels[2 * kRun];      // |E|: the transient path's input, when it runs after the stretch
     double ahead[2 * kRun];       // u: the lookahead's output

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace kernel
@@ -138,17 +139,18 @@ struct HandoverQueue
     }
 };
 
-// How many samples a sample's output side trails its recursive side.
-constexpr int kLag = 4;
-
 // Runs, for each sample j of a stretch, its recursive side and then, from
 // what that hands over, its output side. Done in one go, the chain from a
-// sample's input to its output is too long for the processor to have more
-// than about two samples in flight; so the output side trails by kLag
-// samples, the handovers waiting in the queue. `together` runs both sides
-// of a sample in one go, for loops with enough other work in flight.
-// Left to the compiler's inlining: forced in early, it would keep the wide
-// loops' flattening from reaching the direct sums of the transient path.
+// sample's input to its output (the gain's division, the meters) is too
+// long for the processor to have more than about two samples in flight; so
+// the recursive sides of the whole stretch go first, their handovers
+// waiting in the queue, and then the output sides, whose samples depend on
+// each other only through short chains (the output gain, the meters, the
+// requantizer's error) and overlap as far as the processor reaches.
+// `together` runs both sides of a sample in one go, for loops with enough
+// other work in flight. Left to the compiler's inlining: forced in early,
+// it would keep the wide loops' flattening from reaching the direct sums of
+// the transient path.
 template <typename Queue, typename Recursive, typename Output>
 inline void runTrailing(int count, bool together, const Queue& queue, Recursive&& recursiveSide, Output&& outputSide)
 {
@@ -158,16 +160,9 @@ inline void runTrailing(int count, bool together, const Queue& queue, Recursive&
             outputSide(j, recursiveSide(j));
         return;
     }
-    const int lead = std::min(count, kLag);
-    int j = 0;
-    for (; j < lead; ++j)
+    for (int j = 0; j < count; ++j)
         queue.put(j, recursiveSide(j));
-    for (; j < count; ++j)
-    {
-        queue.put(j, recursiveSide(j));
-        outputSide(j - kLag, queue.take(j - kLag));
-    }
-    for (j = count - lead; j < count; ++j)
+    for (int j = 0; j < count; ++j)
         outputSide(j, queue.take(j));
 }
 } // namespace kernel
@@ -254,6 +249,10 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // The detector side of the whole run first: the half-sample points
             // (or the guard's peaks) then come several samples per operation.
             std::copy(detector.newest() - 2 * (kHistory - 1), detector.newest() + 2, window);
+            // (See KernelScratch::windowOdd.)
+            constexpr bool oddWindow = truePeak && !guarded && Isa == SimdLevel::Avx2;
+            if constexpr (oddWindow)
+                std::copy(window + 2, window + 2 * kHistory, run.windowOdd);
             for (int n = runStart; n < runEnd;)
             {
                 // In stretches that wrap neither the raw delay nor the ring.
@@ -269,6 +268,8 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                     TruePeakInterpolator::pushAt(detectorSlot, j, z);
                     t.store(run.raw + 2 * i);
                     z.store(window + 2 * (kHistory + i));
+                    if constexpr (oddWindow)
+                        z.store(run.windowOdd + 2 * (kHistory + i - 1));
                     TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre)
                         .store(run.aligned + 2 * i);
                 }
@@ -286,7 +287,7 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 if constexpr (Isa == SimdLevel::Avx512)
                     i = avx512::halfSamplePoints(window, count & ~3, c, run.between);
                 else if constexpr (Isa == SimdLevel::Avx2)
-                    i = avx2::halfSamplePoints(window, count & ~1, c, run.between);
+                    i = avx2::halfSamplePoints(window, run.windowOdd, count & ~1, c, run.between);
 #endif
                 for (; i < count; ++i)
                     TruePeakInterpolator::pointOf(window + 2 * i, c).store(run.between + 2 * i);
@@ -331,63 +332,72 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
             // Each sample has a recursive side (detector, lookahead, release,
             // transient) and, from what that hands over, an output side (gain,
             // meters, requantizer, output); runTrailing schedules the two.
-            auto recursiveSide = [&](int j) {
-                const int sample = stretchStart + j, i = sample - runStart;
-                Handover v;
-                Pair aligned;
-                if constexpr (runAhead)
-                {
-                    aligned = Pair::load(run.aligned + 2 * i);
-                    v.t = Pair::load(run.raw + 2 * i);
-                    v.levellerGain = run.leveller[i];
-                }
-                else
-                {
-                    // Detector ring; 31 samples back it is also the alignment delay.
-                    TruePeakInterpolator::pushAt(detectorSlot, j,
-                                                 detectorSide(sample, rawSlot + 2 * j, v.t, v.levellerGain));
-                    aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
-                }
-                Pair detected = aligned;
-                if (guarded)
-                {
-                    // The reconstructed peaks around the aligned sample, scaled so
-                    // that a level of 1 is the most the output may carry; the
-                    // signal goes on low-passed (aligned), as the detector reads it.
-                    detected = Pair::load(run.between + 2 * i) * b.guardScale;
-                }
-                else if (truePeak)
-                {
-                    // The larger of the sample and the half-sample point after it,
-                    // with a small margin.
-                    const Pair between = Pair::load(run.between + 2 * i);
-                    detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
-                }
-                const Pair level = abs(detected);
+            // The recursive side comes in two forms, with the merged follower
+            // bank and without: with only one form's followers in the loop,
+            // their states stay in registers, where the chain from one sample
+            // to the next is shortest.
+            auto recursiveSideOf = [&](auto merged) {
+                return [&, merged](int j) {
+                    const int sample = stretchStart + j, i = sample - runStart;
+                    Handover v;
+                    Pair aligned;
+                    if constexpr (runAhead)
+                    {
+                        aligned = Pair::load(run.aligned + 2 * i);
+                        v.t = Pair::load(run.raw + 2 * i);
+                        v.levellerGain = run.leveller[i];
+                    }
+                    else
+                    {
+                        // Detector ring; 31 samples back it is also the alignment delay.
+                        TruePeakInterpolator::pushAt(detectorSlot, j,
+                                                     detectorSide(sample, rawSlot + 2 * j, v.t, v.levellerGain));
+                        aligned = TruePeakInterpolator::behindAt(detectorSlot, j, TruePeakInterpolator::kCentre);
+                    }
+                    Pair detected = aligned;
+                    if (guarded)
+                    {
+                        // The reconstructed peaks around the aligned sample, scaled so
+                        // that a level of 1 is the most the output may carry; the
+                        // signal goes on low-passed (aligned), as the detector reads it.
+                        detected = Pair::load(run.between + 2 * i) * b.guardScale;
+                    }
+                    else if (truePeak)
+                    {
+                        // The larger of the sample and the half-sample point after it,
+                        // with a small margin.
+                        const Pair between = Pair::load(run.between + 2 * i);
+                        detected = select(abs(between) < abs(aligned), aligned, between) * Pair(kTruePeakMargin);
+                    }
+                    const Pair level = abs(detected);
 
-                // Lookahead: the signal waits L samples for its gain.
-                double* ahead = aheadSlot + 2 * j;
-                v.u = Pair::load(ahead);
-                aligned.store(ahead);
+                    // Lookahead: the signal waits L samples for its gain.
+                    double* ahead = aheadSlot + 2 * j;
+                    v.u = Pair::load(ahead);
+                    aligned.store(ahead);
 
-                // Release path: the maximum over the lookahead window, linked across
-                // the channels, through eight attack/release followers.
-                const Pair windowPeak = longRun.push(j, level);
-                const double both = std::max(windowPeak.left(), windowPeak.right());
-                // Fully linked (most programs) the blend is both channels' maximum
-                // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
-                // two products and a sum off the way to the followers.
-                const Pair linked =
-                    fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
-                v.releaseLevel = mergedFollowers ? followerBank.stepMerged(both) : followerBank.step(linked);
+                    // Release path: the maximum over the lookahead window, linked across
+                    // the channels, through eight attack/release followers.
+                    const Pair windowPeak = longRun.push(j, level);
+                    const double both = std::max(windowPeak.left(), windowPeak.right());
+                    // Fully linked (most programs) the blend is both channels' maximum
+                    // exactly (1 x m + 0 x p, p not negative); taking it as it is keeps
+                    // two products and a sum off the way to the followers.
+                    const Pair linked =
+                        fullyLinked ? Pair(both) : Pair(b.link) * Pair(both) + Pair(b.unlinked) * windowPeak;
+                    if constexpr (decltype(merged)::value)
+                        v.releaseLevel = followerBank.stepMerged(both);
+                    else
+                        v.releaseLevel = followerBank.step(linked);
 
-                // Transient path: the maximum over N samples smoothed by the window
-                // kernel, delayed to line up with the lookahead.
-                if (sumsAfter)
-                    level.store(run.levels + 2 * j);
-                else
-                    smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
-                return v;
+                    // Transient path: the maximum over N samples smoothed by the window
+                    // kernel, delayed to line up with the lookahead.
+                    if (sumsAfter)
+                        level.store(run.levels + 2 * j);
+                    else
+                        smoother.process<Isa>(shortMaximum.push(level)).store(smoothedSlot + 2 * j);
+                    return v;
+                };
             };
             // The smoothed value a sample reads is one smoother delay old:
             // written in an earlier stretch, or (a stretch longer than the
@@ -438,8 +448,11 @@ void LimiterEngine::runSamples(const BlockConstants& b, BlockState& state, const
                 r = max(min(r, Pair(1.0)), Pair(-1.0));
                 storeSamples(r, outL + stretchStart + j, outR + stretchStart + j);
             };
-            runTrailing(stretch, sumsEachSample, HandoverQueue<runAhead>{run, stretchStart - runStart}, recursiveSide,
-                        outputSide);
+            const HandoverQueue<runAhead> queue{run, stretchStart - runStart};
+            if (mergedFollowers)
+                runTrailing(stretch, sumsEachSample, queue, recursiveSideOf(std::true_type()), outputSide);
+            else
+                runTrailing(stretch, sumsEachSample, queue, recursiveSideOf(std::false_type()), outputSide);
             n = stretchEnd;
             if constexpr (!runAhead)
             {

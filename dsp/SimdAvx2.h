@@ -71,30 +71,88 @@ ZELVO_TARGET_AVX2 inline __m256d halfSamplePointsAt(const double* window, int i,
     return _mm256_add_pd(_mm256_add_pd(s[0], s[1]), _mm256_add_pd(s[2], s[3]));
 }
 
+// Pairs m, m + 1 of a window (m counted from an even pair): with Odd, read
+// aligned from `odd` (the window one pair on, see KernelScratch::windowOdd)
+// where m is odd.
+template <bool Odd>
+ZELVO_TARGET_AVX2 inline __m256d twoPairs(const double* window, const double* odd, int m)
+{
+    if (Odd && m % 2 == 1)
+        return _mm256_loadu_pd(odd + 2 * (m - 1));
+    return _mm256_loadu_pd(window + 2 * m);
+}
+
+// The half-sample points of the four samples from pair i (even) of window
+// on, two to a register: samples i, i + 1 in `first`, i + 2, i + 3 in
+// `second`, the sums of halfSamplePointsAt. Each coefficient is broadcast
+// once for both, and the two registers' sums go side by side, twice the
+// independent work for the processor to overlap. `odd`: see twoPairs.
+template <bool Odd>
+ZELVO_TARGET_AVX2 inline void halfSamplePointsAt4(const double* window, const double* odd, int i, const double* c,
+                                                  __m256d& first, __m256d& second)
+{
+    const double* wa = window + 2 * i;
+    const double* oa = Odd ? odd + 2 * i : nullptr;
+    __m256d a[4], b[4];
+#pragma GCC unroll 32
+    for (int k = 0; k < 32; ++k)
+    {
+        const int j = k % 4;
+        const __m256d coefficient = _mm256_set1_pd(c[2 * k]);
+        const __m256d termA =
+            _mm256_mul_pd(coefficient, _mm256_add_pd(twoPairs<Odd>(wa, oa, k), twoPairs<Odd>(wa, oa, 63 - k)));
+        const __m256d termB =
+            _mm256_mul_pd(coefficient, _mm256_add_pd(twoPairs<Odd>(wa, oa, k + 2), twoPairs<Odd>(wa, oa, 65 - k)));
+        a[j] = k < 4 ? termA : _mm256_add_pd(a[j], termA);
+        b[j] = k < 4 ? termB : _mm256_add_pd(b[j], termB);
+        // Each tap's loads in its turn: left to itself, the compiler reads
+        // every coefficient and window pair up front, and keeping them costs
+        // more stores and loads than it saves.
+        asm volatile("" ::: "memory");
+    }
+    first = _mm256_add_pd(_mm256_add_pd(a[0], a[1]), _mm256_add_pd(a[2], a[3]));
+    second = _mm256_add_pd(_mm256_add_pd(b[0], b[1]), _mm256_add_pd(b[2], b[3]));
+}
+
 // The half-sample points after `count` (even) pairs of a run, two samples
 // per register: window + 2i holds the 64 pairs ending with sample i. Each
 // point keeps the four partial sums (taps k = j mod 4) of the two-lane loop.
-// Their largest magnitudes are folded into peak; returns count.
-ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, int count, const double* c, Pair& peak)
+// Their largest magnitudes are folded into peak; returns count. `odd`: the
+// window one pair on (see twoPairs). Called once per run, and kept out of
+// line so that the sample loop's registers stay its own.
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePeak(const double* window, const double* odd,
+                                                                      int count, const double* c, Pair& peak)
 {
     __m256d largest = _mm256_setzero_pd();
     const __m256d sign = _mm256_set1_pd(-0.0);
-    for (int i = 0; i < count; i += 2)
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
     {
-        const __m256d point = halfSamplePointsAt(window, i, c);
-        largest = _mm256_max_pd(largest, _mm256_andnot_pd(sign, point));
+        __m256d first, second;
+        halfSamplePointsAt4<true>(window, odd, i, c, first, second);
+        largest = _mm256_max_pd(largest, _mm256_max_pd(_mm256_andnot_pd(sign, first), _mm256_andnot_pd(sign, second)));
     }
+    for (; i < count; i += 2)
+        largest = _mm256_max_pd(largest, _mm256_andnot_pd(sign, halfSamplePointsAt(window, i, c)));
     peak = max(peak, max(Pair(_mm256_castpd256_pd128(largest)), Pair(_mm256_extractf128_pd(largest, 1))));
     return count;
 }
 
-// As halfSamplePeak, the points themselves: pair i of out. Returns count.
-ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, int count, const double* c, double* out)
+// As halfSamplePeak, the points themselves: pair i of out, with the window
+// one pair on in `odd` (see twoPairs). Returns count.
+__attribute__((noinline)) ZELVO_TARGET_AVX2 inline int halfSamplePoints(const double* window, const double* odd,
+                                                                        int count, const double* c, double* out)
 {
-    for (int i = 0; i < count; i += 2)
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
     {
-        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
+        __m256d first, second;
+        halfSamplePointsAt4<true>(window, odd, i, c, first, second);
+        storeDoubles(out + 2 * i, first);
+        storeDoubles(out + 2 * i + 4, second);
     }
+    for (; i < count; i += 2)
+        storeDoubles(out + 2 * i, halfSamplePointsAt(window, i, c));
     return count;
 }
 
@@ -117,6 +175,42 @@ ZELVO_TARGET_AVX2 inline Pair directSum(const double* x, const double* t, int n)
     // (s0 + s4) + (s2 + s6) low, (s1 + s5) + (s3 + s7) high.
     const __m256d sums = _mm256_add_pd(_mm256_add_pd(s01, s45), _mm256_add_pd(s23, s67));
     return _mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1));
+}
+
+// The end of directSum: ((s0 + s4) + (s2 + s6)) + ((s1 + s5) + (s3 + s7))
+// from s01, s23, s45, s67.
+ZELVO_TARGET_AVX2 inline void storeSum(const __m256d* s, double* to)
+{
+    const __m256d sums = _mm256_add_pd(_mm256_add_pd(s[0], s[2]), _mm256_add_pd(s[1], s[3]));
+    Pair(_mm_add_pd(_mm256_castpd256_pd128(sums), _mm256_extractf128_pd(sums, 1))).store(to);
+}
+
+// directSum of `count` windows one pair apart into `out`, the first
+// (up to) sixteen taps held in registers for the whole stretch: the sums
+// then read mostly the inputs alone, which at 32 taps takes a quarter less
+// time. (At 64 the rest of the taps crowd the registers, and one sum at a
+// time is faster.) Each window's partial sums keep their order.
+template <int Taps>
+ZELVO_TARGET_AVX2 inline void directSums(const double* x, const double* t, int count, double* out)
+{
+    static_assert(Taps % 8 == 0, "four partial sums of pairs of taps");
+    constexpr int kRegisters = Taps / 2, kHeld = kRegisters < 8 ? kRegisters : 8;
+    __m256d held[kHeld];
+    for (int r = 0; r < kHeld; ++r)
+        held[r] = _mm256_loadu_pd(t + 4 * r);
+    for (int j = 0; j < count; ++j)
+    {
+        const double* window = x + 2 * j;
+        __m256d s[4]; // s01, s23, s45, s67
+        for (int r = 0; r < 4; ++r)
+            s[r] = _mm256_mul_pd(held[r], _mm256_loadu_pd(window + 4 * r));
+        for (int r = 4; r < kRegisters; ++r)
+        {
+            const __m256d taps = r < kHeld ? held[r < kHeld ? r : 0] : _mm256_loadu_pd(t + 4 * r);
+            s[r % 4] = _mm256_add_pd(s[r % 4], _mm256_mul_pd(taps, _mm256_loadu_pd(window + 4 * r)));
+        }
+        storeSum(s, out + 2 * j);
+    }
 }
 
 // One step of the three shift registers of DitherGenerator at once, each

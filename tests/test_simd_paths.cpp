@@ -4,6 +4,7 @@
 // the meter readings, which never reach the output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@
 #include "dsp/LimiterEngine.h"
 #include "dsp/MeterMeasurement.h"
 #include "dsp/Requantizer.h"
+#include "dsp/SimdAvx2.h"
+#include "dsp/SimdAvx512.h"
 #include "dsp/SimdLevel.h"
 #include "dsp/TruePeakInterpolator.h"
 #include "tests/support/TestHost.h"
@@ -493,6 +496,101 @@ TEST(SimdPaths, TheRequantizerGivesTheSameBitsOnEveryPathOverItsWholeRange)
         {
             p->requantizer.keep(p->state);
             EXPECT_EQ(p->requantizer.fadeGain(), baseline.fadeGain());
+        }
+    }
+}
+
+// The wide paths take the half-sample points of a run several samples to a
+// register and, where the run leaves fewer, fewer: every run length gives
+// the points of one sample at a time, and the largest magnitude of them.
+TEST(SimdPaths, HalfSamplePointsOfRunsOfEveryLengthAreThoseOfOneSampleAtATime)
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    const TruePeakInterpolator interpolator;
+    const double* c = interpolator.coefficientPairs();
+    constexpr int kHistory = TruePeakInterpolator::kRing - 1, kMost = 40;
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> sample(-2.0, 2.0);
+    std::vector<double> window(2 * (kHistory + kMost) + 8);
+    for (double& v : window)
+        v = sample(rng);
+    const std::vector<double> odd(window.begin() + 2, window.end());
+    for (SimdLevel path : widePaths())
+        for (int count = 0; count <= kMost; ++count)
+        {
+            std::vector<double> got(2 * kMost + 8, -7.0);
+            Pair peak(0.25), expectedPeak(0.25);
+            int done = 0;
+#ifdef ZELVO_WIDE_SIMD
+            if (path == SimdLevel::Avx512)
+            {
+                done = avx512::halfSamplePoints(window.data(), count & ~3, c, got.data());
+                avx512::halfSamplePeak(window.data(), count & ~3, c, peak);
+            }
+            else
+            {
+                // With the window one pair on beside it, as the sample loop has it.
+                done = avx2::halfSamplePoints(window.data(), odd.data(), count & ~1, c, got.data());
+                avx2::halfSamplePeak(window.data(), odd.data(), count & ~1, c, peak);
+            }
+#endif
+            for (int i = 0; i < done; ++i)
+            {
+                const Pair expected = TruePeakInterpolator::pointOf(window.data() + 2 * i, c);
+                expectedPeak = max(expectedPeak, abs(expected));
+                ASSERT_EQ(got[2 * i], expected.left()) << simdLevelName(path) << " count " << count << " i " << i;
+                ASSERT_EQ(got[2 * i + 1], expected.right()) << simdLevelName(path) << " count " << count << " i " << i;
+            }
+            // Nothing written past the points asked for.
+            for (int k = 2 * done; k < int(got.size()); ++k)
+                ASSERT_EQ(got[k], -7.0) << simdLevelName(path) << " count " << count;
+            ASSERT_EQ(peak.left(), expectedPeak.left()) << simdLevelName(path) << " count " << count;
+            ASSERT_EQ(peak.right(), expectedPeak.right()) << simdLevelName(path) << " count " << count;
+        }
+}
+
+// The smoother's direct sums over stretches of every length the loop makes,
+// at every window summed directly: each sum is that of the baseline path.
+TEST(SimdPaths, TheSmoothersStretchesOfSumsGiveTheSameBitsOnEveryPath)
+{
+    if (widePaths().empty())
+        GTEST_SKIP() << "this processor has only the baseline path";
+    for (int n : {8, 16, 32, 64})
+    {
+        std::mt19937 rng(n);
+        std::uniform_real_distribution<double> level(1.0, 4.0);
+        BlockConvolver baseline, avx2, avx512;
+        for (BlockConvolver* engine : {&baseline, &avx2, &avx512})
+            engine->prepareKernel(n);
+        for (int stretch = 1; stretch < 60; ++stretch)
+        {
+            const int count = std::min(stretch % 37 + 1, baseline.directRoom());
+            std::vector<double> expected(2 * count), got(2 * count + 2, -7.0);
+            for (int j = 0; j < count; ++j)
+            {
+                const Pair v(level(rng), level(rng));
+                for (BlockConvolver* engine : {&baseline, &avx2, &avx512})
+                {
+                    engine->directRoom();
+                    engine->storeDirectAt(engine->directSlot(), j, v);
+                }
+            }
+            baseline.sumDirect<SimdLevel::Sse2>(baseline.directSlot(), count, expected.data());
+            for (SimdLevel path : widePaths())
+            {
+                BlockConvolver& engine = path == SimdLevel::Avx2 ? avx2 : avx512;
+                std::fill(got.begin(), got.end(), -7.0);
+                if (path == SimdLevel::Avx2)
+                    engine.sumDirect<SimdLevel::Avx2>(engine.directSlot(), count, got.data());
+                else
+                    engine.sumDirect<SimdLevel::Avx512>(engine.directSlot(), count, got.data());
+                for (int k = 0; k < 2 * count; ++k)
+                    ASSERT_EQ(got[k], expected[k]) << simdLevelName(path) << " N=" << n << " count " << count;
+                ASSERT_EQ(got[2 * count], -7.0) << simdLevelName(path) << " N=" << n << " count " << count;
+            }
+            for (BlockConvolver* engine : {&baseline, &avx2, &avx512})
+                engine->advanceDirect(count);
         }
     }
 }
