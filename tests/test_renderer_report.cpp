@@ -153,6 +153,11 @@ TEST_F(RendererReportTest, ASearchReportsItsSettingsPassesLevelsAndTheTargetMet)
     for (int i = 0; i < settings; ++i)
     {
         const std::string at = "files.0.settings." + std::to_string(i);
+        // Every unit as --set takes it, L/R Link's too (its host label is empty).
+        if (text(f, at + ".name") == "\"L/R Link\"")
+        {
+            EXPECT_EQ(text(f, at + ".unit"), "\"%\"");
+        }
         if (text(f, at + ".name") != "\"Drive\"")
             continue;
         sawDrive = true;

@@ -79,7 +79,7 @@ void writeFile(std::ostringstream& out, const FileResult& f)
     {
         const ParameterValue& p = f.parameters[i];
         out << (i ? ",\n" : "\n") << "        {\"name\": " << quoted(p.name) << ", \"value\": " << number(p.value)
-            << ", \"display\": " << quoted(p.display) << ", \"unit\": " << quoted(p.label)
+            << ", \"display\": " << quoted(p.display) << ", \"unit\": " << quoted(p.unit)
             << ", \"setting\": " << quoted(p.setting) << ", \"unitValue\": " << number(p.unitValue) << "}";
     }
     out << (f.parameters.empty() ? "],\n" : "\n      ],\n");

@@ -34,7 +34,8 @@ struct ParameterValue
 {
     std::string name;
     double value = 0.0; // normalised
-    std::string display, label;
+    std::string display;
+    std::string unit;       // the row's unit symbol ("%" for L/R Link, whose host label is empty)
     std::string setting;    // the value as --set takes it back: "+3dB", "type C"
     double unitValue = 0.0; // in the row's unit; NaN for stepped rows
 };

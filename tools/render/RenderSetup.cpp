@@ -10,6 +10,7 @@
 #endif
 
 #include "effect/ParameterTable.h"
+#include "effect/ParameterText.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/FactoryPrograms.h"
 #include "tools/render/Messages.h"
@@ -84,7 +85,8 @@ std::vector<ParameterValue> parameterValues(PluginHost& host)
         // Rows that hold nothing a user sets are not settings.
         if (i >= kNumParams || !(kParameterTable[i].hints & kHintHidden))
             values.push_back({host.parameterName(i), host.getParameter(i), host.parameterDisplay(i),
-                              host.parameterLabel(i), settingText(i, host.getParameter(i)),
+                              i < kNumParams ? parameterUnitSymbol(kParameterTable[i].unit) : host.parameterLabel(i),
+                              settingText(i, host.getParameter(i)),
                               i < kNumParams && kParameterTable[i].steps == 0
                                   ? parameterUnitValue(i, host.getParameter(i))
                                   : std::nan("")});
