@@ -87,11 +87,11 @@ run_stage "Linux tests" build
 # processes and in the programs they start, whatever the compiler. Leaks are
 # checked by the soak's allocation counter and by running it with
 # tools/soak/run-soak.sh --asan where ptrace works.
-# Debug (assertions on) but optimised a little: -O1 keeps every sanitizer
-# check and runs the tests (and the renderer they start) several times
-# faster than -O0.
-configure=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_C_FLAGS_DEBUG=-O1 -g" "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DZELVO_SANITIZE=ON
-  -DZELVO_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++)
+# Stays at -O0: at -O1 this GCC's AddressSanitizer build takes twice the
+# processor time and its linker drops sections the LV2 bundle generator
+# still refers to.
+configure=(-DCMAKE_BUILD_TYPE=Debug -DZELVO_SANITIZE=ON -DZELVO_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=gcc
+  -DCMAKE_CXX_COMPILER=g++)
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_stage "AddressSanitizer and UndefinedBehaviorSanitizer" build-asan
 
 configure=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVO_TSAN=ON -DZELVO_BUILD_BENCH=OFF -DZELVO_BUILD_TOOLS=OFF
