@@ -8,13 +8,18 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${JOBS:-2}
 
-# Processor seconds (user + system) of the finished child processes so far.
+# Processor seconds (user + system) of the finished child processes so far,
+# into cpu. The times builtin must run in this shell, not in a subshell
+# (whose children are not ours), so it writes to a file.
+times_file=$(mktemp)
 cpu_seconds() {
-  times | sed -n 2p | tr 'ms' '  ' | awk '{printf "%d", $1 * 60 + $2 + $3 * 60 + $4}'
+  times >"$times_file"
+  cpu=$(sed -n 2p "$times_file" | tr 'ms' '  ' | awk '{printf "%d", $1 * 60 + $2 + $3 * 60 + $4}')
 }
-stage_start() { stage_wall=$SECONDS; stage_cpu=$(cpu_seconds); }
+stage_start() { stage_wall=$SECONDS; cpu_seconds; stage_cpu=$cpu; }
 stage_end() { # name
-  echo "$1: $((SECONDS - stage_wall)) s, processor $(($(cpu_seconds) - stage_cpu)) s"
+  cpu_seconds
+  echo "$1: $((SECONDS - stage_wall)) s, processor $((cpu - stage_cpu)) s"
 }
 
 stage_start
@@ -51,7 +56,7 @@ done
 export DISPLAY=":${display_number}"
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null' EXIT
+trap 'kill $xvfb_pid 2>/dev/null; rm -f "$times_file"' EXIT
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $DISPLAY"; exit 1; }
 
