@@ -6,6 +6,7 @@
 
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -217,6 +218,50 @@ TEST_F(RendererEdgesTest, AnUnwritableOutputIsFoundBeforeTheFirstPass)
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "cannot write " + path("missing/out.wav"))) << run.err;
     EXPECT_FALSE(contains(run.out, "Pass 1")) << run.out;
+}
+
+// The written file goes in place by a rename: where OUTPUT names a pipe or a
+// device node, that would put a file in its place (the superuser's run
+// over /dev/null included). Such a name is refused in every mode and stays
+// what it was; a folder is named as one.
+TEST_F(RendererEdgesTest, AnOutputNameTakenByAPipeADeviceOrAFolderIsRefusedAndLeftAlone)
+{
+    writeFloats(path("in.wav"), denseMix(1.0));
+    ASSERT_EQ(mkfifo(path("pipe.wav").c_str(), 0666), 0);
+    std::vector<std::string> taken = {"pipe.wav"};
+    // Device nodes need the superuser; a null device is harmless if written.
+    if (geteuid() == 0 && mknod(path("null.wav").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        taken.push_back("null.wav");
+    auto kindOf = [&](const std::string& name) {
+        struct stat info;
+        return lstat(path(name).c_str(), &info) == 0 ? (info.st_mode & S_IFMT) : 0u;
+    };
+    for (const std::string& name : taken)
+    {
+        const unsigned kind = kindOf(name);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{path("in.wav"), path(name)},
+              std::vector<std::string>{"--target", "streaming", path("in.wav"), path(name)}})
+        {
+            RunResult run = render(args);
+            EXPECT_EQ(run.status, 1) << name;
+            EXPECT_TRUE(contains(run.err, "cannot write " + path(name) + ": it is not a regular file")) << run.err;
+            EXPECT_FALSE(contains(run.out, "Pass 1")) << run.out;
+            EXPECT_EQ(kindOf(name), kind) << name << " was replaced";
+            EXPECT_FALSE(exists(path(name + ".part")));
+        }
+    }
+    ASSERT_EQ(mkdir(path("out").c_str(), 0777), 0);
+    ASSERT_EQ(mkfifo(path("out/in.wav").c_str(), 0666), 0);
+    RunResult batch = render({"--out-dir", path("out"), path("in.wav")});
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_TRUE(contains(batch.err + batch.out, "it is not a regular file")) << batch.err << batch.out;
+    EXPECT_EQ(kindOf("out/in.wav"), (unsigned)S_IFIFO);
+
+    ASSERT_EQ(mkdir(path("folder.wav").c_str(), 0777), 0);
+    RunResult folder = render({path("in.wav"), path("folder.wav")});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_TRUE(contains(folder.err, "cannot write " + path("folder.wav") + ": it is a folder")) << folder.err;
 }
 
 // The search plans the same passes whatever runs them, so the bytes agree

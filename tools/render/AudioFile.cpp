@@ -286,6 +286,22 @@ int64_t AudioFileReader::read(double* interleaved, int64_t frames, std::string& 
 
 AudioFileWriter::~AudioFileWriter() { abandon(); }
 
+// The output goes in place by a rename, which would put a regular file where
+// a device, a pipe or a socket was (as the superuser, even over /dev/null):
+// a name that is taken by anything but a regular file (links followed) is
+// refused, and nothing there is touched.
+bool outputNameIsFree(const std::string& path, std::string& error)
+{
+    struct stat existing;
+    if (stat(path.c_str(), &existing) != 0)
+        return true;
+    if (S_ISREG(existing.st_mode))
+        return true;
+    error = "cannot write " + path + ": " +
+            (S_ISDIR(existing.st_mode) ? "it is a folder" : "it is not a regular file (a device, a pipe or a socket)");
+    return false;
+}
+
 bool AudioFileWriter::create(const std::string& path, int sampleRate, int channels, const AudioFormat& format,
                              std::string& error)
 {
@@ -293,6 +309,8 @@ bool AudioFileWriter::create(const std::string& path, int sampleRate, int channe
     info.samplerate = sampleRate;
     info.channels = channels;
     info.format = format.code();
+    if (!outputNameIsFree(path, error))
+        return false;
     finalPath = path;
     partialPath = path + ".part";
     partialSlot = rememberPartial(partialPath.c_str());
@@ -398,12 +416,8 @@ void removePartialFilesOnInterrupt()
 
 bool checkWritable(const std::string& path, std::string& error)
 {
-    struct stat existing;
-    if (stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
-    {
-        error = "cannot write " + path + ": it is a folder";
+    if (!outputNameIsFree(path, error))
         return false;
-    }
     const std::string partial = path + ".part";
     std::FILE* probe = std::fopen(partial.c_str(), "wb");
     if (!probe)

@@ -119,6 +119,10 @@ private:
 // of the writers still open, then ends the program as the signal would.
 void removePartialFilesOnInterrupt();
 
+// Empty error when OUTPUT's name is free for the written file: nothing is
+// there yet, or a regular file that the new one replaces.
+bool outputNameIsFree(const std::string& path, std::string& error);
+
 // Whether OUTPUT can be written: its partial file is created and removed
 // again, so that a missing or read-only folder is found before any work.
 bool checkWritable(const std::string& path, std::string& error);
