@@ -264,6 +264,30 @@ TEST_F(RendererEdgesTest, AnOutputNameTakenByAPipeADeviceOrAFolderIsRefusedAndLe
     EXPECT_TRUE(contains(folder.err, "cannot write " + path("folder.wav") + ": it is a folder")) << folder.err;
 }
 
+// A report that cannot be written whole leaves the last one as it was (a
+// script may still read it); a pipe gets the report as it comes.
+TEST_F(RendererEdgesTest, AReportIsReplacedWholeOrNotAtAllAndAPipeGetsItAsItComes)
+{
+    writeFloats(path("in.wav"), denseMix(1.0));
+    ASSERT_EQ(shell("\"$R\" --analyse in.wav --report report.json"), 0) << slurp(path("stderr.txt"));
+    const std::string before = bytesOf(path("report.json"));
+    ASSERT_TRUE(contains(before, "\"mode\": \"analyse\"")) << before;
+    // No room for one byte: the new report cannot be written at all. (The
+    // messages go out through a pipe, which the limit does not reach.)
+    EXPECT_EQ(shell("(ulimit -f 0; trap '' XFSZ; exec \"$R\" --analyse in.wav --report report.json) 2>&1 | cat; "
+                    "exit ${PIPESTATUS[0]}"),
+              1);
+    EXPECT_TRUE(contains(slurp(path("stdout.txt")), "cannot write the report report.json"))
+        << slurp(path("stdout.txt"));
+    EXPECT_EQ(bytesOf(path("report.json")), before);
+
+    EXPECT_EQ(shell("\"$R\" --analyse in.wav --report >(cat >piped.json); wait"), 0) << slurp(path("stderr.txt"));
+    // The reader of the substituted pipe may still be writing: wait for the end.
+    for (int i = 0; i < 200 && !contains(bytesOf(path("piped.json")), "}\n"); ++i)
+        usleep(10000);
+    EXPECT_TRUE(contains(bytesOf(path("piped.json")), "\"mode\": \"analyse\"")) << bytesOf(path("piped.json"));
+}
+
 // The search plans the same passes whatever runs them, so the bytes agree
 // with one worker, with three, and inside a batch beside another file.
 TEST_F(RendererEdgesTest, TheSameInputGivesTheSameBytesWithAnyJobsAloneOrInABatch)

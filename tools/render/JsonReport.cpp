@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <sys/stat.h>
+
+#include "platform/ReplacementFile.h"
 
 #include "tools/render/RenderResult.h"
 
@@ -159,11 +162,23 @@ bool writeJsonReport(const std::string& path, const RunResult& run, std::string&
         std::fflush(stdout);
         return true;
     }
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    bool written = file && std::fputs(text.c_str(), file) >= 0;
-    if (file && std::fclose(file) != 0)
-        written = false;
-    if (!written)
-        error = "cannot write the report " + path;
-    return written;
+    // A pipe or a terminal (process substitution, /dev/stdout) takes the
+    // text as it comes; a file is replaced in one step, so that a full disk
+    // leaves the last report whole instead of cut short.
+    struct stat existing;
+    if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode))
+    {
+        std::FILE* stream = std::fopen(path.c_str(), "w");
+        bool written = stream && std::fputs(text.c_str(), stream) >= 0;
+        if (stream && std::fclose(stream) != 0)
+            written = false;
+        if (!written)
+            error = "cannot write the report " + path;
+        return written;
+    }
+    platform::ReplacementFile file(path.c_str());
+    if (file.isOpen() && file.write(text.data(), text.size()) && file.commit())
+        return true;
+    error = "cannot write the report " + path + ": " + file.failure();
+    return false;
 }
